@@ -1,0 +1,29 @@
+// Test support of the software Direct3D 9 layer; not part of the platform
+// API. Lets tests count live objects and make chosen calls fail.
+#pragma once
+
+#include <d3d9.h>
+
+namespace d3d9soft {
+
+struct LiveObjects {
+    long devices;
+    long textures;
+    long surfaces;  // surface objects handed out and not yet released
+};
+
+LiveObjects liveObjects();
+
+// Makes the nth call (1 = the next one) of `function`, counted from now,
+// return `result` without doing anything. Names: "D3DXCreateTexture",
+// "D3DXCreateTextureFromFileExA", "D3DXCreateTextureFromFileInMemoryEx",
+// "GetSurfaceLevel", "D3DXLoadSurfaceFromSurface", "D3DXSaveTextureToFileA".
+void failCall(const char* function, int nth, HRESULT result);
+
+// Calls of `function` since the last resetCalls().
+int callCount(const char* function);
+
+// Forgets pending failures and call counts.
+void resetCalls();
+
+}  // namespace d3d9soft

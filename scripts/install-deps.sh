@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs the Debian packages the build, tests and demo need, only those missing.
+set -eu
+packages="cmake make g++ pkg-config binutils
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libpng-dev libjpeg-dev libstb-dev libsquish-dev libcli11-dev
+  imagemagick python3-pil"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "installing:$missing"
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null

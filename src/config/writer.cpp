@@ -1,0 +1,7 @@
+#include "interface/TextureAtlasConfiguration.h"
+
+namespace textureatlas {
+
+void TextureAtlasConfiguration::save(const char* fileName) { (void)fileName; }
+
+}  // namespace textureatlas

@@ -1,0 +1,98 @@
+// Object lifetime, callbacks, the device reference and memory routing, seen
+// from a host that knows only the public header.
+#include <d3d9.h>
+#include <gtest/gtest.h>
+#include <tarn/vek/memory_stats.h>
+#include <textureatlas/textureatlas.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace textureatlas;
+namespace mem = tarn::vek::memory;
+
+namespace {
+
+// A device that only counts references.
+struct CountingDevice : IDirect3DDevice9 {
+    ULONG refs = 1;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    HRESULT STDMETHODCALLTYPE GetDeviceCaps(D3DCAPS9*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateTexture(UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DTexture9**,
+                                            HANDLE*) override {
+        return E_NOTIMPL;
+    }
+};
+
+std::vector<std::string> firstMessages, secondMessages;
+void toFirst(const std::string& m) { firstMessages.push_back(m); }
+void toSecond(const std::string& m) { secondMessages.push_back(m); }
+
+}  // namespace
+
+TEST(Lifetime, ObjectsComeFromAndReturnToTheHostMemoryLibrary) {
+    const mem::Stats before = mem::stats();
+    ITextureAtlasConfiguration* configuration = ITextureAtlasConfiguration::create();
+    ITextureAtlas* atlas = ITextureAtlas::create(nullptr);
+    ASSERT_NE(configuration, nullptr);
+    ASSERT_NE(atlas, nullptr);
+    // Groups with names too long for the small-string buffer exercise both
+    // vector and string storage.
+    for (int i = 0; i < 50; ++i)
+        configuration->addGroup(("a group name well beyond fifteen characters " + std::to_string(i)).c_str(), 64, 64,
+                                "DXT5", 0, 1);
+    configuration->setOutputPath("an/output/directory/with/a/long/name");
+    atlas->layout(configuration);
+    EXPECT_GT(mem::stats().mallocCalls, before.mallocCalls + 50);
+    EXPECT_GT(mem::stats().liveBytes, before.liveBytes);
+    delete atlas;
+    delete configuration;
+    EXPECT_EQ(mem::stats().liveBytes, before.liveBytes);
+    EXPECT_EQ(mem::stats().liveBlocks, before.liveBlocks);
+}
+
+TEST(Lifetime, HostAllocationsDoNotReachTheHostMemoryLibrary) {
+    const mem::Stats before = mem::stats();
+    auto host = std::make_unique<std::vector<std::string>>(100, std::string(200, 'x'));
+    int* array = new int[1000];
+    delete[] array;
+    EXPECT_EQ(mem::stats().mallocCalls, before.mallocCalls);
+    EXPECT_EQ(mem::stats().freeCalls, before.freeCalls);
+}
+
+TEST(Lifetime, FactoriesReturnNullWhenAllocationFails) {
+    CountingDevice device;
+    mem::failMalloc(1);
+    EXPECT_EQ(ITextureAtlasConfiguration::create(), nullptr);
+    mem::failMalloc(1);
+    EXPECT_EQ(ITextureAtlas::create(&device), nullptr);
+    EXPECT_EQ(device.refs, 1u) << "the device must not be touched";
+}
+
+TEST(Lifetime, AtlasHoldsOneDeviceReferenceUntilDeleted) {
+    CountingDevice device;
+    ITextureAtlas* atlas = ITextureAtlas::create(&device);
+    ASSERT_NE(atlas, nullptr);
+    EXPECT_EQ(device.refs, 2u);
+    atlas->setSortMode(1);
+    atlas->layout(std::unique_ptr<ITextureAtlasConfiguration>(ITextureAtlasConfiguration::create()).get());
+    EXPECT_EQ(device.refs, 2u);
+    delete atlas;
+    EXPECT_EQ(device.refs, 1u);
+}
+
+TEST(Lifetime, NewCallbackReceivesOnlyLaterMessages) {
+    firstMessages.clear();
+    secondMessages.clear();
+    std::unique_ptr<ITextureAtlasConfiguration> configuration(ITextureAtlasConfiguration::create());
+    configuration->setGroup("silent");  // goes to the null handler
+    configuration->setWarningCallback(toFirst);
+    configuration->setGroup("one");
+    configuration->setWarningCallback(toSecond);
+    configuration->setGroup("two");
+    EXPECT_EQ(firstMessages, std::vector<std::string>{"Could not set group: one"});
+    EXPECT_EQ(secondMessages, std::vector<std::string>{"Could not set group: two"});
+}
