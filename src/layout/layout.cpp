@@ -159,8 +159,9 @@ bool GroupLayout::fillPage(WorkListIndex& remaining) {
     bool progress = false;
     for (std::size_t position = start; tree.rootNode() && position < end;) {
         // Either the page may still take it or it is too large for any page.
-        auto mayTake = [&](int minWidth, int minHeight, int maxWidth, int maxHeight) {
-            return maxWidth > width || maxHeight > height || tree.mayHold(minWidth, minHeight);
+        auto mayTake = [&](const SizeRange& sizes) {
+            return sizes.maxWidth > width || sizes.maxHeight > height ||
+                   (sizes.minArea <= tree.largestFreeArea() && tree.mayHold(sizes.minWidth, sizes.minHeight));
         };
         const std::size_t found = remaining.findCandidate(position, end, mayTake);
         if (found == WorkListIndex::none) break;
