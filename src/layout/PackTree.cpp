@@ -6,7 +6,10 @@
 namespace textureatlas {
 
 PackNode::PackNode(const Rect& region, PackNode* parent)
-    : region(region), parent(parent), largestFreeWidth(region.width), largestFreeHeight(region.height),
+    : region(region),
+      parent(parent),
+      largestFreeWidth(region.width),
+      largestFreeHeight(region.height),
       largestFreeArea(static_cast<std::int64_t>(region.width) * region.height) {}
 
 // Depth first, `first` before `second`, without recursion: a page of many
