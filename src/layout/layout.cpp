@@ -122,8 +122,13 @@ void GroupLayout::run(int sortMode) {
     for (const TextureEntry& texture : group.textures) mipLevels = std::max(mipLevels, texture.mipLevels);
     if (group.mipLevels <= 0) group.mipLevels = mipLevels;
 
-    workList.reserve(group.textures.size());
-    for (std::uint32_t i : walkOrder(group, sortMode)) workList.push_back(group.textures[i]);
+    // Copy in the order of adding, which reads the group's strings in the
+    // order they were made, then move the copies into the walk order.
+    workList.assign(group.textures.begin(), group.textures.end());
+    std::vector<TextureEntry> sorted;
+    sorted.reserve(workList.size());
+    for (std::uint32_t i : walkOrder(group, sortMode)) sorted.push_back(std::move(workList[i]));
+    workList.swap(sorted);
     if (group.format.empty()) runEnds = formatRunEnds(workList);
     WorkListIndex remaining(workList);
     while (remaining.remaining() > 0) {
