@@ -2,6 +2,7 @@
 # Builds the bundled example atlas with texatlas and says where its output is.
 set -eu
 build=${1:-build}
+[ $# -gt 0 ] && shift  # the rest goes to texatlas, e.g. --force
 root=$(cd "$(dirname "$0")/.." && pwd)
 demo="$build/demo"
 # The system interpreter has the image library; a user-installed one may not.
