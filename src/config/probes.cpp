@@ -33,8 +33,7 @@ bool D3DTextureAtlasConfiguration::readImageInfo(const std::string& directory, c
 }
 
 bool D3DTextureAtlasConfiguration::readImageInfoFromMemory(const std::string& directory, const std::string& name,
-                                                           const void* data, unsigned int size,
-                                                           TextureEntry& entry) {
+                                                           const void* data, unsigned int size, TextureEntry& entry) {
     entry.path = directory + name;
     entry.name = name;
     D3DXIMAGE_INFO info = {};

@@ -134,10 +134,10 @@ TEST_F(ConfigProbe, UnreadableImagesAreWarnedAboutAndSkipped) {
     EXPECT_EQ(config->addTextureFromMemory("junk", junk.data(), unsigned(junk.size()), false), nullptr);
     EXPECT_EQ(config->addTextureFromMemory("empty", png.data(), 0, false), nullptr);
     EXPECT_EQ(config->addTextureFromMemory("cut", png.data(), 20, false), nullptr);
-    EXPECT_EQ(warnings, (std::vector<std::string>{
-                            "Failed to load texture: absent.png", "Failed to load texture: junk.png",
-                            "Failed to load texture: ", "Failed to load texture: junk",
-                            "Failed to load texture: empty", "Failed to load texture: cut"}));
+    EXPECT_EQ(warnings,
+              (std::vector<std::string>{"Failed to load texture: absent.png", "Failed to load texture: junk.png",
+                                        "Failed to load texture: ", "Failed to load texture: junk",
+                                        "Failed to load texture: empty", "Failed to load texture: cut"}));
     EXPECT_TRUE(config->beginGroups()->textures.empty());
 }
 
@@ -161,10 +161,11 @@ TEST_F(ConfigProbe, LoadedFileProbesEachTextureAndSavesBack) {
     const std::string saved = TA_TEST_SCRATCH "/probe_images_saved.cfg";
     config->save(saved.c_str());
     const std::string text = fileBytes(saved);
-    const std::string body = "group pics width 512 height 0 format DXT5 miplevels 0 border 4\n"
-                             "rgb.tga border\n"
-                             "sub/grey.png\n"
-                             "\n";
+    const std::string body =
+        "group pics width 512 height 0 format DXT5 miplevels 0 border 4\n"
+        "rgb.tga border\n"
+        "sub/grey.png\n"
+        "\n";
     ASSERT_GE(text.size(), body.size());
     EXPECT_EQ(text.substr(text.size() - body.size()), body);
 }

@@ -19,8 +19,14 @@ protected:
 
 TEST(ConfigPaths, DirectoryRuleLooksOnlyAtTheLastCharacter) {
     const std::pair<const char*, const char*> cases[] = {
-        {"textures", "textures/"}, {"textures\\", "textures\\"}, {"a/", "a/"},   {"a\\b", "a\\b/"},
-        {"", ""},                  {"a//", "a//"},               {"/", "/"},     {"a/b", "a/b/"},
+        {"textures", "textures/"},
+        {"textures\\", "textures\\"},
+        {"a/", "a/"},
+        {"a\\b", "a\\b/"},
+        {"", ""},
+        {"a//", "a//"},
+        {"/", "/"},
+        {"a/b", "a/b/"},
     };
     FakeConfiguration config;
     for (const auto& c : cases) {

@@ -46,10 +46,10 @@ TEST_F(ConfigReader, MixedFileThroughLoad) {
                            "missing.tga\n"
                            "moss.tga\n";
     EXPECT_TRUE(config.load(path.c_str()));
-    EXPECT_EQ(eventLog(), (Events{"addGroup trees 1024 512 'DXT1' 4 2", "addTexture leaf.tga border",
-                                  "addTexture bark.tga", "addGroup rocks 0 0 '' 0 1",
-                                  "addTexture sub\\stone.tga border", "addTexture missing.tga",
-                                  "warning: Failed to load texture: missing.tga", "addTexture moss.tga"}));
+    EXPECT_EQ(eventLog(),
+              (Events{"addGroup trees 1024 512 'DXT1' 4 2", "addTexture leaf.tga border", "addTexture bark.tga",
+                      "addGroup rocks 0 0 '' 0 1", "addTexture sub\\stone.tga border", "addTexture missing.tga",
+                      "warning: Failed to load texture: missing.tga", "addTexture moss.tga"}));
     const auto& groups = config.allGroups();
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_EQ(groups[0].textures[0].rect.width, 68);
@@ -74,46 +74,48 @@ TEST_F(ConfigReader, GroupLinesWithoutAUsableName) {
 }
 
 TEST_F(ConfigReader, KeywordsSwallowAndStopAsWritten) {
-    EXPECT_TRUE(read("group g width 256 height 128 border 2\n"
-                     "group g format miplevels 2\n"
-                     "group width 5\n"
-                     "group h width 5 width 6 format A8 format #x border -3 height +7\n"
-                     "group f format\n"
-                     "group u bogus width 9\n"));
+    EXPECT_TRUE(
+        read("group g width 256 height 128 border 2\n"
+             "group g format miplevels 2\n"
+             "group width 5\n"
+             "group h width 5 width 6 format A8 format #x border -3 height +7\n"
+             "group f format\n"
+             "group u bogus width 9\n"));
     EXPECT_EQ(eventLog(), (Events{"addGroup g 256 128 '' 0 2", "warning: Unknown texture flag '2'",
-                                  "addGroup g 0 0 'miplevels' 0 1", "warning: Unknown texture flag '5'", "addGroup width 0 0 '' 0 1",
-                                  "addGroup h 6 7 '#x' 0 -3", "addGroup f 0 0 '' 0 1",
+                                  "addGroup g 0 0 'miplevels' 0 1", "warning: Unknown texture flag '5'",
+                                  "addGroup width 0 0 '' 0 1", "addGroup h 6 7 '#x' 0 -3", "addGroup f 0 0 '' 0 1",
                                   "warning: Unknown texture flag 'bogus'", "addGroup u 0 0 '' 0 1"}));
 }
 
 TEST_F(ConfigReader, IntegersParseLikeAStream) {
-    EXPECT_TRUE(read("group a width 12abc height 3\n"
-                     "group b width 99999999999 height 5\n"
-                     "group c width 10 width 2147483648 height 5\n"
-                     "group d width -2147483648 height 2147483647\n"
-                     "group e width x height 5\n"
-                     "group f border\n"
-                     "group g width - 5\n"
-                     "group h width 0x10 height 007\n"
-                     "group i miplevels 00000000000000000000002 border 1.5\n"));
-    EXPECT_EQ(eventLog(), (Events{"warning: Unknown texture flag 'abc'", "addGroup a 12 0 '' 0 1",
-                                  "addGroup b 0 0 '' 0 1", "addGroup c 10 0 '' 0 1",
-                                  "addGroup d -2147483648 2147483647 '' 0 1", "addGroup e 0 0 '' 0 1",
-                                  "addGroup f 0 0 '' 0 1", "addGroup g 0 0 '' 0 1",
-                                  "warning: Unknown texture flag 'x10'", "addGroup h 0 0 '' 0 1",
-                                  "warning: Unknown texture flag '.5'", "addGroup i 0 0 '' 2 1"}));
+    EXPECT_TRUE(
+        read("group a width 12abc height 3\n"
+             "group b width 99999999999 height 5\n"
+             "group c width 10 width 2147483648 height 5\n"
+             "group d width -2147483648 height 2147483647\n"
+             "group e width x height 5\n"
+             "group f border\n"
+             "group g width - 5\n"
+             "group h width 0x10 height 007\n"
+             "group i miplevels 00000000000000000000002 border 1.5\n"));
+    EXPECT_EQ(eventLog(),
+              (Events{"warning: Unknown texture flag 'abc'", "addGroup a 12 0 '' 0 1", "addGroup b 0 0 '' 0 1",
+                      "addGroup c 10 0 '' 0 1", "addGroup d -2147483648 2147483647 '' 0 1", "addGroup e 0 0 '' 0 1",
+                      "addGroup f 0 0 '' 0 1", "addGroup g 0 0 '' 0 1", "warning: Unknown texture flag 'x10'",
+                      "addGroup h 0 0 '' 0 1", "warning: Unknown texture flag '.5'", "addGroup i 0 0 '' 2 1"}));
 }
 
 TEST_F(ConfigReader, TextureLinesAndTheDefaultGroup) {
-    EXPECT_TRUE(read("Group g\n"
-                     "a.tga border extra border\n"
-                     "b.tga # border\n"
-                     "c.tga\tborder\r\n"
-                     "group#x\n"));
-    EXPECT_EQ(eventLog(), (Events{"warning: No group specified. Using 'default'.", "addGroup default 0 0 '' 0 1",
-                                  "warning: Unknown texture flag 'g'", "addTexture Group",
-                                  "warning: Unknown texture flag 'extra'", "addTexture a.tga border",
-                                  "addTexture b.tga", "addTexture c.tga border", "addTexture group#x"}));
+    EXPECT_TRUE(
+        read("Group g\n"
+             "a.tga border extra border\n"
+             "b.tga # border\n"
+             "c.tga\tborder\r\n"
+             "group#x\n"));
+    EXPECT_EQ(eventLog(),
+              (Events{"warning: No group specified. Using 'default'.", "addGroup default 0 0 '' 0 1",
+                      "warning: Unknown texture flag 'g'", "addTexture Group", "warning: Unknown texture flag 'extra'",
+                      "addTexture a.tga border", "addTexture b.tga", "addTexture c.tga border", "addTexture group#x"}));
     ASSERT_EQ(config.allGroups().size(), 1u);
     EXPECT_EQ(config.allGroups()[0].textures.size(), 5u);
 }
@@ -154,15 +156,15 @@ TEST_F(ConfigReader, LineLengthLimitIs1022Characters) {
 }
 
 TEST_F(ConfigReader, ByteOrderMarkCrLfAndNulAreNotSpecial) {
-    EXPECT_TRUE(read("\xEF\xBB\xBFgroup g\r\n"
-                     "group h border 4\r\n"
-                     "a.tga border\r\n"
-                     "b.tga\0 border\r\n"
-                     "\r\n"s));
-    EXPECT_EQ(eventLog(),
-              (Events{"warning: No group specified. Using 'default'.", "addGroup default 0 0 '' 0 1",
-                      "warning: Unknown texture flag 'g'", "addTexture \xEF\xBB\xBFgroup", "addGroup h 0 0 '' 0 4",
-                      "addTexture a.tga border", "addTexture b.tga"}));
+    EXPECT_TRUE(
+        read("\xEF\xBB\xBFgroup g\r\n"
+             "group h border 4\r\n"
+             "a.tga border\r\n"
+             "b.tga\0 border\r\n"
+             "\r\n"s));
+    EXPECT_EQ(eventLog(), (Events{"warning: No group specified. Using 'default'.", "addGroup default 0 0 '' 0 1",
+                                  "warning: Unknown texture flag 'g'", "addTexture \xEF\xBB\xBFgroup",
+                                  "addGroup h 0 0 '' 0 4", "addTexture a.tga border", "addTexture b.tga"}));
 }
 
 TEST_F(ConfigReader, UnopenableFileIsQuietSuccess) {
@@ -177,9 +179,9 @@ TEST_F(ConfigReader, UnopenableFileIsQuietSuccess) {
 // Random lines built from the grammar's own pieces and stray bytes: reading
 // must end, and an error comes only as the very last event of a false result.
 TEST_F(ConfigReader, ArbitraryInputNeverBreaksTheContract) {
-    const char* pieces[] = {"group", "Group", "width", "height", "format", "miplevels", "border", "#",  "#c",
-                            "12",    "-7",    "12abc", "99999999999", "a.tga", "\\x\\y", "\r", "\t", "\xEF\xBB\xBF",
-                            "\0",    "\xff",  "+",     "missing"};
+    const char* pieces[] = {"group", "Group",        "width", "height", "format",      "miplevels", "border", "#",
+                            "#c",    "12",           "-7",    "12abc",  "99999999999", "a.tga",     "\\x\\y", "\r",
+                            "\t",    "\xEF\xBB\xBF", "\0",    "\xff",   "+",           "missing"};
     std::mt19937 random(1234);
     for (int round = 0; round < 300; ++round) {
         std::string text;
