@@ -24,7 +24,7 @@
 #pragma GCC diagnostic pop
 #endif
 
-namespace d3d9soft {
+namespace d3d9soft::imagefile {
 
 StbPixels stbDecodeRgba8(ByteView file) {
     StbPixels pixels;
@@ -39,4 +39,4 @@ StbPixels stbDecodeRgba8(ByteView file) {
     return pixels;
 }
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::imagefile

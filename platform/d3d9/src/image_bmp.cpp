@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace d3d9soft {
+namespace d3d9soft::imagefile {
 
 namespace {
 
@@ -180,4 +180,4 @@ HRESULT decodeBmp(ByteView file, bool withFileHeader, DecodedImage& image) {
     return D3D_OK;
 }
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::imagefile

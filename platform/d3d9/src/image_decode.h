@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace d3d9soft {
+namespace d3d9soft::imagefile {
 
 // Largest side the decoders accept: the device's texture limit. A larger image
 // is refused before any pixel memory is allocated.
@@ -108,4 +108,4 @@ private:
     bool opened_ = false;
 };
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::imagefile

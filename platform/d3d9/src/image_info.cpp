@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-namespace d3d9soft {
+namespace d3d9soft::imagefile {
 
 namespace {
 
@@ -119,9 +119,9 @@ MappedFile::~MappedFile() {
     if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
 }
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::imagefile
 
-using namespace d3d9soft;
+using namespace d3d9soft::imagefile;
 
 extern "C" {
 

@@ -7,7 +7,7 @@
 
 #include <csetjmp>
 
-namespace d3d9soft {
+namespace d3d9soft::imagefile {
 
 namespace {
 
@@ -128,4 +128,4 @@ HRESULT decodeJpeg(ByteView file, DecodedImage& image) {
     return D3D_OK;
 }
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::imagefile

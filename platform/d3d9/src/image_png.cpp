@@ -6,7 +6,7 @@
 #include <csetjmp>
 #include <cstring>
 
-namespace d3d9soft {
+namespace d3d9soft::imagefile {
 
 namespace {
 
@@ -155,4 +155,4 @@ HRESULT decodePng(ByteView file, DecodedImage& image) {
     return D3D_OK;
 }
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::imagefile

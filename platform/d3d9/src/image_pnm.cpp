@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-namespace d3d9soft {
+namespace d3d9soft::imagefile {
 
 namespace {
 
@@ -247,4 +247,4 @@ HRESULT decodeHdr(ByteView file, DecodedImage& image) {
     return D3D_OK;
 }
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::imagefile

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-namespace d3d9soft {
+namespace d3d9soft::imagefile {
 
 namespace {
 
@@ -195,4 +195,4 @@ HRESULT decodeTga(ByteView file, DecodedImage& image) {
     return D3D_OK;
 }
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::imagefile
