@@ -15,7 +15,8 @@ bool parseFloat(const std::string& text, float& value) {
     if (text.empty()) return false;
     char* end = nullptr;
     value = std::strtof(text.c_str(), &end);
-    return end == text.c_str() + text.size() && std::isfinite(value);
+    // Fractions of a page; anything far outside is not an index we wrote.
+    return end == text.c_str() + text.size() && value >= -1.0f && value <= 2.0f;
 }
 
 bool parseInt(const std::string& text, int& value) {
@@ -62,6 +63,7 @@ bool readIndexFile(const std::string& indexPath, AtlasResult& result, std::strin
     int lineNumber = 0;
     while (std::getline(file, line)) {
         ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (lineNumber == 4 && line.compare(0, sizeof(kColumnsLine) - 1, kColumnsLine) != 0) {
             error = indexPath + " is not an atlas index file";
             return false;
