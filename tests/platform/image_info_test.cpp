@@ -74,8 +74,10 @@ struct ConvertCase {
 const ConvertCase kConverted[] = {
     {"rgb8.png", "-depth 8 -define png:color-type=2", true, D3DFMT_X8R8G8B8, D3DXIFF_PNG, 1},
     {"rgba8.png", "-depth 8 -define png:color-type=6", false, D3DFMT_A8R8G8B8, D3DXIFF_PNG, 1},
-    {"rgb16.png", "-depth 16 -define png:bit-depth=16 -define png:color-type=2", true, D3DFMT_A16B16G16R16, D3DXIFF_PNG, 1},
-    {"rgba16.png", "-depth 16 -define png:bit-depth=16 -define png:color-type=6", false, D3DFMT_A16B16G16R16, D3DXIFF_PNG, 1},
+    {"rgb16.png", "-depth 16 -define png:bit-depth=16 -define png:color-type=2", true, D3DFMT_A16B16G16R16,
+     D3DXIFF_PNG, 1},
+    {"rgba16.png", "-depth 16 -define png:bit-depth=16 -define png:color-type=6", false, D3DFMT_A16B16G16R16,
+     D3DXIFF_PNG, 1},
     {"indexed8.png", "-define png:color-type=3 -define png:bit-depth=8", true, D3DFMT_P8, D3DXIFF_PNG, 1},
     {"indexed4.png", "-colors 12 -define png:color-type=3 -define png:bit-depth=4", true, D3DFMT_P8, D3DXIFF_PNG, 1},
     {"grey1.png", "-colorspace gray -define png:color-type=0 -define png:bit-depth=1", true, D3DFMT_L8, D3DXIFF_PNG,
