@@ -1,7 +1,5 @@
 // From a configuration file to the index file and the DDS pages, through the
 // shared library as a host uses it; the pages are read back with Pillow.
-#include "unit/test_images.h"
-
 #include <d3d9.h>
 #include <gtest/gtest.h>
 #include <textureatlas/textureatlas.h>
@@ -15,6 +13,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "unit/test_images.h"
 
 using namespace textureatlas;
 using testimages::Level;
