@@ -51,8 +51,8 @@ bool readPixels(jpeg_decompress_struct& cinfo, JpegError& error, jpeg_progress_m
         cinfo.out_color_space = JCS_GRAYSCALE;
         image.pixelFormat = D3DFMT_L8;
     } else {
-        cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
-        image.pixelFormat = D3DFMT_A8R8G8B8;
+        cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+        image.pixelFormat = D3DFMT_X8R8G8B8;
     }
     jpeg_start_decompress(&cinfo);
     std::size_t pixelBytes = static_cast<std::size_t>(cinfo.output_components);

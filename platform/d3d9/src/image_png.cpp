@@ -78,7 +78,7 @@ bool readPixels(png_structp png, png_infop info, PngReader& reader, DecodedImage
         pixelBytes = 1;
         if (depth < 8) png_set_expand_gray_1_2_4_to_8(png);
     } else {
-        image.pixelFormat = D3DFMT_A8R8G8B8;
+        image.pixelFormat = ((colourType & PNG_COLOR_MASK_ALPHA) || hasTrns) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
         if (colourType == kIndexed) png_set_palette_to_rgb(png);
         if (colourType == kGrey && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
         if (colourType == kGrey || colourType == kGreyAlpha) png_set_gray_to_rgb(png);

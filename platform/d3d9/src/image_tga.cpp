@@ -153,7 +153,10 @@ HRESULT decodeTga(ByteView file, DecodedImage& image) {
     bool sixteenBit = format == D3DFMT_X1R5G5B5 || format == D3DFMT_A1R5G5B5;
     bool grey = format == D3DFMT_L8;
     std::size_t outBytes = grey ? 1 : sixteenBit ? 2 : 4;
-    image.pixelFormat = grey ? D3DFMT_L8 : sixteenBit ? format : format == D3DFMT_R8G8B8 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8;
+    if (grey || sixteenBit)
+        image.pixelFormat = format;
+    else
+        image.pixelFormat = format == D3DFMT_R8G8B8 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8;
 
     std::vector<std::uint32_t> palette;
     if (format == D3DFMT_P8) {
