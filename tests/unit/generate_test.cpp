@@ -105,9 +105,9 @@ protected:
     // Decodes a saved page (DXT included) through the layer.
     std::vector<Level> decoded(const std::string& path) {
         IDirect3DTexture9* texture = nullptr;
-        const HRESULT result = D3DXCreateTextureFromFileExA(device(), path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0,
-                                                            D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE,
-                                                            D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture);
+        const HRESULT result = D3DXCreateTextureFromFileExA(
+            device(), path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_FROM_FILE, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+            D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture);
         EXPECT_TRUE(SUCCEEDED(result)) << path;
         return SUCCEEDED(result) ? levelsOf(texture) : std::vector<Level>();
     }
