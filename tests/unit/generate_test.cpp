@@ -1,9 +1,6 @@
 // Page generation on the software device: composed texels at every level,
 // the DDS files, the image pairing, and every failure with its message,
 // its releases and the files it leaves.
-#include "interface/D3DTextureAtlas.h"
-#include "unit/test_images.h"
-
 #include <d3d9_testing.h>
 #include <d3dx9.h>
 #include <gtest/gtest.h>
@@ -12,6 +9,9 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "interface/D3DTextureAtlas.h"
+#include "unit/test_images.h"
 
 using namespace textureatlas;
 using testimages::Level;
@@ -38,7 +38,6 @@ public:
     }
     void setOutputPath(const std::string& path) { outputPath = path; }
     IDirect3DDevice9* getDevice() const { return device; }
-    void setErrorCallback(MessageCallback callback) override { errorCallback = callback; }
 };
 
 void place(AtlasGroup& page, const std::string& path, int x, int y, int width, int height, bool border = false) {
@@ -98,17 +97,17 @@ protected:
     std::vector<Level> loaded(const std::vector<std::uint8_t>& bytes) {
         IDirect3DTexture9* texture = nullptr;
         const HRESULT result = D3DXCreateTextureFromFileInMemoryEx(
-            device(), bytes.data(), static_cast<UINT>(bytes.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0,
-            D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
+            device(), bytes.data(), static_cast<UINT>(bytes.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_A8R8G8B8,
+            D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
         EXPECT_TRUE(SUCCEEDED(result));
         return SUCCEEDED(result) ? levelsOf(texture) : std::vector<Level>();
     }
     // Decodes a saved page (DXT included) through the layer.
     std::vector<Level> decoded(const std::string& path) {
         IDirect3DTexture9* texture = nullptr;
-        const HRESULT result = D3DXCreateTextureFromFileExA(device(), path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0,
-                                                            D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE,
-                                                            D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture);
+        const HRESULT result = D3DXCreateTextureFromFileExA(
+            device(), path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_FROM_FILE, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+            D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture);
         EXPECT_TRUE(SUCCEEDED(result)) << path;
         return SUCCEEDED(result) ? levelsOf(texture) : std::vector<Level>();
     }
@@ -165,10 +164,10 @@ int written(const Level& level) {
 }  // namespace
 
 TEST_F(Generate, CellsAtEveryLevelWithBorderGapHalvingAndLevelClamp) {
-    const auto imageA = testimages::makeDds(testimages::patternChain(8, 8, 1));   // 4 levels
-    const auto imageB = testimages::makeDds(testimages::patternChain(2, 2, 2));   // 2 levels, bordered
-    const auto imageC = testimages::makeDds(testimages::patternChain(1, 4, 3));   // 1 texel wide
-    const auto imageD = testimages::makeTga(testimages::pattern(3, 3, 4, 0));     // padded to 4 x 4 on load
+    const auto imageA = testimages::makeDds(testimages::patternChain(8, 8, 1));  // 4 levels
+    const auto imageB = testimages::makeDds(testimages::patternChain(2, 2, 2));  // 2 levels, bordered
+    const auto imageC = testimages::makeDds(testimages::patternChain(1, 4, 3));  // 1 texel wide
+    const auto imageD = testimages::makeTga(testimages::pattern(3, 3, 4, 0));    // padded to 4 x 4 on load
     AtlasGroup& page = atlas->addPage("cells0", 32, 16, "A8R8G8B8", 6, 3);
     place(page, "a", 0, 0, 8, 8);
     place(page, "b", 8, 0, 8, 8, true);

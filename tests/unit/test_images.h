@@ -24,7 +24,7 @@ struct DdsFile {
     std::uint32_t bitCount = 0;  // 32 for the formats read here
     std::uint32_t alphaMask = 0;
     std::uint32_t mipMapCount = 0;  // as stored: 0 when there is one level
-    std::vector<Level> levels;     // filled for 32-bit RGB files only
+    std::vector<Level> levels;      // filled for 32-bit RGB files only
 };
 
 inline void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
@@ -72,7 +72,7 @@ inline std::vector<std::uint8_t> makeTga(const Level& image) {
     out[14] = static_cast<std::uint8_t>(image.height);
     out[15] = static_cast<std::uint8_t>(image.height >> 8);
     out[16] = 32;
-    out[17] = 0x28;  // 8 alpha bits, top-left origin
+    out[17] = 0x28;                                              // 8 alpha bits, top-left origin
     for (std::uint32_t texel : image.texels) put32(out, texel);  // B, G, R, A in memory
     return out;
 }
