@@ -2,6 +2,7 @@
 """Makes the demo's source textures: small labelled images in the formats
 the configuration mixes (PNG with and without alpha, JPEG, BMP, TGA, grey).
 Usage: make_textures.py OUTPUT_DIR"""
+import io
 import os
 import sys
 
@@ -45,8 +46,10 @@ def make(size, mode, colour, label):
     for y in range(height):
         for x in range(width):
             shade = 0.6 + 0.4 * (x + y) / (width + height)
-            checker = 1.0 if ((x // 8) + (y // 8)) % 2 else 0.85
-            r, g, b = (min(255, int(c * shade * checker)) for c in colour)
+            # Diagonal stripes: unlike a checkerboard, they cannot be taken
+            # for the preview's transparency pattern.
+            stripe = 1.0 if ((x + y) // 6) % 2 else 0.85
+            r, g, b = (min(255, int(c * shade * stripe)) for c in colour)
             pixels[x, y] = (r, g, b, 255)
     draw = ImageDraw.Draw(image)
     draw.rectangle([0, 0, width - 1, height - 1], outline=(255, 255, 255, 255))
@@ -68,7 +71,12 @@ def main():
         path = os.path.join(root, name)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         label = os.path.splitext(os.path.basename(name))[0]
-        make(size, mode, colour, label).save(path, file_format)
+        data = io.BytesIO()
+        make(size, mode, colour, label).save(data, file_format)
+        # Unchanged files keep their time, so a second build is skipped.
+        if not os.path.exists(path) or open(path, "rb").read() != data.getvalue():
+            with open(path, "wb") as f:
+                f.write(data.getvalue())
     print("made %d textures in %s" % (len(TEXTURES), root))
 
 

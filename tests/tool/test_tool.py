@@ -56,6 +56,7 @@ class BuildTest(unittest.TestCase):
         cls.code, cls.out, cls.err = run("build", CONFIG, "-t", TEXTURES, "-o", "out", "-i", "atlas.txt",
                                          "--json", "atlas.json", "--preview", cwd=cls.tool_dir)
         cls.reference_dir = fresh("reference_build")
+        os.makedirs(os.path.join(cls.reference_dir, "out"))  # the library does not make directories
         cls.reference_code = subprocess.run([REFERENCE, CONFIG, TEXTURES, "out", "atlas.txt", "0"],
                                             cwd=cls.reference_dir, capture_output=True).returncode
 
