@@ -214,7 +214,7 @@ bool writeHtml(const AtlasResult& result, const std::string& path) {
         for (const PlacedTexture& texture : page.textures) {
             html << "<div class=\"cell\" style=\"left:" << texture.x * scale << "px;top:" << texture.y * scale
                  << "px;width:" << texture.width * scale << "px;height:" << texture.height * scale
-                 << "px\" title=\"" << htmlEscape(texture.name) << "\" data-name=\"" << htmlEscape(texture.name)
+                 << "px\" data-name=\"" << htmlEscape(texture.name)
                  << " (" << texture.width << " x " << texture.height << " at " << texture.x << ", " << texture.y
                  << ")\"></div>\n";
         }

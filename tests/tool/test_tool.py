@@ -109,7 +109,7 @@ class BuildTest(unittest.TestCase):
                 right = (texture["x"] + texture["width"]) * scale - 1
                 bottom = (texture["y"] + texture["height"]) * scale - 1
                 self.assertEqual(image.getpixel((right, bottom)), (255, 0, 255), texture["name"])
-                self.assertIn('title="%s"' % texture["name"], html)
+                self.assertIn('data-name="%s (' % texture["name"], html)
 
 
 class RebuildTest(unittest.TestCase):
