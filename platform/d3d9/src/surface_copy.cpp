@@ -296,6 +296,38 @@ bool copyRaw(const PixelView& dst, const RECT& dstRect, const PixelView& src, co
     return true;
 }
 
+// Halving an 8-bit-per-channel level, the step of every mip chain, in integers:
+// the exact average rounded half up.
+bool halveBytes(const PixelView& dst, const RECT& dstRect, const PixelView& src, const RECT& srcRect) {
+    D3DFORMAT format = src.format->format;
+    if (dst.format->format != format) return false;
+    if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8 && format != D3DFMT_A8B8G8R8 &&
+        format != D3DFMT_X8B8G8R8)
+        return false;
+    unsigned srcWidth = rectWidth(srcRect), srcHeight = rectHeight(srcRect);
+    unsigned dstWidth = rectWidth(dstRect), dstHeight = rectHeight(dstRect);
+    bool halfAcross = srcWidth == 2 * dstWidth || (srcWidth == 1 && dstWidth == 1);
+    bool halfDown = srcHeight == 2 * dstHeight || (srcHeight == 1 && dstHeight == 1);
+    if (!halfAcross || !halfDown) return false;
+    unsigned stepX = srcWidth == 1 ? 0 : 4, stepY = srcHeight == 1 ? 0 : 1;
+    unsigned shift = (stepX ? 1 : 0) + (stepY ? 1 : 0);
+    unsigned bias = shift ? 1u << (shift - 1) : 0;
+    for (unsigned y = 0; y < dstHeight; ++y) {
+        const std::uint8_t* top = src.bits + long(srcRect.top + 2 * y) * src.pitch + srcRect.left * 4;
+        const std::uint8_t* bottom = top + (stepY ? src.pitch : 0);
+        std::uint8_t* out = dst.bits + long(dstRect.top + y) * dst.pitch + dstRect.left * 4;
+        for (unsigned x = 0; x < dstWidth; ++x, top += 2 * stepX, bottom += 2 * stepX, out += 4) {
+            for (unsigned c = 0; c < 4; ++c) {
+                unsigned sum = top[c] + top[c + stepX] + bottom[c] + bottom[c + stepX];
+                if (!stepX) sum /= 2;
+                if (!stepY) sum /= 2;  // the doubled texels above count once
+                out[c] = std::uint8_t((sum + bias) >> shift);
+            }
+        }
+    }
+    return true;
+}
+
 // 8-bit sources into block formats go as bytes, without the float round trip.
 bool copyToBlocks(DestRows& dest, const PixelView& src, const RECT& srcRect, unsigned dstWidth, unsigned dstHeight,
                   unsigned copyWidth, unsigned copyHeight) {
@@ -346,6 +378,7 @@ void copyRect(const PixelView& dst, const RECT& dstRect, const PixelView& src, c
     SourceRows source(src, srcRect, colorKey);
     DestRows dest(dst, dstRect);
     if (!sameSize && filterType != D3DX_FILTER_NONE) {
+        if (filterType == D3DX_FILTER_BOX && !colorKey && halveBytes(dst, dstRect, src, srcRect)) return;
         copyScaled(source, dest, srcWidth, srcHeight, dstWidth, dstHeight, filterType);
         return;
     }
