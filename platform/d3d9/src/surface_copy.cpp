@@ -91,6 +91,8 @@ private:
 // and compress the strip when it is complete.
 class DestRows {
 public:
+    bool isBlock() const { return view.format->kind == FormatKind::Block; }
+
     DestRows(const PixelView& view, const RECT& rect) : view(view), rect(rect), width(rectWidth(rect)) {
         if (view.format->kind == FormatKind::Block) {
             firstBlock = unsigned(rect.left) / 4;
@@ -106,16 +108,27 @@ public:
                       view.bits + long(absolute) * view.pitch + rect.left * view.format->bytes, width);
             return;
         }
+        rgbaLine.resize(std::size_t(width) * 4);
+        for (unsigned i = 0; i < width; ++i) {
+            rgbaLine[4 * i] = toByte(texels[i].r);
+            rgbaLine[4 * i + 1] = toByte(texels[i].g);
+            rgbaLine[4 * i + 2] = toByte(texels[i].b);
+            rgbaLine[4 * i + 3] = toByte(texels[i].a);
+        }
+        putRgba(y, rgbaLine.data());
+    }
+
+    // Block formats only: one row as RGBA bytes.
+    void putRgba(unsigned y, const std::uint8_t* rgba) {
+        unsigned absolute = unsigned(rect.top) + y;
         if (y == 0 || absolute % 4 == 0) loadStrip(absolute / 4);
         unsigned rowInBlock = absolute % 4;
-        for (unsigned i = 0; i < width; ++i) {
-            unsigned x = unsigned(rect.left) + i - firstBlock * 4;
-            std::uint8_t* t = texel(x, rowInBlock);
-            t[0] = toByte(texels[i].r);
-            t[1] = toByte(texels[i].g);
-            t[2] = toByte(texels[i].b);
-            t[3] = toByte(texels[i].a);
-        }
+        unsigned x = unsigned(rect.left) - firstBlock * 4;
+        unsigned i = 0;
+        // Up to the first block boundary, then whole runs of four texels.
+        for (; i < width && (x + i) % 4; ++i) std::memcpy(texel(x + i, rowInBlock), rgba + 4 * i, 4);
+        for (; i + 4 <= width; i += 4) std::memcpy(texel(x + i, rowInBlock), rgba + 4 * i, 16);
+        for (; i < width; ++i) std::memcpy(texel(x + i, rowInBlock), rgba + 4 * i, 4);
         if (rowInBlock == 3 || absolute + 1 == unsigned(rect.bottom)) storeStrip(absolute / 4);
     }
 
@@ -148,11 +161,16 @@ private:
         for (unsigned b = 0; b < blockCount; ++b) {
             unsigned blockX = (firstBlock + b) * 4;
             unsigned columns = std::min(4u, view.width - blockX);
+            std::uint8_t* out = blocks + (firstBlock + b) * view.format->bytes;
+            if (columns == 4 && rows == 4) {
+                encodeDxtBlock(view.format->format, &strip[b * 64], out);
+                continue;
+            }
             for (unsigned i = 0; i < 16; ++i) {
                 unsigned x = std::min(i % 4, columns - 1), y = std::min(i / 4, rows - 1);
                 std::memcpy(padded + 4 * i, &strip[b * 64 + (y * 4 + x) * 4], 4);
             }
-            encodeDxtBlock(view.format->format, padded, blocks + (firstBlock + b) * view.format->bytes);
+            encodeDxtBlock(view.format->format, padded, out);
         }
     }
 
@@ -161,6 +179,7 @@ private:
     unsigned width;
     unsigned firstBlock = 0, blockCount = 0;
     std::vector<std::uint8_t> strip;
+    std::vector<std::uint8_t> rgbaLine;
 };
 
 // Source taps and weights of every destination position along one axis.
@@ -277,6 +296,61 @@ bool copyRaw(const PixelView& dst, const RECT& dstRect, const PixelView& src, co
     return true;
 }
 
+// Halving an 8-bit-per-channel level, the step of every mip chain, in integers:
+// the exact average rounded half up.
+bool halveBytes(const PixelView& dst, const RECT& dstRect, const PixelView& src, const RECT& srcRect) {
+    D3DFORMAT format = src.format->format;
+    if (dst.format->format != format) return false;
+    if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8 && format != D3DFMT_A8B8G8R8 &&
+        format != D3DFMT_X8B8G8R8)
+        return false;
+    unsigned srcWidth = rectWidth(srcRect), srcHeight = rectHeight(srcRect);
+    unsigned dstWidth = rectWidth(dstRect), dstHeight = rectHeight(dstRect);
+    bool halfAcross = srcWidth == 2 * dstWidth || (srcWidth == 1 && dstWidth == 1);
+    bool halfDown = srcHeight == 2 * dstHeight || (srcHeight == 1 && dstHeight == 1);
+    if (!halfAcross || !halfDown) return false;
+    unsigned stepX = srcWidth == 1 ? 0 : 4, stepY = srcHeight == 1 ? 0 : 1;
+    unsigned shift = (stepX ? 1 : 0) + (stepY ? 1 : 0);
+    unsigned bias = shift ? 1u << (shift - 1) : 0;
+    for (unsigned y = 0; y < dstHeight; ++y) {
+        const std::uint8_t* top = src.bits + long(srcRect.top + 2 * y) * src.pitch + srcRect.left * 4;
+        const std::uint8_t* bottom = top + (stepY ? src.pitch : 0);
+        std::uint8_t* out = dst.bits + long(dstRect.top + y) * dst.pitch + dstRect.left * 4;
+        for (unsigned x = 0; x < dstWidth; ++x, top += 2 * stepX, bottom += 2 * stepX, out += 4) {
+            for (unsigned c = 0; c < 4; ++c) {
+                unsigned sum = top[c] + top[c + stepX] + bottom[c] + bottom[c + stepX];
+                if (!stepX) sum /= 2;
+                if (!stepY) sum /= 2;  // the doubled texels above count once
+                out[c] = std::uint8_t((sum + bias) >> shift);
+            }
+        }
+    }
+    return true;
+}
+
+// 8-bit sources into block formats go as bytes, without the float round trip.
+bool copyToBlocks(DestRows& dest, const PixelView& src, const RECT& srcRect, unsigned dstWidth, unsigned dstHeight,
+                  unsigned copyWidth, unsigned copyHeight) {
+    if (!dest.isBlock()) return false;
+    D3DFORMAT from = src.format->format;
+    RawRowConverter convert = from == D3DFMT_A8B8G8R8 ? nullptr : findRawConverter(from, D3DFMT_A8B8G8R8);
+    if (from != D3DFMT_A8B8G8R8 && !convert) return false;
+    std::vector<std::uint8_t> line(std::size_t(dstWidth) * 4, 0);
+    for (unsigned y = 0; y < dstHeight; ++y) {
+        if (y < copyHeight) {
+            const std::uint8_t* row = src.bits + long(srcRect.top + y) * src.pitch + srcRect.left * src.format->bytes;
+            if (convert)
+                convert(row, line.data(), copyWidth);
+            else
+                std::memcpy(line.data(), row, std::size_t(copyWidth) * 4);
+        } else {
+            std::fill(line.begin(), line.end(), 0);
+        }
+        dest.putRgba(y, line.data());
+    }
+    return true;
+}
+
 }  // namespace
 
 bool canRead(const FormatInfo& format) { return format.kind != FormatKind::Unsupported; }
@@ -304,10 +378,12 @@ void copyRect(const PixelView& dst, const RECT& dstRect, const PixelView& src, c
     SourceRows source(src, srcRect, colorKey);
     DestRows dest(dst, dstRect);
     if (!sameSize && filterType != D3DX_FILTER_NONE) {
+        if (filterType == D3DX_FILTER_BOX && !colorKey && halveBytes(dst, dstRect, src, srcRect)) return;
         copyScaled(source, dest, srcWidth, srcHeight, dstWidth, dstHeight, filterType);
         return;
     }
     unsigned copyWidth = std::min(srcWidth, dstWidth), copyHeight = std::min(srcHeight, dstHeight);
+    if (!colorKey && copyToBlocks(dest, src, srcRect, dstWidth, dstHeight, copyWidth, copyHeight)) return;
     std::vector<Float4> line(dstWidth, Float4{0, 0, 0, 0});
     bool raw = !colorKey && copyRaw(dst, dstRect, src, srcRect, copyWidth, copyHeight);
     for (unsigned y = 0; y < dstHeight; ++y) {
