@@ -162,7 +162,9 @@ TEST_F(TextureLoad, SixteenBitBmpAndTgaKeepTheirTexelsExactly) {
     loadWords(bmpFile(bmp), D3DFMT_X1R5G5B5, 0x7fff);
     bmp.bitfields = true, bmp.topDown = true;
     bmp.masks[0] = 0xf800, bmp.masks[1] = 0x7e0, bmp.masks[2] = 0x1f;
-    loadWords(bmpFile(bmp), D3DFMT_R5G6B5, 0xffff);
+    Bytes withMasks = bmpFile(bmp);
+    loadWords(withMasks, D3DFMT_R5G6B5, 0xffff);
+    loadWords(Bytes(withMasks.begin() + 14, withMasks.end()), D3DFMT_R5G6B5, 0xffff);  // as a DIB
 
     TgaSpec tga;
     tga.width = 6, tga.height = 3, tga.bits = 16, tga.values = words;
@@ -207,15 +209,13 @@ TEST_F(TextureLoad, PadsToPowersOfTwoAndFiltersTheChainFromThePaddedLevel) {
     texture->Release();
 
     // A file name loads the same texture as its bytes.
-    IDirect3DTexture9* fromFile = nullptr;
     std::string path = writeScratch("pad_copy.png", png);
     ASSERT_EQ(D3DXCreateTextureFromFileExA(device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN,
-                                           D3DPOOL_SYSTEMMEM, kNone, D3DX_DEFAULT, 0, nullptr, nullptr, &fromFile),
+                                           D3DPOOL_SYSTEMMEM, kNone, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
               D3D_OK);
-    EXPECT_EQ(fromFile->GetLevelCount(), 4u);
-    std::vector<Rgba> again = texels(fromFile, 0);
-    EXPECT_EQ(std::memcmp(again.data(), level0.data(), level0.size() * sizeof(Rgba)), 0);
-    fromFile->Release();
+    EXPECT_EQ(texture->GetLevelCount(), 4u);
+    EXPECT_EQ(std::memcmp(texels(texture, 0).data(), level0.data(), level0.size() * sizeof(Rgba)), 0);
+    texture->Release();
 }
 
 TEST_F(TextureLoad, DdsLevelsAreKeptBitForBitAndTheRestOfTheChainIsFiltered) {
