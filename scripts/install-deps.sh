@@ -4,7 +4,7 @@ set -eu
 packages="cmake make g++ pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libjpeg-dev libstb-dev libsquish-dev libcli11-dev
-  imagemagick python3-pil"
+  imagemagick python3-pil libnvtt-bin"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
