@@ -125,7 +125,10 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurf
     const FormatInfo& dstFormat = formatInfo(dstDesc.Format);
     if (!canRead(srcFormat) || !canWrite(dstFormat)) return E_NOTIMPL;
     if (srcFormat.kind == FormatKind::Palette && !pSrcPalette) return D3DERR_INVALIDCALL;
-    // The caller's pitch must at least hold the rectangle's rows.
+    // The caller's pitch must at least hold the rectangle's rows; scaled copies
+    // buffer whole source rows, so their width is bounded too.
+    const LONG maxSourceSize = 1 << 16;
+    if (srcRect.right > maxSourceSize || srcRect.bottom > maxSourceSize) return D3DERR_INVALIDCALL;
     if (SrcPitch < rowPitch(srcFormat, unsigned(srcRect.right))) return D3DERR_INVALIDCALL;
 
     PixelView source{static_cast<std::uint8_t*>(const_cast<void*>(pSrcMemory)),

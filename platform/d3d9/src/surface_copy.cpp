@@ -376,14 +376,17 @@ void copyRect(const PixelView& dst, const RECT& dstRect, const PixelView& src, c
     unsigned dstWidth = rectWidth(dstRect), dstHeight = rectHeight(dstRect);
     DWORD filterType = filter & 0xffff;
     bool sameSize = srcWidth == dstWidth && srcHeight == dstHeight;
-    SourceRows source(src, srcRect, colorKey);
     DestRows dest(dst, dstRect);
     if (!sameSize && filterType != D3DX_FILTER_NONE) {
         if (filterType == D3DX_FILTER_BOX && !colorKey && halveBytes(dst, dstRect, src, srcRect)) return;
+        SourceRows source(src, srcRect, colorKey);
         copyScaled(source, dest, srcWidth, srcHeight, dstWidth, dstHeight, filterType);
         return;
     }
     unsigned copyWidth = std::min(srcWidth, dstWidth), copyHeight = std::min(srcHeight, dstHeight);
+    // Only the part that lands in the destination is read, so buffers stay within its size.
+    RECT usedRect{srcRect.left, srcRect.top, srcRect.left + LONG(copyWidth), srcRect.top + LONG(copyHeight)};
+    SourceRows source(src, usedRect, colorKey);
     if (!colorKey && copyToBlocks(dest, src, srcRect, dstWidth, dstHeight, copyWidth, copyHeight)) return;
     std::vector<Float4> line(dstWidth, Float4{0, 0, 0, 0});
     bool raw = !colorKey && copyRaw(dst, dstRect, src, srcRect, copyWidth, copyHeight);
