@@ -116,7 +116,7 @@ TEST_F(LoadFromMemory, ConvertsAndPadsTheUncoveredPartWithTransparentBlack) {
                                         D3DX_FILTER_NONE, 0),
               D3DERR_INVALIDCALL);
     RECT huge{0, 0, 1 << 20, 1};  // refused before any buffer is sized by it
-    EXPECT_EQ(D3DXLoadSurfaceFromMemory(surface, nullptr, nullptr, rgb, D3DFMT_R8G8B8, 9, nullptr, &huge,
+    EXPECT_EQ(D3DXLoadSurfaceFromMemory(surface, nullptr, nullptr, rgb, D3DFMT_R8G8B8, 3u << 20, nullptr, &huge,
                                         D3DX_FILTER_POINT, 0),
               D3DERR_INVALIDCALL);
     RECT outside{2, 2, 5, 4};
