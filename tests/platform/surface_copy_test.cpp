@@ -1,8 +1,8 @@
-#include "soft_device.h"
-
 #include <cmath>
 #include <cstdlib>
 #include <random>
+
+#include "soft_device.h"
 
 namespace {
 
@@ -181,8 +181,8 @@ TEST_F(SurfaceCopy, DirectConversionsMatchTheFloatPath) {
     std::vector<std::uint16_t> blues(32);
     for (unsigned v = 0; v < 32; ++v) blues[v] = std::uint16_t(v);
     RECT rect{0, 0, 32, 1};
-    ASSERT_EQ(D3DXLoadSurfaceFromMemory(out.surface, nullptr, nullptr, blues.data(), D3DFMT_R5G6B5, 64, nullptr,
-                                        &rect, D3DX_FILTER_NONE, 0),
+    ASSERT_EQ(D3DXLoadSurfaceFromMemory(out.surface, nullptr, nullptr, blues.data(), D3DFMT_R5G6B5, 64, nullptr, &rect,
+                                        D3DX_FILTER_NONE, 0),
               D3D_OK);
     std::vector<std::uint8_t> bytes = readLevel(out.texture, 0, 128, 1);
     for (unsigned v = 0; v < 32; ++v) EXPECT_EQ(bytes[4 * v], unsigned(std::lround(v * 255.0 / 31))) << v;
@@ -246,9 +246,9 @@ TEST_F(SurfaceCopy, FiltersScaleAndTheColourKeyClears) {
     EXPECT_EQ(scaled[0], texels[0]);
     EXPECT_EQ(scaled[1 * 4 + 3], texels[1]);
     EXPECT_EQ(scaled[3 * 4 + 3], texels[3]);
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(box.surface, nullptr, nullptr, source.surface, nullptr, nullptr,
-                                         D3DX_FILTER_BOX, 0),
-              D3D_OK);
+    ASSERT_EQ(
+        D3DXLoadSurfaceFromSurface(box.surface, nullptr, nullptr, source.surface, nullptr, nullptr, D3DX_FILTER_BOX, 0),
+        D3D_OK);
     EXPECT_EQ(argb(box, 1, 1)[0], 0xff404040u);
 
     ASSERT_EQ(D3DXLoadSurfaceFromSurface(point.surface, nullptr, nullptr, source.surface, nullptr, nullptr,
