@@ -63,19 +63,14 @@ TEST_F(ConfigModel, BorderFlagGrowsTheSizeByTwiceTheGroupBorder) {
     }
 }
 
-TEST_F(ConfigModel, TexturesAreRejectedWhenTheProbeFailsOrNoGroupIsCurrent) {
-    EXPECT_EQ(config.addTexture("a.tga", false), nullptr);
-    EXPECT_EQ(config.addTextureFromMemory("a.tga", "x", 1, false), nullptr);
-    EXPECT_TRUE(config.probes.empty());
-
+TEST_F(ConfigModel, FailedProbeWarnsAndAddsNothing) {
     config.addGroup("g", 0, 0, "", 0, 1);
     config.addTexture("a.tga", false);
     EXPECT_EQ(config.addTexture("dir\\missing.tga", true), nullptr);
     EXPECT_EQ(config.addTextureFromMemory("missing.png", "xyz", 3, false), nullptr);
-    EXPECT_EQ(
-        eventLog(),
-        (Events{"addTexture a.tga", "addGroup g 0 0 '' 0 1", "addTexture a.tga", "addTexture dir\\missing.tga border",
-                "warning: Failed to load texture: dir\\missing.tga", "warning: Failed to load texture: missing.png"}));
+    EXPECT_EQ(eventLog(), (Events{"addGroup g 0 0 '' 0 1", "addTexture a.tga", "addTexture dir\\missing.tga border",
+                                  "warning: Failed to load texture: dir\\missing.tga",
+                                  "warning: Failed to load texture: missing.png"}));
     EXPECT_EQ(config.allGroups()[0].textures.size(), 1u);
 }
 
@@ -114,6 +109,8 @@ TEST_F(ConfigModel, EraseGroupReturnsTheFollowerAndNeverLeavesCurrentDangling) {
     config.eraseGroup(config.findGroup("B"));
     EXPECT_EQ(config.current(), nullptr);
     EXPECT_EQ(config.addTexture("a.tga", false), nullptr);
+    EXPECT_EQ(config.addTextureFromMemory("a.tga", "x", 1, false), nullptr);
+    EXPECT_TRUE(config.probes.empty()) << "rejected before probing";
     EXPECT_EQ(config.beginGroups(), config.endGroups());
 }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -101,15 +100,12 @@ TEST(ConfigReader, AppendsToWhatIsThereAndUsesTheCurrentGroup) {
     for (const std::string& event : eventLog()) EXPECT_EQ(event.find("warning"), std::string::npos) << event;
 }
 
-TEST(ConfigReader, FilesAreReadLikeStreamsAndAMissingOneIsQuietSuccess) {
-    const std::string path = TA_TEST_SCRATCH "/reader.cfg";
-    std::ofstream(path) << "group trees border 2\nleaf.tga border\n";
+TEST(ConfigReader, UnopenableFileIsQuietSuccess) {
     FakeConfiguration config;
     eventLog().clear();
-    EXPECT_TRUE(config.load(path.c_str()));
     EXPECT_TRUE(config.load(TA_TEST_SCRATCH "/no/such/file.cfg"));
     EXPECT_TRUE(config.load(TA_TEST_SCRATCH));
-    EXPECT_EQ(eventLog(), (Events{"addGroup trees 0 0 '' 0 2", "addTexture leaf.tga border"}));
+    EXPECT_TRUE(eventLog().empty());
 }
 
 // Random lines built from the grammar's own pieces and stray bytes: reading
