@@ -1,38 +1,42 @@
-// A configuration whose image probes answer from a table instead of files,
-// and a log of what reaches the callbacks and the virtual operations.
+// A configuration whose image probes answer without files, and a log of what
+// reaches the callbacks and the virtual operations.
 #pragma once
 
 #include "interface/TextureAtlasConfiguration.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
 namespace configtest {
 
 using namespace textureatlas;
+typedef std::vector<std::string> Events;
 
 // Everything the callbacks receive and the reader calls, in order.
-inline std::vector<std::string>& eventLog() {
-    static std::vector<std::string> log;
+inline Events& eventLog() {
+    static Events log;
     return log;
 }
 inline void logError(const std::string& message) { eventLog().push_back("error: " + message); }
 inline void logWarning(const std::string& message) { eventLog().push_back("warning: " + message); }
 
-struct FakeImage {
-    int width, height;
-    std::string format;
-    int mipLevels;
-};
+// One line per entry, so that a test compares every field at once.
+inline std::string describe(const TextureEntry& e) {
+    return e.name + "|" + e.path + "|" + std::to_string(e.rect.x) + "," + std::to_string(e.rect.y) + "," +
+           std::to_string(e.rect.width) + "x" + std::to_string(e.rect.height) + "|" + e.format + "|" +
+           std::to_string(e.mipLevels) + (e.border ? "|border" : "");
+}
 
+inline std::string describe(const AtlasGroup& g) {
+    return g.name + "|" + std::to_string(g.rect.x) + "," + std::to_string(g.rect.y) + "," +
+           std::to_string(g.rect.width) + "x" + std::to_string(g.rect.height) + "|" + g.format + "|" +
+           std::to_string(g.mipLevels) + "|" + std::to_string(g.border) + "|" + std::to_string(g.index);
+}
+
+// Every image probes as 64x32 DXT1 with 3 levels, unless its name contains "missing".
 class FakeConfiguration : public TextureAtlasConfiguration {
 public:
-    // Keyed by directory + name. Names not listed probe as a 64x32 DXT1 image,
-    // unless they contain "missing".
-    std::map<std::string, FakeImage> images;
-    std::vector<std::string> probes;  // "file <dir>|<name>" or "memory <dir>|<name>|<size>"
-    const void* lastData = nullptr;
+    Events probes;  // "file <dir>|<name>" or "memory <dir>|<name>|<size>"
 
     FakeConfiguration() {
         setErrorCallback(logError);
@@ -60,26 +64,21 @@ public:
         return fill(directory, name, entry);
     }
 
-    bool readImageInfoFromMemory(const std::string& directory, const std::string& name, const void* data,
-                                 unsigned int size, TextureEntry& entry) override {
+    bool readImageInfoFromMemory(const std::string& directory, const std::string& name, const void*, unsigned int size,
+                                 TextureEntry& entry) override {
         probes.push_back("memory " + directory + "|" + name + "|" + std::to_string(size));
-        lastData = data;
         return fill(directory, name, entry);
     }
 
 private:
-    bool fill(const std::string& directory, const std::string& name, TextureEntry& entry) {
+    static bool fill(const std::string& directory, const std::string& name, TextureEntry& entry) {
         entry.path = directory + name;
         entry.name = name;
-        if (name.find("missing") != std::string::npos) return false;
-        FakeImage image{64, 32, "DXT1", 1};
-        auto found = images.find(entry.path);
-        if (found != images.end()) image = found->second;
-        entry.rect.width = image.width;
-        entry.rect.height = image.height;
-        entry.format = image.format;
-        entry.mipLevels = image.mipLevels;
-        return true;
+        entry.rect.width = 64;
+        entry.rect.height = 32;
+        entry.format = "DXT1";
+        entry.mipLevels = 3;
+        return name.find("missing") == std::string::npos;
     }
 };
 
