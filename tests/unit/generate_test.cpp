@@ -1,325 +1,287 @@
 // Page generation on the software device: composed texels at every level,
-// the DDS files, the image pairing, and every failure with its message,
-// its releases and the files it leaves.
-#include <d3d9_testing.h>
-#include <d3dx9.h>
+// the image pairing, and every failure with its message, its releases and
+// the files it leaves. Sources are made and pages read back with the layer,
+// which the platform tests check against independent readers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "interface/D3DTextureAtlas.h"
-#include "unit/test_images.h"
+#include "platform/soft_device.h"
 
 using namespace textureatlas;
-using testimages::Level;
 namespace fs = std::filesystem;
 
 namespace {
 
-class PageAtlas : public D3DTextureAtlas {
-public:
-    explicit PageAtlas(IDirect3DDevice9* device) : D3DTextureAtlas(device) {}
-
-    AtlasGroup& addPage(const std::string& name, int width, int height, const std::string& format, int mipLevels,
-                        int border) {
-        AtlasGroup page;
-        page.name = name;
-        page.rect.width = width;
-        page.rect.height = height;
-        page.format = format;
-        page.mipLevels = mipLevels;
-        page.border = border;
-        page.index = 0;
-        pages.push_back(page);
-        return pages.back();
-    }
-    void setOutputPath(const std::string& path) { outputPath = path; }
-    IDirect3DDevice9* getDevice() const { return device; }
+struct Level {
+    unsigned width = 0, height = 0;
+    std::vector<std::uint32_t> texels;  // ARGB, row by row
+    std::uint32_t at(unsigned x, unsigned y) const { return texels[y * width + x]; }
 };
 
-void place(AtlasGroup& page, const std::string& path, int x, int y, int width, int height, bool border = false) {
-    TextureEntry entry;
-    entry.name = path;
-    entry.path = path;
-    entry.rect = {x, y, width, height};
-    entry.border = border;
-    page.textures.push_back(entry);
+// Texels that tell image, level and position apart; alpha is never 0, so a
+// written texel differs from the zeros of a new texture.
+Level pattern(unsigned width, unsigned height, unsigned image, unsigned level) {
+    Level out{width, height, {}};
+    for (unsigned y = 0; y < height; ++y)
+        for (unsigned x = 0; x < width; ++x) out.texels.push_back(0x80000000u | image << 24 | level << 16 | y << 8 | x);
+    return out;
 }
 
-std::vector<std::string> messages;
-void collect(const std::string& message) { messages.push_back(message); }
+std::vector<Level> chain(unsigned width, unsigned height, unsigned image, unsigned levels) {
+    std::vector<Level> out;
+    for (unsigned level = 0; level < levels; ++level)
+        out.push_back(pattern(std::max(width >> level, 1u), std::max(height >> level, 1u), image, level));
+    return out;
+}
+
+std::vector<std::uint8_t> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 MemoryImage memoryImage(const std::vector<std::uint8_t>& bytes) {
     return MemoryImage{bytes.data(), static_cast<unsigned int>(bytes.size())};
 }
 
-long liveResources() {
-    const d3d9soft::LiveObjects live = d3d9soft::liveObjects();
-    return live.textures + live.surfaces;
+std::vector<std::string> messages;
+void collect(const std::string& message) { messages.push_back(message); }
+
+class PageAtlas : public D3DTextureAtlas {
+public:
+    PageAtlas(IDirect3DDevice9* device, const std::string& directory) : D3DTextureAtlas(device) {
+        outputPath = directory;
+        setErrorCallback(collect);
+    }
+    AtlasGroup& addPage(const std::string& name, int width, int height, const std::string& format, int mipLevels,
+                        int border) {
+        pages.push_back(AtlasGroup{name, {}, format, {0, 0, width, height}, mipLevels, border, 0});
+        return pages.back();
+    }
+};
+
+void place(AtlasGroup& page, const std::string& path, int x, int y, int width, int height, bool border = false) {
+    page.textures.push_back(TextureEntry{path, path, {x, y, width, height}, "", border, 0});
 }
 
-class Generate : public ::testing::Test {
+long liveResources() { return d3d9soft::liveObjects().textures + d3d9soft::liveObjects().surfaces; }
+
+class Generate : public SoftDeviceTest {
 protected:
     void SetUp() override {
-        IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(direct3D, nullptr) << "the software layer offers no Direct3D object";
-        D3DPRESENT_PARAMETERS parameters = {};
-        parameters.BackBufferWidth = 1;
-        parameters.BackBufferHeight = 1;
-        parameters.Windowed = TRUE;
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        IDirect3DDevice9* device = nullptr;
-        const HRESULT created = direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device);
-        direct3D->Release();
-        ASSERT_TRUE(SUCCEEDED(created) && device);
-        atlas = std::make_unique<PageAtlas>(device);
-        device->Release();  // the atlas holds its own reference
-        atlas->setErrorCallback(collect);
-
+        SoftDeviceTest::SetUp();
         directory = std::string("gen_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
         fs::remove_all(directory);
         fs::create_directories(directory);
-        atlas->setOutputPath(directory);
+        atlas = std::make_unique<PageAtlas>(device, directory);
         messages.clear();
-        d3d9soft::resetCalls();
         baseline = liveResources();
     }
-    void TearDown() override { d3d9soft::resetCalls(); }
-
-    IDirect3DDevice9* device() { return atlas->getDevice(); }
-
-    // The levels of an image as the layer loads it for a page: the reference
-    // for what a cell must hold.
-    std::vector<Level> loaded(const std::vector<std::uint8_t>& bytes) {
-        IDirect3DTexture9* texture = nullptr;
-        const HRESULT result = D3DXCreateTextureFromFileInMemoryEx(
-            device(), bytes.data(), static_cast<UINT>(bytes.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_A8R8G8B8,
-            D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
-        EXPECT_TRUE(SUCCEEDED(result));
-        return SUCCEEDED(result) ? levelsOf(texture) : std::vector<Level>();
+    void TearDown() override {
+        atlas.reset();
+        d3d9soft::resetCalls();
+        SoftDeviceTest::TearDown();
     }
-    // Decodes a saved page (DXT included) through the layer.
-    std::vector<Level> decoded(const std::string& path) {
-        IDirect3DTexture9* texture = nullptr;
-        const HRESULT result = D3DXCreateTextureFromFileExA(
-            device(), path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_FROM_FILE, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
-            D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture);
-        EXPECT_TRUE(SUCCEEDED(result)) << path;
-        return SUCCEEDED(result) ? levelsOf(texture) : std::vector<Level>();
+
+    // An A8R8G8B8 DDS file holding exactly `levels`, left in made.dds.
+    std::vector<std::uint8_t> imageFile(const std::vector<Level>& levels) {
+        IDirect3DTexture9* texture =
+            makeTexture(levels[0].width, levels[0].height, UINT(levels.size()), D3DFMT_A8R8G8B8);
+        if (!texture) return {};
+        for (UINT i = 0; i < levels.size(); ++i)
+            writeLevel(texture, i, levels[i].texels.data(), 4 * levels[i].width, levels[i].height);
+        const std::string path = directory + "made.dds";
+        EXPECT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), D3D_OK);
+        texture->Release();
+        return readBytes(path);
     }
-    static std::vector<Level> levelsOf(IDirect3DTexture9* texture) {
+
+    // The A8R8G8B8 levels of an image file: as generation loads a source, or
+    // (for a page) exactly as stored.
+    std::vector<Level> decode(const std::vector<std::uint8_t>& file, bool asSource) {
+        const UINT side = asSource ? D3DX_DEFAULT : D3DX_DEFAULT_NONPOW2;
+        IDirect3DTexture9* texture = nullptr;
+        if (file.empty() || FAILED(D3DXCreateTextureFromFileInMemoryEx(
+                                device, file.data(), UINT(file.size()), side, side, asSource ? 0 : D3DX_FROM_FILE, 0,
+                                D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE,
+                                asSource ? D3DX_DEFAULT : D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture))) {
+            ADD_FAILURE() << "cannot decode " << file.size() << " bytes";
+            return {};
+        }
         std::vector<Level> levels;
         for (UINT i = 0; i < texture->GetLevelCount(); ++i) {
-            D3DSURFACE_DESC desc;
-            D3DLOCKED_RECT locked;
-            texture->GetLevelDesc(i, &desc);
-            if (FAILED(texture->LockRect(i, &locked, nullptr, D3DLOCK_READONLY))) break;
-            Level level;
-            level.width = desc.Width;
-            level.height = desc.Height;
-            for (UINT y = 0; y < desc.Height; ++y) {
-                const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const char*>(locked.pBits) +
-                                                                         y * static_cast<std::size_t>(locked.Pitch));
-                level.texels.insert(level.texels.end(), row, row + desc.Width);
-            }
-            texture->UnlockRect(i);
+            const D3DSURFACE_DESC desc = levelDesc(texture, i);
+            Level level{desc.Width, desc.Height, std::vector<std::uint32_t>(desc.Width * desc.Height)};
+            const auto bytes = readLevel(texture, i, 4 * desc.Width, desc.Height);
+            std::memcpy(level.texels.data(), bytes.data(), bytes.size());
             levels.push_back(level);
         }
         texture->Release();
         return levels;
     }
+    std::vector<Level> page(const std::string& name) { return decode(readBytes(directory + name + ".dds"), false); }
 
-    void expectReleased() {
-        const d3d9soft::LiveObjects live = d3d9soft::liveObjects();
-        EXPECT_EQ(live.textures + live.surfaces, baseline)
-            << "textures " << live.textures << ", surfaces " << live.surfaces;
-    }
+    void expectReleased() { EXPECT_EQ(liveResources(), baseline); }
 
     std::unique_ptr<PageAtlas> atlas;
     std::string directory;
     long baseline = 0;
 };
 
-// Checks that page texels [x, x + w) x [y, y + h) hold the source's top-left
-// part, with transparent black where the rectangle reaches past the source.
-void expectCopy(const Level& page, int x, int y, int w, int h, const Level& source, const char* what) {
+// Page texels [x, x + w) x [y, y + h) must hold the source's top-left part,
+// with transparent black where the rectangle reaches past the source.
+void expectCopy(const Level& page, int x, int y, int w, int h, const Level& source) {
     for (int dy = 0; dy < h; ++dy)
         for (int dx = 0; dx < w; ++dx) {
             const std::uint32_t expected =
                 unsigned(dx) < source.width && unsigned(dy) < source.height ? source.at(dx, dy) : 0u;
-            ASSERT_EQ(page.at(x + dx, y + dy), expected) << what << " at (" << x + dx << ", " << y + dy << ")";
+            ASSERT_EQ(page.at(x + dx, y + dy), expected) << "at (" << x + dx << ", " << y + dy << ")";
         }
 }
 
-int written(const Level& level) {
-    int count = 0;
-    for (std::uint32_t texel : level.texels) count += texel != 0;
-    return count;
+std::vector<int> writtenPerLevel(const std::vector<Level>& levels) {
+    std::vector<int> counts;
+    for (const Level& level : levels)
+        counts.push_back(int(level.texels.size()) - int(std::count(level.texels.begin(), level.texels.end(), 0u)));
+    return counts;
 }
 
 }  // namespace
 
 TEST_F(Generate, CellsAtEveryLevelWithBorderGapHalvingAndLevelClamp) {
-    const auto imageA = testimages::makeDds(testimages::patternChain(8, 8, 1));  // 4 levels
-    const auto imageB = testimages::makeDds(testimages::patternChain(2, 2, 2));  // 2 levels, bordered
-    const auto imageC = testimages::makeDds(testimages::patternChain(1, 4, 3));  // 1 texel wide
-    const auto imageD = testimages::makeTga(testimages::pattern(3, 3, 4, 0));    // padded to 4 x 4 on load
-    AtlasGroup& page = atlas->addPage("cells0", 32, 16, "A8R8G8B8", 6, 3);
-    place(page, "a", 0, 0, 8, 8);
-    place(page, "b", 8, 0, 8, 8, true);
-    place(page, "c", 16, 0, 1, 4);
-    place(page, "d", 17, 5, 3, 3);
-    const std::vector<MemoryImage> images = {memoryImage(imageA), memoryImage(imageB), memoryImage(imageC),
-                                             memoryImage(imageD)};
-    const std::vector<Level> a = loaded(imageA), b = loaded(imageB), c = loaded(imageC), d = loaded(imageD);
-    ASSERT_EQ(a.size(), 4u);
-    ASSERT_EQ(b.size(), 2u);
-    ASSERT_GE(d.size(), 2u);
+    const auto imageA = imageFile(chain(8, 8, 1, 4));
+    const auto imageB = imageFile(chain(2, 2, 2, 2));  // bordered
+    const auto imageC = imageFile(chain(1, 4, 3, 3));  // 1 texel wide
+    const auto imageD = imageFile(chain(3, 3, 4, 1));  // padded to 4 x 4 on load, so cropped into its cell
+    const std::vector<Level> a = decode(imageA, true), b = decode(imageB, true), c = decode(imageC, true),
+                             d = decode(imageD, true);
+    ASSERT_TRUE(a.size() == 4 && b.size() == 2 && d.size() == 3);
+    AtlasGroup& cells = atlas->addPage("cells0", 32, 16, "A8R8G8B8", 6, 3);
+    place(cells, "a", 0, 0, 8, 8);
+    place(cells, "b", 8, 0, 8, 8, true);
+    place(cells, "c", 16, 0, 1, 4);
+    place(cells, "d", 17, 5, 3, 3);
 
-    ASSERT_TRUE(atlas->generateFromMemory(images)) << (messages.empty() ? "" : messages[0]);
+    d3d9soft::resetCalls();
+    ASSERT_TRUE(atlas->generateFromMemory(
+        {memoryImage(imageA), memoryImage(imageB), memoryImage(imageC), memoryImage(imageD)}));
     EXPECT_TRUE(messages.empty());
+    // A cell stops at the first level where either side is 0.
+    EXPECT_EQ(d3d9soft::callCount("D3DXLoadSurfaceFromSurface"), 4 + 4 + 1 + 2);
     expectReleased();
+    const std::vector<Level> levels = page("cells0");
+    ASSERT_EQ(levels.size(), 6u);
 
-    const testimages::DdsFile file = testimages::readDds(directory + "cells0.dds");
-    ASSERT_TRUE(file.valid);
-    ASSERT_EQ(file.levels.size(), 6u);
-    EXPECT_EQ(file.alphaMask, 0xff000000u);
-    const std::vector<Level>& page_ = file.levels;
-
-    // Level 0: whole cells, the bordered image inset by 3 with its margin left alone.
-    expectCopy(page_[0], 0, 0, 8, 8, a[0], "a");
-    expectCopy(page_[0], 11, 3, 2, 2, b[0], "b");
-    expectCopy(page_[0], 16, 0, 1, 4, c[0], "c");
-    expectCopy(page_[0], 17, 5, 3, 3, testimages::pattern(3, 3, 4, 0), "d");
-    EXPECT_EQ(written(page_[0]), 64 + 4 + 4 + 9);
-
-    // Level 1: halved cells; b's 1 x 1 last level from the top-left of its
-    // 4 x 4 cell; c is empty; d's cell is (8, 2, 1, 1), not reaching x = 9.
-    expectCopy(page_[1], 0, 0, 4, 4, a[1], "a");
-    expectCopy(page_[1], 4, 0, 4, 4, b[1], "b");
-    EXPECT_EQ(page_[1].at(8, 2), d[1].at(0, 0));
-    EXPECT_EQ(page_[1].at(9, 2), 0u);
-    EXPECT_EQ(written(page_[1]), 16 + 1 + 1);
-
-    // Levels 2 and 3: b repeats its smallest level; d is empty.
-    expectCopy(page_[2], 0, 0, 2, 2, a[2], "a");
-    expectCopy(page_[2], 2, 0, 2, 2, b[1], "b");
-    EXPECT_EQ(written(page_[2]), 4 + 1);
-    expectCopy(page_[3], 0, 0, 1, 1, a[3], "a");
-    expectCopy(page_[3], 1, 0, 1, 1, b[1], "b");
-    EXPECT_EQ(written(page_[3]), 2);
-
-    // Levels 4 and 5: every cell is empty.
-    EXPECT_EQ(written(page_[4]), 0);
-    EXPECT_EQ(written(page_[5]), 0);
+    // b is inset by the border at level 0 only and then repeats its last
+    // level; c is empty from level 1; d's level-1 cell is (8, 2, 1, 1): each
+    // value halved on its own.
+    const struct {
+        unsigned level;
+        int x, y, w, h;
+        const Level& source;
+    } copies[] = {{0, 0, 0, 8, 8, a[0]}, {0, 11, 3, 2, 2, b[0]}, {0, 16, 0, 1, 4, c[0]}, {0, 17, 5, 3, 3, d[0]},
+                  {1, 0, 0, 4, 4, a[1]}, {1, 4, 0, 4, 4, b[1]},  {1, 8, 2, 1, 1, d[1]},  {2, 0, 0, 2, 2, a[2]},
+                  {2, 2, 0, 2, 2, b[1]}, {3, 0, 0, 1, 1, a[3]},  {3, 1, 0, 1, 1, b[1]}};
+    for (const auto& copy : copies) {
+        SCOPED_TRACE("level " + std::to_string(copy.level) + " cell at " + std::to_string(copy.x));
+        expectCopy(levels[copy.level], copy.x, copy.y, copy.w, copy.h, copy.source);
+    }
+    EXPECT_EQ(writtenPerLevel(levels), (std::vector<int>{64 + 4 + 4 + 9, 16 + 1 + 1, 4 + 1, 1 + 1, 0, 0}));
 }
 
-TEST_F(Generate, FormatNamesAnyCaseAndUnknownNames) {
-    const auto image = testimages::makeDds(testimages::patternChain(4, 4, 5));
+TEST_F(Generate, FormatNamesInAnyCaseAndUnknownNamesLeftToD3dx) {
+    const auto image = imageFile(chain(4, 4, 5, 3));
     for (const char* format : {"A8R8G8B8", "a8r8g8b8", "", "NOT A FORMAT", "CxV8U8", "X8R8G8B8"})
         place(atlas->addPage(std::string("f") + format, 8, 4, format, 3, 0), "t", 2, 0, 4, 4);
     ASSERT_TRUE(atlas->generateFromMemory({memoryImage(image)}));
     expectReleased();
 
-    const auto reference = testimages::readBytes(directory + "fA8R8G8B8.dds");
-    ASSERT_TRUE(testimages::readDds(directory + "fA8R8G8B8.dds").valid);
-    // Lower case finds the format; unknown names (CxV8U8 upper-cased too)
-    // leave the choice to D3DX, which makes A8R8G8B8.
+    // CxV8U8 is upper-cased into a name the table lacks; D3DX then makes
+    // A8R8G8B8.
+    const auto reference = readBytes(directory + "fA8R8G8B8.dds");
     for (const char* format : {"a8r8g8b8", "", "NOT A FORMAT", "CxV8U8"})
-        EXPECT_EQ(testimages::readBytes(directory + "f" + format + ".dds"), reference) << format;
-
-    const testimages::DdsFile x8 = testimages::readDds(directory + "fX8R8G8B8.dds");
-    ASSERT_TRUE(x8.valid);
-    EXPECT_EQ(x8.alphaMask, 0u);
-    ASSERT_EQ(x8.levels.size(), 3u);
-    EXPECT_EQ(x8.levels[0].at(2, 0) & 0xffffff, testimages::pattern(4, 4, 5, 0).at(0, 0) & 0xffffff);
+        EXPECT_EQ(readBytes(directory + "f" + format + ".dds"), reference) << format;
+    D3DXIMAGE_INFO info{};
+    ASSERT_EQ(D3DXGetImageInfoFromFileA((directory + "fX8R8G8B8.dds").c_str(), &info), D3D_OK);
+    EXPECT_EQ(info.Format, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(info.MipLevels, 3u);
 }
 
 TEST_F(Generate, DxtPagesAreComposedUncompressedThenConverted) {
     // Solid cells, so that every 4 x 4 block holds at most two colours.
-    Level red, blue;
-    red.width = blue.width = red.height = blue.height = 8;
-    red.texels.assign(64, 0xffd02010);
-    blue.texels.assign(64, 0xff1040e0);
-    const auto redImage = testimages::makeDds({red}), blueImage = testimages::makeDds({blue});
-    const std::vector<MemoryImage> images = {memoryImage(redImage), memoryImage(blueImage)};
+    Level red{8, 8, std::vector<std::uint32_t>(64, 0xffd02010)}, blue{8, 8, std::vector<std::uint32_t>(64, 0xff1040e0)};
+    const auto redImage = imageFile({red}), blueImage = imageFile({blue});
     for (const char* format : {"dxt5", "A8R8G8B8"}) {
-        AtlasGroup& page = atlas->addPage(std::string("d") + format, 16, 8, format, 4, 0);
-        place(page, "red", 0, 0, 8, 8);
-        place(page, "blue", 8, 0, 8, 8);
+        AtlasGroup& dxt = atlas->addPage(std::string("d") + format, 16, 8, format, 4, 0);
+        place(dxt, "red", 0, 0, 8, 8);
+        place(dxt, "blue", 8, 0, 8, 8);
     }
-    ASSERT_TRUE(atlas->generateFromMemory(images));
+    d3d9soft::resetCalls();
+    ASSERT_TRUE(atlas->generateFromMemory({memoryImage(redImage), memoryImage(blueImage)}));
     expectReleased();
-    // Composition in A8R8G8B8, one texture more for the compressed page, and
-    // one conversion per level.
+    // One page texture each, one more for the compressed page; per level two
+    // cell copies on each page and one conversion.
     EXPECT_EQ(d3d9soft::callCount("D3DXCreateTexture"), 3);
     EXPECT_EQ(d3d9soft::callCount("D3DXLoadSurfaceFromSurface"), 2 * 4 + 4 + 2 * 4);
 
-    const testimages::DdsFile file = testimages::readDds(directory + "ddxt5.dds");
-    ASSERT_TRUE(file.valid);
-    EXPECT_EQ(file.fourCC, static_cast<std::uint32_t>(D3DFMT_DXT5));
-    EXPECT_EQ(file.mipMapCount, 4u);
-    const std::vector<Level> compressed = decoded(directory + "ddxt5.dds");
-    const std::vector<Level> plain = testimages::readDds(directory + "dA8R8G8B8.dds").levels;
+    D3DXIMAGE_INFO info{};
+    ASSERT_EQ(D3DXGetImageInfoFromFileA((directory + "ddxt5.dds").c_str(), &info), D3D_OK);
+    EXPECT_EQ(info.Format, D3DFMT_DXT5);
+    const std::vector<Level> compressed = page("ddxt5"), plain = page("dA8R8G8B8");
     ASSERT_EQ(compressed.size(), 4u);
     ASSERT_EQ(plain.size(), 4u);
     for (std::size_t level = 0; level < plain.size(); ++level)
         for (std::size_t i = 0; i < plain[level].texels.size(); ++i)
-            for (int shift = 0; shift < 32; shift += 8) {
-                const int want = int(plain[level].texels[i] >> shift & 0xff);
-                const int got = int(compressed[level].texels[i] >> shift & 0xff);
-                ASSERT_NEAR(got, want, 8) << "level " << level << " texel " << i << " channel " << shift / 8;
-            }
+            for (int shift = 0; shift < 32; shift += 8)
+                ASSERT_NEAR(int(compressed[level].texels[i] >> shift & 0xff),
+                            int(plain[level].texels[i] >> shift & 0xff), 8)
+                    << "level " << level << " texel " << i;
 }
 
 TEST_F(Generate, ImagesPairWithEachPagesTexturesFromTheFirstImage) {
     std::vector<std::vector<std::uint8_t>> files;
-    for (unsigned id = 1; id <= 3; ++id) files.push_back(testimages::makeDds({testimages::pattern(8, 8, id, 0)}));
-    const std::vector<MemoryImage> images = {memoryImage(files[0]), memoryImage(files[1]), memoryImage(files[2])};
+    for (unsigned id = 1; id <= 3; ++id) files.push_back(imageFile({pattern(8, 8, id, 0)}));
     AtlasGroup& first = atlas->addPage("pair0", 64, 8, "A8R8G8B8", 1, 0);
     for (int i = 0; i < 4; ++i) place(first, "t" + std::to_string(i), 8 * i, 0, 8, 8);
     AtlasGroup& second = atlas->addPage("pair1", 16, 8, "A8R8G8B8", 1, 0);
     place(second, "u0", 8, 0, 8, 8);
     place(second, "u1", 0, 0, 8, 8);
 
-    ASSERT_TRUE(atlas->generateFromMemory(images));
+    ASSERT_TRUE(atlas->generateFromMemory({memoryImage(files[0]), memoryImage(files[1]), memoryImage(files[2])}));
     expectReleased();
-    EXPECT_EQ(d3d9soft::callCount("D3DXCreateTextureFromFileInMemoryEx"), 3 + 2);
-    const Level page0 = testimages::readDds(directory + "pair0.dds").levels.at(0);
-    const Level page1 = testimages::readDds(directory + "pair1.dds").levels.at(0);
-    for (int i = 0; i < 3; ++i) expectCopy(page0, 8 * i, 0, 8, 8, testimages::pattern(8, 8, i + 1, 0), "first page");
-    EXPECT_EQ(written(page0), 3 * 64);  // the fourth texture has no image
-    expectCopy(page1, 8, 0, 8, 8, testimages::pattern(8, 8, 1, 0), "second page, first texture");
-    expectCopy(page1, 0, 0, 8, 8, testimages::pattern(8, 8, 2, 0), "second page, second texture");
+    const Level page0 = page("pair0").at(0), page1 = page("pair1").at(0);
+    for (int i = 0; i < 3; ++i) expectCopy(page0, 8 * i, 0, 8, 8, pattern(8, 8, i + 1, 0));
+    EXPECT_EQ(writtenPerLevel({page0}), std::vector<int>{3 * 64});  // the fourth texture has no image
+    expectCopy(page1, 8, 0, 8, 8, pattern(8, 8, 1, 0));
+    expectCopy(page1, 0, 0, 8, 8, pattern(8, 8, 2, 0));
 
     // No images: pages are still made and saved, with nothing drawn.
-    fs::remove_all(directory);
-    fs::create_directories(directory);
-    d3d9soft::resetCalls();
+    fs::remove(directory + "pair1.dds");
     ASSERT_TRUE(atlas->generateFromMemory({}));
-    EXPECT_EQ(d3d9soft::callCount("D3DXCreateTextureFromFileInMemoryEx"), 0);
-    EXPECT_EQ(written(testimages::readDds(directory + "pair0.dds").levels.at(0)), 0);
+    EXPECT_EQ(writtenPerLevel(page("pair0")), std::vector<int>{0});
     EXPECT_TRUE(fs::exists(directory + "pair1.dds"));
 }
 
 TEST_F(Generate, FilesAreLoadedByPathAndAMissingOneStopsAtItsPage) {
-    const std::string source = directory + "source.dds";
-    const auto bytes = testimages::makeDds({testimages::pattern(4, 4, 7, 0)});
-    testimages::writeBytes(source, bytes);
+    const auto bytes = imageFile({pattern(4, 4, 7, 0)});
+    const std::string source = directory + "made.dds";
     AtlasGroup& first = atlas->addPage("file0", 8, 4, "A8R8G8B8", 1, 0);
     place(first, source, 0, 0, 4, 4);
     place(first, source, 4, 0, 4, 4);
-    ASSERT_TRUE(atlas->generate());
-    const auto fromFiles = testimages::readBytes(directory + "file0.dds");
-    const Level page = testimages::readDds(directory + "file0.dds").levels.at(0);
-    expectCopy(page, 0, 0, 4, 4, testimages::pattern(4, 4, 7, 0), "first");
-    expectCopy(page, 4, 0, 4, 4, testimages::pattern(4, 4, 7, 0), "second");
     ASSERT_TRUE(atlas->generateFromMemory({memoryImage(bytes), memoryImage(bytes)}));
-    EXPECT_EQ(testimages::readBytes(directory + "file0.dds"), fromFiles);
+    const auto fromMemory = readBytes(directory + "file0.dds");
+    fs::remove(directory + "file0.dds");
+    ASSERT_TRUE(atlas->generate());
+    EXPECT_EQ(readBytes(directory + "file0.dds"), fromMemory);
+    EXPECT_EQ(writtenPerLevel(page("file0")), std::vector<int>{32});
 
     const std::string missing = directory + "missing.dds";
     place(atlas->addPage("file1", 8, 4, "A8R8G8B8", 1, 0), missing, 0, 0, 4, 4);
@@ -340,41 +302,32 @@ TEST_F(Generate, NoPagesTouchNeitherDeviceNorDisk) {
     EXPECT_TRUE(fs::is_empty(directory));
 }
 
-namespace {
-
-struct FailureRow {
-    const char* function;
-    int nth;  // which call of `function` fails
-    std::uint32_t result;
-    const char* format;
-    const char* message;  // "@" stands for the output directory
-    bool firstPageSaved;
-};
-
-// Two pages of one 8 x 8 texture each, two levels: per page one page texture
-// (two for DXT1), one load, and per level two surfaces and one copy.
-const FailureRow failureRows[] = {
-    {"D3DXCreateTexture", 1, 0x8876017C, "A8R8G8B8", "Could not create atlasTexture for group g0", false},
-    {"D3DXCreateTexture", 2, 0x8007000E, "A8R8G8B8", "Could not create atlasTexture for group g1", true},
-    {"D3DXCreateTextureFromFileInMemoryEx", 2, 0x88760B59, "A8R8G8B8", "Could not load texture: tex/g1.tga", true},
-    {"GetSurfaceLevel", 1, 0x8007000E, "A8R8G8B8", "E_OUTOFMEMORY", false},
-    {"GetSurfaceLevel", 4, 0x8876086C, "A8R8G8B8", "D3DERR_INVALIDCALL", false},
-    {"GetSurfaceLevel", 6, 0x80070002, "A8R8G8B8", "ERROR_FILE_NOT_FOUND", true},
-    {"D3DXLoadSurfaceFromSurface", 2, 0x80001234, "A8R8G8B8", "Unknown", false},
-    {"D3DXSaveTextureToFileA", 2, 0x80004005, "A8R8G8B8", "Error saving texture \"@g1.dds\"", true},
-    {"D3DXCreateTexture", 2, 0x8007000E, "DXT1", "Error saving texture \"@g0.dds\"", false},
-    {"D3DXSaveTextureToFileA", 1, 0x80004005, "DXT1", "Error saving texture \"@g0.dds\"", false},
-};
-
-}  // namespace
-
 TEST_F(Generate, EachFailureStopsWithItsMessageAndReleasesEverything) {
-    const auto image = testimages::makeDds({testimages::pattern(8, 8, 1, 0)});
-    for (const FailureRow& row : failureRows) {
+    // Two pages of one 8 x 8 texture each, two levels: per page one page
+    // texture (two for DXT1), one load, and per level two surfaces and one copy.
+    const struct {
+        const char* function;
+        int nth;
+        std::uint32_t result;
+        const char* format;
+        const char* message;  // "@" stands for the output directory
+        bool firstPageSaved;
+    } rows[] = {
+        {"D3DXCreateTexture", 1, 0x8876017C, "A8R8G8B8", "Could not create atlasTexture for group g0", false},
+        {"D3DXCreateTexture", 2, 0x8007000E, "A8R8G8B8", "Could not create atlasTexture for group g1", true},
+        {"D3DXCreateTextureFromFileInMemoryEx", 2, 0x88760B59, "A8R8G8B8", "Could not load texture: tex/g1.tga", true},
+        {"GetSurfaceLevel", 1, 0x8007000E, "A8R8G8B8", "E_OUTOFMEMORY", false},
+        {"GetSurfaceLevel", 4, 0x8876086C, "A8R8G8B8", "D3DERR_INVALIDCALL", false},
+        {"GetSurfaceLevel", 6, 0x80070002, "A8R8G8B8", "ERROR_FILE_NOT_FOUND", true},
+        {"D3DXLoadSurfaceFromSurface", 2, 0x80001234, "A8R8G8B8", "Unknown", false},
+        {"D3DXSaveTextureToFileA", 2, 0x80004005, "A8R8G8B8", "Error saving texture \"@g1.dds\"", true},
+        {"D3DXCreateTexture", 2, 0x8007000E, "DXT1", "Error saving texture \"@g0.dds\"", false},
+        {"D3DXSaveTextureToFileA", 1, 0x80004005, "DXT1", "Error saving texture \"@g0.dds\"", false},
+    };
+    const auto image = imageFile({pattern(8, 8, 1, 0)});
+    for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.function) + " #" + std::to_string(row.nth) + " " + row.format);
-        PageAtlas local(device());
-        local.setErrorCallback(collect);
-        local.setOutputPath(directory);
+        PageAtlas local(device, directory);
         place(local.addPage("g0", 16, 16, row.format, 2, 0), "tex/g0.tga", 0, 0, 8, 8);
         place(local.addPage("g1", 16, 16, row.format, 2, 0), "tex/g1.tga", 8, 8, 8, 8);
         fs::remove(directory + "g0.dds");
@@ -393,10 +346,11 @@ TEST_F(Generate, EachFailureStopsWithItsMessageAndReleasesEverything) {
 }
 
 TEST_F(Generate, FailuresWhileConvertingToDxtAreNotErrors) {
-    const auto image = testimages::makeDds({testimages::pattern(8, 8, 1, 0)});
+    const auto image = imageFile({pattern(8, 8, 1, 0)});
     place(atlas->addPage("c0", 16, 16, "DXT1", 2, 0), "tex/c0.tga", 0, 0, 8, 8);
     // The composition takes two surfaces and one copy per level; then the
     // conversion's copy of level 0 fails, and a surface of level 1.
+    d3d9soft::resetCalls();
     d3d9soft::failCall("D3DXLoadSurfaceFromSurface", 3, E_FAIL);
     d3d9soft::failCall("GetSurfaceLevel", 7, D3DERR_INVALIDCALL);
     EXPECT_TRUE(atlas->generateFromMemory({memoryImage(image)}));
