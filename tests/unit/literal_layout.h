@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace literal {
@@ -60,34 +61,25 @@ inline Result layout(std::vector<AtlasGroup>& groups, int sortMode, int maxWidth
     auto bySize = [sortMode](const TextureEntry& a, const TextureEntry& b) {
         const Rect& p = a.rect;
         const Rect& q = b.rect;
-        if (sortMode == 1) {
-            const int lp = std::max(p.width, p.height), lq = std::max(q.width, q.height);
-            if (lp != lq) return lp > lq;
-            if (p.width != q.width) return p.width > q.width;
-            return p.height > q.height;
-        }
+        if (sortMode == 1)
+            return std::make_tuple(std::max(p.width, p.height), p.width, p.height) >
+                   std::make_tuple(std::max(q.width, q.height), q.width, q.height);
         return std::int64_t(p.width) * p.height > std::int64_t(q.width) * q.height;
     };
     auto byFormat = [](const TextureEntry& a, const TextureEntry& b) { return a.format > b.format; };
 
     for (AtlasGroup& group : groups) {
         int m = 1;
-        std::vector<TextureEntry> pending;
-        for (const TextureEntry& t : group.textures) {
-            m = std::max(m, t.mipLevels);
-            pending.push_back(t);
-        }
+        for (const TextureEntry& t : group.textures) m = std::max(m, t.mipLevels);
         if (group.mipLevels <= 0) group.mipLevels = m;
+        std::vector<TextureEntry> pending = group.textures;
         int n = 0;
         while (!pending.empty()) {
-            result.pages.push_back(AtlasGroup());
-            AtlasGroup& page = result.pages.back();
+            AtlasGroup page;
             page.name = group.name + std::to_string(n);
             page.format = group.format;
-            page.rect = Rect{0, 0, 0, 0};
             page.mipLevels = group.mipLevels;
             page.border = group.border;
-            page.index = -1;
             std::stable_sort(pending.begin(), pending.end(), bySize);
             if (group.format.empty()) std::stable_sort(pending.begin(), pending.end(), byFormat);
             const int w = group.rect.width <= 0 || group.rect.width > maxWidth ? maxWidth : group.rect.width;
@@ -113,12 +105,11 @@ inline Result layout(std::vector<AtlasGroup>& groups, int sortMode, int maxWidth
                 }
             }
             if (group.format.empty()) page.format = s;
-            if (page.textures.empty()) {
-                result.pages.pop_back();
-            } else {
+            if (!page.textures.empty()) {
                 page.rect.width = nextPowerOfTwo(page.rect.width);
                 page.rect.height = nextPowerOfTwo(page.rect.height);
                 page.index = n++;
+                result.pages.push_back(page);
             }
         }
     }
