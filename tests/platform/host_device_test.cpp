@@ -90,21 +90,17 @@ TEST_F(HostObjects, SurfaceCopiesWorkBothWaysWithHostSurfaces) {
     HostSurface hostSource(3, 2), hostDest(4, 4);
     for (UINT y = 0; y < 2; ++y)
         for (UINT x = 0; x < 3; ++x) hostSource.setTexel(x, y, 0x80000000u | (y << 8) | x);
-    IDirect3DTexture9* texture = makeTexture(4, 4, 1, D3DFMT_A8R8G8B8);
-    IDirect3DSurface9* surface = nullptr;
-    texture->GetSurfaceLevel(0, &surface);
+    Level level(device, 4, 4, D3DFMT_A8R8G8B8);
     RECT rect{1, 1, 4, 3};
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(surface, nullptr, &rect, &hostSource, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-              D3D_OK);
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(&hostDest, nullptr, nullptr, surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-              D3D_OK);
-    EXPECT_FALSE(hostSource.isLocked);
-    EXPECT_FALSE(hostDest.isLocked);
-    EXPECT_EQ(hostDest.texel(1, 1), 0x80000000u);
-    EXPECT_EQ(hostDest.texel(3, 2), 0x80000102u);
-    EXPECT_EQ(hostDest.texel(0, 0), 0u);
-    surface->Release();
-    texture->Release();
+    ASSERT_EQ(
+        D3DXLoadSurfaceFromSurface(level.surface, nullptr, &rect, &hostSource, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+        D3D_OK);
+    ASSERT_EQ(
+        D3DXLoadSurfaceFromSurface(&hostDest, nullptr, nullptr, level.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+        D3D_OK);
+    EXPECT_FALSE(hostSource.isLocked || hostDest.isLocked);
+    EXPECT_EQ(std::vector<std::uint32_t>({hostDest.texel(1, 1), hostDest.texel(3, 2), hostDest.texel(0, 0)}),
+              std::vector<std::uint32_t>({0x80000000u, 0x80000102u, 0u}));
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "platform/image_fixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -36,13 +39,20 @@ std::vector<Rgba> pattern(unsigned width, unsigned height, bool opaque) {
     return pixels;
 }
 
+std::string scratchPath(const std::string& name) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string dir = std::string(TA_TEST_SCRATCH) + "/" + test->test_suite_name() + "." + test->name();
+    std::filesystem::create_directories(dir);
+    return dir + "/" + name;
+}
+
 Bytes readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string writeScratch(const std::string& name, const Bytes& bytes) {
-    std::string path = std::string(TA_TEST_SCRATCH) + "/" + name;
+    std::string path = scratchPath(name);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
@@ -53,7 +63,7 @@ std::string convertPixels(const std::vector<Rgba>& pixels, unsigned width, unsig
     Bytes raw;
     for (const Rgba& p : pixels) raw.insert(raw.end(), {p.r, p.g, p.b, p.a});
     std::string rawPath = writeScratch(outputName + ".rgba", raw);
-    std::string outPath = std::string(TA_TEST_SCRATCH) + "/" + outputName;
+    std::string outPath = scratchPath(outputName);
     std::string command = "convert -size " + std::to_string(width) + "x" + std::to_string(height) + " -depth 8 rgba:'" +
                           rawPath + "' " + options + " '" + outPath + "' 2>/dev/null";
     return std::system(command.c_str()) == 0 ? outPath : std::string();
@@ -106,19 +116,11 @@ Bytes bmpFile(const BmpSpec& spec) {
 Bytes tgaFile(const TgaSpec& spec) {
     unsigned pixelBytes = (spec.bits + 7) / 8;
     Bytes out;
-    out.push_back(0);                                  // no image id
-    out.push_back(spec.palette.empty() ? 0 : 1);       // colour map type
-    out.push_back(std::uint8_t(spec.imageType));
-    put16(out, 0);
-    put16(out, std::uint32_t(spec.palette.size()));
-    out.push_back(spec.palette.empty() ? 0 : 24);
-    put16(out, 0);
-    put16(out, 0);
+    out.insert(out.end(), {0, 0, std::uint8_t(spec.imageType), 0, 0, 0, 0, 0, 0, 0, 0, 0});  // no id, no colour map
     put16(out, spec.width);
     put16(out, spec.height);
     out.push_back(std::uint8_t(spec.bits));
     out.push_back(std::uint8_t((spec.topDown ? 0x20 : 0) | (spec.bits == 32 ? 8 : spec.bits == 16 ? 1 : 0)));
-    for (std::uint32_t entry : spec.palette) putPixel(out, entry, 3);
 
     std::vector<std::uint32_t> stream;
     for (unsigned row = 0; row < spec.height; ++row) {
