@@ -21,8 +21,6 @@ std::string run(const std::string& command) {
     return output;
 }
 
-bool isBlockFormat(D3DFORMAT format) { return format >= D3DFMT_DXT1 && format <= D3DFMT_DXT5; }
-
 using Dds = SoftDeviceTest;
 
 }  // namespace
@@ -85,74 +83,71 @@ TEST_F(Dds, LevelsFollowTheHeaderTightlyPackedAndFailuresAreReported) {
 }
 
 TEST_F(Dds, EveryHeldFormatLoadsBackExactly) {
-    const D3DFORMAT formats[] = {
-        D3DFMT_A8R8G8B8,
-        D3DFMT_X8R8G8B8,
-        D3DFMT_R5G6B5,
-        D3DFMT_X1R5G5B5,
-        D3DFMT_A1R5G5B5,
-        D3DFMT_A4R4G4B4,
-        D3DFMT_X4R4G4B4,
-        D3DFMT_R3G3B2,
-        D3DFMT_A8R3G3B2,
-        D3DFMT_A8,
-        D3DFMT_L8,
-        D3DFMT_A8L8,
-        D3DFMT_A4L4,
-        D3DFMT_L16,
-        D3DFMT_A8B8G8R8,
-        D3DFMT_X8B8G8R8,
-        D3DFMT_A2R10G10B10,
-        D3DFMT_A2B10G10R10,
-        D3DFMT_G16R16,
-        D3DFMT_A16B16G16R16,
-        D3DFMT_R16F,
-        D3DFMT_G16R16F,
-        D3DFMT_A16B16G16R16F,
-        D3DFMT_R32F,
-        D3DFMT_G32R32F,
-        D3DFMT_A32B32G32R32F,
-        D3DFMT_V8U8,
-        D3DFMT_Q8W8V8U8,
-        D3DFMT_V16U16,
-        D3DFMT_DXT1,
-        D3DFMT_DXT2,
-        D3DFMT_DXT3,
-        D3DFMT_DXT4,
-        D3DFMT_DXT5,
-    };
+    const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8,
+                                 D3DFMT_X8R8G8B8,
+                                 D3DFMT_R5G6B5,
+                                 D3DFMT_X1R5G5B5,
+                                 D3DFMT_A1R5G5B5,
+                                 D3DFMT_A4R4G4B4,
+                                 D3DFMT_X4R4G4B4,
+                                 D3DFMT_R3G3B2,
+                                 D3DFMT_A8R3G3B2,
+                                 D3DFMT_A8,
+                                 D3DFMT_L8,
+                                 D3DFMT_A8L8,
+                                 D3DFMT_A4L4,
+                                 D3DFMT_L16,
+                                 D3DFMT_A8B8G8R8,
+                                 D3DFMT_X8B8G8R8,
+                                 D3DFMT_A2R10G10B10,
+                                 D3DFMT_A2B10G10R10,
+                                 D3DFMT_G16R16,
+                                 D3DFMT_A16B16G16R16,
+                                 D3DFMT_R16F,
+                                 D3DFMT_G16R16F,
+                                 D3DFMT_A16B16G16R16F,
+                                 D3DFMT_R32F,
+                                 D3DFMT_G32R32F,
+                                 D3DFMT_A32B32G32R32F,
+                                 D3DFMT_V8U8,
+                                 D3DFMT_Q8W8V8U8,
+                                 D3DFMT_V16U16,
+                                 D3DFMT_DXT1,
+                                 D3DFMT_DXT2,
+                                 D3DFMT_DXT3,
+                                 D3DFMT_DXT4,
+                                 D3DFMT_DXT5};
     const std::string path = scratchPath("roundtrip.dds");
-    for (D3DFORMAT format : formats) {
-        SCOPED_TRACE(format);
-        IDirect3DTexture9* saved = makeTexture(8, 4, 3, format);
-        ASSERT_EQ(levelDesc(saved, 0).Format, format);
-        std::vector<Bytes> levels;
+    // Distinct bytes in every level, the whole locked area of each.
+    auto forEachLevel = [](IDirect3DTexture9* texture, DWORD flags, auto visit) {
         for (UINT level = 0; level < 3; ++level) {
             D3DLOCKED_RECT locked{};
-            ASSERT_EQ(saved->LockRect(level, &locked, nullptr, 0), D3D_OK);
-            UINT height = levelDesc(saved, level).Height;
-            Bytes bytes(std::size_t(locked.Pitch) * (isBlockFormat(format) ? (height + 3) / 4 : height));
-            for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 131 + level * 17 + 5);
-            std::memcpy(locked.pBits, bytes.data(), bytes.size());
-            saved->UnlockRect(level);
-            levels.push_back(bytes);
+            ASSERT_EQ(texture->LockRect(level, &locked, nullptr, flags), D3D_OK);
+            D3DSURFACE_DESC desc = levelDesc(texture, level);
+            UINT rows = desc.Format >= D3DFMT_DXT1 && desc.Format <= D3DFMT_DXT5 ? (desc.Height + 3) / 4 : desc.Height;
+            Bytes expected(std::size_t(locked.Pitch) * rows);
+            for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = std::uint8_t(i * 131 + level * 17 + 5);
+            visit(static_cast<std::uint8_t*>(locked.pBits), expected);
+            texture->UnlockRect(level);
         }
+    };
+    for (D3DFORMAT format : formats) {
+        SCOPED_TRACE(format);
+        IDirect3DTexture9 *saved = makeTexture(8, 4, 3, format), *loaded = nullptr;
+        ASSERT_EQ(levelDesc(saved, 0).Format, format);
+        forEachLevel(saved, 0,
+                     [](std::uint8_t* bits, const Bytes& bytes) { std::copy(bytes.begin(), bytes.end(), bits); });
         ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, saved, nullptr), D3D_OK);
         saved->Release();
-
-        IDirect3DTexture9* loaded = nullptr;
         ASSERT_EQ(D3DXCreateTextureFromFileExA(device, path.c_str(), 0, 0, D3DX_FROM_FILE, 0, D3DFMT_UNKNOWN,
                                                D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr,
                                                &loaded),
                   D3D_OK);
         ASSERT_EQ(loaded->GetLevelCount(), 3u);
         EXPECT_EQ(levelDesc(loaded, 0).Format, format);
-        for (UINT level = 0; level < 3; ++level) {
-            D3DLOCKED_RECT locked{};
-            ASSERT_EQ(loaded->LockRect(level, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
-            EXPECT_EQ(std::memcmp(locked.pBits, levels[level].data(), levels[level].size()), 0) << "level " << level;
-            loaded->UnlockRect(level);
-        }
+        forEachLevel(loaded, D3DLOCK_READONLY, [](std::uint8_t* bits, const Bytes& bytes) {
+            EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), bits));
+        });
         loaded->Release();
     }
 }
@@ -178,30 +173,21 @@ TEST_F(Dds, ReadsIndependentWritersLevelsBitForBit) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        Bytes file = readFile(c.path);
+        Bytes file = readFile(c.path), stored;
         IDirect3DTexture9* texture = nullptr;
         D3DXIMAGE_INFO info{};
-        ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), 0, 0, 0, 0,
-                                                      D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT,
-                                                      0, &info, nullptr, &texture),
-                  D3D_OK);
+        ASSERT_EQ(loadImage(file, &texture, 0, 0, &info), D3D_OK);
         EXPECT_EQ(std::make_pair(info.Format, info.MipLevels), std::make_pair(c.format, c.fileLevels));
-        ASSERT_EQ(texture->GetLevelCount(), 5u);
-        EXPECT_EQ(levelDesc(texture, 0).Format, c.format);
-        std::size_t offset = 128;
+        EXPECT_EQ(std::make_pair(texture->GetLevelCount(), levelDesc(texture, 0).Format),
+                  std::make_pair(DWORD(5), c.format));
         for (UINT level = 0; level < 5; ++level) {
             unsigned blocksWide = std::max(1u, (16u >> level) / 4), blocksHigh = std::max(1u, (8u >> level) / 4);
-            Bytes stored = readLevel(texture, level, blocksWide * c.blockBytes, blocksHigh);
-            if (level < c.fileLevels) {
-                ASSERT_LE(offset + stored.size(), file.size());
-                EXPECT_TRUE(std::equal(stored.begin(), stored.end(), file.begin() + std::ptrdiff_t(offset)))
-                    << "level " << level;
-                offset += stored.size();
-            } else {
-                // Filtered from the file's smallest level: an opaque-ish gradient is never all zero.
-                EXPECT_NE(std::count(stored.begin(), stored.end(), 0), std::ptrdiff_t(stored.size())) << level;
-            }
+            Bytes bytes = readLevel(texture, level, blocksWide * c.blockBytes, blocksHigh);
+            if (level < c.fileLevels) stored.insert(stored.end(), bytes.begin(), bytes.end());
+            // Filtered from the file's smallest level: an opaque-ish gradient is never all zero.
+            EXPECT_NE(std::count(bytes.begin(), bytes.end(), 0), std::ptrdiff_t(bytes.size())) << level;
         }
+        EXPECT_EQ(Bytes(file.begin() + 128, file.end()), stored);
         texture->Release();
     }
 }
