@@ -70,44 +70,19 @@ std::string convertPixels(const std::vector<Rgba>& pixels, unsigned width, unsig
 }
 
 Bytes bmpFile(const BmpSpec& spec) {
-    unsigned rowBytes = (spec.width * spec.bits + 31) / 32 * 4;
-    unsigned paletteBytes = unsigned(spec.palette.size()) * 4;
-    unsigned maskBytes = spec.bitfields ? 12 : 0;
-    unsigned offset = 14 + 40 + maskBytes + paletteBytes;
-    Bytes out;
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, offset + rowBytes * spec.height);
-    put32(out, 0);
-    put32(out, offset);
-    put32(out, 40);
-    put32(out, spec.width);
-    put32(out, spec.topDown ? std::uint32_t(-std::int32_t(spec.height)) : spec.height);
+    unsigned rowBytes = (spec.width * spec.bits + 31) / 32 * 4, offset = 14 + 40 + (spec.bitfields ? 12 : 0);
+    Bytes out = {'B', 'M'};
+    std::uint32_t height = spec.topDown ? std::uint32_t(-std::int32_t(spec.height)) : spec.height;
+    for (std::uint32_t v : {offset + rowBytes * spec.height, 0u, offset, 40u, spec.width, height}) put32(out, v);
     put16(out, 1);
     put16(out, spec.bits);
-    put32(out, spec.bitfields ? 3 : 0);
-    put32(out, rowBytes * spec.height);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, std::uint32_t(spec.palette.size()));
-    put32(out, 0);
+    for (std::uint32_t v : {spec.bitfields ? 3u : 0u, rowBytes * spec.height, 2835u, 2835u, 0u, 0u}) put32(out, v);
     if (spec.bitfields)
         for (std::uint32_t mask : spec.masks) put32(out, mask);
-    for (std::uint32_t entry : spec.palette) put32(out, entry);
     for (unsigned row = 0; row < spec.height; ++row) {
         unsigned y = spec.topDown ? row : spec.height - 1 - row;
         std::size_t start = out.size();
-        if (spec.bits < 8) {
-            unsigned perByte = 8 / spec.bits;
-            for (unsigned x = 0; x < spec.width; x += perByte) {
-                std::uint8_t packed = 0;
-                for (unsigned i = 0; i < perByte && x + i < spec.width; ++i)
-                    packed |= std::uint8_t(spec.values[y * spec.width + x + i] << (8 - spec.bits * (i + 1)));
-                out.push_back(packed);
-            }
-        } else {
-            for (unsigned x = 0; x < spec.width; ++x) putPixel(out, spec.values[y * spec.width + x], spec.bits / 8);
-        }
+        for (unsigned x = 0; x < spec.width; ++x) putPixel(out, spec.values[y * spec.width + x], spec.bits / 8);
         out.resize(start + rowBytes, 0);
     }
     return out;

@@ -29,13 +29,12 @@ std::string writeScratch(const std::string& name, const Bytes& bytes);
 std::string convertPixels(const std::vector<Rgba>& pixels, unsigned width, unsigned height, const std::string& options,
                           const std::string& outputName);
 
-// Values are in the file's own pixel encoding, rows top first.
+// 16-, 24- and 32-bit files; values are in the file's own pixel encoding, rows top first.
 struct BmpSpec {
     unsigned width = 0, height = 0, bits = 24;
     bool bitfields = false;
     std::uint32_t masks[3] = {0, 0, 0};
     bool topDown = false;
-    std::vector<std::uint32_t> palette;  // 0x00RRGGBB
     std::vector<std::uint32_t> values;
 };
 Bytes bmpFile(const BmpSpec& spec);
