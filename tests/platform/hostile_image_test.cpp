@@ -90,13 +90,13 @@ TEST_F(HostileImages, EveryTruncationIsRefused) {
 // Headers over the device's 4096 limit or far beyond the data behind them are
 // refused before any pixel buffer is sized by them.
 TEST_F(HostileImages, HugeDimensionsAreRefused) {
-    BmpSpec bmp;
+    BmpImage bmp;
     bmp.width = bmp.height = 2;
     bmp.values.assign(4, 0);
     Bytes bigBmp = bmpFile(bmp);
     put32(bigBmp, 18, 65535);
     put32(bigBmp, 22, 65535);
-    TgaSpec tga;
+    TgaImage tga;
     tga.width = tga.height = 2;
     tga.values.assign(4, 0);
     Bytes bigTga = tgaFile(tga);
@@ -155,7 +155,7 @@ TEST_F(HostileImages, MissingEmptyAndUnrecognisedData) {
     for (std::string path :
          {std::string(), std::string("no/such/file.png"), writeScratch("empty.png", {}), std::string(TA_TEST_SCRATCH)})
         EXPECT_EQ(D3DXGetImageInfoFromFileA(path.c_str(), &info), D3DXERR_INVALIDDATA) << path;
-    TgaSpec tga;
+    TgaImage tga;
     tga.width = tga.height = 2;
     tga.values.assign(4, 0);
     Bytes file = tgaFile(tga);

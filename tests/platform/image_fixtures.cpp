@@ -69,40 +69,40 @@ std::string convertPixels(const std::vector<Rgba>& pixels, unsigned width, unsig
     return std::system(command.c_str()) == 0 ? outPath : std::string();
 }
 
-Bytes bmpFile(const BmpSpec& spec) {
-    unsigned rowBytes = (spec.width * spec.bits + 31) / 32 * 4, offset = 14 + 40 + (spec.bitfields ? 12 : 0);
+Bytes bmpFile(const BmpImage& image) {
+    unsigned rowBytes = (image.width * image.bits + 31) / 32 * 4, offset = 14 + 40 + (image.bitfields ? 12 : 0);
     Bytes out = {'B', 'M'};
-    std::uint32_t height = spec.topDown ? std::uint32_t(-std::int32_t(spec.height)) : spec.height;
-    for (std::uint32_t v : {offset + rowBytes * spec.height, 0u, offset, 40u, spec.width, height}) put32(out, v);
+    std::uint32_t height = image.topDown ? std::uint32_t(-std::int32_t(image.height)) : image.height;
+    for (std::uint32_t v : {offset + rowBytes * image.height, 0u, offset, 40u, image.width, height}) put32(out, v);
     put16(out, 1);
-    put16(out, spec.bits);
-    for (std::uint32_t v : {spec.bitfields ? 3u : 0u, rowBytes * spec.height, 2835u, 2835u, 0u, 0u}) put32(out, v);
-    if (spec.bitfields)
-        for (std::uint32_t mask : spec.masks) put32(out, mask);
-    for (unsigned row = 0; row < spec.height; ++row) {
-        unsigned y = spec.topDown ? row : spec.height - 1 - row;
+    put16(out, image.bits);
+    for (std::uint32_t v : {image.bitfields ? 3u : 0u, rowBytes * image.height, 2835u, 2835u, 0u, 0u}) put32(out, v);
+    if (image.bitfields)
+        for (std::uint32_t mask : image.masks) put32(out, mask);
+    for (unsigned row = 0; row < image.height; ++row) {
+        unsigned y = image.topDown ? row : image.height - 1 - row;
         std::size_t start = out.size();
-        for (unsigned x = 0; x < spec.width; ++x) putPixel(out, spec.values[y * spec.width + x], spec.bits / 8);
+        for (unsigned x = 0; x < image.width; ++x) putPixel(out, image.values[y * image.width + x], image.bits / 8);
         out.resize(start + rowBytes, 0);
     }
     return out;
 }
 
-Bytes tgaFile(const TgaSpec& spec) {
-    unsigned pixelBytes = (spec.bits + 7) / 8;
+Bytes tgaFile(const TgaImage& image) {
+    unsigned pixelBytes = (image.bits + 7) / 8;
     Bytes out;
-    out.insert(out.end(), {0, 0, std::uint8_t(spec.imageType), 0, 0, 0, 0, 0, 0, 0, 0, 0});  // no id, no colour map
-    put16(out, spec.width);
-    put16(out, spec.height);
-    out.push_back(std::uint8_t(spec.bits));
-    out.push_back(std::uint8_t((spec.topDown ? 0x20 : 0) | (spec.bits == 32 ? 8 : spec.bits == 16 ? 1 : 0)));
+    out.insert(out.end(), {0, 0, std::uint8_t(image.imageType), 0, 0, 0, 0, 0, 0, 0, 0, 0});  // no id, no colour map
+    put16(out, image.width);
+    put16(out, image.height);
+    out.push_back(std::uint8_t(image.bits));
+    out.push_back(std::uint8_t((image.topDown ? 0x20 : 0) | (image.bits == 32 ? 8 : image.bits == 16 ? 1 : 0)));
 
     std::vector<std::uint32_t> stream;
-    for (unsigned row = 0; row < spec.height; ++row) {
-        unsigned y = spec.topDown ? row : spec.height - 1 - row;
-        for (unsigned x = 0; x < spec.width; ++x) stream.push_back(spec.values[y * spec.width + x]);
+    for (unsigned row = 0; row < image.height; ++row) {
+        unsigned y = image.topDown ? row : image.height - 1 - row;
+        for (unsigned x = 0; x < image.width; ++x) stream.push_back(image.values[y * image.width + x]);
     }
-    if (spec.imageType < 8) {
+    if (image.imageType < 8) {
         for (std::uint32_t v : stream) putPixel(out, v, pixelBytes);
         return out;
     }

@@ -30,21 +30,21 @@ std::string convertPixels(const std::vector<Rgba>& pixels, unsigned width, unsig
                           const std::string& outputName);
 
 // 16-, 24- and 32-bit files; values are in the file's own pixel encoding, rows top first.
-struct BmpSpec {
+struct BmpImage {
     unsigned width = 0, height = 0, bits = 24;
     bool bitfields = false;
     std::uint32_t masks[3] = {0, 0, 0};
     bool topDown = false;
     std::vector<std::uint32_t> values;
 };
-Bytes bmpFile(const BmpSpec& spec);
+Bytes bmpFile(const BmpImage& image);
 
-struct TgaSpec {
+struct TgaImage {
     unsigned width = 0, height = 0, bits = 24;
     int imageType = 2;  // 2 true colour; +8 run-length
     bool topDown = false;
     std::vector<std::uint32_t> values;
 };
-Bytes tgaFile(const TgaSpec& spec);
+Bytes tgaFile(const TgaImage& image);
 
 }  // namespace fixtures

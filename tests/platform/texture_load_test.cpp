@@ -126,7 +126,7 @@ TEST_F(TextureLoad, BmpAndTgaLayoutsKeepTheirTexels) {
         for (unsigned i = 0; mask && i < words.size(); ++i)
             EXPECT_EQ((bytes[2 * i] | (bytes[2 * i + 1] << 8)) & mask, words[i] & mask) << "texel " << i;
     };
-    BmpSpec bmp;
+    BmpImage bmp;
     bmp.width = 6, bmp.height = 3, bmp.bits = 16, bmp.values = words;
     check(bmpFile(bmp), D3DXIFF_BMP, D3DFMT_X1R5G5B5, 0x7fff);
     bmp.bitfields = true, bmp.topDown = true;
@@ -135,7 +135,7 @@ TEST_F(TextureLoad, BmpAndTgaLayoutsKeepTheirTexels) {
     check(withMasks, D3DXIFF_BMP, D3DFMT_R5G6B5, 0xffff);
     check(Bytes(withMasks.begin() + 14, withMasks.end()), D3DXIFF_DIB, D3DFMT_R5G6B5, 0xffff);
 
-    TgaSpec tga;
+    TgaImage tga;
     tga.width = 6, tga.height = 3, tga.bits = 16, tga.values = words;
     check(tgaFile(tga), D3DXIFF_TGA, D3DFMT_A1R5G5B5, 0xffff);
     tga.imageType = 10, tga.topDown = true;
@@ -143,7 +143,7 @@ TEST_F(TextureLoad, BmpAndTgaLayoutsKeepTheirTexels) {
     tga.bits = 15;
     check(tgaFile(tga), D3DXIFF_TGA, D3DFMT_X1R5G5B5, 0x7fff);
 
-    BmpSpec bmp32;
+    BmpImage bmp32;
     bmp32.width = 6, bmp32.height = 3, bmp32.bits = 32;
     bmp32.values.assign(18, 0x00a0b0c0);
     check(bmpFile(bmp32), D3DXIFF_BMP, D3DFMT_X8R8G8B8, 0);
