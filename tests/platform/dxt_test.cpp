@@ -1,3 +1,5 @@
+// Block compression through surface copies: closeness per format, premultiplied
+// colour, DXT1's one-bit alpha, and partial updates of touched blocks.
 #include <cstdlib>
 
 #include "soft_device.h"
@@ -6,30 +8,14 @@ namespace {
 
 class BlockCompression : public SoftDeviceTest {
 protected:
-    // A8R8G8B8 texels through a texture of `format` and back.
-    std::vector<std::uint8_t> roundTrip(const std::vector<std::uint32_t>& texels, UINT width, UINT height,
-                                        D3DFORMAT format, IDirect3DTexture9** keep = nullptr) {
-        IDirect3DTexture9* source = makeTexture(width, height, 1, D3DFMT_A8R8G8B8);
-        IDirect3DTexture9* packed = makeTexture(width, height, 1, format);
-        IDirect3DTexture9* back = makeTexture(width, height, 1, D3DFMT_A8R8G8B8);
-        writeLevel(source, 0, texels.data(), width * 4, height);
-        IDirect3DSurface9 *from = nullptr, *mid = nullptr, *to = nullptr;
-        source->GetSurfaceLevel(0, &from);
-        packed->GetSurfaceLevel(0, &mid);
-        back->GetSurfaceLevel(0, &to);
-        EXPECT_EQ(D3DXLoadSurfaceFromSurface(mid, nullptr, nullptr, from, nullptr, nullptr, D3DX_DEFAULT, 0), D3D_OK);
-        EXPECT_EQ(D3DXLoadSurfaceFromSurface(to, nullptr, nullptr, mid, nullptr, nullptr, D3DX_FILTER_NONE, 0), D3D_OK);
-        std::vector<std::uint8_t> result = readLevel(back, 0, width * 4, height);
-        from->Release();
-        mid->Release();
-        to->Release();
-        source->Release();
-        back->Release();
-        if (keep)
-            *keep = packed;
-        else
-            packed->Release();
-        return result;
+    // A8R8G8B8 texels, of `packed`'s size, through it and back.
+    std::vector<std::uint32_t> roundTrip(const std::vector<std::uint32_t>& texels, const Level& packed) {
+        D3DSURFACE_DESC desc{};
+        packed.surface->GetDesc(&desc);
+        Level source(device, desc.Width, desc.Height, D3DFMT_A8R8G8B8);
+        writeLevel(source.texture, 0, texels.data(), desc.Width * 4, desc.Height);
+        EXPECT_EQ(copy(packed, nullptr, source, D3DX_DEFAULT), D3D_OK);
+        return argb(packed);
     }
 
     static std::vector<std::uint32_t> gradient(UINT width, UINT height, bool varyAlpha) {
@@ -47,31 +33,30 @@ protected:
     static int channel(std::uint32_t texel, int c) { return int((texel >> (8 * c)) & 255); }
 };
 
+}  // namespace
+
 TEST_F(BlockCompression, EachFormatStaysCloseToItsSource) {
-    const UINT width = 32, height = 16;
-    struct Case {
+    const struct {
         D3DFORMAT format;
-        bool alpha;
+        bool alpha, premultiplied;
         int colourTolerance, alphaTolerance;
     } cases[] = {
-        {D3DFMT_DXT1, false, 20, 0}, {D3DFMT_DXT2, true, 24, 9}, {D3DFMT_DXT3, true, 20, 9},
-        {D3DFMT_DXT4, true, 24, 6},  {D3DFMT_DXT5, true, 20, 6},
+        {D3DFMT_DXT1, false, false, 20, 0}, {D3DFMT_DXT2, true, true, 24, 9},  {D3DFMT_DXT3, true, false, 20, 9},
+        {D3DFMT_DXT4, true, true, 24, 6},   {D3DFMT_DXT5, true, false, 20, 6},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.format);
-        std::vector<std::uint32_t> source = gradient(width, height, c.alpha);
-        std::vector<std::uint8_t> bytes = roundTrip(source, width, height, c.format);
+        std::vector<std::uint32_t> source = gradient(32, 16, c.alpha);
+        Level packed(device, 32, 16, c.format);
+        std::vector<std::uint32_t> back = roundTrip(source, packed);
         int worstColour = 0, worstAlpha = 0;
         for (std::size_t i = 0; i < source.size(); ++i) {
-            std::uint32_t got;
-            std::memcpy(&got, &bytes[4 * i], 4);
-            int alpha = channel(source[i], 3);
             // Premultiplied formats hold colour times alpha: compare it so.
-            bool premultiplied = c.format == D3DFMT_DXT2 || c.format == D3DFMT_DXT4;
-            int weight = premultiplied ? alpha : 255;
+            int alpha = channel(source[i], 3), weight = c.premultiplied ? alpha : 255;
             for (int ch = 0; ch < 3; ++ch)
-                worstColour = std::max(worstColour, std::abs(channel(got, ch) - channel(source[i], ch)) * weight / 255);
-            worstAlpha = std::max(worstAlpha, std::abs(channel(got, 3) - alpha));
+                worstColour =
+                    std::max(worstColour, std::abs(channel(back[i], ch) - channel(source[i], ch)) * weight / 255);
+            worstAlpha = std::max(worstAlpha, std::abs(channel(back[i], 3) - alpha));
         }
         EXPECT_LE(worstColour, c.colourTolerance);
         EXPECT_LE(worstAlpha, c.alphaTolerance);
@@ -79,86 +64,56 @@ TEST_F(BlockCompression, EachFormatStaysCloseToItsSource) {
 }
 
 TEST_F(BlockCompression, PremultipliedFormatsStoreColourTimesAlpha) {
-    std::vector<std::uint32_t> texels(16, 0x80c86432u);  // alpha 128, colour (200, 100, 50)
-    IDirect3DTexture9* packed = nullptr;
-    std::vector<std::uint8_t> back = roundTrip(texels, 4, 4, D3DFMT_DXT4, &packed);
-    std::vector<std::uint8_t> block = readLevel(packed, 0, 16, 1);
-    unsigned colour0 = block[8] | (block[9] << 8);
-    EXPECT_NEAR(int((colour0 >> 11) << 3), 100, 8);  // red stored premultiplied
-    EXPECT_NEAR(back[2], 200, 4);                    // and read back un-premultiplied
-    EXPECT_NEAR(back[3], 128, 2);
-    packed->Release();
-    std::vector<std::uint8_t> plain;
-    roundTrip(texels, 4, 4, D3DFMT_DXT5, &packed);
-    block = readLevel(packed, 0, 16, 1);
-    colour0 = block[8] | (block[9] << 8);
-    EXPECT_NEAR(int((colour0 >> 11) << 3), 200, 8);
-    packed->Release();
+    const std::vector<std::uint32_t> texels(16, 0x80c86432u);  // alpha 128, colour (200, 100, 50)
+    for (auto [format, storedRed] : {std::pair{D3DFMT_DXT4, 100}, std::pair{D3DFMT_DXT5, 200}}) {
+        SCOPED_TRACE(format);
+        Level packed(device, 4, 4, format);
+        std::vector<std::uint32_t> back = roundTrip(texels, packed);
+        std::vector<std::uint8_t> block = readLevel(packed.texture, 0, 16, 1);
+        EXPECT_NEAR(int(block[9] >> 3) << 3, storedRed, 8);  // red of colour 0, as stored
+        EXPECT_NEAR(channel(back[0], 2), 200, 4);            // read back un-premultiplied
+        EXPECT_NEAR(channel(back[0], 3), 128, 2);
+    }
 }
 
 TEST_F(BlockCompression, Dxt1KeepsOneBitAlpha) {
     std::vector<std::uint32_t> texels = gradient(8, 8, false);
     for (std::size_t i = 0; i < texels.size(); ++i)
         texels[i] = (texels[i] & 0x00ffffffu) | ((i % 3 == 0 ? 100u : 200u) << 24);
-    std::vector<std::uint8_t> back = roundTrip(texels, 8, 8, D3DFMT_DXT1);
+    Level packed(device, 8, 8, D3DFMT_DXT1);
+    std::vector<std::uint32_t> back = roundTrip(texels, packed);
     for (std::size_t i = 0; i < texels.size(); ++i) {
         if (i % 3 == 0)
-            EXPECT_EQ(std::memcmp(&back[4 * i], "\0\0\0\0", 4), 0) << i;  // transparent black
+            EXPECT_EQ(back[i], 0u) << i;  // transparent black
         else
-            EXPECT_EQ(back[4 * i + 3], 255) << i;
+            EXPECT_EQ(channel(back[i], 3), 255) << i;
     }
 }
 
 TEST_F(BlockCompression, UnalignedRectanglesKeepTheRestOfTouchedBlocks) {
-    const UINT size = 8;
-    IDirect3DTexture9* packed = makeTexture(size, size, 1, D3DFMT_DXT5);
-    IDirect3DTexture9* red = makeTexture(size, size, 1, D3DFMT_A8R8G8B8);
-    IDirect3DTexture9* green = makeTexture(2, 3, 1, D3DFMT_A8R8G8B8);
-    IDirect3DTexture9* back = makeTexture(size, size, 1, D3DFMT_A8R8G8B8);
-    writeLevel(red, 0, std::vector<std::uint32_t>(size * size, 0xffff0000u).data(), size * 4, size);
-    writeLevel(green, 0, std::vector<std::uint32_t>(6, 0xff00ff00u).data(), 8, 3);
-    IDirect3DSurface9 *packedSurface, *redSurface, *greenSurface, *backSurface;
-    packed->GetSurfaceLevel(0, &packedSurface);
-    red->GetSurfaceLevel(0, &redSurface);
-    green->GetSurfaceLevel(0, &greenSurface);
-    back->GetSurfaceLevel(0, &backSurface);
-    ASSERT_EQ(
-        D3DXLoadSurfaceFromSurface(packedSurface, nullptr, nullptr, redSurface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-        D3D_OK);
+    Level packed(device, 8, 8, D3DFMT_DXT5), red(device, 8, 8, D3DFMT_A8R8G8B8), green(device, 2, 3, D3DFMT_A8R8G8B8);
+    writeLevel(red.texture, 0, std::vector<std::uint32_t>(64, 0xffff0000u).data(), 32, 8);
+    writeLevel(green.texture, 0, std::vector<std::uint32_t>(6, 0xff00ff00u).data(), 8, 3);
+    ASSERT_EQ(copy(packed, nullptr, red), D3D_OK);
     RECT rect{3, 2, 5, 5};  // straddles blocks in both directions
-    ASSERT_EQ(
-        D3DXLoadSurfaceFromSurface(packedSurface, nullptr, &rect, greenSurface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-        D3D_OK);
-    ASSERT_EQ(
-        D3DXLoadSurfaceFromSurface(backSurface, nullptr, nullptr, packedSurface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-        D3D_OK);
-    std::vector<std::uint8_t> bytes = readLevel(back, 0, size * 4, size);
-    for (UINT y = 0; y < size; ++y)
-        for (UINT x = 0; x < size; ++x) {
+    ASSERT_EQ(copy(packed, &rect, green), D3D_OK);
+    std::vector<std::uint32_t> back = argb(packed);
+    for (UINT y = 0; y < 8; ++y)
+        for (UINT x = 0; x < 8; ++x) {
             bool inside = x >= 3 && x < 5 && y >= 2 && y < 5;
-            const std::uint8_t* t = &bytes[(y * size + x) * 4];
-            EXPECT_EQ(t[2], inside ? 0 : 255) << x << "," << y;  // red
-            EXPECT_EQ(t[1], inside ? 255 : 0) << x << "," << y;  // green
+            EXPECT_EQ(back[y * 8 + x], inside ? 0xff00ff00u : 0xffff0000u) << x << "," << y;
         }
-    for (IDirect3DSurface9* s : {packedSurface, redSurface, greenSurface, backSurface}) s->Release();
-    for (IDirect3DTexture9* t : {packed, red, green, back}) t->Release();
 }
 
 TEST_F(BlockCompression, LevelsSmallerThanABlockCompress) {
-    IDirect3DTexture9* texture = makeTexture(8, 8, 0, D3DFMT_DXT1);
-    ASSERT_EQ(texture->GetLevelCount(), 4u);
-    IDirect3DTexture9* source = makeTexture(2, 2, 1, D3DFMT_A8R8G8B8);
-    writeLevel(source, 0, std::vector<std::uint32_t>(4, 0xff0000ffu).data(), 8, 2);
-    IDirect3DSurface9 *to, *from;
-    texture->GetSurfaceLevel(2, &to);
-    source->GetSurfaceLevel(0, &from);
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(to, nullptr, nullptr, from, nullptr, nullptr, D3DX_FILTER_NONE, 0), D3D_OK);
-    std::vector<std::uint8_t> block = readLevel(texture, 2, 8, 1);
+    Level chain(device, 8, 8, D3DFMT_DXT1, 0), blue(device, 2, 2, D3DFMT_A8R8G8B8);
+    ASSERT_EQ(chain.texture->GetLevelCount(), 4u);
+    IDirect3DSurface9* level2 = nullptr;
+    ASSERT_EQ(chain.texture->GetSurfaceLevel(2, &level2), D3D_OK);
+    writeLevel(blue.texture, 0, std::vector<std::uint32_t>(4, 0xff0000ffu).data(), 8, 2);
+    EXPECT_EQ(D3DXLoadSurfaceFromSurface(level2, nullptr, nullptr, blue.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+              D3D_OK);
+    level2->Release();
+    std::vector<std::uint8_t> block = readLevel(chain.texture, 2, 8, 1);
     EXPECT_EQ(block[0] | (block[1] << 8), 0x001f);  // pure blue, padding did not pull the endpoints
-    to->Release();
-    from->Release();
-    source->Release();
-    texture->Release();
 }
-
-}  // namespace

@@ -31,45 +31,30 @@ private:
 };
 
 // A host surface over memory of its own, with a pitch wider than its rows.
-class HostSurface final : public IDirect3DSurface9 {
-public:
-    HostSurface(UINT width, UINT height) : width(width), height(height), pitch(width * 4 + 12), bytes(pitch * height) {}
+struct HostSurface final : public IDirect3DSurface9 {
+    HostSurface(UINT width, UINT height) : width(width), height(height), texels((width + 3) * height) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9**) override { return D3DERR_INVALIDCALL; }
     D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return D3DRTYPE_SURFACE; }
     HRESULT STDMETHODCALLTYPE GetDesc(D3DSURFACE_DESC* desc) override {
-        *desc = D3DSURFACE_DESC{};
-        desc->Format = D3DFMT_A8R8G8B8;
-        desc->Type = D3DRTYPE_SURFACE;
-        desc->Pool = D3DPOOL_SYSTEMMEM;
-        desc->Width = width;
-        desc->Height = height;
+        *desc = D3DSURFACE_DESC{D3DFMT_A8R8G8B8, D3DRTYPE_SURFACE, 0, D3DPOOL_SYSTEMMEM, D3DMULTISAMPLE_NONE, 0, width,
+                                height};
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD) override {
         if (rect || isLocked) return D3DERR_INVALIDCALL;
         isLocked = true;
-        locked->Pitch = INT(pitch);
-        locked->pBits = bytes.data();
+        *locked = D3DLOCKED_RECT{INT(width + 3) * 4, texels.data()};
         return D3D_OK;
     }
-    HRESULT STDMETHODCALLTYPE UnlockRect() override {
-        isLocked = false;
-        return D3D_OK;
-    }
-    std::uint32_t texel(UINT x, UINT y) const {
-        std::uint32_t value;
-        std::memcpy(&value, &bytes[y * pitch + x * 4], 4);
-        return value;
-    }
-    void setTexel(UINT x, UINT y, std::uint32_t value) { std::memcpy(&bytes[y * pitch + x * 4], &value, 4); }
-    bool isLocked = false;
+    HRESULT STDMETHODCALLTYPE UnlockRect() override { return isLocked = false, D3D_OK; }
+    std::uint32_t& texel(UINT x, UINT y) { return texels[y * (width + 3) + x]; }
 
-private:
-    UINT width, height, pitch;
-    std::vector<std::uint8_t> bytes;
+    UINT width, height;
+    std::vector<std::uint32_t> texels;
+    bool isLocked = false;
 };
 
 using HostObjects = SoftDeviceTest;
@@ -89,22 +74,18 @@ TEST_F(HostObjects, CreateTextureFollowsTheHostsCapsAndFallsBackOnRefusal) {
 TEST_F(HostObjects, SurfaceCopiesWorkBothWaysWithHostSurfaces) {
     HostSurface hostSource(3, 2), hostDest(4, 4);
     for (UINT y = 0; y < 2; ++y)
-        for (UINT x = 0; x < 3; ++x) hostSource.setTexel(x, y, 0x80000000u | (y << 8) | x);
-    IDirect3DTexture9* texture = makeTexture(4, 4, 1, D3DFMT_A8R8G8B8);
-    IDirect3DSurface9* surface = nullptr;
-    texture->GetSurfaceLevel(0, &surface);
+        for (UINT x = 0; x < 3; ++x) hostSource.texel(x, y) = 0x80000000u | (y << 8) | x;
+    Level level(device, 4, 4, D3DFMT_A8R8G8B8);
     RECT rect{1, 1, 4, 3};
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(surface, nullptr, &rect, &hostSource, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-              D3D_OK);
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(&hostDest, nullptr, nullptr, surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-              D3D_OK);
-    EXPECT_FALSE(hostSource.isLocked);
-    EXPECT_FALSE(hostDest.isLocked);
-    EXPECT_EQ(hostDest.texel(1, 1), 0x80000000u);
-    EXPECT_EQ(hostDest.texel(3, 2), 0x80000102u);
-    EXPECT_EQ(hostDest.texel(0, 0), 0u);
-    surface->Release();
-    texture->Release();
+    ASSERT_EQ(
+        D3DXLoadSurfaceFromSurface(level.surface, nullptr, &rect, &hostSource, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+        D3D_OK);
+    ASSERT_EQ(
+        D3DXLoadSurfaceFromSurface(&hostDest, nullptr, nullptr, level.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+        D3D_OK);
+    EXPECT_FALSE(hostSource.isLocked || hostDest.isLocked);
+    EXPECT_EQ(std::vector<std::uint32_t>({hostDest.texel(1, 1), hostDest.texel(3, 2), hostDest.texel(0, 0)}),
+              std::vector<std::uint32_t>({0x80000000u, 0x80000102u, 0u}));
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "platform/image_fixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -36,13 +39,20 @@ std::vector<Rgba> pattern(unsigned width, unsigned height, bool opaque) {
     return pixels;
 }
 
+std::string scratchPath(const std::string& name) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string dir = std::string(TA_TEST_SCRATCH) + "/" + test->test_suite_name() + "." + test->name();
+    std::filesystem::create_directories(dir);
+    return dir + "/" + name;
+}
+
 Bytes readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string writeScratch(const std::string& name, const Bytes& bytes) {
-    std::string path = std::string(TA_TEST_SCRATCH) + "/" + name;
+    std::string path = scratchPath(name);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
@@ -53,79 +63,46 @@ std::string convertPixels(const std::vector<Rgba>& pixels, unsigned width, unsig
     Bytes raw;
     for (const Rgba& p : pixels) raw.insert(raw.end(), {p.r, p.g, p.b, p.a});
     std::string rawPath = writeScratch(outputName + ".rgba", raw);
-    std::string outPath = std::string(TA_TEST_SCRATCH) + "/" + outputName;
+    std::string outPath = scratchPath(outputName);
     std::string command = "convert -size " + std::to_string(width) + "x" + std::to_string(height) + " -depth 8 rgba:'" +
                           rawPath + "' " + options + " '" + outPath + "' 2>/dev/null";
     return std::system(command.c_str()) == 0 ? outPath : std::string();
 }
 
-Bytes bmpFile(const BmpSpec& spec) {
-    unsigned rowBytes = (spec.width * spec.bits + 31) / 32 * 4;
-    unsigned paletteBytes = unsigned(spec.palette.size()) * 4;
-    unsigned maskBytes = spec.bitfields ? 12 : 0;
-    unsigned offset = 14 + 40 + maskBytes + paletteBytes;
-    Bytes out;
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, offset + rowBytes * spec.height);
-    put32(out, 0);
-    put32(out, offset);
-    put32(out, 40);
-    put32(out, spec.width);
-    put32(out, spec.topDown ? std::uint32_t(-std::int32_t(spec.height)) : spec.height);
+Bytes bmpFile(const BmpImage& image) {
+    unsigned rowBytes = (image.width * image.bits + 31) / 32 * 4, offset = 14 + 40 + (image.bitfields ? 12 : 0);
+    Bytes out = {'B', 'M'};
+    std::uint32_t height = image.topDown ? std::uint32_t(-std::int32_t(image.height)) : image.height;
+    for (std::uint32_t v : {offset + rowBytes * image.height, 0u, offset, 40u, image.width, height}) put32(out, v);
     put16(out, 1);
-    put16(out, spec.bits);
-    put32(out, spec.bitfields ? 3 : 0);
-    put32(out, rowBytes * spec.height);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, std::uint32_t(spec.palette.size()));
-    put32(out, 0);
-    if (spec.bitfields)
-        for (std::uint32_t mask : spec.masks) put32(out, mask);
-    for (std::uint32_t entry : spec.palette) put32(out, entry);
-    for (unsigned row = 0; row < spec.height; ++row) {
-        unsigned y = spec.topDown ? row : spec.height - 1 - row;
+    put16(out, image.bits);
+    for (std::uint32_t v : {image.bitfields ? 3u : 0u, rowBytes * image.height, 2835u, 2835u, 0u, 0u}) put32(out, v);
+    if (image.bitfields)
+        for (std::uint32_t mask : image.masks) put32(out, mask);
+    for (unsigned row = 0; row < image.height; ++row) {
+        unsigned y = image.topDown ? row : image.height - 1 - row;
         std::size_t start = out.size();
-        if (spec.bits < 8) {
-            unsigned perByte = 8 / spec.bits;
-            for (unsigned x = 0; x < spec.width; x += perByte) {
-                std::uint8_t packed = 0;
-                for (unsigned i = 0; i < perByte && x + i < spec.width; ++i)
-                    packed |= std::uint8_t(spec.values[y * spec.width + x + i] << (8 - spec.bits * (i + 1)));
-                out.push_back(packed);
-            }
-        } else {
-            for (unsigned x = 0; x < spec.width; ++x) putPixel(out, spec.values[y * spec.width + x], spec.bits / 8);
-        }
+        for (unsigned x = 0; x < image.width; ++x) putPixel(out, image.values[y * image.width + x], image.bits / 8);
         out.resize(start + rowBytes, 0);
     }
     return out;
 }
 
-Bytes tgaFile(const TgaSpec& spec) {
-    unsigned pixelBytes = (spec.bits + 7) / 8;
+Bytes tgaFile(const TgaImage& image) {
+    unsigned pixelBytes = (image.bits + 7) / 8;
     Bytes out;
-    out.push_back(0);                                  // no image id
-    out.push_back(spec.palette.empty() ? 0 : 1);       // colour map type
-    out.push_back(std::uint8_t(spec.imageType));
-    put16(out, 0);
-    put16(out, std::uint32_t(spec.palette.size()));
-    out.push_back(spec.palette.empty() ? 0 : 24);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, spec.width);
-    put16(out, spec.height);
-    out.push_back(std::uint8_t(spec.bits));
-    out.push_back(std::uint8_t((spec.topDown ? 0x20 : 0) | (spec.bits == 32 ? 8 : spec.bits == 16 ? 1 : 0)));
-    for (std::uint32_t entry : spec.palette) putPixel(out, entry, 3);
+    out.insert(out.end(), {0, 0, std::uint8_t(image.imageType), 0, 0, 0, 0, 0, 0, 0, 0, 0});  // no id, no colour map
+    put16(out, image.width);
+    put16(out, image.height);
+    out.push_back(std::uint8_t(image.bits));
+    out.push_back(std::uint8_t((image.topDown ? 0x20 : 0) | (image.bits == 32 ? 8 : image.bits == 16 ? 1 : 0)));
 
     std::vector<std::uint32_t> stream;
-    for (unsigned row = 0; row < spec.height; ++row) {
-        unsigned y = spec.topDown ? row : spec.height - 1 - row;
-        for (unsigned x = 0; x < spec.width; ++x) stream.push_back(spec.values[y * spec.width + x]);
+    for (unsigned row = 0; row < image.height; ++row) {
+        unsigned y = image.topDown ? row : image.height - 1 - row;
+        for (unsigned x = 0; x < image.width; ++x) stream.push_back(image.values[y * image.width + x]);
     }
-    if (spec.imageType < 8) {
+    if (image.imageType < 8) {
         for (std::uint32_t v : stream) putPixel(out, v, pixelBytes);
         return out;
     }

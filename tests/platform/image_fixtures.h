@@ -18,33 +18,33 @@ struct Rgba {
 // Distinct colours; alpha varies unless `opaque`.
 std::vector<Rgba> pattern(unsigned width, unsigned height, bool opaque);
 
-// Runs ImageMagick's convert on the pixels (given as raw RGBA) with
-// `options` between input and output; the file goes to the scratch directory.
-// Returns its path, or "" when convert failed.
-std::string convertPixels(const std::vector<Rgba>& pixels, unsigned width, unsigned height, const std::string& options,
-                          const std::string& outputName);
-
+// `name` in a scratch directory of the running test's own: ctest runs tests
+// as parallel processes, and shared names would race.
+std::string scratchPath(const std::string& name);
 Bytes readFile(const std::string& path);
 std::string writeScratch(const std::string& name, const Bytes& bytes);
 
-// Values are in the file's own pixel encoding, rows top first.
-struct BmpSpec {
+// Runs ImageMagick's convert on the pixels (given as raw RGBA) with `options`
+// between input and output. Returns the output's path, or "" when convert failed.
+std::string convertPixels(const std::vector<Rgba>& pixels, unsigned width, unsigned height, const std::string& options,
+                          const std::string& outputName);
+
+// 16-, 24- and 32-bit files; values are in the file's own pixel encoding, rows top first.
+struct BmpImage {
     unsigned width = 0, height = 0, bits = 24;
     bool bitfields = false;
     std::uint32_t masks[3] = {0, 0, 0};
     bool topDown = false;
-    std::vector<std::uint32_t> palette;  // 0x00RRGGBB
     std::vector<std::uint32_t> values;
 };
-Bytes bmpFile(const BmpSpec& spec);
+Bytes bmpFile(const BmpImage& image);
 
-struct TgaSpec {
+struct TgaImage {
     unsigned width = 0, height = 0, bits = 24;
-    int imageType = 2;  // 1 colour-mapped, 2 true colour, 3 grey; +8 run-length
+    int imageType = 2;  // 2 true colour; +8 run-length
     bool topDown = false;
-    std::vector<std::uint32_t> palette;  // 24-bit entries, 0x00RRGGBB
     std::vector<std::uint32_t> values;
 };
-Bytes tgaFile(const TgaSpec& spec);
+Bytes tgaFile(const TgaImage& image);
 
 }  // namespace fixtures

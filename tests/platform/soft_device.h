@@ -11,6 +11,21 @@
 #include <cstring>
 #include <vector>
 
+// Level 0 of a new texture with its surface, released together.
+struct Level {
+    IDirect3DTexture9* texture = nullptr;
+    IDirect3DSurface9* surface = nullptr;
+    Level(IDirect3DDevice9* device, UINT width, UINT height, D3DFORMAT format, UINT levels = 1) {
+        EXPECT_EQ(D3DXCreateTexture(device, width, height, levels, 0, format, D3DPOOL_SYSTEMMEM, &texture), D3D_OK);
+        if (texture) texture->GetSurfaceLevel(0, &surface);
+    }
+    Level(const Level&) = delete;
+    ~Level() {
+        if (surface) surface->Release();
+        if (texture) texture->Release();
+    }
+};
+
 class SoftDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -35,6 +50,40 @@ protected:
         EXPECT_EQ(D3DXCreateTexture(device, width, height, levels, 0, format, D3DPOOL_SYSTEMMEM, &texture), D3D_OK);
         return texture;
     }
+
+    static HRESULT copy(const Level& to, const RECT* toRect, const Level& from, DWORD filter = D3DX_FILTER_NONE,
+                        D3DCOLOR colorKey = 0) {
+        return D3DXLoadSurfaceFromSurface(to.surface, nullptr, toRect, from.surface, nullptr, nullptr, filter,
+                                          colorKey);
+    }
+    static HRESULT fromMemory(const Level& to, const RECT* toRect, const void* data, D3DFORMAT format, UINT pitch,
+                              const RECT* rect, const PALETTEENTRY* palette = nullptr) {
+        return D3DXLoadSurfaceFromMemory(to.surface, nullptr, toRect, data, format, pitch, palette, rect,
+                                         D3DX_FILTER_NONE, 0);
+    }
+
+    // An image file into a new texture; the default size rounds up to powers of two.
+    HRESULT loadImage(const std::vector<std::uint8_t>& file, IDirect3DTexture9** texture, UINT size = 0, UINT mips = 0,
+                      D3DXIMAGE_INFO* info = nullptr, DWORD filter = D3DX_FILTER_NONE) {
+        return D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), size, size, mips, 0,
+                                                   D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM, filter, D3DX_DEFAULT, 0, info,
+                                                   nullptr, texture);
+    }
+
+    // The whole of a surface as A8R8G8B8 texels.
+    std::vector<std::uint32_t> argb(IDirect3DSurface9* from) {
+        D3DSURFACE_DESC desc{};
+        from->GetDesc(&desc);
+        Level out(device, desc.Width, desc.Height, D3DFMT_A8R8G8B8);
+        EXPECT_EQ(
+            D3DXLoadSurfaceFromSurface(out.surface, nullptr, nullptr, from, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+            D3D_OK);
+        std::vector<std::uint32_t> texels(std::size_t(desc.Width) * desc.Height);
+        std::vector<std::uint8_t> bytes = readLevel(out.texture, 0, desc.Width * 4, desc.Height);
+        std::memcpy(texels.data(), bytes.data(), bytes.size());
+        return texels;
+    }
+    std::vector<std::uint32_t> argb(const Level& from) { return argb(from.surface); }
 
     // Level `level` of `texture` as tightly packed bytes.
     static std::vector<std::uint8_t> readLevel(IDirect3DTexture9* texture, UINT level, unsigned rowBytes,

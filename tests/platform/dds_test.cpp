@@ -1,0 +1,242 @@
+// DDS files: the header written for each format, levels packed after it,
+// what we write loads back bit for bit, and independent writers and readers
+// agree with us.
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/image_fixtures.h"
+#include "platform/soft_device.h"
+
+using namespace fixtures;
+
+namespace {
+
+std::string run(const std::string& command) {
+    std::string output;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+        pclose(pipe);
+    }
+    return output;
+}
+
+using Dds = SoftDeviceTest;
+
+}  // namespace
+
+TEST_F(Dds, HeaderFieldsFollowTheFormatAndLevelCount) {
+    using Fields = std::vector<std::uint32_t>;  // flags, mips, caps, pf flags, FourCC, bits, r, g, b, a masks
+    const struct {
+        D3DFORMAT format;
+        UINT width, height, levels;
+        std::size_t dataSize;
+        Fields fields;
+    } cases[] = {
+        {D3DFMT_A8R8G8B8, 4, 4, 3, 84, {0x21007, 3, 0x40100a, 0x41, 0, 32, 0xff0000, 0xff00, 0xff, 0xff000000}},
+        {D3DFMT_X8R8G8B8, 4, 2, 1, 32, {0x1007, 0, 0x1000, 0x40, 0, 32, 0xff0000, 0xff00, 0xff, 0}},
+        {D3DFMT_DXT1, 8, 8, 1, 32, {0x1007, 0, 0x1000, 0x4, 0x31545844, 0, 0, 0, 0, 0}},
+        {D3DFMT_DXT5, 8, 8, 4, 64 + 16 * 3, {0x21007, 4, 0x401008, 0x4, 0x35545844, 0, 0, 0, 0, 0}},
+        {D3DFMT_A16B16G16R16F, 2, 2, 1, 32, {0x1007, 0, 0x1000, 0x4, 113, 0, 0, 0, 0, 0}},
+        {D3DFMT_A2B10G10R10, 1, 1, 1, 4, {0x1007, 0, 0x1002, 0x41, 0, 32, 0x3ff00000, 0xffc00, 0x3ff, 0xc0000000}},
+        {D3DFMT_A8L8, 3, 5, 2, 30 + 4, {0x21007, 2, 0x40100a, 0x20001, 0, 16, 0xff, 0, 0, 0xff00}},
+        {D3DFMT_A8, 2, 1, 1, 2, {0x1007, 0, 0x1002, 0x2, 0, 8, 0, 0, 0, 0xff}},
+        {D3DFMT_V8U8, 2, 1, 1, 4, {0x1007, 0, 0x1000, 0x80000, 0, 16, 0xff, 0xff00, 0, 0}},
+    };
+    const std::string path = scratchPath("header.dds");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        IDirect3DTexture9* texture = makeTexture(c.width, c.height, c.levels, c.format);
+        ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), D3D_OK);
+        texture->Release();
+        Bytes bytes = readFile(path);
+        ASSERT_EQ(bytes.size(), 128 + c.dataSize);
+        std::uint32_t h[32];
+        std::memcpy(h, bytes.data(), 128);
+        EXPECT_EQ(std::memcmp(h, "DDS ", 4), 0);
+        // size, height, width, pitch, depth, pixel format size, then the row's fields in file order
+        Fields expected = {124, c.height, c.width, 0, 0, 32, c.fields[0], c.fields[1], c.fields[2]};
+        expected.insert(expected.end(), c.fields.begin() + 3, c.fields.end());
+        EXPECT_EQ(Fields({h[1], h[3], h[4], h[5], h[6], h[19], h[2], h[7], h[27], h[20], h[21], h[22], h[23], h[24],
+                          h[25], h[26]}),
+                  expected);
+    }
+}
+
+TEST_F(Dds, LevelsFollowTheHeaderTightlyPackedAndFailuresAreReported) {
+    IDirect3DTexture9* texture = makeTexture(3, 2, 2, D3DFMT_R5G6B5);
+    std::vector<std::uint16_t> level0 = {1, 2, 3, 4, 5, 6}, level1 = {7}, data(7);
+    writeLevel(texture, 0, level0.data(), 6, 2);
+    writeLevel(texture, 1, level1.data(), 2, 1);
+    const std::string path = scratchPath("levels.dds");
+    ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), D3D_OK);
+    Bytes bytes = readFile(path);
+    ASSERT_EQ(bytes.size(), 128u + 14u);
+    std::memcpy(data.data(), &bytes[128], 14);
+    EXPECT_EQ(data, (std::vector<std::uint16_t>{1, 2, 3, 4, 5, 6, 7}));
+
+    EXPECT_EQ(D3DXSaveTextureToFileA("/nonexistent-dir/x.dds", D3DXIFF_DDS, texture, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXSaveTextureToFileA("", D3DXIFF_DDS, texture, nullptr), D3DERR_INVALIDCALL);
+    d3d9soft::failCall("D3DXSaveTextureToFileA", 1, E_OUTOFMEMORY);
+    EXPECT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), E_OUTOFMEMORY);
+    texture->Release();
+}
+
+TEST_F(Dds, EveryHeldFormatLoadsBackExactly) {
+    const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8,
+                                 D3DFMT_X8R8G8B8,
+                                 D3DFMT_R5G6B5,
+                                 D3DFMT_X1R5G5B5,
+                                 D3DFMT_A1R5G5B5,
+                                 D3DFMT_A4R4G4B4,
+                                 D3DFMT_X4R4G4B4,
+                                 D3DFMT_R3G3B2,
+                                 D3DFMT_A8R3G3B2,
+                                 D3DFMT_A8,
+                                 D3DFMT_L8,
+                                 D3DFMT_A8L8,
+                                 D3DFMT_A4L4,
+                                 D3DFMT_L16,
+                                 D3DFMT_A8B8G8R8,
+                                 D3DFMT_X8B8G8R8,
+                                 D3DFMT_A2R10G10B10,
+                                 D3DFMT_A2B10G10R10,
+                                 D3DFMT_G16R16,
+                                 D3DFMT_A16B16G16R16,
+                                 D3DFMT_R16F,
+                                 D3DFMT_G16R16F,
+                                 D3DFMT_A16B16G16R16F,
+                                 D3DFMT_R32F,
+                                 D3DFMT_G32R32F,
+                                 D3DFMT_A32B32G32R32F,
+                                 D3DFMT_V8U8,
+                                 D3DFMT_Q8W8V8U8,
+                                 D3DFMT_V16U16,
+                                 D3DFMT_DXT1,
+                                 D3DFMT_DXT2,
+                                 D3DFMT_DXT3,
+                                 D3DFMT_DXT4,
+                                 D3DFMT_DXT5};
+    const std::string path = scratchPath("roundtrip.dds");
+    // Distinct bytes in every level, the whole locked area of each.
+    auto forEachLevel = [](IDirect3DTexture9* texture, DWORD flags, auto visit) {
+        for (UINT level = 0; level < 3; ++level) {
+            D3DLOCKED_RECT locked{};
+            ASSERT_EQ(texture->LockRect(level, &locked, nullptr, flags), D3D_OK);
+            D3DSURFACE_DESC desc = levelDesc(texture, level);
+            UINT rows = desc.Format >= D3DFMT_DXT1 && desc.Format <= D3DFMT_DXT5 ? (desc.Height + 3) / 4 : desc.Height;
+            Bytes expected(std::size_t(locked.Pitch) * rows);
+            for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = std::uint8_t(i * 131 + level * 17 + 5);
+            visit(static_cast<std::uint8_t*>(locked.pBits), expected);
+            texture->UnlockRect(level);
+        }
+    };
+    for (D3DFORMAT format : formats) {
+        SCOPED_TRACE(format);
+        IDirect3DTexture9 *saved = makeTexture(8, 4, 3, format), *loaded = nullptr;
+        ASSERT_EQ(levelDesc(saved, 0).Format, format);
+        forEachLevel(saved, 0,
+                     [](std::uint8_t* bits, const Bytes& bytes) { std::copy(bytes.begin(), bytes.end(), bits); });
+        ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, saved, nullptr), D3D_OK);
+        saved->Release();
+        ASSERT_EQ(D3DXCreateTextureFromFileExA(device, path.c_str(), 0, 0, D3DX_FROM_FILE, 0, D3DFMT_UNKNOWN,
+                                               D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr,
+                                               &loaded),
+                  D3D_OK);
+        ASSERT_EQ(loaded->GetLevelCount(), 3u);
+        EXPECT_EQ(levelDesc(loaded, 0).Format, format);
+        forEachLevel(loaded, D3DLOCK_READONLY, [](std::uint8_t* bits, const Bytes& bytes) {
+            EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), bits));
+        });
+        loaded->Release();
+    }
+}
+
+// Files of ImageMagick and nvcompress: their levels are kept bit for bit and
+// the rest of the chain is filtered from the smallest one.
+TEST_F(Dds, ReadsIndependentWritersLevelsBitForBit) {
+    std::vector<Rgba> pixels = pattern(16, 8, false);
+    std::string png = convertPixels(pixels, 16, 8, "-define png:color-type=6", "source.png");
+    std::string dxt3 = scratchPath("nv_dxt3.dds");
+    ASSERT_EQ(std::system(("nvcompress -bc2 '" + png + "' '" + dxt3 + "' >/dev/null 2>&1").c_str()), 0);
+    const struct {
+        std::string path;
+        D3DFORMAT format;
+        UINT fileLevels;
+        unsigned blockBytes;
+    } cases[] = {
+        {convertPixels(pixels, 16, 8, "-define dds:compression=dxt1 -define dds:mipmaps=2", "im_dxt1.dds"), D3DFMT_DXT1,
+         3, 8},
+        {dxt3, D3DFMT_DXT3, 5, 16},
+        {convertPixels(pixels, 16, 8, "-define dds:compression=dxt5 -define dds:mipmaps=0", "im_dxt5.dds"), D3DFMT_DXT5,
+         1, 16},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        Bytes file = readFile(c.path), stored;
+        IDirect3DTexture9* texture = nullptr;
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(loadImage(file, &texture, 0, 0, &info), D3D_OK);
+        EXPECT_EQ(std::make_pair(info.Format, info.MipLevels), std::make_pair(c.format, c.fileLevels));
+        EXPECT_EQ(std::make_pair(texture->GetLevelCount(), levelDesc(texture, 0).Format),
+                  std::make_pair(DWORD(5), c.format));
+        for (UINT level = 0; level < 5; ++level) {
+            unsigned blocksWide = std::max(1u, (16u >> level) / 4), blocksHigh = std::max(1u, (8u >> level) / 4);
+            Bytes bytes = readLevel(texture, level, blocksWide * c.blockBytes, blocksHigh);
+            if (level < c.fileLevels) stored.insert(stored.end(), bytes.begin(), bytes.end());
+            // Filtered from the file's smallest level: an opaque-ish gradient is never all zero.
+            EXPECT_NE(std::count(bytes.begin(), bytes.end(), 0), std::ptrdiff_t(bytes.size())) << level;
+        }
+        EXPECT_EQ(Bytes(file.begin() + 128, file.end()), stored);
+        texture->Release();
+    }
+}
+
+// Pillow decodes what we wrote to the texels we hold.
+TEST_F(Dds, PillowReadsOurFiles) {
+    const std::string python = "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('";
+    if (run("/usr/bin/python3 -c 'import PIL; print(1)' 2>/dev/null") != "1\n")
+        GTEST_SKIP() << "Pillow (python3-pil) is not installed";
+    const UINT width = 20, height = 12;
+    std::vector<std::uint32_t> image(width * height);
+    for (UINT i = 0; i < width * height; ++i) image[i] = 0x01000000u * (i * 3 % 256) + 0x00010203u * (i % 80);
+    Level source(device, width, height, D3DFMT_A8R8G8B8);
+    writeLevel(source.texture, 0, image.data(), width * 4, height);
+    const struct {
+        D3DFORMAT format;
+        const char* mode;
+        int tolerance;
+    } cases[] = {
+        {D3DFMT_A8R8G8B8, "RGBA", 0}, {D3DFMT_L8, "L", 0},      {D3DFMT_A8L8, "LA", 0},
+        {D3DFMT_DXT1, "RGBA", 2},     {D3DFMT_DXT3, "RGBA", 2}, {D3DFMT_DXT5, "RGBA", 2},
+    };
+    const std::string path = scratchPath("pillow.dds"), raw = scratchPath("pillow.rgba");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        Level texture(device, width, height, c.format, 0), ours(device, width, height, D3DFMT_A8B8G8R8);
+        ASSERT_EQ(copy(texture, nullptr, source), D3D_OK);
+        ASSERT_EQ(D3DXFilterTexture(texture.texture, nullptr, 0, D3DX_DEFAULT), D3D_OK);
+        ASSERT_EQ(copy(ours, nullptr, texture), D3D_OK);
+        Bytes expected = readLevel(ours.texture, 0, width * 4, height);
+        ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture.texture, nullptr), D3D_OK);
+        EXPECT_EQ(run(python + path + "'); print(im.size[0], im.size[1], im.mode); open('" + raw +
+                      "', 'wb').write(im.convert('RGBA').tobytes())\" 2>&1"),
+                  std::to_string(width) + " " + std::to_string(height) + " " + c.mode + "\n");
+        Bytes decoded = readFile(raw);
+        ASSERT_EQ(decoded.size(), expected.size());
+        int worst = 0;
+        for (std::size_t i = 0; i < decoded.size(); ++i)
+            if (c.format != D3DFMT_L8 || i % 4 != 3)  // Pillow's L has no alpha
+                worst = std::max(worst, std::abs(int(decoded[i]) - int(expected[i])));
+        EXPECT_LE(worst, c.tolerance);
+    }
+
+    // The PNG preview, with its alpha.
+    std::vector<std::uint32_t> texels = {0xff102030u, 0x80405060u, 0u, 0xffffffffu, 0x01020304u, 0xfe000000u};
+    Level preview(device, 3, 2, D3DFMT_A8R8G8B8, 0);
+    writeLevel(preview.texture, 0, texels.data(), 12, 2);
+    const std::string png = scratchPath("preview.png");
+    ASSERT_EQ(D3DXSaveTextureToFileA(png.c_str(), D3DXIFF_PNG, preview.texture, nullptr), D3D_OK);
+    EXPECT_EQ(run(python + png + "'); print(im.mode, list(im.getdata())[:2])\" 2>&1"),
+              "RGBA [(16, 32, 48, 255), (64, 80, 96, 128)]\n");
+}
