@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Level {
+struct Texels {
     unsigned width = 0, height = 0;
     std::vector<std::uint32_t> texels;  // ARGB, row by row
     std::uint32_t at(unsigned x, unsigned y) const { return texels[y * width + x]; }
@@ -29,15 +29,15 @@ struct Level {
 
 // Texels that tell image, level and position apart; alpha is never 0, so a
 // written texel differs from the zeros of a new texture.
-Level pattern(unsigned width, unsigned height, unsigned image, unsigned level) {
-    Level out{width, height, {}};
+Texels pattern(unsigned width, unsigned height, unsigned image, unsigned level) {
+    Texels out{width, height, {}};
     for (unsigned y = 0; y < height; ++y)
         for (unsigned x = 0; x < width; ++x) out.texels.push_back(0x80000000u | image << 24 | level << 16 | y << 8 | x);
     return out;
 }
 
-std::vector<Level> chain(unsigned width, unsigned height, unsigned image, unsigned levels) {
-    std::vector<Level> out;
+std::vector<Texels> chain(unsigned width, unsigned height, unsigned image, unsigned levels) {
+    std::vector<Texels> out;
     for (unsigned level = 0; level < levels; ++level)
         out.push_back(pattern(std::max(width >> level, 1u), std::max(height >> level, 1u), image, level));
     return out;
@@ -92,7 +92,7 @@ protected:
     }
 
     // An A8R8G8B8 DDS file holding exactly `levels`, left in made.dds.
-    std::vector<std::uint8_t> imageFile(const std::vector<Level>& levels) {
+    std::vector<std::uint8_t> imageFile(const std::vector<Texels>& levels) {
         IDirect3DTexture9* texture =
             makeTexture(levels[0].width, levels[0].height, UINT(levels.size()), D3DFMT_A8R8G8B8);
         if (!texture) return {};
@@ -106,7 +106,7 @@ protected:
 
     // The A8R8G8B8 levels of an image file: as generation loads a source, or
     // (for a page) exactly as stored.
-    std::vector<Level> decode(const std::vector<std::uint8_t>& file, bool asSource) {
+    std::vector<Texels> decode(const std::vector<std::uint8_t>& file, bool asSource) {
         const UINT side = asSource ? D3DX_DEFAULT : D3DX_DEFAULT_NONPOW2;
         IDirect3DTexture9* texture = nullptr;
         if (file.empty() || FAILED(D3DXCreateTextureFromFileInMemoryEx(
@@ -116,10 +116,10 @@ protected:
             ADD_FAILURE() << "cannot decode " << file.size() << " bytes";
             return {};
         }
-        std::vector<Level> levels;
+        std::vector<Texels> levels;
         for (UINT i = 0; i < texture->GetLevelCount(); ++i) {
             const D3DSURFACE_DESC desc = levelDesc(texture, i);
-            Level level{desc.Width, desc.Height, std::vector<std::uint32_t>(desc.Width * desc.Height)};
+            Texels level{desc.Width, desc.Height, std::vector<std::uint32_t>(desc.Width * desc.Height)};
             const auto bytes = readLevel(texture, i, 4 * desc.Width, desc.Height);
             std::memcpy(level.texels.data(), bytes.data(), bytes.size());
             levels.push_back(level);
@@ -127,7 +127,7 @@ protected:
         texture->Release();
         return levels;
     }
-    std::vector<Level> page(const std::string& name) { return decode(readBytes(directory + name + ".dds"), false); }
+    std::vector<Texels> page(const std::string& name) { return decode(readBytes(directory + name + ".dds"), false); }
 
     void expectReleased() { EXPECT_EQ(liveResources(), baseline); }
 
@@ -138,7 +138,7 @@ protected:
 
 // Page texels [x, x + w) x [y, y + h) must hold the source's top-left part,
 // with transparent black where the rectangle reaches past the source.
-void expectCopy(const Level& page, int x, int y, int w, int h, const Level& source) {
+void expectCopy(const Texels& page, int x, int y, int w, int h, const Texels& source) {
     for (int dy = 0; dy < h; ++dy)
         for (int dx = 0; dx < w; ++dx) {
             const std::uint32_t expected =
@@ -147,9 +147,9 @@ void expectCopy(const Level& page, int x, int y, int w, int h, const Level& sour
         }
 }
 
-std::vector<int> writtenPerLevel(const std::vector<Level>& levels) {
+std::vector<int> writtenPerLevel(const std::vector<Texels>& levels) {
     std::vector<int> counts;
-    for (const Level& level : levels)
+    for (const Texels& level : levels)
         counts.push_back(int(level.texels.size()) - int(std::count(level.texels.begin(), level.texels.end(), 0u)));
     return counts;
 }
@@ -161,7 +161,7 @@ TEST_F(Generate, CellsAtEveryLevelWithBorderGapHalvingAndLevelClamp) {
     const auto imageB = imageFile(chain(2, 2, 2, 2));  // bordered
     const auto imageC = imageFile(chain(1, 4, 3, 3));  // 1 texel wide
     const auto imageD = imageFile(chain(3, 3, 4, 1));  // padded to 4 x 4 on load, so cropped into its cell
-    const std::vector<Level> a = decode(imageA, true), b = decode(imageB, true), c = decode(imageC, true),
+    const std::vector<Texels> a = decode(imageA, true), b = decode(imageB, true), c = decode(imageC, true),
                              d = decode(imageD, true);
     ASSERT_TRUE(a.size() == 4 && b.size() == 2 && d.size() == 3);
     AtlasGroup& cells = atlas->addPage("cells0", 32, 16, "A8R8G8B8", 6, 3);
@@ -177,7 +177,7 @@ TEST_F(Generate, CellsAtEveryLevelWithBorderGapHalvingAndLevelClamp) {
     // A cell stops at the first level where either side is 0.
     EXPECT_EQ(d3d9soft::callCount("D3DXLoadSurfaceFromSurface"), 4 + 4 + 1 + 2);
     expectReleased();
-    const std::vector<Level> levels = page("cells0");
+    const std::vector<Texels> levels = page("cells0");
     ASSERT_EQ(levels.size(), 6u);
 
     // b is inset by the border at level 0 only and then repeats its last
@@ -186,7 +186,7 @@ TEST_F(Generate, CellsAtEveryLevelWithBorderGapHalvingAndLevelClamp) {
     const struct {
         unsigned level;
         int x, y, w, h;
-        const Level& source;
+        const Texels& source;
     } copies[] = {{0, 0, 0, 8, 8, a[0]}, {0, 11, 3, 2, 2, b[0]}, {0, 16, 0, 1, 4, c[0]}, {0, 17, 5, 3, 3, d[0]},
                   {1, 0, 0, 4, 4, a[1]}, {1, 4, 0, 4, 4, b[1]},  {1, 8, 2, 1, 1, d[1]},  {2, 0, 0, 2, 2, a[2]},
                   {2, 2, 0, 2, 2, b[1]}, {3, 0, 0, 1, 1, a[3]},  {3, 1, 0, 1, 1, b[1]}};
@@ -217,7 +217,7 @@ TEST_F(Generate, FormatNamesInAnyCaseAndUnknownNamesLeftToD3dx) {
 
 TEST_F(Generate, DxtPagesAreComposedUncompressedThenConverted) {
     // Solid cells, so that every 4 x 4 block holds at most two colours.
-    Level red{8, 8, std::vector<std::uint32_t>(64, 0xffd02010)}, blue{8, 8, std::vector<std::uint32_t>(64, 0xff1040e0)};
+    Texels red{8, 8, std::vector<std::uint32_t>(64, 0xffd02010)}, blue{8, 8, std::vector<std::uint32_t>(64, 0xff1040e0)};
     const auto redImage = imageFile({red}), blueImage = imageFile({blue});
     for (const char* format : {"dxt5", "A8R8G8B8"}) {
         AtlasGroup& dxt = atlas->addPage(std::string("d") + format, 16, 8, format, 4, 0);
@@ -235,7 +235,7 @@ TEST_F(Generate, DxtPagesAreComposedUncompressedThenConverted) {
     D3DXIMAGE_INFO info{};
     ASSERT_EQ(D3DXGetImageInfoFromFileA((directory + "ddxt5.dds").c_str(), &info), D3D_OK);
     EXPECT_EQ(info.Format, D3DFMT_DXT5);
-    const std::vector<Level> compressed = page("ddxt5"), plain = page("dA8R8G8B8");
+    const std::vector<Texels> compressed = page("ddxt5"), plain = page("dA8R8G8B8");
     ASSERT_EQ(compressed.size(), 4u);
     ASSERT_EQ(plain.size(), 4u);
     for (std::size_t level = 0; level < plain.size(); ++level)
@@ -257,7 +257,7 @@ TEST_F(Generate, ImagesPairWithEachPagesTexturesFromTheFirstImage) {
 
     ASSERT_TRUE(atlas->generateFromMemory({memoryImage(files[0]), memoryImage(files[1]), memoryImage(files[2])}));
     expectReleased();
-    const Level page0 = page("pair0").at(0), page1 = page("pair1").at(0);
+    const Texels page0 = page("pair0").at(0), page1 = page("pair1").at(0);
     for (int i = 0; i < 3; ++i) expectCopy(page0, 8 * i, 0, 8, 8, pattern(8, 8, i + 1, 0));
     EXPECT_EQ(writtenPerLevel({page0}), std::vector<int>{3 * 64});  // the fourth texture has no image
     expectCopy(page1, 8, 0, 8, 8, pattern(8, 8, 1, 0));
