@@ -2,7 +2,35 @@
 #include "config/paths.h"
 #include "interface/TextureAtlasConfiguration.h"
 
+#include <cstdint>
+#include <limits>
+#include <utility>
+
 namespace textureatlas {
+
+namespace {
+
+// Saturates instead of overflowing: a huge border from a file must not wrap
+// a texture's size around into one that seems to fit.
+std::int32_t grownSize(std::int32_t size, int border) {
+    const std::int64_t grown = std::int64_t(size) + 2 * std::int64_t(border);
+    if (grown > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+    if (grown < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+    return std::int32_t(grown);
+}
+
+TextureEntry* appendTexture(AtlasGroup& group, TextureEntry entry, bool border) {
+    toForwardSlashes(entry.name);
+    entry.border = border;
+    if (border) {
+        entry.rect.width = grownSize(entry.rect.width, group.border);
+        entry.rect.height = grownSize(entry.rect.height, group.border);
+    }
+    group.textures.push_back(std::move(entry));
+    return &group.textures.back();
+}
+
+}  // namespace
 
 void TextureAtlasConfiguration::setOutputPath(const char* path) {
     outputPath = path;
@@ -41,19 +69,27 @@ AtlasGroup* TextureAtlasConfiguration::setGroup(const char* name) {
     return currentGroup;
 }
 
+// Without a current group (none added or selected yet, or it was erased) the
+// texture is rejected with null before anything is probed.
 TextureEntry* TextureAtlasConfiguration::addTexture(const char* name, bool border) {
-    (void)name;
-    (void)border;
-    return nullptr;
+    if (!currentGroup) return nullptr;
+    TextureEntry entry;
+    if (!readImageInfo(texturePath, name, entry)) {
+        warningCallback(std::string("Failed to load texture: ") + name);
+        return nullptr;
+    }
+    return appendTexture(*currentGroup, std::move(entry), border);
 }
 
 TextureEntry* TextureAtlasConfiguration::addTextureFromMemory(const char* name, const void* data, unsigned int size,
                                                               bool border) {
-    (void)name;
-    (void)data;
-    (void)size;
-    (void)border;
-    return nullptr;
+    if (!currentGroup) return nullptr;
+    TextureEntry entry;
+    if (!readImageInfoFromMemory(texturePath, name, data, size, entry)) {
+        warningCallback(std::string("Failed to load texture: ") + name);
+        return nullptr;
+    }
+    return appendTexture(*currentGroup, std::move(entry), border);
 }
 
 GroupIterator TextureAtlasConfiguration::findGroup(const char* name) {
@@ -65,6 +101,15 @@ GroupIterator TextureAtlasConfiguration::findGroup(const char* name) {
 GroupIterator TextureAtlasConfiguration::beginGroups() { return groups.begin(); }
 GroupIterator TextureAtlasConfiguration::endGroups() { return groups.end(); }
 
-GroupIterator TextureAtlasConfiguration::eraseGroup(GroupIterator where) { return groups.erase(where); }
+// The current group never dangles: it follows its group when that moves up,
+// and becomes null when its group is the one removed.
+GroupIterator TextureAtlasConfiguration::eraseGroup(GroupIterator where) {
+    AtlasGroup* erased = &*where;
+    if (currentGroup == erased)
+        currentGroup = nullptr;
+    else if (currentGroup && currentGroup > erased)
+        --currentGroup;
+    return groups.erase(where);
+}
 
 }  // namespace textureatlas

@@ -2,6 +2,7 @@
 
 #include <textureatlas/ITextureAtlasConfiguration.h>
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ public:
     GroupIterator eraseGroup(GroupIterator where) override;
     void setErrorCallback(MessageCallback callback) override;
     void setWarningCallback(MessageCallback callback) override;
+
+    // The bodies of load() and save() on streams, so that a test or a fuzzer
+    // can drive them without files.
+    bool loadFromStream(std::istream& in);
+    void saveToStream(std::ostream& out);
 
     // Image probes: fill `entry` (path, name, size, format name, mip levels)
     // from the header of the image `directory + name`, or of the file in `data`.

@@ -1,18 +1,69 @@
 #include "interface/TextureAtlas.h"
 
+#include <fstream>
+#include <locale>
+#include <string>
+
 namespace textureatlas {
+
+namespace {
+
+void writeHeader(std::ofstream& out, const std::string& fileName) {
+    out << "# " << fileName << std::endl;
+    out << "# " << std::endl;
+    out << "# " << std::endl;
+    out << "# <filename>\t\t<atlas filename>, <atlas idx>, <woffset>, <hoffset>, <width>, <height>" << std::endl;
+    out << "# " << std::endl;
+    out << "# Texture <filename> can be found in texture atlas <atlas filename>, i.e.," << std::endl;
+    out << "# <group><idx>.dds with texture coordinates boundary given by:" << std::endl;
+    out << "#   A = ( <woffset>, <hoffset> )" << std::endl;
+    out << "#   B = ( <woffset> + <width>, <hoffset> + <height> )" << std::endl;
+    out << "# " << std::endl;
+    out << "# where coordinates (0,0) and (1,1) of the original texture map correspond" << std::endl;
+    out << "# to coordinates A and B, respectively, in the texture atlas." << std::endl;
+    out << std::endl;
+    out << std::endl;
+}
+
+// Single precision on purpose: the printed digits of inexact quotients (pages
+// made by hand need not be powers of two) depend on it.
+void writeEntry(std::ofstream& out, const AtlasGroup& page, const TextureEntry& texture) {
+    const float pageWidth = static_cast<float>(page.rect.width);
+    const float pageHeight = static_cast<float>(page.rect.height);
+    const float bu = texture.border ? static_cast<float>(page.border) / pageWidth : 0.0f;
+    const float bv = texture.border ? static_cast<float>(page.border) / pageHeight : 0.0f;
+    const float woffset = static_cast<float>(texture.rect.x) / pageWidth + bu;
+    const float hoffset = static_cast<float>(texture.rect.y) / pageHeight + bv;
+    const float width = static_cast<float>(texture.rect.width) / pageWidth - 2.0f * bu;
+    const float height = static_cast<float>(texture.rect.height) / pageHeight - 2.0f * bv;
+    out << texture.name << "\t\t" << page.name << ".dds, " << page.index << ", " << woffset << ", " << hoffset << ", "
+        << width << ", " << height << std::endl;
+}
+
+void writeIndexFile(const char* fileName, const std::vector<AtlasGroup>& pages) {
+    const std::string name = fileName ? fileName : "";
+    std::ofstream out(name);
+    out.imbue(std::locale::classic());  // '.' whatever the host's global locale
+    writeHeader(out, name);
+    for (const AtlasGroup& page : pages)
+        for (const TextureEntry& texture : page.textures) writeEntry(out, page, texture);
+}
+
+}  // namespace
 
 bool TextureAtlas::generateFromMemory(const std::vector<MemoryImage>&) { return true; }
 bool TextureAtlas::generate() { return true; }
 
 bool TextureAtlas::writeFromMemory(const std::vector<MemoryImage>& images, const char* indexFileName) {
-    (void)indexFileName;
-    return generateFromMemory(images);
+    if (!generateFromMemory(images)) return false;
+    writeIndexFile(indexFileName, pages);
+    return true;
 }
 
 bool TextureAtlas::write(const char* indexFileName) {
-    (void)indexFileName;
-    return generate();
+    if (!generate()) return false;
+    writeIndexFile(indexFileName, pages);
+    return true;
 }
 
 }  // namespace textureatlas

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <textureatlas/types.h>
+
+namespace textureatlas {
+
+// Sizes come from image headers and the configuration file, so they may be
+// anything; wrap around on overflow instead of leaving it undefined.
+inline int addWrapping(int a, int b) { return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b)); }
+inline int subtractWrapping(int a, int b) {
+    return static_cast<int>(static_cast<unsigned>(a) - static_cast<unsigned>(b));
+}
+
+// One region of a page. A leaf is free; a node with children has taken a
+// rectangle in its top-left corner and its two children cover the rest.
+struct PackNode {
+    Rect region;
+    PackNode* first = nullptr;   // the piece beside or under the rectangle, searched first
+    PackNode* second = nullptr;  // the strip along the region's whole side
+    PackNode* parent = nullptr;  // lets search and destruction run without recursion
+    // Largest width and height among the free leaves below (taken separately),
+    // so that a search can skip subtrees that cannot hold a rectangle.
+    int largestFreeWidth = 0;
+    int largestFreeHeight = 0;
+
+    explicit PackNode(const Rect& region, PackNode* parent = nullptr);
+
+    bool isLeaf() const { return first == nullptr; }
+    bool fits(const Rect& rect) const { return rect.width <= region.width && rect.height <= region.height; }
+    // Places `rect` at the first leaf below, depth first, that is large enough.
+    bool insert(Rect& rect);
+
+private:
+    bool mayHoldBelow(const Rect& rect) const {
+        return fits(rect) && rect.width <= largestFreeWidth && rect.height <= largestFreeHeight;
+    }
+    bool split(Rect& rect);
+    void refreshLargestFreeUpwards();
+};
+
+// A guillotine packing tree for one page: first fit, depth first.
+class PackTree {
+public:
+    PackTree() = default;
+    ~PackTree() { clear(); }
+
+    // Starts an empty page; the tree must be empty.
+    void initialize(int width, int height);
+    // On success writes the chosen position into rect.x and rect.y.
+    bool insert(Rect& rect);
+    // False when `rect` is larger than the whole page.
+    bool fits(const Rect& rect) const;
+    void clear();
+
+    // The largest free width and height left on the page, possibly of different leaves.
+    int largestFreeWidth() const { return root ? root->largestFreeWidth : 0; }
+    int largestFreeHeight() const { return root ? root->largestFreeHeight : 0; }
+    const PackNode* rootNode() const { return root; }
+
+private:
+    PackTree(const PackTree&) = delete;
+    PackTree& operator=(const PackTree&) = delete;
+
+    PackNode* root = nullptr;
+};
+
+// Smallest power of two not less than n (1 for every n <= 1); capped at 2^30.
+int nextPowerOfTwo(int n);
+
+}  // namespace textureatlas

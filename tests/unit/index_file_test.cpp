@@ -1,0 +1,159 @@
+#include "interface/TextureAtlas.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+using namespace textureatlas;
+
+namespace {
+
+// Fills the page list directly and lets the generation hooks fail on demand.
+class IndexAtlas : public TextureAtlas {
+public:
+    bool generateFromMemory(const std::vector<MemoryImage>&) override { return hookSucceeds; }
+    bool generate() override { return hookSucceeds; }
+
+    AtlasGroup& addPage(const std::string& name, int index, int width, int height, int border) {
+        AtlasGroup page;
+        page.name = name;
+        page.index = index;
+        page.rect.width = width;
+        page.rect.height = height;
+        page.border = border;
+        pages.push_back(page);
+        return pages.back();
+    }
+    bool hookSucceeds = true;
+};
+
+void place(AtlasGroup& page, const std::string& name, int x, int y, int width, int height, bool border) {
+    TextureEntry entry;
+    entry.name = name;
+    entry.rect = {x, y, width, height};
+    entry.border = border;
+    page.textures.push_back(entry);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string header(const std::string& fileName) {
+    return "# " + fileName +
+           "\n"
+           "# \n"
+           "# \n"
+           "# <filename>\t\t<atlas filename>, <atlas idx>, <woffset>, <hoffset>, <width>, <height>\n"
+           "# \n"
+           "# Texture <filename> can be found in texture atlas <atlas filename>, i.e.,\n"
+           "# <group><idx>.dds with texture coordinates boundary given by:\n"
+           "#   A = ( <woffset>, <hoffset> )\n"
+           "#   B = ( <woffset> + <width>, <hoffset> + <height> )\n"
+           "# \n"
+           "# where coordinates (0,0) and (1,1) of the original texture map correspond\n"
+           "# to coordinates A and B, respectively, in the texture atlas.\n"
+           "\n"
+           "\n";
+}
+
+// Entry lines only, after the 14 header lines.
+std::string entries(const std::string& file) {
+    std::size_t at = 0;
+    for (int line = 0; line < 14 && at != std::string::npos; ++line) at = file.find('\n', at) + 1;
+    return file.substr(at);
+}
+
+}  // namespace
+
+TEST(IndexFile, WorkedExampleByteForByteThroughBothWriters) {
+    IndexAtlas atlas;
+    AtlasGroup& page = atlas.addPage("terrain0", 0, 512, 256, 2);
+    place(page, "rocks/granite.tga", 0, 0, 132, 132, true);
+    place(page, "rocks/sand.tga", 0, 132, 96, 64, false);
+    const std::string expected = header("index_worked.txt") +
+                                 "rocks/granite.tga\t\tterrain0.dds, 0, 0.00390625, 0.0078125, 0.25, 0.5\n"
+                                 "rocks/sand.tga\t\tterrain0.dds, 0, 0, 0.515625, 0.1875, 0.25\n";
+
+    ASSERT_TRUE(atlas.write("index_worked.txt"));
+    EXPECT_EQ(readFile("index_worked.txt"), expected);
+
+    std::remove("index_worked.txt");
+    ASSERT_TRUE(atlas.writeFromMemory({}, "index_worked.txt"));
+    EXPECT_EQ(readFile("index_worked.txt"), expected);
+}
+
+TEST(IndexFile, NoPagesGivesTheHeaderAloneAndTheNameAsPassed) {
+    IndexAtlas atlas;
+    const std::string name = "./index_empty.txt";
+    ASSERT_TRUE(atlas.write(name.c_str()));
+    EXPECT_EQ(readFile(name), header(name));
+}
+
+TEST(IndexFile, FractionsAndFieldsOfSeveralPages) {
+    IndexAtlas atlas;
+    // A cell filling its page, and a border flag in a group of border 0.
+    place(atlas.addPage("full0", 0, 64, 32, 0), "whole", 0, 0, 64, 32, false);
+    AtlasGroup& flagged = atlas.addPage("flag0", 0, 128, 128, 0);
+    place(flagged, "with flag", 32, 64, 32, 16, true);
+    place(flagged, "without,flag", 32, 64, 32, 16, false);
+    // Pages beyond the first of a group, a name with a TAB, a 1-texel cell.
+    AtlasGroup& third = atlas.addPage("misc3", 3, 2048, 1, 1);
+    place(third, "tab\there", 2047, 0, 1, 1, false);
+    // A page made by hand whose size is no power of two: the quotient is
+    // rounded as a float and printed with six significant digits.
+    place(atlas.addPage("odd0", 0, 3, 3, 1), "third", 1, 1, 2, 2, false);
+
+    ASSERT_TRUE(atlas.write("index_fields.txt"));
+    EXPECT_EQ(entries(readFile("index_fields.txt")),
+              "whole\t\tfull0.dds, 0, 0, 0, 1, 1\n"
+              "with flag\t\tflag0.dds, 0, 0.25, 0.5, 0.25, 0.125\n"
+              "without,flag\t\tflag0.dds, 0, 0.25, 0.5, 0.25, 0.125\n"
+              "tab\there\t\tmisc3.dds, 3, 0.999512, 0, 0.000488281, 1\n"
+              "third\t\todd0.dds, 0, 0.333333, 0.333333, 0.666667, 0.666667\n");
+}
+
+TEST(IndexFile, BorderIsLeftOutOnEachSideInBothDirections) {
+    IndexAtlas atlas;
+    AtlasGroup& page = atlas.addPage("b0", 0, 64, 16, 4);
+    place(page, "bordered", 8, 0, 24, 16, true);
+    ASSERT_TRUE(atlas.write("index_border.txt"));
+    // bu = 4/64, bv = 4/16: A = (8/64 + 1/16, 0 + 1/4), size (24/64 - 1/8, 1 - 1/2).
+    EXPECT_EQ(entries(readFile("index_border.txt")), "bordered\t\tb0.dds, 0, 0.1875, 0.25, 0.25, 0.5\n");
+}
+
+TEST(IndexFile, FailingHookLeavesAnEarlierFileUntouched) {
+    IndexAtlas atlas;
+    place(atlas.addPage("p0", 0, 16, 16, 0), "t", 0, 0, 16, 16, false);
+    {
+        std::ofstream old("index_kept.txt", std::ios::binary);
+        old << "old contents";
+    }
+    atlas.hookSucceeds = false;
+    EXPECT_FALSE(atlas.write("index_kept.txt"));
+    EXPECT_FALSE(atlas.writeFromMemory({}, "index_kept.txt"));
+    EXPECT_EQ(readFile("index_kept.txt"), "old contents");
+
+    atlas.hookSucceeds = true;
+    EXPECT_TRUE(atlas.write("index_kept.txt"));
+    EXPECT_EQ(entries(readFile("index_kept.txt")), "t\t\tp0.dds, 0, 0, 0, 1, 1\n");
+}
+
+TEST(IndexFile, UnwritablePathIsNotAnError) {
+    IndexAtlas atlas;
+    EXPECT_TRUE(atlas.write("no/such/directory/index.txt"));
+    EXPECT_TRUE(atlas.write(nullptr));
+}
+
+TEST(IndexFile, BaseHooksSucceedWithoutDoingAnything) {
+    TextureAtlas atlas;
+    EXPECT_TRUE(atlas.generate());
+    EXPECT_TRUE(atlas.generateFromMemory({}));
+    EXPECT_TRUE(atlas.write("index_base.txt"));
+    EXPECT_EQ(readFile("index_base.txt"), header("index_base.txt"));
+}
