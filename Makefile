@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test demo bench install clean sanitize
+.PHONY: all deps configure build test demo bench install clean sanitize windows
 
 all: build
 
@@ -29,7 +29,7 @@ install: build
 	@cmake --install $(BUILD)
 
 clean:
-	@rm -rf $(BUILD) build-asan
+	@rm -rf $(BUILD) build-asan build-windows
 
 # The whole suite again, built with AddressSanitizer and UBSan in build-asan.
 sanitize: deps
@@ -37,3 +37,8 @@ sanitize: deps
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# textureatlas.dll cross-compiled with MinGW-w64 in build-windows.
+windows:
+	@scripts/install-deps.sh --hardening
+	@scripts/windows-build.sh build-windows
