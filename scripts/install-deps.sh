@@ -4,7 +4,7 @@ set -eu
 packages="cmake make g++ pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libjpeg-dev libstb-dev libsquish-dev libcli11-dev
-  imagemagick python3-pil"
+  imagemagick python3-pil libnvtt-bin"
 # The extra CI steps (sanitizers, fuzzing, valgrind, the Windows cross build).
 [ "${1:-}" = "--hardening" ] && packages="$packages clang libclang-rt-dev valgrind
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev"

@@ -23,8 +23,9 @@ const ResultName resultNames[] = {
 const char* errorString(HRESULT result) {
     const std::uint32_t code = static_cast<std::uint32_t>(result);
     const ResultName* end = std::end(resultNames);
-    const ResultName* found = std::lower_bound(std::begin(resultNames), end, code,
-                                               [](const ResultName& entry, std::uint32_t value) { return entry.code < value; });
+    const ResultName* found =
+        std::lower_bound(std::begin(resultNames), end, code,
+                         [](const ResultName& entry, std::uint32_t value) { return entry.code < value; });
     return found != end && found->code == code ? found->name : "Unknown";
 }
 

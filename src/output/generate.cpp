@@ -1,13 +1,13 @@
-#include "formats/formats.h"
-#include "interface/D3DTextureAtlas.h"
-#include "output/dxerr.h"
-
 #include <d3dx9.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
+
+#include "formats/formats.h"
+#include "interface/D3DTextureAtlas.h"
+#include "output/dxerr.h"
 
 namespace textureatlas {
 
@@ -54,9 +54,9 @@ HRESULT loadSource(const Sources& sources, const TextureEntry& texture, std::siz
                    IDirect3DTexture9** source) {
     if (sources.images) {
         const MemoryImage& image = (*sources.images)[position];
-        return D3DXCreateTextureFromFileInMemoryEx(sources.device, image.data, image.size, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                                   0, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT,
-                                                   0, nullptr, nullptr, source);
+        return D3DXCreateTextureFromFileInMemoryEx(sources.device, image.data, image.size, D3DX_DEFAULT, D3DX_DEFAULT,
+                                                   0, 0, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE,
+                                                   D3DX_DEFAULT, 0, nullptr, nullptr, source);
     }
     return D3DXCreateTextureFromFileExA(sources.device, texture.path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0,
                                         D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr,

@@ -1,8 +1,8 @@
-#include "interface/TextureAtlas.h"
-
 #include <fstream>
 #include <locale>
 #include <string>
+
+#include "interface/TextureAtlas.h"
 
 namespace textureatlas {
 

@@ -1,5 +1,3 @@
-#include "interface/TextureAtlas.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,6 +5,8 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+
+#include "interface/TextureAtlas.h"
 
 using namespace textureatlas;
 

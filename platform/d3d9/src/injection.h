@@ -12,6 +12,17 @@ namespace d3d9soft {
 // `result` receives the HRESULT to return.
 bool injectedFailure(const char* function, HRESULT& result);
 
+// While one is alive on a thread, the layer's own nested calls (a texture
+// load getting surface levels, say) are neither counted nor failed, so that
+// tests count only the calls their code makes.
+class InternalCalls {
+public:
+    InternalCalls();
+    ~InternalCalls();
+    InternalCalls(const InternalCalls&) = delete;
+    InternalCalls& operator=(const InternalCalls&) = delete;
+};
+
 extern std::atomic<long> liveDevices;
 extern std::atomic<long> liveTextures;
 extern std::atomic<long> liveSurfaces;

@@ -21,6 +21,7 @@ struct Injection {
 };
 
 std::mutex mutex;
+thread_local int internalDepth = 0;
 std::map<std::string, Injection>& injections() {
     static std::map<std::string, Injection> table;
     return table;
@@ -28,7 +29,11 @@ std::map<std::string, Injection>& injections() {
 
 }  // namespace
 
+InternalCalls::InternalCalls() { ++internalDepth; }
+InternalCalls::~InternalCalls() { --internalDepth; }
+
 bool injectedFailure(const char* function, HRESULT& result) {
+    if (internalDepth > 0) return false;
     std::lock_guard<std::mutex> lock(mutex);
     Injection& entry = injections()[function];
     ++entry.calls;

@@ -1,0 +1,152 @@
+#include "dxt.h"
+
+#include <cstring>
+
+#define STB_DXT_STATIC
+#define STB_DXT_IMPLEMENTATION
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#endif
+#include <stb_dxt.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+#include <squish.h>
+
+namespace d3d9soft {
+
+namespace {
+
+bool premultiplied(D3DFORMAT format) { return format == D3DFMT_DXT2 || format == D3DFMT_DXT4; }
+
+void expand565(unsigned value, std::uint8_t out[3]) {
+    unsigned r = (value >> 11) & 31, g = (value >> 5) & 63, b = value & 31;
+    out[0] = std::uint8_t((r << 3) | (r >> 2));
+    out[1] = std::uint8_t((g << 2) | (g >> 4));
+    out[2] = std::uint8_t((b << 3) | (b >> 2));
+}
+
+// Colour part shared by all five formats; DXT1 alone has the three-colour mode.
+void decodeColours(const std::uint8_t* block, bool allowThreeColour, std::uint8_t rgba[64]) {
+    unsigned c0 = block[0] | (block[1] << 8), c1 = block[2] | (block[3] << 8);
+    std::uint8_t palette[4][4];
+    expand565(c0, palette[0]);
+    expand565(c1, palette[1]);
+    palette[0][3] = palette[1][3] = palette[2][3] = palette[3][3] = 255;
+    bool fourColour = c0 > c1 || !allowThreeColour;
+    for (int c = 0; c < 3; ++c) {
+        int a = palette[0][c], b = palette[1][c];
+        if (fourColour) {
+            palette[2][c] = std::uint8_t((2 * a + b) / 3);
+            palette[3][c] = std::uint8_t((a + 2 * b) / 3);
+        } else {
+            palette[2][c] = std::uint8_t((a + b) / 2);
+            palette[3][c] = 0;
+        }
+    }
+    if (!fourColour) palette[3][3] = 0;
+    std::uint32_t indices = block[4] | (block[5] << 8) | (block[6] << 16) | (std::uint32_t(block[7]) << 24);
+    for (int i = 0; i < 16; ++i) std::memcpy(rgba + 4 * i, palette[(indices >> (2 * i)) & 3], 4);
+}
+
+void decodeExplicitAlpha(const std::uint8_t* block, std::uint8_t rgba[64]) {
+    for (int i = 0; i < 16; ++i) {
+        unsigned nibble = (block[i / 2] >> ((i & 1) * 4)) & 15;
+        rgba[4 * i + 3] = std::uint8_t(nibble * 17);
+    }
+}
+
+void decodeInterpolatedAlpha(const std::uint8_t* block, std::uint8_t rgba[64]) {
+    unsigned a0 = block[0], a1 = block[1];
+    unsigned values[8] = {a0, a1};
+    if (a0 > a1) {
+        for (unsigned i = 1; i < 7; ++i) values[i + 1] = ((7 - i) * a0 + i * a1) / 7;
+    } else {
+        for (unsigned i = 1; i < 5; ++i) values[i + 1] = ((5 - i) * a0 + i * a1) / 5;
+        values[6] = 0;
+        values[7] = 255;
+    }
+    std::uint64_t indices = 0;
+    for (int i = 0; i < 6; ++i) indices |= std::uint64_t(block[2 + i]) << (8 * i);
+    for (int i = 0; i < 16; ++i) rgba[4 * i + 3] = std::uint8_t(values[(indices >> (3 * i)) & 7]);
+}
+
+void encodeExplicitAlpha(const std::uint8_t rgba[64], std::uint8_t* block) {
+    std::memset(block, 0, 8);
+    for (int i = 0; i < 16; ++i) {
+        unsigned nibble = (rgba[4 * i + 3] * 15u + 127u) / 255u;
+        block[i / 2] = std::uint8_t(block[i / 2] | (nibble << ((i & 1) * 4)));
+    }
+}
+
+// stb_dxt wants a constant alpha when it encodes colour alone.
+void encodeColours(const std::uint8_t rgba[64], std::uint8_t* block) {
+    std::uint8_t opaque[64];
+    std::memcpy(opaque, rgba, 64);
+    for (int i = 0; i < 16; ++i) opaque[4 * i + 3] = 255;
+    stb_compress_dxt_block(block, opaque, 0, STB_DXT_HIGHQUAL);
+}
+
+void encodeInterpolatedAlpha(const std::uint8_t rgba[64], std::uint8_t* block) {
+    std::uint8_t alpha[16];
+    for (int i = 0; i < 16; ++i) alpha[i] = rgba[4 * i + 3];
+    stb_compress_bc4_block(block, alpha);
+}
+
+void encodeDxt1(const std::uint8_t rgba[64], std::uint8_t* block) {
+    int transparent = 0;
+    for (int i = 0; i < 16; ++i) transparent += rgba[4 * i + 3] < 128;
+    if (transparent == 0) {
+        encodeColours(rgba, block);
+    } else if (transparent == 16) {
+        static const std::uint8_t allTransparent[8] = {0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff};
+        std::memcpy(block, allTransparent, 8);
+    } else {
+        // stb_dxt has no three-colour mode; squish's per-block fit keeps the 1-bit alpha.
+        squish::Compress(rgba, block, squish::kDxt1 | squish::kColourRangeFit);
+    }
+}
+
+}  // namespace
+
+void decodeDxtBlock(D3DFORMAT format, const std::uint8_t* block, std::uint8_t rgba[64]) {
+    if (format == D3DFMT_DXT1) {
+        decodeColours(block, true, rgba);
+        return;
+    }
+    decodeColours(block + 8, false, rgba);
+    if (format == D3DFMT_DXT2 || format == D3DFMT_DXT3)
+        decodeExplicitAlpha(block, rgba);
+    else
+        decodeInterpolatedAlpha(block, rgba);
+    if (!premultiplied(format)) return;
+    for (int i = 0; i < 16; ++i) {
+        unsigned alpha = rgba[4 * i + 3];
+        for (int c = 0; c < 3; ++c) {
+            unsigned value = alpha ? (rgba[4 * i + c] * 255u + alpha / 2) / alpha : 0;
+            rgba[4 * i + c] = std::uint8_t(value > 255 ? 255 : value);
+        }
+    }
+}
+
+void encodeDxtBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* block) {
+    if (format == D3DFMT_DXT1) {
+        encodeDxt1(rgba, block);
+        return;
+    }
+    std::uint8_t source[64];
+    std::memcpy(source, rgba, 64);
+    if (premultiplied(format)) {
+        for (int i = 0; i < 16; ++i)
+            for (int c = 0; c < 3; ++c)
+                source[4 * i + c] = std::uint8_t((source[4 * i + c] * source[4 * i + 3] + 127u) / 255u);
+    }
+    if (format == D3DFMT_DXT2 || format == D3DFMT_DXT3)
+        encodeExplicitAlpha(source, block);
+    else
+        encodeInterpolatedAlpha(source, block);
+    encodeColours(source, block + 8);
+}
+
+}  // namespace d3d9soft

@@ -1,0 +1,13 @@
+// 4x4 block compression (DXT1-DXT5) on RGBA bytes, 16 texels in row order.
+#pragma once
+
+#include <d3d9.h>
+
+#include <cstdint>
+
+namespace d3d9soft {
+
+void decodeDxtBlock(D3DFORMAT format, const std::uint8_t* block, std::uint8_t rgba[64]);
+void encodeDxtBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* block);
+
+}  // namespace d3d9soft

@@ -1,0 +1,112 @@
+// The layer's COM objects: the Direct3D object, the device, and textures
+// whose levels live in system memory.
+#pragma once
+
+#include <d3d9.h>
+
+#include "pixel_format.h"
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace d3d9soft {
+
+constexpr unsigned maxTextureSize = 4096;
+
+class SoftDirect3D final : public IDirect3D9 {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObj) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
+                                           DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
+                                           IDirect3DDevice9** ppReturnedDeviceInterface) override;
+
+private:
+    std::atomic<ULONG> references{1};
+};
+
+class SoftDevice final : public IDirect3DDevice9 {
+public:
+    explicit SoftDevice(SoftDirect3D* direct3D);
+    ~SoftDevice();
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObj) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetDeviceCaps(D3DCAPS9* pCaps) override;
+    HRESULT STDMETHODCALLTYPE CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                                            D3DPOOL Pool, IDirect3DTexture9** ppTexture,
+                                            HANDLE* pSharedHandle) override;
+
+private:
+    std::atomic<ULONG> references{1};
+    SoftDirect3D* direct3D;
+};
+
+class SoftTexture;
+
+// One level of a texture. It has no count of its own on the object: every
+// reference to it is a reference to its texture, which owns it.
+class SoftSurface final : public IDirect3DSurface9 {
+public:
+    SoftSurface(SoftTexture* texture, unsigned level);
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObj) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** ppDevice) override;
+    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override;
+    HRESULT STDMETHODCALLTYPE GetDesc(D3DSURFACE_DESC* pDesc) override;
+    HRESULT STDMETHODCALLTYPE LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
+    HRESULT STDMETHODCALLTYPE UnlockRect() override;
+
+private:
+    SoftTexture* texture;
+    unsigned level;
+    std::atomic<ULONG> handedOut{0};  // references held through this surface, for the live count
+};
+
+struct TextureLevel {
+    unsigned width, height;
+    unsigned pitch;
+    std::size_t offset;
+    bool locked;
+};
+
+class SoftTexture final : public IDirect3DTexture9 {
+public:
+    // Fails (returns null) only when the memory cannot be had.
+    static SoftTexture* create(SoftDevice* device, unsigned width, unsigned height, unsigned levels, DWORD usage,
+                               const FormatInfo& format, D3DPOOL pool);
+    ~SoftTexture();
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObj) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** ppDevice) override;
+    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override;
+    DWORD STDMETHODCALLTYPE GetLevelCount() override;
+    HRESULT STDMETHODCALLTYPE GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override;
+    HRESULT STDMETHODCALLTYPE GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLevel) override;
+    HRESULT STDMETHODCALLTYPE LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
+                                       DWORD Flags) override;
+    HRESULT STDMETHODCALLTYPE UnlockRect(UINT Level) override;
+
+private:
+    SoftTexture(SoftDevice* device, const FormatInfo& format, DWORD usage, D3DPOOL pool);
+
+    std::atomic<ULONG> references{1};
+    SoftDevice* device;
+    const FormatInfo& format;
+    DWORD usage;
+    D3DPOOL pool;
+    std::vector<TextureLevel> levels;
+    std::vector<std::uint8_t> memory;
+    std::vector<std::unique_ptr<SoftSurface>> surfaces;
+    bool counted = false;  // holds its device and is in the live count
+};
+
+// Formats the software device creates textures of.
+bool deviceHoldsFormat(D3DFORMAT format);
+
+}  // namespace d3d9soft

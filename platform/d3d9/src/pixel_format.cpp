@@ -1,0 +1,247 @@
+#include "pixel_format.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace d3d9soft {
+
+namespace {
+
+constexpr std::uint8_t S_R = 1, S_G = 2, S_B = 4, S_A = 8;
+
+// bits and shifts: R, G, B, A
+const FormatInfo formatTable[] = {
+    {D3DFMT_R8G8B8, FormatKind::Packed, 3, {8, 8, 8, 0}, {16, 8, 0, 0}, 0, false, false},
+    {D3DFMT_A8R8G8B8, FormatKind::Packed, 4, {8, 8, 8, 8}, {16, 8, 0, 24}, 0, false, true},
+    {D3DFMT_X8R8G8B8, FormatKind::Packed, 4, {8, 8, 8, 0}, {16, 8, 0, 0}, 0, false, false},
+    {D3DFMT_R5G6B5, FormatKind::Packed, 2, {5, 6, 5, 0}, {11, 5, 0, 0}, 0, false, false},
+    {D3DFMT_X1R5G5B5, FormatKind::Packed, 2, {5, 5, 5, 0}, {10, 5, 0, 0}, 0, false, false},
+    {D3DFMT_A1R5G5B5, FormatKind::Packed, 2, {5, 5, 5, 1}, {10, 5, 0, 15}, 0, false, true},
+    {D3DFMT_A4R4G4B4, FormatKind::Packed, 2, {4, 4, 4, 4}, {8, 4, 0, 12}, 0, false, true},
+    {D3DFMT_R3G3B2, FormatKind::Packed, 1, {3, 3, 2, 0}, {5, 2, 0, 0}, 0, false, false},
+    {D3DFMT_A8, FormatKind::Packed, 1, {0, 0, 0, 8}, {0, 0, 0, 0}, 0, false, true},
+    {D3DFMT_A8R3G3B2, FormatKind::Packed, 2, {3, 3, 2, 8}, {5, 2, 0, 8}, 0, false, true},
+    {D3DFMT_X4R4G4B4, FormatKind::Packed, 2, {4, 4, 4, 0}, {8, 4, 0, 0}, 0, false, false},
+    {D3DFMT_A2B10G10R10, FormatKind::Packed, 4, {10, 10, 10, 2}, {0, 10, 20, 30}, 0, false, true},
+    {D3DFMT_A8B8G8R8, FormatKind::Packed, 4, {8, 8, 8, 8}, {0, 8, 16, 24}, 0, false, true},
+    {D3DFMT_X8B8G8R8, FormatKind::Packed, 4, {8, 8, 8, 0}, {0, 8, 16, 0}, 0, false, false},
+    {D3DFMT_G16R16, FormatKind::Packed, 4, {16, 16, 0, 0}, {0, 16, 0, 0}, 0, false, false},
+    {D3DFMT_A2R10G10B10, FormatKind::Packed, 4, {10, 10, 10, 2}, {20, 10, 0, 30}, 0, false, true},
+    {D3DFMT_A16B16G16R16, FormatKind::Packed, 8, {16, 16, 16, 16}, {0, 16, 32, 48}, 0, false, true},
+    {D3DFMT_A8P8, FormatKind::Palette, 2, {0, 0, 0, 8}, {0, 0, 0, 8}, 0, false, true},
+    {D3DFMT_P8, FormatKind::Palette, 1, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, false, true},
+    {D3DFMT_L8, FormatKind::Packed, 1, {8, 0, 0, 0}, {0, 0, 0, 0}, 0, true, false},
+    {D3DFMT_A8L8, FormatKind::Packed, 2, {8, 0, 0, 8}, {0, 0, 0, 8}, 0, true, true},
+    {D3DFMT_A4L4, FormatKind::Packed, 1, {4, 0, 0, 4}, {0, 0, 0, 4}, 0, true, true},
+    {D3DFMT_V8U8, FormatKind::Packed, 2, {8, 8, 0, 0}, {0, 8, 0, 0}, S_R | S_G, false, false},
+    {D3DFMT_L6V5U5, FormatKind::Packed, 2, {5, 5, 6, 0}, {0, 5, 10, 0}, S_R | S_G, false, false},
+    {D3DFMT_X8L8V8U8, FormatKind::Packed, 4, {8, 8, 8, 0}, {0, 8, 16, 0}, S_R | S_G, false, false},
+    {D3DFMT_Q8W8V8U8, FormatKind::Packed, 4, {8, 8, 8, 8}, {0, 8, 16, 24}, S_R | S_G | S_B | S_A, false, false},
+    {D3DFMT_V16U16, FormatKind::Packed, 4, {16, 16, 0, 0}, {0, 16, 0, 0}, S_R | S_G, false, false},
+    {D3DFMT_A2W10V10U10, FormatKind::Packed, 4, {10, 10, 10, 2}, {0, 10, 20, 30}, S_R | S_G | S_B, false, true},
+    {D3DFMT_L16, FormatKind::Packed, 2, {16, 0, 0, 0}, {0, 0, 0, 0}, 0, true, false},
+    {D3DFMT_Q16W16V16U16, FormatKind::Packed, 8, {16, 16, 16, 16}, {0, 16, 32, 48}, S_R | S_G | S_B | S_A, false,
+     false},
+    {D3DFMT_R16F, FormatKind::Float16, 2, {16, 0, 0, 0}, {0, 0, 0, 0}, 0, false, false},
+    {D3DFMT_G16R16F, FormatKind::Float16, 4, {16, 16, 0, 0}, {0, 16, 0, 0}, 0, false, false},
+    {D3DFMT_A16B16G16R16F, FormatKind::Float16, 8, {16, 16, 16, 16}, {0, 16, 32, 48}, 0, false, true},
+    {D3DFMT_R32F, FormatKind::Float32, 4, {32, 0, 0, 0}, {0, 0, 0, 0}, 0, false, false},
+    {D3DFMT_G32R32F, FormatKind::Float32, 8, {32, 32, 0, 0}, {0, 32, 0, 0}, 0, false, false},
+    {D3DFMT_A32B32G32R32F, FormatKind::Float32, 16, {32, 32, 32, 32}, {0, 32, 64, 96}, 0, false, true},
+    {D3DFMT_DXT1, FormatKind::Block, 8, {5, 6, 5, 1}, {0, 0, 0, 0}, 0, false, true},
+    {D3DFMT_DXT2, FormatKind::Block, 16, {5, 6, 5, 4}, {0, 0, 0, 0}, 0, false, true},
+    {D3DFMT_DXT3, FormatKind::Block, 16, {5, 6, 5, 4}, {0, 0, 0, 0}, 0, false, true},
+    {D3DFMT_DXT4, FormatKind::Block, 16, {5, 6, 5, 8}, {0, 0, 0, 0}, 0, false, true},
+    {D3DFMT_DXT5, FormatKind::Block, 16, {5, 6, 5, 8}, {0, 0, 0, 0}, 0, false, true},
+};
+
+const FormatInfo unsupportedFormat = {D3DFMT_UNKNOWN, FormatKind::Unsupported, 0, {0, 0, 0, 0}, {0, 0, 0, 0},
+                                      0, false, false};
+
+std::uint64_t loadWord(const std::uint8_t* src, unsigned bytes) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, src, bytes);  // little-endian host
+    return word;
+}
+
+float clampUnit(float value, bool isSigned) {
+    if (!(value == value)) return 0.0f;  // NaN
+    return std::min(1.0f, std::max(isSigned ? -1.0f : 0.0f, value));
+}
+
+void decodePacked(const FormatInfo& info, const std::uint8_t* src, Float4* dst, unsigned count) {
+    float scale[4];
+    std::uint64_t mask[4];
+    for (int c = 0; c < 4; ++c) {
+        unsigned bits = info.bits[c];
+        mask[c] = bits ? (~std::uint64_t(0) >> (64 - bits)) : 0;
+        bool isSigned = info.signedMask & (1u << c);
+        scale[c] = bits ? 1.0f / float(isSigned ? (mask[c] >> 1) : mask[c]) : 0.0f;
+    }
+    for (unsigned i = 0; i < count; ++i, src += info.bytes) {
+        std::uint64_t word = loadWord(src, info.bytes);
+        float value[4];
+        for (int c = 0; c < 4; ++c) {
+            if (!info.bits[c]) {
+                value[c] = 1.0f;  // absent channels read as one, alpha included
+                continue;
+            }
+            std::uint64_t raw = (word >> info.shift[c]) & mask[c];
+            if (info.signedMask & (1u << c)) {
+                std::int64_t signedRaw = std::int64_t(raw);
+                if (raw > (mask[c] >> 1)) signedRaw -= std::int64_t(mask[c]) + 1;
+                value[c] = std::max(-1.0f, float(signedRaw) * scale[c]);
+            } else {
+                value[c] = float(raw) * scale[c];
+            }
+        }
+        if (info.luminance) value[1] = value[2] = value[0];
+        dst[i] = Float4{value[0], value[1], value[2], value[3]};
+    }
+}
+
+void encodePacked(const FormatInfo& info, const Float4* src, std::uint8_t* dst, unsigned count) {
+    float maxValue[4];
+    std::uint64_t mask[4];
+    for (int c = 0; c < 4; ++c) {
+        unsigned bits = info.bits[c];
+        mask[c] = bits ? (~std::uint64_t(0) >> (64 - bits)) : 0;
+        maxValue[c] = float((info.signedMask & (1u << c)) ? (mask[c] >> 1) : mask[c]);
+    }
+    for (unsigned i = 0; i < count; ++i, dst += info.bytes) {
+        float value[4] = {src[i].r, src[i].g, src[i].b, src[i].a};
+        if (info.luminance) value[0] = value[0] * 0.2125f + value[1] * 0.7154f + value[2] * 0.0721f;
+        std::uint64_t word = 0;
+        for (int c = 0; c < 4; ++c) {
+            if (!info.bits[c]) continue;
+            bool isSigned = info.signedMask & (1u << c);
+            float scaled = clampUnit(value[c], isSigned) * maxValue[c];
+            std::int64_t rounded = std::int64_t(std::floor(scaled + 0.5f));
+            word |= (std::uint64_t(rounded) & mask[c]) << info.shift[c];
+        }
+        std::memcpy(dst, &word, info.bytes);
+    }
+}
+
+void decodeFloat(const FormatInfo& info, const std::uint8_t* src, Float4* dst, unsigned count) {
+    for (unsigned i = 0; i < count; ++i, src += info.bytes) {
+        float value[4];
+        for (int c = 0; c < 4; ++c) {
+            if (!info.bits[c]) {
+                value[c] = 1.0f;
+            } else if (info.kind == FormatKind::Float16) {
+                std::uint16_t half;
+                std::memcpy(&half, src + info.shift[c] / 8, 2);
+                value[c] = halfToFloat(half);
+            } else {
+                std::memcpy(&value[c], src + info.shift[c] / 8, 4);
+            }
+        }
+        dst[i] = Float4{value[0], value[1], value[2], value[3]};
+    }
+}
+
+void encodeFloat(const FormatInfo& info, const Float4* src, std::uint8_t* dst, unsigned count) {
+    for (unsigned i = 0; i < count; ++i, dst += info.bytes) {
+        const float value[4] = {src[i].r, src[i].g, src[i].b, src[i].a};
+        for (int c = 0; c < 4; ++c) {
+            if (!info.bits[c]) continue;
+            if (info.kind == FormatKind::Float16) {
+                std::uint16_t half = floatToHalf(value[c]);
+                std::memcpy(dst + info.shift[c] / 8, &half, 2);
+            } else {
+                std::memcpy(dst + info.shift[c] / 8, &value[c], 4);
+            }
+        }
+    }
+}
+
+void decodePalette(const FormatInfo& info, const std::uint8_t* src, Float4* dst, unsigned count,
+                   const PALETTEENTRY* palette) {
+    const float scale = 1.0f / 255.0f;
+    for (unsigned i = 0; i < count; ++i, src += info.bytes) {
+        const PALETTEENTRY& entry = palette[src[0]];
+        float alpha = info.bytes == 2 ? src[1] * scale : entry.peFlags * scale;
+        dst[i] = Float4{entry.peRed * scale, entry.peGreen * scale, entry.peBlue * scale, alpha};
+    }
+}
+
+}  // namespace
+
+const FormatInfo& formatInfo(D3DFORMAT format) {
+    for (const FormatInfo& info : formatTable)
+        if (info.format == format) return info;
+    return unsupportedFormat;
+}
+
+bool isBlockFormat(D3DFORMAT format) { return formatInfo(format).kind == FormatKind::Block; }
+
+unsigned rowPitch(const FormatInfo& info, unsigned width) {
+    if (info.kind == FormatKind::Block) return (width + 3) / 4 * info.bytes;
+    return width * info.bytes;
+}
+
+unsigned rowCount(const FormatInfo& info, unsigned height) {
+    return info.kind == FormatKind::Block ? (height + 3) / 4 : height;
+}
+
+std::size_t levelSize(const FormatInfo& info, unsigned width, unsigned height) {
+    return std::size_t(rowPitch(info, width)) * rowCount(info, height);
+}
+
+void decodeRow(const FormatInfo& info, const std::uint8_t* src, Float4* dst, unsigned count,
+               const PALETTEENTRY* palette) {
+    switch (info.kind) {
+    case FormatKind::Packed: decodePacked(info, src, dst, count); break;
+    case FormatKind::Float16:
+    case FormatKind::Float32: decodeFloat(info, src, dst, count); break;
+    case FormatKind::Palette: decodePalette(info, src, dst, count, palette); break;
+    default: break;
+    }
+}
+
+void encodeRow(const FormatInfo& info, const Float4* src, std::uint8_t* dst, unsigned count) {
+    switch (info.kind) {
+    case FormatKind::Packed: encodePacked(info, src, dst, count); break;
+    case FormatKind::Float16:
+    case FormatKind::Float32: encodeFloat(info, src, dst, count); break;
+    default: break;
+    }
+}
+
+float halfToFloat(std::uint16_t half) {
+    unsigned sign = half >> 15, exponent = (half >> 10) & 0x1f, mantissa = half & 0x3ff;
+    float magnitude;
+    if (exponent == 0)
+        magnitude = std::ldexp(float(mantissa), -24);
+    else if (exponent == 31)
+        magnitude = mantissa ? NAN : INFINITY;
+    else
+        magnitude = std::ldexp(float(mantissa | 0x400), int(exponent) - 25);
+    return sign ? -magnitude : magnitude;
+}
+
+std::uint16_t floatToHalf(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    std::uint16_t sign = std::uint16_t((bits >> 16) & 0x8000);
+    std::uint32_t magnitude = bits & 0x7fffffff;
+    if (magnitude > 0x7f800000) return std::uint16_t(sign | 0x7e00);    // NaN
+    if (magnitude >= 0x477ff000) return std::uint16_t(sign | 0x7c00);  // rounds past the largest half
+    if (magnitude < 0x38800000) {                                      // subnormal half or zero
+        float scaled = std::fabs(value) * 16777216.0f;                 // units of 2^-24
+        return std::uint16_t(sign | std::uint16_t(std::nearbyint(scaled)));
+    }
+    // Round to nearest even on the 13 dropped mantissa bits.
+    std::uint32_t rebased = magnitude - 0x38000000;
+    std::uint32_t rounded = rebased + 0xfff + ((rebased >> 13) & 1);
+    return std::uint16_t(sign | (rounded >> 13));
+}
+
+std::uint8_t expandToByte(unsigned value, unsigned bits) {
+    float maxValue = float((1u << bits) - 1);
+    return std::uint8_t(std::floor(float(value) * (1.0f / maxValue) * 255.0f + 0.5f));
+}
+
+}  // namespace d3d9soft

@@ -1,0 +1,341 @@
+#include "surface_copy.h"
+
+#include <d3dx9.h>
+
+#include "dxt.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace d3d9soft {
+
+namespace {
+
+std::uint8_t toByte(float value) {
+    if (!(value > 0.0f)) return 0;
+    if (value >= 1.0f) return 255;
+    return std::uint8_t(value * 255.0f + 0.5f);
+}
+
+std::uint32_t toArgb(const Float4& texel) {
+    return (std::uint32_t(toByte(texel.a)) << 24) | (std::uint32_t(toByte(texel.r)) << 16) |
+           (std::uint32_t(toByte(texel.g)) << 8) | toByte(texel.b);
+}
+
+unsigned rectWidth(const RECT& r) { return unsigned(r.right - r.left); }
+unsigned rectHeight(const RECT& r) { return unsigned(r.bottom - r.top); }
+
+// Rows of a source rectangle as floats; block formats decode a strip of four rows at a time.
+class SourceRows {
+public:
+    SourceRows(const PixelView& view, const RECT& rect, D3DCOLOR colorKey)
+        : view(view), rect(rect), width(rectWidth(rect)), colorKey(colorKey) {
+        bool block = view.format->kind == FormatKind::Block;
+        buffer.resize(std::size_t(width) * (block ? 4 : 1));
+    }
+
+    const Float4* row(unsigned y) {
+        unsigned absolute = unsigned(rect.top) + y;
+        if (view.format->kind != FormatKind::Block) {
+            if (long(absolute) != cached) {
+                decodeRow(*view.format, view.bits + long(absolute) * view.pitch + rect.left * view.format->bytes,
+                          buffer.data(), width, view.palette);
+                applyColorKey(buffer.data(), width);
+                cached = absolute;
+            }
+            return buffer.data();
+        }
+        unsigned blockRow = absolute / 4;
+        if (long(blockRow) != cached) {
+            decodeStrip(blockRow);
+            cached = blockRow;
+        }
+        return buffer.data() + std::size_t(absolute % 4) * width;
+    }
+
+private:
+    void decodeStrip(unsigned blockRow) {
+        const std::uint8_t* blocks = view.bits + long(blockRow) * view.pitch;
+        std::uint8_t rgba[64];
+        const float scale = 1.0f / 255.0f;
+        for (unsigned bx = unsigned(rect.left) / 4; bx * 4 < unsigned(rect.right); ++bx) {
+            decodeDxtBlock(view.format->format, blocks + bx * view.format->bytes, rgba);
+            for (unsigned i = 0; i < 16; ++i) {
+                unsigned x = bx * 4 + i % 4;
+                if (x < unsigned(rect.left) || x >= unsigned(rect.right)) continue;
+                const std::uint8_t* t = rgba + 4 * i;
+                buffer[(i / 4) * width + (x - rect.left)] = Float4{t[0] * scale, t[1] * scale, t[2] * scale, t[3] * scale};
+            }
+        }
+        applyColorKey(buffer.data(), unsigned(buffer.size()));
+    }
+
+    void applyColorKey(Float4* texels, unsigned count) {
+        if (!colorKey) return;
+        for (unsigned i = 0; i < count; ++i)
+            if (toArgb(texels[i]) == colorKey) texels[i] = Float4{0, 0, 0, 0};
+    }
+
+    const PixelView& view;
+    RECT rect;
+    unsigned width;
+    D3DCOLOR colorKey;
+    std::vector<Float4> buffer;
+    long cached = -1;  // row, or block row, in the buffer
+};
+
+// Takes the rows of a destination rectangle in order. Block formats gather a
+// strip of four rows, keep the texels of touched blocks outside the rectangle,
+// and compress the strip when it is complete.
+class DestRows {
+public:
+    DestRows(const PixelView& view, const RECT& rect) : view(view), rect(rect), width(rectWidth(rect)) {
+        if (view.format->kind == FormatKind::Block) {
+            firstBlock = unsigned(rect.left) / 4;
+            blockCount = (unsigned(rect.right) + 3) / 4 - firstBlock;
+            strip.resize(std::size_t(blockCount) * 64);
+        }
+    }
+
+    void put(unsigned y, const Float4* texels) {
+        unsigned absolute = unsigned(rect.top) + y;
+        if (view.format->kind != FormatKind::Block) {
+            encodeRow(*view.format, texels,
+                      view.bits + long(absolute) * view.pitch + rect.left * view.format->bytes, width);
+            return;
+        }
+        if (y == 0 || absolute % 4 == 0) loadStrip(absolute / 4);
+        unsigned rowInBlock = absolute % 4;
+        for (unsigned i = 0; i < width; ++i) {
+            unsigned x = unsigned(rect.left) + i - firstBlock * 4;
+            std::uint8_t* t = texel(x, rowInBlock);
+            t[0] = toByte(texels[i].r);
+            t[1] = toByte(texels[i].g);
+            t[2] = toByte(texels[i].b);
+            t[3] = toByte(texels[i].a);
+        }
+        if (rowInBlock == 3 || absolute + 1 == unsigned(rect.bottom)) storeStrip(absolute / 4);
+    }
+
+private:
+    // Strip texels are stored block by block, 16 RGBA texels each.
+    std::uint8_t* texel(unsigned x, unsigned rowInBlock) {
+        return strip.data() + std::size_t(x / 4) * 64 + (rowInBlock * 4 + x % 4) * 4;
+    }
+
+    bool coversStrip(unsigned blockRow) const {
+        bool left = rect.left % 4 == 0;
+        bool right = rect.right % 4 == 0 || unsigned(rect.right) == view.width;
+        bool top = unsigned(rect.top) <= blockRow * 4;
+        bool bottom = unsigned(rect.bottom) >= std::min(blockRow * 4 + 4, view.height);
+        return left && right && top && bottom;
+    }
+
+    void loadStrip(unsigned blockRow) {
+        if (coversStrip(blockRow)) return;  // every texel that matters is about to be written
+        const std::uint8_t* blocks = view.bits + long(blockRow) * view.pitch;
+        for (unsigned b = 0; b < blockCount; ++b)
+            decodeDxtBlock(view.format->format, blocks + (firstBlock + b) * view.format->bytes, &strip[b * 64]);
+    }
+
+    void storeStrip(unsigned blockRow) {
+        std::uint8_t* blocks = view.bits + long(blockRow) * view.pitch;
+        // Texels past the surface's edge repeat the last real ones, so they do not pull the fit.
+        unsigned rows = std::min(4u, view.height - blockRow * 4);
+        std::uint8_t padded[64];
+        for (unsigned b = 0; b < blockCount; ++b) {
+            unsigned blockX = (firstBlock + b) * 4;
+            unsigned columns = std::min(4u, view.width - blockX);
+            for (unsigned i = 0; i < 16; ++i) {
+                unsigned x = std::min(i % 4, columns - 1), y = std::min(i / 4, rows - 1);
+                std::memcpy(padded + 4 * i, &strip[b * 64 + (y * 4 + x) * 4], 4);
+            }
+            encodeDxtBlock(view.format->format, padded, blocks + (firstBlock + b) * view.format->bytes);
+        }
+    }
+
+    const PixelView& view;
+    RECT rect;
+    unsigned width;
+    unsigned firstBlock = 0, blockCount = 0;
+    std::vector<std::uint8_t> strip;
+};
+
+// Source taps and weights of every destination position along one axis.
+struct Taps {
+    std::vector<unsigned> first, count;
+    std::vector<std::size_t> offset;
+    std::vector<float> weight;
+};
+
+Taps makeTaps(unsigned srcSize, unsigned dstSize, DWORD filterType) {
+    Taps taps;
+    const double scale = double(srcSize) / dstSize;
+    std::vector<float> w;
+    for (unsigned d = 0; d < dstSize; ++d) {
+        w.clear();
+        unsigned first = 0;
+        if (filterType == D3DX_FILTER_POINT) {
+            first = std::min(srcSize - 1, unsigned((d + 0.5) * scale));
+            w.push_back(1.0f);
+        } else if (filterType == D3DX_FILTER_LINEAR) {
+            double centre = (d + 0.5) * scale - 0.5;
+            double below = std::floor(centre);
+            double fraction = centre - below;
+            long i0 = long(below);
+            if (i0 < 0) {
+                first = 0;
+                w.push_back(1.0f);
+            } else if (unsigned(i0) + 1 >= srcSize) {
+                first = srcSize - 1;
+                w.push_back(1.0f);
+            } else {
+                first = unsigned(i0);
+                w.push_back(float(1.0 - fraction));
+                w.push_back(float(fraction));
+            }
+        } else if (filterType == D3DX_FILTER_BOX) {
+            double start = d * scale, end = (d + 1) * scale;
+            first = std::min(srcSize - 1, unsigned(std::floor(start)));
+            unsigned last = std::min(srcSize, unsigned(std::ceil(end)));
+            for (unsigned s = first; s < last; ++s)
+                w.push_back(float((std::min(end, s + 1.0) - std::max(start, double(s))) / scale));
+        } else {  // triangle: a tent as wide as the scale, at least one texel
+            double radius = std::max(scale, 1.0), centre = (d + 0.5) * scale;
+            long lo = long(std::floor(centre - radius)), hi = long(std::ceil(centre + radius));
+            first = unsigned(std::max(0L, lo));
+            unsigned last = unsigned(std::min(long(srcSize), hi));
+            double sum = 0;
+            std::vector<double> raw;
+            for (unsigned s = first; s < last; ++s) {
+                double value = std::max(0.0, 1.0 - std::fabs(s + 0.5 - centre) / radius);
+                raw.push_back(value);
+                sum += value;
+            }
+            if (sum <= 0) {
+                first = std::min(srcSize - 1, unsigned(centre));
+                w.push_back(1.0f);
+            } else {
+                for (double value : raw) w.push_back(float(value / sum));
+            }
+        }
+        taps.first.push_back(first);
+        taps.count.push_back(unsigned(w.size()));
+        taps.offset.push_back(taps.weight.size());
+        taps.weight.insert(taps.weight.end(), w.begin(), w.end());
+    }
+    return taps;
+}
+
+void copyScaled(SourceRows& source, DestRows& dest, unsigned srcWidth, unsigned srcHeight, unsigned dstWidth,
+                unsigned dstHeight, DWORD filterType) {
+    Taps across = makeTaps(srcWidth, dstWidth, filterType);
+    Taps down = makeTaps(srcHeight, dstHeight, filterType);
+    std::vector<Float4> line(dstWidth);
+    for (unsigned y = 0; y < dstHeight; ++y) {
+        std::fill(line.begin(), line.end(), Float4{0, 0, 0, 0});
+        for (unsigned ty = 0; ty < down.count[y]; ++ty) {
+            const Float4* row = source.row(down.first[y] + ty);
+            float wy = down.weight[down.offset[y] + ty];
+            for (unsigned x = 0; x < dstWidth; ++x) {
+                const Float4* taps = row + across.first[x];
+                const float* weights = &across.weight[across.offset[x]];
+                Float4 sum{0, 0, 0, 0};
+                for (unsigned tx = 0; tx < across.count[x]; ++tx) {
+                    sum.r += taps[tx].r * weights[tx];
+                    sum.g += taps[tx].g * weights[tx];
+                    sum.b += taps[tx].b * weights[tx];
+                    sum.a += taps[tx].a * weights[tx];
+                }
+                line[x].r += sum.r * wy;
+                line[x].g += sum.g * wy;
+                line[x].b += sum.b * wy;
+                line[x].a += sum.a * wy;
+            }
+        }
+        dest.put(y, line.data());
+    }
+}
+
+bool copyRaw(const PixelView& dst, const RECT& dstRect, const PixelView& src, const RECT& srcRect,
+             unsigned copyWidth, unsigned copyHeight) {
+    const FormatInfo& in = *src.format;
+    const FormatInfo& out = *dst.format;
+    if (in.kind == FormatKind::Block || out.kind == FormatKind::Block || in.kind == FormatKind::Palette) return false;
+    RawRowConverter convert = in.format == out.format ? nullptr : findRawConverter(in.format, out.format);
+    if (in.format != out.format && !convert) return false;
+    for (unsigned y = 0; y < copyHeight; ++y) {
+        const std::uint8_t* from = src.bits + long(srcRect.top + y) * src.pitch + srcRect.left * in.bytes;
+        std::uint8_t* to = dst.bits + long(dstRect.top + y) * dst.pitch + dstRect.left * out.bytes;
+        if (convert)
+            convert(from, to, copyWidth);
+        else
+            std::memmove(to, from, std::size_t(copyWidth) * in.bytes);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool canRead(const FormatInfo& format) { return format.kind != FormatKind::Unsupported; }
+
+bool canWrite(const FormatInfo& format) {
+    return format.kind != FormatKind::Unsupported && format.kind != FormatKind::Palette;
+}
+
+bool resolveFilter(DWORD filter, DWORD defaultFilter, DWORD& resolved) {
+    if (filter == D3DX_DEFAULT) filter = defaultFilter;
+    const DWORD knownBits = 0xffff | D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER | D3DX_FILTER_DITHER_DIFFUSION |
+                            D3DX_FILTER_SRGB;
+    DWORD type = filter & 0xffff;
+    if (type < D3DX_FILTER_NONE || type > D3DX_FILTER_BOX || (filter & ~knownBits)) return false;
+    resolved = filter;
+    return true;
+}
+
+void copyRect(const PixelView& dst, const RECT& dstRect, const PixelView& src, const RECT& srcRect, DWORD filter,
+              D3DCOLOR colorKey) {
+    unsigned srcWidth = rectWidth(srcRect), srcHeight = rectHeight(srcRect);
+    unsigned dstWidth = rectWidth(dstRect), dstHeight = rectHeight(dstRect);
+    DWORD filterType = filter & 0xffff;
+    bool sameSize = srcWidth == dstWidth && srcHeight == dstHeight;
+    SourceRows source(src, srcRect, colorKey);
+    DestRows dest(dst, dstRect);
+    if (!sameSize && filterType != D3DX_FILTER_NONE) {
+        copyScaled(source, dest, srcWidth, srcHeight, dstWidth, dstHeight, filterType);
+        return;
+    }
+    unsigned copyWidth = std::min(srcWidth, dstWidth), copyHeight = std::min(srcHeight, dstHeight);
+    std::vector<Float4> line(dstWidth, Float4{0, 0, 0, 0});
+    bool raw = !colorKey && copyRaw(dst, dstRect, src, srcRect, copyWidth, copyHeight);
+    for (unsigned y = 0; y < dstHeight; ++y) {
+        if (raw) {
+            // Only the uncovered part is left: transparent black (line is all zero here).
+            RECT rest = dstRect;
+            if (y < copyHeight) {
+                if (copyWidth == dstWidth) continue;
+                rest.left += LONG(copyWidth);
+            }
+            encodeRow(*dst.format, line.data(),
+                      dst.bits + long(dstRect.top + y) * dst.pitch + rest.left * dst.format->bytes,
+                      unsigned(rest.right - rest.left));
+            continue;
+        }
+        if (y < copyHeight) {
+            const Float4* row = source.row(y);
+            if (copyWidth == dstWidth) {
+                dest.put(y, row);
+                continue;
+            }
+            std::copy(row, row + copyWidth, line.begin());
+            std::fill(line.begin() + copyWidth, line.end(), Float4{0, 0, 0, 0});
+        } else {
+            std::fill(line.begin(), line.end(), Float4{0, 0, 0, 0});
+        }
+        dest.put(y, line.data());
+    }
+}
+
+}  // namespace d3d9soft

@@ -1,0 +1,152 @@
+// D3DXCreateTextureFromFileExA / InMemoryEx: decode the file, create the
+// texture with D3DXCreateTexture, fill the levels the file holds and filter
+// the rest of the chain from the last of them. Only the public texture and
+// surface interfaces are used, so a host's own device works as well.
+#include <d3dx9.h>
+
+#include "image_decode.h"
+#include "injection.h"
+#include "surface_copy.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace d3d9soft::imagefile {
+
+namespace {
+
+UINT roundUpToPowerOfTwo(UINT value) {
+    UINT power = 1;
+    while (power < value) power <<= 1;
+    return power;
+}
+
+UINT textureSide(UINT requested, UINT imageSide) {
+    if (requested == 0 || requested == D3DX_DEFAULT) return roundUpToPowerOfTwo(imageSide);
+    if (requested == D3DX_DEFAULT_NONPOW2 || requested == D3DX_FROM_FILE) return imageSide;
+    return requested;
+}
+
+// Same format and nothing to scale or key out: rows go in as they are, which
+// keeps block-compressed levels bit for bit.
+bool copyRows(IDirect3DSurface9* surface, const D3DSURFACE_DESC& desc, const DecodedLevel& level, D3DFORMAT format) {
+    std::size_t sourcePitch = levelRowPitch(format, level.width);
+    std::size_t copyPitch = std::min<std::size_t>(sourcePitch, levelRowPitch(format, desc.Width));
+    std::size_t sourceRows = level.bytes.size() / sourcePitch;
+    std::size_t destRows = isBlockFormat(format) ? (desc.Height + 3) / 4 : desc.Height;
+    D3DLOCKED_RECT locked{};
+    if (FAILED(surface->LockRect(&locked, nullptr, 0))) return false;
+    auto* dest = static_cast<std::uint8_t*>(locked.pBits);
+    for (std::size_t row = 0; row < std::min(sourceRows, destRows); ++row)
+        std::memcpy(dest + row * std::size_t(locked.Pitch), level.bytes.data() + row * sourcePitch, copyPitch);
+    surface->UnlockRect();
+    return true;
+}
+
+HRESULT loadLevel(IDirect3DTexture9* texture, UINT index, const DecodedImage& image, DWORD filter, D3DCOLOR colorKey) {
+    const DecodedLevel& level = image.levels[index];
+    IDirect3DSurface9* surface = nullptr;
+    HRESULT hr = texture->GetSurfaceLevel(index, &surface);
+    if (FAILED(hr)) return hr;
+    D3DSURFACE_DESC desc{};
+    hr = surface->GetDesc(&desc);
+    bool unscaled = (filter & 0xffff) == D3DX_FILTER_NONE;
+    bool sameSize = desc.Width == level.width && desc.Height == level.height;
+    // A partly covered 4x4 block must not bring the file's texels beyond the image along.
+    bool exactBlocks = !isBlockFormat(desc.Format) || sameSize;
+    if (SUCCEEDED(hr)) {
+        if (desc.Format == image.pixelFormat && !colorKey && (unscaled || sameSize) && exactBlocks) {
+            if (!copyRows(surface, desc, level, image.pixelFormat)) hr = D3DERR_INVALIDCALL;
+        } else {
+            RECT source{0, 0, LONG(level.width), LONG(level.height)};
+            // Unscaled, the image goes to the top-left corner, cropped to the texture.
+            RECT dest{0, 0, LONG(std::min(desc.Width, level.width)), LONG(std::min(desc.Height, level.height))};
+            hr = D3DXLoadSurfaceFromMemory(surface, nullptr, unscaled ? &dest : nullptr, level.bytes.data(),
+                                           image.pixelFormat, UINT(levelRowPitch(image.pixelFormat, level.width)),
+                                           nullptr, &source, filter, colorKey);
+        }
+    }
+    surface->Release();
+    return hr;
+}
+
+HRESULT createTexture(IDirect3DDevice9* device, ByteView file, UINT width, UINT height, UINT mipLevels, DWORD usage,
+                      D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                      D3DXIMAGE_INFO* srcInfo, IDirect3DTexture9** textureOut) {
+    DWORD loadFilter = 0, chainFilter = 0;
+    if (!resolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, loadFilter) ||
+        !resolveFilter(mipFilter, D3DX_FILTER_BOX, chainFilter)) {
+        return D3DERR_INVALIDCALL;
+    }
+    DecodedImage image;
+    HRESULT hr;
+    try {
+        hr = decodeImage(file, image);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    if (FAILED(hr)) return hr;
+
+    UINT levels = mipLevels == D3DX_FROM_FILE ? image.info.MipLevels : mipLevels == D3DX_DEFAULT ? 0 : mipLevels;
+    if (format == D3DFMT_UNKNOWN || format == D3DFMT_FROM_FILE) format = image.info.Format;
+    IDirect3DTexture9* texture = nullptr;
+    hr = D3DXCreateTexture(device, textureSide(width, image.info.Width), textureSide(height, image.info.Height), levels,
+                           usage, format, pool, &texture);
+    if (FAILED(hr)) return hr;
+
+    UINT textureLevels = texture->GetLevelCount();
+    UINT loaded = std::min<UINT>(textureLevels, UINT(image.levels.size()));
+    for (UINT i = 0; i < loaded && SUCCEEDED(hr); ++i) hr = loadLevel(texture, i, image, loadFilter, colorKey);
+    if (SUCCEEDED(hr) && loaded < textureLevels && (chainFilter & 0xffff) != D3DX_FILTER_NONE)
+        hr = D3DXFilterTexture(texture, nullptr, loaded - 1, chainFilter);
+    if (FAILED(hr)) {
+        texture->Release();
+        return hr;
+    }
+    if (srcInfo) *srcInfo = image.info;
+    *textureOut = texture;
+    return D3D_OK;
+}
+
+}  // namespace
+
+}  // namespace d3d9soft::imagefile
+
+using namespace d3d9soft::imagefile;
+
+extern "C" {
+
+HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize,
+                                                   UINT Width, UINT Height, UINT MipLevels, DWORD Usage,
+                                                   D3DFORMAT Format, D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
+                                                   D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
+                                                   PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture) {
+    HRESULT injected;
+    if (d3d9soft::injectedFailure("D3DXCreateTextureFromFileInMemoryEx", injected)) return injected;
+    d3d9soft::InternalCalls internal;
+    (void)pPalette;  // no paletted texture is ever made
+    if (!pDevice || !pSrcData || SrcDataSize == 0 || !ppTexture) return D3DERR_INVALIDCALL;
+    *ppTexture = nullptr;
+    return createTexture(pDevice, ByteView{static_cast<const std::uint8_t*>(pSrcData), SrcDataSize}, Width, Height,
+                         MipLevels, Usage, Format, Pool, Filter, MipFilter, ColorKey, pSrcInfo, ppTexture);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, UINT Width, UINT Height,
+                                            UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                            DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                                            D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
+                                            LPDIRECT3DTEXTURE9* ppTexture) {
+    HRESULT injected;
+    if (d3d9soft::injectedFailure("D3DXCreateTextureFromFileExA", injected)) return injected;
+    d3d9soft::InternalCalls internal;
+    (void)pPalette;
+    if (!pDevice || !pSrcFile || !ppTexture) return D3DERR_INVALIDCALL;
+    *ppTexture = nullptr;
+    MappedFile file(pSrcFile);
+    if (!file.opened()) return D3DXERR_INVALIDDATA;
+    return createTexture(pDevice, file.bytes(), Width, Height, MipLevels, Usage, Format, Pool, Filter, MipFilter,
+                         ColorKey, pSrcInfo, ppTexture);
+}
+
+}  // extern "C"
