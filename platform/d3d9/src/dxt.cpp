@@ -90,7 +90,16 @@ void encodeColours(const std::uint8_t rgba[64], std::uint8_t* block) {
 
 void encodeInterpolatedAlpha(const std::uint8_t rgba[64], std::uint8_t* block) {
     std::uint8_t alpha[16];
-    for (int i = 0; i < 16; ++i) alpha[i] = rgba[4 * i + 3];
+    bool constant = true;
+    for (int i = 0; i < 16; ++i) {
+        alpha[i] = rgba[4 * i + 3];
+        constant = constant && alpha[i] == alpha[0];
+    }
+    if (constant) {  // the common opaque block: both endpoints exact, every index 0
+        std::memset(block, 0, 8);
+        block[0] = block[1] = alpha[0];
+        return;
+    }
     stb_compress_bc4_block(block, alpha);
 }
 

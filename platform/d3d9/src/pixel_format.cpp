@@ -59,68 +59,130 @@ const FormatInfo formatTable[] = {
 const FormatInfo unsupportedFormat = {D3DFMT_UNKNOWN, FormatKind::Unsupported, 0, {0, 0, 0, 0}, {0, 0, 0, 0},
                                       0, false, false};
 
-std::uint64_t loadWord(const std::uint8_t* src, unsigned bytes) {
+template <unsigned Bytes>
+std::uint64_t loadWord(const std::uint8_t* src) {
     std::uint64_t word = 0;
-    std::memcpy(&word, src, bytes);  // little-endian host
+    std::memcpy(&word, src, Bytes);  // little-endian host
     return word;
 }
+
+template <unsigned Bytes>
+void storeWord(std::uint8_t* dst, std::uint64_t word) {
+    std::memcpy(dst, &word, Bytes);
+}
+
+// Per-channel constants of a packed format; absent channels have a zero mask
+// and read as one through `offset`.
+struct PackedChannels {
+    std::uint64_t mask[4];
+    unsigned shift[4];
+    float scale[4], offset[4], maxValue[4];
+    bool anySigned;
+
+    explicit PackedChannels(const FormatInfo& info) : anySigned(info.signedMask != 0) {
+        for (int c = 0; c < 4; ++c) {
+            unsigned bits = info.bits[c];
+            bool isSigned = info.signedMask & (1u << c);
+            mask[c] = bits ? (~std::uint64_t(0) >> (64 - bits)) : 0;
+            shift[c] = info.shift[c];
+            maxValue[c] = float(isSigned ? (mask[c] >> 1) : mask[c]);
+            scale[c] = bits ? 1.0f / maxValue[c] : 0.0f;
+            offset[c] = bits ? 0.0f : 1.0f;
+        }
+    }
+};
 
 float clampUnit(float value, bool isSigned) {
     if (!(value == value)) return 0.0f;  // NaN
     return std::min(1.0f, std::max(isSigned ? -1.0f : 0.0f, value));
 }
 
-void decodePacked(const FormatInfo& info, const std::uint8_t* src, Float4* dst, unsigned count) {
-    float scale[4];
-    std::uint64_t mask[4];
-    for (int c = 0; c < 4; ++c) {
-        unsigned bits = info.bits[c];
-        mask[c] = bits ? (~std::uint64_t(0) >> (64 - bits)) : 0;
-        bool isSigned = info.signedMask & (1u << c);
-        scale[c] = bits ? 1.0f / float(isSigned ? (mask[c] >> 1) : mask[c]) : 0.0f;
-    }
-    for (unsigned i = 0; i < count; ++i, src += info.bytes) {
-        std::uint64_t word = loadWord(src, info.bytes);
+float signedChannel(std::uint64_t raw, std::uint64_t mask, float scale) {
+    std::int64_t value = std::int64_t(raw);
+    if (raw > (mask >> 1)) value -= std::int64_t(mask) + 1;
+    return std::max(-1.0f, float(value) * scale);
+}
+
+// Branch-free loops for the unsigned formats, which are nearly all of them.
+template <unsigned Bytes>
+void decodeUnsigned(const PackedChannels& k, bool luminance, const std::uint8_t* src, Float4* dst, unsigned count) {
+    for (unsigned i = 0; i < count; ++i, src += Bytes) {
+        std::uint64_t word = loadWord<Bytes>(src);
         float value[4];
-        for (int c = 0; c < 4; ++c) {
-            if (!info.bits[c]) {
-                value[c] = 1.0f;  // absent channels read as one, alpha included
-                continue;
-            }
-            std::uint64_t raw = (word >> info.shift[c]) & mask[c];
-            if (info.signedMask & (1u << c)) {
-                std::int64_t signedRaw = std::int64_t(raw);
-                if (raw > (mask[c] >> 1)) signedRaw -= std::int64_t(mask[c]) + 1;
-                value[c] = std::max(-1.0f, float(signedRaw) * scale[c]);
-            } else {
-                value[c] = float(raw) * scale[c];
-            }
-        }
-        if (info.luminance) value[1] = value[2] = value[0];
+        for (int c = 0; c < 4; ++c) value[c] = float((word >> k.shift[c]) & k.mask[c]) * k.scale[c] + k.offset[c];
+        if (luminance) value[1] = value[2] = value[0];
         dst[i] = Float4{value[0], value[1], value[2], value[3]};
     }
 }
 
-void encodePacked(const FormatInfo& info, const Float4* src, std::uint8_t* dst, unsigned count) {
-    float maxValue[4];
-    std::uint64_t mask[4];
-    for (int c = 0; c < 4; ++c) {
-        unsigned bits = info.bits[c];
-        mask[c] = bits ? (~std::uint64_t(0) >> (64 - bits)) : 0;
-        maxValue[c] = float((info.signedMask & (1u << c)) ? (mask[c] >> 1) : mask[c]);
-    }
-    for (unsigned i = 0; i < count; ++i, dst += info.bytes) {
+template <unsigned Bytes>
+void encodeUnsigned(const PackedChannels& k, bool luminance, const Float4* src, std::uint8_t* dst, unsigned count) {
+    for (unsigned i = 0; i < count; ++i, dst += Bytes) {
         float value[4] = {src[i].r, src[i].g, src[i].b, src[i].a};
-        if (info.luminance) value[0] = value[0] * 0.2125f + value[1] * 0.7154f + value[2] * 0.0721f;
+        if (luminance) value[0] = value[0] * 0.2125f + value[1] * 0.7154f + value[2] * 0.0721f;
         std::uint64_t word = 0;
         for (int c = 0; c < 4; ++c) {
-            if (!info.bits[c]) continue;
-            bool isSigned = info.signedMask & (1u << c);
-            float scaled = clampUnit(value[c], isSigned) * maxValue[c];
-            std::int64_t rounded = std::int64_t(std::floor(scaled + 0.5f));
-            word |= (std::uint64_t(rounded) & mask[c]) << info.shift[c];
+            float v = value[c] > 0.0f ? (value[c] < 1.0f ? value[c] : 1.0f) : 0.0f;  // NaN becomes 0
+            word |= (std::uint64_t(v * k.maxValue[c] + 0.5f) & k.mask[c]) << k.shift[c];
+        }
+        storeWord<Bytes>(dst, word);
+    }
+}
+
+void decodeSigned(const FormatInfo& info, const PackedChannels& k, const std::uint8_t* src, Float4* dst,
+                  unsigned count) {
+    for (unsigned i = 0; i < count; ++i, src += info.bytes) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, src, info.bytes);
+        float value[4];
+        for (int c = 0; c < 4; ++c) {
+            std::uint64_t raw = (word >> k.shift[c]) & k.mask[c];
+            if (info.signedMask & (1u << c))
+                value[c] = signedChannel(raw, k.mask[c], k.scale[c]);
+            else
+                value[c] = float(raw) * k.scale[c] + k.offset[c];
+        }
+        dst[i] = Float4{value[0], value[1], value[2], value[3]};
+    }
+}
+
+void encodeSigned(const FormatInfo& info, const PackedChannels& k, const Float4* src, std::uint8_t* dst,
+                  unsigned count) {
+    for (unsigned i = 0; i < count; ++i, dst += info.bytes) {
+        const float value[4] = {src[i].r, src[i].g, src[i].b, src[i].a};
+        std::uint64_t word = 0;
+        for (int c = 0; c < 4; ++c) {
+            if (!k.mask[c]) continue;
+            float scaled = clampUnit(value[c], info.signedMask & (1u << c)) * k.maxValue[c];
+            // Half away from zero; truncation keeps this off libm's floor.
+            std::int64_t rounded = scaled >= 0.0f ? std::int64_t(scaled + 0.5f) : -std::int64_t(0.5f - scaled);
+            word |= (std::uint64_t(rounded) & k.mask[c]) << k.shift[c];
         }
         std::memcpy(dst, &word, info.bytes);
+    }
+}
+
+void decodePacked(const FormatInfo& info, const std::uint8_t* src, Float4* dst, unsigned count) {
+    PackedChannels k(info);
+    if (k.anySigned) return decodeSigned(info, k, src, dst, count);
+    switch (info.bytes) {
+    case 1: return decodeUnsigned<1>(k, info.luminance, src, dst, count);
+    case 2: return decodeUnsigned<2>(k, info.luminance, src, dst, count);
+    case 3: return decodeUnsigned<3>(k, info.luminance, src, dst, count);
+    case 4: return decodeUnsigned<4>(k, info.luminance, src, dst, count);
+    default: return decodeUnsigned<8>(k, info.luminance, src, dst, count);
+    }
+}
+
+void encodePacked(const FormatInfo& info, const Float4* src, std::uint8_t* dst, unsigned count) {
+    PackedChannels k(info);
+    if (k.anySigned) return encodeSigned(info, k, src, dst, count);
+    switch (info.bytes) {
+    case 1: return encodeUnsigned<1>(k, info.luminance, src, dst, count);
+    case 2: return encodeUnsigned<2>(k, info.luminance, src, dst, count);
+    case 3: return encodeUnsigned<3>(k, info.luminance, src, dst, count);
+    case 4: return encodeUnsigned<4>(k, info.luminance, src, dst, count);
+    default: return encodeUnsigned<8>(k, info.luminance, src, dst, count);
     }
 }
 

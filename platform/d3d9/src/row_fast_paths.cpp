@@ -44,6 +44,13 @@ void swapRedBlue(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
     }
 }
 
+void xrgbToAbgr(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
+    for (unsigned i = 0; i < count; ++i) {
+        std::uint32_t v = load32(src + 4 * i);
+        store32(dst + 4 * i, 0xff000000u | (v & 0x0000ff00u) | ((v >> 16) & 0xffu) | ((v & 0xffu) << 16));
+    }
+}
+
 // The X byte of an X8R8G8B8 destination is written as zero, as the float path does.
 template <std::uint32_t opaque>
 void rgbToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
@@ -98,6 +105,7 @@ const FastPath fastPaths[] = {
     {D3DFMT_R5G6B5, D3DFMT_A8R8G8B8, r5g6b5ToArgb<0xff000000u>},
     {D3DFMT_R5G6B5, D3DFMT_X8R8G8B8, r5g6b5ToArgb<0u>},
     {D3DFMT_X1R5G5B5, D3DFMT_A8R8G8B8, x1r5g5b5ToArgb}, {D3DFMT_A1R5G5B5, D3DFMT_A8R8G8B8, a1r5g5b5ToArgb},
+    {D3DFMT_X8R8G8B8, D3DFMT_A8B8G8R8, xrgbToAbgr},
     {D3DFMT_L8, D3DFMT_A8R8G8B8, l8ToArgb},             {D3DFMT_A8L8, D3DFMT_A8R8G8B8, a8l8ToArgb},
 };
 

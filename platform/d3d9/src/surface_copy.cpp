@@ -91,6 +91,8 @@ private:
 // and compress the strip when it is complete.
 class DestRows {
 public:
+    bool isBlock() const { return view.format->kind == FormatKind::Block; }
+
     DestRows(const PixelView& view, const RECT& rect) : view(view), rect(rect), width(rectWidth(rect)) {
         if (view.format->kind == FormatKind::Block) {
             firstBlock = unsigned(rect.left) / 4;
@@ -106,16 +108,27 @@ public:
                       view.bits + long(absolute) * view.pitch + rect.left * view.format->bytes, width);
             return;
         }
+        rgbaLine.resize(std::size_t(width) * 4);
+        for (unsigned i = 0; i < width; ++i) {
+            rgbaLine[4 * i] = toByte(texels[i].r);
+            rgbaLine[4 * i + 1] = toByte(texels[i].g);
+            rgbaLine[4 * i + 2] = toByte(texels[i].b);
+            rgbaLine[4 * i + 3] = toByte(texels[i].a);
+        }
+        putRgba(y, rgbaLine.data());
+    }
+
+    // Block formats only: one row as RGBA bytes.
+    void putRgba(unsigned y, const std::uint8_t* rgba) {
+        unsigned absolute = unsigned(rect.top) + y;
         if (y == 0 || absolute % 4 == 0) loadStrip(absolute / 4);
         unsigned rowInBlock = absolute % 4;
-        for (unsigned i = 0; i < width; ++i) {
-            unsigned x = unsigned(rect.left) + i - firstBlock * 4;
-            std::uint8_t* t = texel(x, rowInBlock);
-            t[0] = toByte(texels[i].r);
-            t[1] = toByte(texels[i].g);
-            t[2] = toByte(texels[i].b);
-            t[3] = toByte(texels[i].a);
-        }
+        unsigned x = unsigned(rect.left) - firstBlock * 4;
+        unsigned i = 0;
+        // Up to the first block boundary, then whole runs of four texels.
+        for (; i < width && (x + i) % 4; ++i) std::memcpy(texel(x + i, rowInBlock), rgba + 4 * i, 4);
+        for (; i + 4 <= width; i += 4) std::memcpy(texel(x + i, rowInBlock), rgba + 4 * i, 16);
+        for (; i < width; ++i) std::memcpy(texel(x + i, rowInBlock), rgba + 4 * i, 4);
         if (rowInBlock == 3 || absolute + 1 == unsigned(rect.bottom)) storeStrip(absolute / 4);
     }
 
@@ -148,11 +161,16 @@ private:
         for (unsigned b = 0; b < blockCount; ++b) {
             unsigned blockX = (firstBlock + b) * 4;
             unsigned columns = std::min(4u, view.width - blockX);
+            std::uint8_t* out = blocks + (firstBlock + b) * view.format->bytes;
+            if (columns == 4 && rows == 4) {
+                encodeDxtBlock(view.format->format, &strip[b * 64], out);
+                continue;
+            }
             for (unsigned i = 0; i < 16; ++i) {
                 unsigned x = std::min(i % 4, columns - 1), y = std::min(i / 4, rows - 1);
                 std::memcpy(padded + 4 * i, &strip[b * 64 + (y * 4 + x) * 4], 4);
             }
-            encodeDxtBlock(view.format->format, padded, blocks + (firstBlock + b) * view.format->bytes);
+            encodeDxtBlock(view.format->format, padded, out);
         }
     }
 
@@ -161,6 +179,7 @@ private:
     unsigned width;
     unsigned firstBlock = 0, blockCount = 0;
     std::vector<std::uint8_t> strip;
+    std::vector<std::uint8_t> rgbaLine;
 };
 
 // Source taps and weights of every destination position along one axis.
@@ -277,6 +296,29 @@ bool copyRaw(const PixelView& dst, const RECT& dstRect, const PixelView& src, co
     return true;
 }
 
+// 8-bit sources into block formats go as bytes, without the float round trip.
+bool copyToBlocks(DestRows& dest, const PixelView& src, const RECT& srcRect, unsigned dstWidth, unsigned dstHeight,
+                  unsigned copyWidth, unsigned copyHeight) {
+    if (!dest.isBlock()) return false;
+    D3DFORMAT from = src.format->format;
+    RawRowConverter convert = from == D3DFMT_A8B8G8R8 ? nullptr : findRawConverter(from, D3DFMT_A8B8G8R8);
+    if (from != D3DFMT_A8B8G8R8 && !convert) return false;
+    std::vector<std::uint8_t> line(std::size_t(dstWidth) * 4, 0);
+    for (unsigned y = 0; y < dstHeight; ++y) {
+        if (y < copyHeight) {
+            const std::uint8_t* row = src.bits + long(srcRect.top + y) * src.pitch + srcRect.left * src.format->bytes;
+            if (convert)
+                convert(row, line.data(), copyWidth);
+            else
+                std::memcpy(line.data(), row, std::size_t(copyWidth) * 4);
+        } else {
+            std::fill(line.begin(), line.end(), 0);
+        }
+        dest.putRgba(y, line.data());
+    }
+    return true;
+}
+
 }  // namespace
 
 bool canRead(const FormatInfo& format) { return format.kind != FormatKind::Unsupported; }
@@ -308,6 +350,7 @@ void copyRect(const PixelView& dst, const RECT& dstRect, const PixelView& src, c
         return;
     }
     unsigned copyWidth = std::min(srcWidth, dstWidth), copyHeight = std::min(srcHeight, dstHeight);
+    if (!colorKey && copyToBlocks(dest, src, srcRect, dstWidth, dstHeight, copyWidth, copyHeight)) return;
     std::vector<Float4> line(dstWidth, Float4{0, 0, 0, 0});
     bool raw = !colorKey && copyRaw(dst, dstRect, src, srcRect, copyWidth, copyHeight);
     for (unsigned y = 0; y < dstHeight; ++y) {
