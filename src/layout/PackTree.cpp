@@ -10,16 +10,16 @@ PackNode::PackNode(const Rect& region, PackNode* parent)
 
 // Depth first, `first` before `second`, without recursion: a page of many
 // empty rectangles makes a tree as deep as their number.
-bool PackNode::insert(Rect& rect) {
+PackNode* PackNode::place(Rect& rect) {
     PackNode* node = this;
     for (;;) {
         if (node->mayHoldBelow(rect)) {
-            if (node->isLeaf()) return node->split(rect);
+            if (node->isLeaf()) return node->split(rect) ? node : nullptr;
             node = node->first;
             continue;
         }
         for (;;) {
-            if (node == this) return false;
+            if (node == this) return nullptr;
             PackNode* up = node->parent;
             if (node == up->first) {
                 node = up->second;
@@ -64,7 +64,7 @@ void PackNode::refreshLargestFreeUpwards() {
     for (PackNode* node = this; node; node = node->parent) {
         const int width = std::max(node->first->largestFreeWidth, node->second->largestFreeWidth);
         const int height = std::max(node->first->largestFreeHeight, node->second->largestFreeHeight);
-        if (node != this && width == node->largestFreeWidth && height == node->largestFreeHeight) break;
+        if (width == node->largestFreeWidth && height == node->largestFreeHeight) break;
         node->largestFreeWidth = width;
         node->largestFreeHeight = height;
     }
@@ -73,9 +73,25 @@ void PackNode::refreshLargestFreeUpwards() {
 void PackTree::initialize(int width, int height) {
     clear();
     root = new (std::nothrow) PackNode(Rect{0, 0, width, height});
+    leaves.reset(width, height);
+    if (root) leaves.add(root->region);
 }
 
-bool PackTree::insert(Rect& rect) { return root && root->insert(rect); }
+bool PackTree::insert(Rect& rect) {
+    if (!root || !mayHold(rect.width, rect.height)) return false;
+    PackNode* used = root->place(rect);
+    if (!used) return false;
+    leaves.remove(used->region);
+    leaves.add(used->first->region);
+    leaves.add(used->second->region);
+    return true;
+}
+
+bool PackTree::mayHold(int width, int height) const {
+    if (!root) return false;
+    if (leaves.active()) return leaves.holds(width, height);
+    return width <= root->largestFreeWidth && height <= root->largestFreeHeight;
+}
 
 bool PackTree::fits(const Rect& rect) const { return root && root->fits(rect); }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "layout/LeafProfile.h"
+
 #include <textureatlas/types.h>
 
 namespace textureatlas {
@@ -28,7 +30,9 @@ struct PackNode {
     bool isLeaf() const { return first == nullptr; }
     bool fits(const Rect& rect) const { return rect.width <= region.width && rect.height <= region.height; }
     // Places `rect` at the first leaf below, depth first, that is large enough.
-    bool insert(Rect& rect);
+    bool insert(Rect& rect) { return place(rect) != nullptr; }
+    // The same, returning the node that took the rectangle.
+    PackNode* place(Rect& rect);
 
 private:
     bool mayHoldBelow(const Rect& rect) const {
@@ -52,9 +56,9 @@ public:
     bool fits(const Rect& rect) const;
     void clear();
 
-    // The largest free width and height left on the page, possibly of different leaves.
-    int largestFreeWidth() const { return root ? root->largestFreeWidth : 0; }
-    int largestFreeHeight() const { return root ? root->largestFreeHeight : 0; }
+    // False only when no free leaf can hold a width x height rectangle; exact
+    // while every leaf lies within the page.
+    bool mayHold(int width, int height) const;
     const PackNode* rootNode() const { return root; }
 
 private:
@@ -62,6 +66,7 @@ private:
     PackTree& operator=(const PackTree&) = delete;
 
     PackNode* root = nullptr;
+    LeafProfile leaves;
 };
 
 // Smallest power of two not less than n (1 for every n <= 1); capped at 2^30.

@@ -34,28 +34,7 @@ void WorkListIndex::remove(std::size_t position) {
 }
 
 std::size_t WorkListIndex::firstRemaining(std::size_t from) const {
-    return find(1, 0, leafCount, Query{from, leafCount, INT_MAX, INT_MAX, INT_MAX, INT_MAX});
-}
-
-std::size_t WorkListIndex::findCandidate(std::size_t from, std::size_t to, int freeWidth, int freeHeight,
-                                         int pageWidth, int pageHeight) const {
-    return find(1, 0, leafCount, Query{from, to, freeWidth, freeHeight, pageWidth, pageHeight});
-}
-
-// A subtree is skipped when nothing in it can be small enough in both
-// directions and nothing in it is too large in either; at a single position
-// both tests are exact.
-std::size_t WorkListIndex::find(std::size_t node, std::size_t low, std::size_t high, const Query& query) const {
-    if (high <= query.from || low >= query.to) return none;
-    const Node& n = nodes[node];
-    if (n.count == 0) return none;
-    const bool mayFit = n.minWidth <= query.freeWidth && n.minHeight <= query.freeHeight;
-    const bool mayBeTooLarge = n.maxWidth > query.pageWidth || n.maxHeight > query.pageHeight;
-    if (!mayFit && !mayBeTooLarge) return none;
-    if (high - low == 1) return low;
-    const std::size_t middle = low + (high - low) / 2;
-    const std::size_t found = find(2 * node, low, middle, query);
-    return found != none ? found : find(2 * node + 1, middle, high, query);
+    return findCandidate(from, leafCount, [](int, int, int, int) { return true; });
 }
 
 }  // namespace textureatlas

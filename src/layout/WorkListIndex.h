@@ -21,10 +21,31 @@ public:
     void remove(std::size_t position);
     // First remaining position not before `from`, or `none`.
     std::size_t firstRemaining(std::size_t from) const;
-    // First remaining position in [from, to) whose rect is at most
-    // freeWidth x freeHeight, or is wider than pageWidth or higher than pageHeight.
-    std::size_t findCandidate(std::size_t from, std::size_t to, int freeWidth, int freeHeight, int pageWidth,
-                              int pageHeight) const;
+    // First remaining position in [from, to) that `mayTake` accepts. It is
+    // asked about ranges of positions, given the smallest and the largest
+    // width and height among them (each taken separately), and must accept a
+    // range whenever it might accept one of its positions. The search climbs
+    // rightwards from `from`, so a nearby candidate takes only a few steps.
+    template <class MayTake>
+    std::size_t findCandidate(std::size_t from, std::size_t to, const MayTake& mayTake) const {
+        if (from >= to || from >= leafCount) return none;
+        std::size_t node = leafCount + from;
+        int height = 0;  // of `node` above the positions
+        for (;;) {
+            const Node& n = nodes[node];
+            if (n.count > 0 && mayTake(n.minWidth, n.minHeight, n.maxWidth, n.maxHeight)) {
+                if (height == 0) return node - leafCount < to ? node - leafCount : none;
+                node *= 2;
+                --height;
+                continue;
+            }
+            // Nothing here: go on with the subtree just right of this one.
+            for (; node & 1; ++height) node /= 2;
+            if (node == 0) return none;
+            ++node;
+            if ((node << height) - leafCount >= to) return none;
+        }
+    }
 
 private:
     // Over the remaining positions below a node; the extremes of width and
@@ -33,12 +54,6 @@ private:
         std::size_t count;
         int minWidth, minHeight, maxWidth, maxHeight;
     };
-    struct Query {
-        std::size_t from, to;
-        int freeWidth, freeHeight, pageWidth, pageHeight;
-    };
-
-    std::size_t find(std::size_t node, std::size_t low, std::size_t high, const Query& query) const;
     void combine(std::size_t node);
 
     std::vector<Node> nodes;  // implicit binary tree; leaves start at `leafCount`

@@ -122,6 +122,7 @@ void GroupLayout::run(int sortMode) {
     for (const TextureEntry& texture : group.textures) mipLevels = std::max(mipLevels, texture.mipLevels);
     if (group.mipLevels <= 0) group.mipLevels = mipLevels;
 
+    workList.reserve(group.textures.size());
     for (std::uint32_t i : walkOrder(group, sortMode)) workList.push_back(group.textures[i]);
     if (group.format.empty()) runEnds = formatRunEnds(workList);
     WorkListIndex remaining(workList);
@@ -157,8 +158,11 @@ bool GroupLayout::fillPage(WorkListIndex& remaining) {
     }
     bool progress = false;
     for (std::size_t position = start; tree.rootNode() && position < end;) {
-        const std::size_t found = remaining.findCandidate(position, end, tree.largestFreeWidth(),
-                                                           tree.largestFreeHeight(), width, height);
+        // Either the page may still take it or it is too large for any page.
+        auto mayTake = [&](int minWidth, int minHeight, int maxWidth, int maxHeight) {
+            return maxWidth > width || maxHeight > height || tree.mayHold(minWidth, minHeight);
+        };
+        const std::size_t found = remaining.findCandidate(position, end, mayTake);
         if (found == WorkListIndex::none) break;
         TextureEntry& texture = workList[found];
         if (tree.insert(texture.rect)) {

@@ -95,7 +95,7 @@ TEST(PackTree, EmptyTreeTakesNothing) {
     Rect rect{0, 0, 0, 0};
     EXPECT_FALSE(tree.insert(rect));
     EXPECT_FALSE(tree.fits(rect));
-    EXPECT_EQ(tree.largestFreeWidth(), 0);
+    EXPECT_FALSE(tree.mayHold(0, 0));
 }
 
 // The cached largest free sizes may only skip subtrees, never change which
