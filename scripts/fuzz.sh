@@ -35,6 +35,15 @@ for target in $targets; do
   corpus=$build/corpus/$target artifacts=$build/artifacts/$target
   mkdir -p "$corpus" "$artifacts"
   log=$build/$target.log
+  # Inputs that once failed are replayed first: each is a regression test.
+  regressions=fuzz/regressions/$target
+  if [ -d "$regressions" ] && [ -n "$(ls "$regressions")" ]; then
+    if ! "$build/fuzz/$target" "$regressions"/* >"$build/$target.regressions.log" 2>&1; then
+      status=1
+      echo "REGRESSION in $target, see $build/$target.regressions.log:"
+      grep -E 'Running:|SUMMARY|invariant|leaked' "$build/$target.regressions.log" | head -10
+    fi
+  fi
   echo "== $target: ${seconds}s"
   # One input may take 10 s and 1 GiB of memory; more is a finding.
   # shellcheck disable=SC2086
