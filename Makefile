@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test demo bench install clean sanitize windows
+.PHONY: all deps configure build test demo bench install clean sanitize windows valgrind fuzz-smoke
 
 all: build
 
@@ -42,3 +42,12 @@ sanitize: deps
 windows:
 	@scripts/install-deps.sh --hardening
 	@scripts/windows-build.sh build-windows
+
+# Valgrind memcheck over the end-to-end test.
+valgrind: build
+	@cd $(BUILD)/tests/scratch && valgrind -q --error-exitcode=1 --leak-check=full \
+	  --errors-for-leak-kinds=definite,indirect ../api_tests --gtest_filter='OutputEndToEnd.*:HostileInput.*'
+
+# Every fuzz target for a short while (scripts/fuzz.sh SECONDS for longer runs).
+fuzz-smoke:
+	@scripts/fuzz.sh 30
