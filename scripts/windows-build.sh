@@ -2,9 +2,13 @@
 # Cross-compiles textureatlas.dll and the host memory stand-in DLL with
 # MinGW-w64 against the platform's own Direct3D 9 / D3DX 9 headers and import
 # libraries, then checks what the DLL exports and imports.
-# Usage: scripts/windows-build.sh [build-dir]   (default build-windows)
+# With --wine, also runs a small host against the DLL under Wine (Debian's
+# wine64, installed if missing), with Wine's own D3DX.
+# Usage: scripts/windows-build.sh [--wine] [build-dir]   (default build-windows)
 set -eu
 cd "$(dirname "$0")/.."
+wine=0
+[ "${1:-}" = "--wine" ] && { wine=1; shift; }
 build=${1:-build-windows}
 prefix=x86_64-w64-mingw32
 
@@ -44,3 +48,14 @@ if printf '%s\n' "$imports" | grep -qE '^(libstdc\+\+|libgcc|libwinpthread)'; th
 fi
 $prefix-objdump -p "$dll" | grep -q 'ql_malloc' || { echo "ql_malloc not imported from the host memory library"; exit 1; }
 echo "windows build ok: $dll ($(printf '%s\n' "$exports" | wc -l) exports; imports: $(echo $imports))"
+
+[ $wine = 1 ] || exit 0
+if ! command -v wine64 >/dev/null && [ ! -x /usr/lib/wine/wine64 ]; then
+  echo "installing: wine64"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine64 >/dev/null
+fi
+winebin=$(command -v wine64 || echo /usr/lib/wine/wine64)
+run=$build/wine-smoke
+rm -rf "$run" && mkdir -p "$run"
+cp "$dll" "$build/platform/hostmemory/libhostmemory.dll" "$build/wine_smoke.exe" "$run/"
+(cd "$run" && WINEPREFIX="$PWD/../wineprefix" WINEDEBUG=-all timeout 300 "$winebin" wine_smoke.exe)
