@@ -34,7 +34,7 @@ for target in $targets; do
   llvm-profdata-14 merge -sparse "$build"/$target.*.profraw -o "$build/$target.profdata"
   objects="$build/fuzz/$target -object $build/platform/d3d9/libd3d9soft.so"
   # shellcheck disable=SC2086
-  total=$(llvm-cov-14 report $objects -instr-profile="$build/$target.profdata" $files | awk '/^TOTAL/ {print $(NF-3), "lines,", $(NF-2), "missed,", $NF, "covered"}')
+  total=$(llvm-cov-14 report $objects -instr-profile="$build/$target.profdata" $files | awk '/^TOTAL/ {print "lines", $10, "of", $8, "- branches", $13, "of", $11}')
   echo "$target: $(ls "$corpus" | wc -l) corpus files; $total"
   # shellcheck disable=SC2086
   llvm-cov-14 report $objects -instr-profile="$build/$target.profdata" $files > "$build/$target.coverage.txt"
