@@ -4,6 +4,8 @@
 # every image type. Corpora grow in build-fuzz/corpus across runs; crashes,
 # leaks, timeouts and oversized allocations land in build-fuzz/artifacts.
 # Usage: scripts/fuzz.sh [seconds per target, default 30] [target...]
+# FUZZ_KEEP_GOING=1 runs each target in a forked child that goes on after a
+# crash, so that one known bug does not end a long run (findings still fail).
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
@@ -45,15 +47,17 @@ for target in $targets; do
     fi
   fi
   echo "== $target: ${seconds}s"
+  [ "${FUZZ_KEEP_GOING:-0}" = 1 ] && extra="$extra -fork=1 -ignore_crashes=1 -ignore_ooms=1 -ignore_timeouts=1"
   # One input may take 10 s and 1 GiB of memory; more is a finding.
   # shellcheck disable=SC2086
   if ! ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
        "$build/fuzz/$target" "$corpus" "$seed" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
        -malloc_limit_mb=1024 -print_final_stats=1 -artifact_prefix="$artifacts/" $extra >"$log" 2>&1; then
     status=1
-    echo "FAILED, see $log:"; grep -E 'ERROR|SUMMARY|Test unit written|invariant|leaked' "$log" | head -20
+    echo "FAILED, see $log:"; grep -E 'ERROR|SUMMARY|Test unit written|invariant|leaked' "$log" | sort -u | head -20
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  [ -n "$runs" ] || runs=$(sed -n 's/^#\([0-9]*\): cov:.*/\1/p' "$log" | tail -1)  # fork mode
   cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1)
   summary="$summary$target: ${runs:-?} executions, ${cov:-no coverage line}, corpus $(ls "$corpus" | wc -l) files
 "
