@@ -72,8 +72,7 @@ double psnr(D3DFORMAT format) {
         packed->GetSurfaceLevel(0, &packedSurface);
         back->GetSurfaceLevel(0, &backSurface);
         D3DXLoadSurfaceFromSurface(packedSurface, nullptr, nullptr, photo.surface, nullptr, nullptr, D3DX_DEFAULT, 0);
-        D3DXLoadSurfaceFromSurface(backSurface, nullptr, nullptr, packedSurface, nullptr, nullptr, D3DX_FILTER_NONE,
-                                   0);
+        D3DXLoadSurfaceFromSurface(backSurface, nullptr, nullptr, packedSurface, nullptr, nullptr, D3DX_FILTER_NONE, 0);
         D3DLOCKED_RECT original, decoded;
         photo.texture->LockRect(0, &original, nullptr, D3DLOCK_READONLY);
         back->LockRect(0, &decoded, nullptr, D3DLOCK_READONLY);

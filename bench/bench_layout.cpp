@@ -54,9 +54,9 @@ void fill(BenchConfiguration& configuration, int textureCount) {
 
 void perTexture(benchmark::State& state, std::size_t pages) {
     state.counters["pages"] = static_cast<double>(pages);
-    state.counters["per_texture"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                       benchmark::Counter::kIsIterationInvariantRate |
-                                                           benchmark::Counter::kInvert);
+    state.counters["per_texture"] =
+        benchmark::Counter(static_cast<double>(state.range(0)),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_Layout(benchmark::State& state) {

@@ -19,8 +19,10 @@ void LeafProfile::reset(int width, int height) {
     const std::size_t slots = static_cast<std::size_t>(width) + 2;  // one past the widest: no leaf
     tallestAt.assign(slots, noLeaf);
     tallestFrom.assign(slots, noLeaf);
+    // A group may have thousands of pages; clear only what the last one used.
+    for (int used : usedWidths) heights[static_cast<std::size_t>(used)].clear();
+    usedWidths.clear();
     if (heights.size() < slots) heights.resize(slots);
-    for (std::vector<int>& list : heights) list.clear();
 }
 
 void LeafProfile::add(const Rect& leaf) {
@@ -30,6 +32,7 @@ void LeafProfile::add(const Rect& leaf) {
         return;
     }
     const std::size_t width = static_cast<std::size_t>(leaf.width);
+    if (heights[width].empty()) usedWidths.push_back(leaf.width);
     heights[width].push_back(leaf.height);
     if (leaf.height > tallestAt[width]) {
         tallestAt[width] = leaf.height;

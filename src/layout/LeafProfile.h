@@ -33,6 +33,7 @@ private:
     std::vector<int> tallestAt;             // per exact width
     std::vector<int> tallestFrom;           // per width: over that width and all wider ones
     std::vector<std::vector<int>> heights;  // the leaves' heights, per exact width
+    std::vector<int> usedWidths;            // widths whose `heights` may be non-empty
 };
 
 }  // namespace textureatlas

@@ -6,7 +6,11 @@
 namespace textureatlas {
 
 PackNode::PackNode(const Rect& region, PackNode* parent)
-    : region(region), parent(parent), largestFreeWidth(region.width), largestFreeHeight(region.height) {}
+    : region(region),
+      parent(parent),
+      largestFreeWidth(region.width),
+      largestFreeHeight(region.height),
+      largestFreeArea(static_cast<std::int64_t>(region.width) * region.height) {}
 
 // Depth first, `first` before `second`, without recursion: a page of many
 // empty rectangles makes a tree as deep as their number.
@@ -64,7 +68,10 @@ void PackNode::refreshLargestFreeUpwards() {
     for (PackNode* node = this; node; node = node->parent) {
         const int width = std::max(node->first->largestFreeWidth, node->second->largestFreeWidth);
         const int height = std::max(node->first->largestFreeHeight, node->second->largestFreeHeight);
-        if (width == node->largestFreeWidth && height == node->largestFreeHeight) break;
+        const std::int64_t area = std::max(node->first->largestFreeArea, node->second->largestFreeArea);
+        if (width == node->largestFreeWidth && height == node->largestFreeHeight && area == node->largestFreeArea)
+            break;
+        node->largestFreeArea = area;
         node->largestFreeWidth = width;
         node->largestFreeHeight = height;
     }

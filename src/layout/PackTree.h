@@ -4,6 +4,8 @@
 
 #include <textureatlas/types.h>
 
+#include <cstdint>
+
 namespace textureatlas {
 
 // Sizes come from image headers and the configuration file, so they may be
@@ -20,10 +22,11 @@ struct PackNode {
     PackNode* first = nullptr;   // the piece beside or under the rectangle, searched first
     PackNode* second = nullptr;  // the strip along the region's whole side
     PackNode* parent = nullptr;  // lets search and destruction run without recursion
-    // Largest width and height among the free leaves below (taken separately),
-    // so that a search can skip subtrees that cannot hold a rectangle.
+    // Largest width, height and area among the free leaves below (each taken
+    // separately), so that a search can skip subtrees that cannot hold a rectangle.
     int largestFreeWidth = 0;
     int largestFreeHeight = 0;
+    std::int64_t largestFreeArea = 0;
 
     explicit PackNode(const Rect& region, PackNode* parent = nullptr);
 
@@ -36,7 +39,10 @@ struct PackNode {
 
 private:
     bool mayHoldBelow(const Rect& rect) const {
-        return fits(rect) && rect.width <= largestFreeWidth && rect.height <= largestFreeHeight;
+        // A leaf that holds a rectangle with no negative side has at least its area.
+        const bool areaBounds = rect.width >= 0 && rect.height >= 0;
+        return fits(rect) && rect.width <= largestFreeWidth && rect.height <= largestFreeHeight &&
+               (!areaBounds || static_cast<std::int64_t>(rect.width) * rect.height <= largestFreeArea);
     }
     bool split(Rect& rect);
     void refreshLargestFreeUpwards();
@@ -59,6 +65,7 @@ public:
     // False only when no free leaf can hold a width x height rectangle; exact
     // while every leaf lies within the page.
     bool mayHold(int width, int height) const;
+    std::int64_t largestFreeArea() const { return root ? root->largestFreeArea : 0; }
     const PackNode* rootNode() const { return root; }
 
 private:

@@ -3,9 +3,18 @@
 #include <textureatlas/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace textureatlas {
+
+// What a run of work list positions holds, each extreme taken separately.
+struct SizeRange {
+    int minWidth, minHeight, maxWidth, maxHeight;
+    // Smallest area among rectangles with no negative side; such a rectangle
+    // needs a leaf of at least its area. The others count as unbounded below.
+    std::int64_t minArea;
+};
 
 // The textures of a group that no page has taken yet, by their position in
 // the sorted work list. A page's walk asks it for the next position that the
@@ -21,10 +30,10 @@ public:
     void remove(std::size_t position);
     // First remaining position not before `from`, or `none`.
     std::size_t firstRemaining(std::size_t from) const;
+
     // First remaining position in [from, to) that `mayTake` accepts. It is
-    // asked about ranges of positions, given the smallest and the largest
-    // width and height among them (each taken separately), and must accept a
-    // range whenever it might accept one of its positions. The search climbs
+    // asked about the SizeRange of runs of positions and must accept a run
+    // whenever it might accept one of its positions. The search climbs
     // rightwards from `from`, so a nearby candidate takes only a few steps.
     template <class MayTake>
     std::size_t findCandidate(std::size_t from, std::size_t to, const MayTake& mayTake) const {
@@ -33,7 +42,7 @@ public:
         int height = 0;  // of `node` above the positions
         for (;;) {
             const Node& n = nodes[node];
-            if (n.count > 0 && mayTake(n.minWidth, n.minHeight, n.maxWidth, n.maxHeight)) {
+            if (n.count > 0 && mayTake(n.sizes)) {
                 if (height == 0) return node - leafCount < to ? node - leafCount : none;
                 node *= 2;
                 --height;
@@ -48,15 +57,13 @@ public:
     }
 
 private:
-    // Over the remaining positions below a node; the extremes of width and
-    // height are taken separately.
     struct Node {
-        std::size_t count;
-        int minWidth, minHeight, maxWidth, maxHeight;
+        SizeRange sizes;  // over the remaining positions below
+        std::uint32_t count;
     };
     void combine(std::size_t node);
 
-    std::vector<Node> nodes;  // implicit binary tree; leaves start at `leafCount`
+    std::vector<Node> nodes;  // implicit binary tree; positions start at `leafCount`
     std::size_t leafCount = 1;
 };
 

@@ -122,8 +122,13 @@ void GroupLayout::run(int sortMode) {
     for (const TextureEntry& texture : group.textures) mipLevels = std::max(mipLevels, texture.mipLevels);
     if (group.mipLevels <= 0) group.mipLevels = mipLevels;
 
-    workList.reserve(group.textures.size());
-    for (std::uint32_t i : walkOrder(group, sortMode)) workList.push_back(group.textures[i]);
+    // Copy in the order of adding, which reads the group's strings in the
+    // order they were made, then move the copies into the walk order.
+    workList.assign(group.textures.begin(), group.textures.end());
+    std::vector<TextureEntry> sorted;
+    sorted.reserve(workList.size());
+    for (std::uint32_t i : walkOrder(group, sortMode)) sorted.push_back(std::move(workList[i]));
+    workList.swap(sorted);
     if (group.format.empty()) runEnds = formatRunEnds(workList);
     WorkListIndex remaining(workList);
     while (remaining.remaining() > 0) {
@@ -159,8 +164,9 @@ bool GroupLayout::fillPage(WorkListIndex& remaining) {
     bool progress = false;
     for (std::size_t position = start; tree.rootNode() && position < end;) {
         // Either the page may still take it or it is too large for any page.
-        auto mayTake = [&](int minWidth, int minHeight, int maxWidth, int maxHeight) {
-            return maxWidth > width || maxHeight > height || tree.mayHold(minWidth, minHeight);
+        auto mayTake = [&](const SizeRange& sizes) {
+            return sizes.maxWidth > width || sizes.maxHeight > height ||
+                   (sizes.minArea <= tree.largestFreeArea() && tree.mayHold(sizes.minWidth, sizes.minHeight));
         };
         const std::size_t found = remaining.findCandidate(position, end, mayTake);
         if (found == WorkListIndex::none) break;

@@ -1,9 +1,9 @@
-#include "soft_device.h"
-
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "soft_device.h"
 
 namespace {
 
@@ -42,8 +42,7 @@ TEST_F(DdsWrite, HeaderFieldsFollowTheFormatAndLevelCount) {
         {D3DFMT_DXT1, 8, 8, 1, 128 + 32, 0x1007, 0, 0x1000, 0x4, 0x31545844, 0, 0, 0, 0, 0},
         {D3DFMT_DXT5, 8, 8, 4, 128 + 64 + 16 * 3, 0x21007, 4, 0x401008, 0x4, 0x35545844, 0, 0, 0, 0, 0},
         {D3DFMT_A16B16G16R16F, 2, 2, 1, 128 + 32, 0x1007, 0, 0x1000, 0x4, 113, 0, 0, 0, 0, 0},
-        {D3DFMT_A2B10G10R10, 1, 1, 1, 128 + 4, 0x1007, 0, 0x1002, 0x41, 0, 32, 0x3ff00000, 0xffc00, 0x3ff,
-         0xc0000000},
+        {D3DFMT_A2B10G10R10, 1, 1, 1, 128 + 4, 0x1007, 0, 0x1002, 0x41, 0, 32, 0x3ff00000, 0xffc00, 0x3ff, 0xc0000000},
         {D3DFMT_A8L8, 3, 5, 2, 128 + 30 + 4, 0x21007, 2, 0x40100a, 0x20001, 0, 16, 0xff, 0, 0, 0xff00},
         {D3DFMT_V8U8, 2, 1, 1, 128 + 4, 0x1007, 0, 0x1000, 0x80000, 0, 16, 0xff, 0xff00, 0, 0},
     };
@@ -105,7 +104,7 @@ TEST_F(DdsWrite, PillowReadsBackSizeModeAndTexels) {
         const char* mode;
         int tolerance;
     } cases[] = {
-        {D3DFMT_A8R8G8B8, "RGBA", 0}, {D3DFMT_L8, "L", 0},    {D3DFMT_A8L8, "LA", 0},
+        {D3DFMT_A8R8G8B8, "RGBA", 0}, {D3DFMT_L8, "L", 0},      {D3DFMT_A8L8, "LA", 0},
         {D3DFMT_DXT1, "RGBA", 2},     {D3DFMT_DXT3, "RGBA", 2}, {D3DFMT_DXT5, "RGBA", 2},
     };
     const UINT width = 20, height = 12;
@@ -122,13 +121,13 @@ TEST_F(DdsWrite, PillowReadsBackSizeModeAndTexels) {
         IDirect3DSurface9 *level0 = nullptr, *oursSurface = nullptr;
         texture->GetSurfaceLevel(0, &level0);
         ours->GetSurfaceLevel(0, &oursSurface);
-        ASSERT_EQ(D3DXLoadSurfaceFromSurface(level0, nullptr, nullptr, sourceSurface, nullptr, nullptr,
-                                             D3DX_FILTER_NONE, 0),
-                  D3D_OK);
+        ASSERT_EQ(
+            D3DXLoadSurfaceFromSurface(level0, nullptr, nullptr, sourceSurface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+            D3D_OK);
         ASSERT_EQ(D3DXFilterTexture(texture, nullptr, 0, D3DX_DEFAULT), D3D_OK);
-        ASSERT_EQ(D3DXLoadSurfaceFromSurface(oursSurface, nullptr, nullptr, level0, nullptr, nullptr,
-                                             D3DX_FILTER_NONE, 0),
-                  D3D_OK);
+        ASSERT_EQ(
+            D3DXLoadSurfaceFromSurface(oursSurface, nullptr, nullptr, level0, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+            D3D_OK);
         std::vector<std::uint8_t> expected = readLevel(ours, 0, width * 4, height);
         const std::string path = std::string(TA_TEST_SCRATCH) + "/pillow.dds";
         const std::string raw = std::string(TA_TEST_SCRATCH) + "/pillow.rgba";

@@ -1,6 +1,6 @@
-#include "soft_device.h"
-
 #include <cstdlib>
+
+#include "soft_device.h"
 
 namespace {
 
@@ -18,8 +18,7 @@ protected:
         packed->GetSurfaceLevel(0, &mid);
         back->GetSurfaceLevel(0, &to);
         EXPECT_EQ(D3DXLoadSurfaceFromSurface(mid, nullptr, nullptr, from, nullptr, nullptr, D3DX_DEFAULT, 0), D3D_OK);
-        EXPECT_EQ(D3DXLoadSurfaceFromSurface(to, nullptr, nullptr, mid, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-                  D3D_OK);
+        EXPECT_EQ(D3DXLoadSurfaceFromSurface(to, nullptr, nullptr, mid, nullptr, nullptr, D3DX_FILTER_NONE, 0), D3D_OK);
         std::vector<std::uint8_t> result = readLevel(back, 0, width * 4, height);
         from->Release();
         mid->Release();
@@ -37,7 +36,8 @@ protected:
         std::vector<std::uint32_t> texels(std::size_t(width) * height);
         for (UINT y = 0; y < height; ++y)
             for (UINT x = 0; x < width; ++x) {
-                std::uint32_t r = x * 255 / (width - 1), g = y * 255 / (height - 1), b = (x + y) * 127 / (width + height);
+                std::uint32_t r = x * 255 / (width - 1), g = y * 255 / (height - 1),
+                              b = (x + y) * 127 / (width + height);
                 std::uint32_t a = varyAlpha ? 80 + x * 3 + y * 5 : 255;
                 texels[y * width + x] = (a << 24) | (r << 16) | (g << 8) | b;
             }
@@ -55,7 +55,7 @@ TEST_F(BlockCompression, EachFormatStaysCloseToItsSource) {
         int colourTolerance, alphaTolerance;
     } cases[] = {
         {D3DFMT_DXT1, false, 20, 0}, {D3DFMT_DXT2, true, 24, 9}, {D3DFMT_DXT3, true, 20, 9},
-        {D3DFMT_DXT4, true, 24, 6}, {D3DFMT_DXT5, true, 20, 6},
+        {D3DFMT_DXT4, true, 24, 6},  {D3DFMT_DXT5, true, 20, 6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format);
@@ -70,8 +70,7 @@ TEST_F(BlockCompression, EachFormatStaysCloseToItsSource) {
             bool premultiplied = c.format == D3DFMT_DXT2 || c.format == D3DFMT_DXT4;
             int weight = premultiplied ? alpha : 255;
             for (int ch = 0; ch < 3; ++ch)
-                worstColour = std::max(worstColour,
-                                       std::abs(channel(got, ch) - channel(source[i], ch)) * weight / 255);
+                worstColour = std::max(worstColour, std::abs(channel(got, ch) - channel(source[i], ch)) * weight / 255);
             worstAlpha = std::max(worstAlpha, std::abs(channel(got, 3) - alpha));
         }
         EXPECT_LE(worstColour, c.colourTolerance);
@@ -86,7 +85,7 @@ TEST_F(BlockCompression, PremultipliedFormatsStoreColourTimesAlpha) {
     std::vector<std::uint8_t> block = readLevel(packed, 0, 16, 1);
     unsigned colour0 = block[8] | (block[9] << 8);
     EXPECT_NEAR(int((colour0 >> 11) << 3), 100, 8);  // red stored premultiplied
-    EXPECT_NEAR(back[2], 200, 4);                      // and read back un-premultiplied
+    EXPECT_NEAR(back[2], 200, 4);                    // and read back un-premultiplied
     EXPECT_NEAR(back[3], 128, 2);
     packed->Release();
     std::vector<std::uint8_t> plain;
@@ -123,16 +122,16 @@ TEST_F(BlockCompression, UnalignedRectanglesKeepTheRestOfTouchedBlocks) {
     red->GetSurfaceLevel(0, &redSurface);
     green->GetSurfaceLevel(0, &greenSurface);
     back->GetSurfaceLevel(0, &backSurface);
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(packedSurface, nullptr, nullptr, redSurface, nullptr, nullptr,
-                                         D3DX_FILTER_NONE, 0),
-              D3D_OK);
+    ASSERT_EQ(
+        D3DXLoadSurfaceFromSurface(packedSurface, nullptr, nullptr, redSurface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+        D3D_OK);
     RECT rect{3, 2, 5, 5};  // straddles blocks in both directions
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(packedSurface, nullptr, &rect, greenSurface, nullptr, nullptr,
-                                         D3DX_FILTER_NONE, 0),
-              D3D_OK);
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(backSurface, nullptr, nullptr, packedSurface, nullptr, nullptr,
-                                         D3DX_FILTER_NONE, 0),
-              D3D_OK);
+    ASSERT_EQ(
+        D3DXLoadSurfaceFromSurface(packedSurface, nullptr, &rect, greenSurface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+        D3D_OK);
+    ASSERT_EQ(
+        D3DXLoadSurfaceFromSurface(backSurface, nullptr, nullptr, packedSurface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+        D3D_OK);
     std::vector<std::uint8_t> bytes = readLevel(back, 0, size * 4, size);
     for (UINT y = 0; y < size; ++y)
         for (UINT x = 0; x < size; ++x) {

@@ -49,8 +49,7 @@ protected:
         return bytes;
     }
 
-    static void writeLevel(IDirect3DTexture9* texture, UINT level, const void* data, unsigned rowBytes,
-                           unsigned rows) {
+    static void writeLevel(IDirect3DTexture9* texture, UINT level, const void* data, unsigned rowBytes, unsigned rows) {
         D3DLOCKED_RECT locked{};
         ASSERT_EQ(texture->LockRect(level, &locked, nullptr, 0), D3D_OK);
         for (unsigned y = 0; y < rows; ++y)

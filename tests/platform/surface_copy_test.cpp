@@ -1,8 +1,8 @@
-#include "soft_device.h"
-
 #include <cmath>
 #include <cstdlib>
 #include <random>
+
+#include "soft_device.h"
 
 namespace {
 
@@ -181,8 +181,8 @@ TEST_F(SurfaceCopy, DirectConversionsMatchTheFloatPath) {
     std::vector<std::uint16_t> blues(32);
     for (unsigned v = 0; v < 32; ++v) blues[v] = std::uint16_t(v);
     RECT rect{0, 0, 32, 1};
-    ASSERT_EQ(D3DXLoadSurfaceFromMemory(out.surface, nullptr, nullptr, blues.data(), D3DFMT_R5G6B5, 64, nullptr,
-                                        &rect, D3DX_FILTER_NONE, 0),
+    ASSERT_EQ(D3DXLoadSurfaceFromMemory(out.surface, nullptr, nullptr, blues.data(), D3DFMT_R5G6B5, 64, nullptr, &rect,
+                                        D3DX_FILTER_NONE, 0),
               D3D_OK);
     std::vector<std::uint8_t> bytes = readLevel(out.texture, 0, 128, 1);
     for (unsigned v = 0; v < 32; ++v) EXPECT_EQ(bytes[4 * v], unsigned(std::lround(v * 255.0 / 31))) << v;
@@ -246,9 +246,9 @@ TEST_F(SurfaceCopy, FiltersScaleAndTheColourKeyClears) {
     EXPECT_EQ(scaled[0], texels[0]);
     EXPECT_EQ(scaled[1 * 4 + 3], texels[1]);
     EXPECT_EQ(scaled[3 * 4 + 3], texels[3]);
-    ASSERT_EQ(D3DXLoadSurfaceFromSurface(box.surface, nullptr, nullptr, source.surface, nullptr, nullptr,
-                                         D3DX_FILTER_BOX, 0),
-              D3D_OK);
+    ASSERT_EQ(
+        D3DXLoadSurfaceFromSurface(box.surface, nullptr, nullptr, source.surface, nullptr, nullptr, D3DX_FILTER_BOX, 0),
+        D3D_OK);
     EXPECT_EQ(argb(box, 1, 1)[0], 0xff404040u);
 
     ASSERT_EQ(D3DXLoadSurfaceFromSurface(point.surface, nullptr, nullptr, source.surface, nullptr, nullptr,
@@ -257,6 +257,42 @@ TEST_F(SurfaceCopy, FiltersScaleAndTheColourKeyClears) {
     scaled = argb(point, 4, 4);
     EXPECT_EQ(scaled[3], 0u);
     EXPECT_EQ(scaled[0], texels[0]);
+}
+
+TEST_F(SurfaceCopy, BoxHalvingGivesTheRoundedAverage) {
+    std::mt19937 random(3);
+    for (UINT sourceHeight : {6u, 1u}) {
+        const UINT sourceWidth = 8, width = 4, height = sourceHeight == 1 ? 1 : sourceHeight / 2;
+        for (D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_A16B16G16R16}) {
+            SCOPED_TRACE(format);
+            unsigned bytes = format == D3DFMT_A8R8G8B8 ? 1 : 2, texel = 4 * bytes;
+            std::vector<std::uint8_t> texels(sourceWidth * sourceHeight * texel);
+            for (auto& b : texels) b = std::uint8_t(random());
+            Level source, half;
+            make(source, sourceWidth, sourceHeight, format);
+            make(half, width, height, format);
+            writeLevel(source.texture, 0, texels.data(), sourceWidth * texel, sourceHeight);
+            ASSERT_EQ(D3DXLoadSurfaceFromSurface(half.surface, nullptr, nullptr, source.surface, nullptr, nullptr,
+                                                 D3DX_FILTER_BOX, 0),
+                      D3D_OK);
+            std::vector<std::uint8_t> result = readLevel(half.texture, 0, width * texel, height);
+            auto channel = [&](const std::vector<std::uint8_t>& from, UINT rowWidth, UINT x, UINT y, UINT c) {
+                std::size_t at = (std::size_t(y) * rowWidth + x) * texel + c * bytes;
+                return bytes == 1 ? from[at] : unsigned(from[at] | (from[at + 1] << 8));
+            };
+            for (UINT y = 0; y < height; ++y)
+                for (UINT x = 0; x < width; ++x)
+                    for (UINT c = 0; c < 4; ++c) {
+                        UINT y1 = sourceHeight == 1 ? 0 : 2 * y + 1;
+                        double sum = channel(texels, sourceWidth, 2 * x, 2 * y, c) +
+                                     channel(texels, sourceWidth, 2 * x + 1, 2 * y, c) +
+                                     channel(texels, sourceWidth, 2 * x, y1, c) +
+                                     channel(texels, sourceWidth, 2 * x + 1, y1, c);
+                        double got = channel(result, width, x, y, c);
+                        EXPECT_NEAR(got, std::floor(sum / 4 + 0.5), bytes == 1 ? 0 : 1) << x << "," << y;
+                    }
+        }
+    }
 }
 
 }  // namespace

@@ -162,7 +162,9 @@ TEST_F(TextureLoad, SixteenBitBmpAndTgaKeepTheirTexelsExactly) {
     loadWords(bmpFile(bmp), D3DFMT_X1R5G5B5, 0x7fff);
     bmp.bitfields = true, bmp.topDown = true;
     bmp.masks[0] = 0xf800, bmp.masks[1] = 0x7e0, bmp.masks[2] = 0x1f;
-    loadWords(bmpFile(bmp), D3DFMT_R5G6B5, 0xffff);
+    Bytes withMasks = bmpFile(bmp);
+    loadWords(withMasks, D3DFMT_R5G6B5, 0xffff);
+    loadWords(Bytes(withMasks.begin() + 14, withMasks.end()), D3DFMT_R5G6B5, 0xffff);  // as a DIB
 
     TgaSpec tga;
     tga.width = 6, tga.height = 3, tga.bits = 16, tga.values = words;
@@ -207,15 +209,13 @@ TEST_F(TextureLoad, PadsToPowersOfTwoAndFiltersTheChainFromThePaddedLevel) {
     texture->Release();
 
     // A file name loads the same texture as its bytes.
-    IDirect3DTexture9* fromFile = nullptr;
     std::string path = writeScratch("pad_copy.png", png);
     ASSERT_EQ(D3DXCreateTextureFromFileExA(device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN,
-                                           D3DPOOL_SYSTEMMEM, kNone, D3DX_DEFAULT, 0, nullptr, nullptr, &fromFile),
+                                           D3DPOOL_SYSTEMMEM, kNone, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
               D3D_OK);
-    EXPECT_EQ(fromFile->GetLevelCount(), 4u);
-    std::vector<Rgba> again = texels(fromFile, 0);
-    EXPECT_EQ(std::memcmp(again.data(), level0.data(), level0.size() * sizeof(Rgba)), 0);
-    fromFile->Release();
+    EXPECT_EQ(texture->GetLevelCount(), 4u);
+    EXPECT_EQ(std::memcmp(texels(texture, 0).data(), level0.data(), level0.size() * sizeof(Rgba)), 0);
+    texture->Release();
 }
 
 TEST_F(TextureLoad, DdsLevelsAreKeptBitForBitAndTheRestOfTheChainIsFiltered) {
@@ -334,4 +334,52 @@ TEST_F(TextureLoad, TruncatedAndOversizedImagesAreInvalidData) {
     const std::uint32_t pixelFormat[] = {32, 4, 0x31545844};
     std::memcpy(dds.data() + 76, pixelFormat, sizeof pixelFormat);
     EXPECT_EQ(load(dds, 0, &texture), D3DXERR_INVALIDDATA);
+}
+
+// What the layer saves, it loads back bit for bit, in every format it holds.
+TEST_F(TextureLoad, SavedDdsFilesLoadBackExactly) {
+    const D3DFORMAT formats[] = {
+        D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,
+        D3DFMT_X4R4G4B4, D3DFMT_R3G3B2, D3DFMT_A8R3G3B2, D3DFMT_A8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_A4L4, D3DFMT_L16,
+        D3DFMT_A8B8G8R8, D3DFMT_X8B8G8R8, D3DFMT_A2R10G10B10, D3DFMT_A2B10G10R10, D3DFMT_G16R16, D3DFMT_A16B16G16R16,
+        D3DFMT_R16F, D3DFMT_G16R16F, D3DFMT_A16B16G16R16F, D3DFMT_R32F, D3DFMT_G32R32F, D3DFMT_A32B32G32R32F,
+        D3DFMT_V8U8, D3DFMT_Q8W8V8U8, D3DFMT_V16U16, D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5,
+    };
+    const std::string path = std::string(TA_TEST_SCRATCH) + "/roundtrip.dds";
+    for (D3DFORMAT format : formats) {
+        SCOPED_TRACE("format " + std::to_string(int(format)));
+        IDirect3DTexture9* saved = makeTexture(8, 4, 3, format);
+        ASSERT_NE(saved, nullptr);
+        ASSERT_EQ(levelDesc(saved, 0).Format, format);
+        std::vector<std::vector<std::uint8_t>> levels;
+        for (UINT level = 0; level < 3; ++level) {
+            D3DLOCKED_RECT locked{};
+            ASSERT_EQ(saved->LockRect(level, &locked, nullptr, 0), D3D_OK);
+            D3DSURFACE_DESC desc = levelDesc(saved, level);
+            bool blocks = format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
+                          format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
+            unsigned rows = blocks ? (desc.Height + 3) / 4 : desc.Height;
+            std::vector<std::uint8_t> bytes(std::size_t(locked.Pitch) * rows);
+            for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 131 + level * 17 + 5);
+            std::memcpy(locked.pBits, bytes.data(), bytes.size());
+            saved->UnlockRect(level);
+            levels.push_back(bytes);
+        }
+        ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, saved, nullptr), D3D_OK);
+        saved->Release();
+
+        IDirect3DTexture9* loaded = nullptr;
+        ASSERT_EQ(D3DXCreateTextureFromFileExA(device, path.c_str(), 0, 0, D3DX_FROM_FILE, 0, D3DFMT_UNKNOWN,
+                                               D3DPOOL_SYSTEMMEM, kNone, D3DX_DEFAULT, 0, nullptr, nullptr, &loaded),
+                  D3D_OK);
+        ASSERT_EQ(loaded->GetLevelCount(), 3u);
+        EXPECT_EQ(levelDesc(loaded, 0).Format, format);
+        for (UINT level = 0; level < 3; ++level) {
+            D3DLOCKED_RECT locked{};
+            ASSERT_EQ(loaded->LockRect(level, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+            EXPECT_EQ(std::memcmp(locked.pBits, levels[level].data(), levels[level].size()), 0) << "level " << level;
+            loaded->UnlockRect(level);
+        }
+        loaded->Release();
+    }
 }

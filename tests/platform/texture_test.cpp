@@ -8,7 +8,7 @@ TEST_F(TextureCreation, LevelsAreClampedToTheFullChainAfterTheSize) {
     struct Case {
         UINT width, height, levels, expectLevels, expectWidth, expectHeight;
     } cases[] = {
-        {64, 63, 9, 7, 64, 63}, {0, 0, 20, 1, 1, 1}, {256, 16, 0, 9, 256, 16},
+        {64, 63, 9, 7, 64, 63},        {0, 0, 20, 1, 1, 1}, {256, 16, 0, 9, 256, 16},
         {5000, 100, 0, 13, 4096, 100}, {8, 8, 2, 2, 8, 8},
     };
     for (const Case& c : cases) {
@@ -109,11 +109,15 @@ TEST_F(LoadFromMemory, ConvertsAndPadsTheUncoveredPartWithTransparentBlack) {
     EXPECT_EQ(texels[0], 0xff030201u);
     EXPECT_EQ(texels[2], 0xff090807u);
     EXPECT_EQ(texels[4 + 1], 0xff0f0e0du);
-    EXPECT_EQ(texels[3], 0u);          // beside the source, inside the rectangle
-    EXPECT_EQ(texels[8], 0u);          // below the source, inside the rectangle
+    EXPECT_EQ(texels[3], 0u);            // beside the source, inside the rectangle
+    EXPECT_EQ(texels[8], 0u);            // below the source, inside the rectangle
     EXPECT_EQ(texels[12], 0x11223344u);  // outside the rectangle
     EXPECT_EQ(D3DXLoadSurfaceFromMemory(surface, nullptr, nullptr, rgb, D3DFMT_R8G8B8, 9, nullptr, nullptr,
                                         D3DX_FILTER_NONE, 0),
+              D3DERR_INVALIDCALL);
+    RECT huge{0, 0, 1 << 20, 1};  // refused before any buffer is sized by it
+    EXPECT_EQ(D3DXLoadSurfaceFromMemory(surface, nullptr, nullptr, rgb, D3DFMT_R8G8B8, 3u << 20, nullptr, &huge,
+                                        D3DX_FILTER_POINT, 0),
               D3DERR_INVALIDCALL);
     RECT outside{2, 2, 5, 4};
     EXPECT_EQ(D3DXLoadSurfaceFromMemory(surface, nullptr, &outside, rgb, D3DFMT_R8G8B8, 9, nullptr, &srcRect,

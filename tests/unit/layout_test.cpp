@@ -68,8 +68,8 @@ std::string describe(const std::vector<AtlasGroup>& pages) {
         out << page.name << " #" << page.index << " " << page.format << " " << describe(page.rect) << " mip "
             << page.mipLevels << " border " << page.border << "\n";
         for (const TextureEntry& t : page.textures)
-            out << "  " << t.name << " " << t.path << " " << t.format << " " << describe(t.rect) << " "
-                << t.border << " " << t.mipLevels << "\n";
+            out << "  " << t.name << " " << t.path << " " << t.format << " " << describe(t.rect) << " " << t.border
+                << " " << t.mipLevels << "\n";
     }
     return out.str();
 }
@@ -186,10 +186,7 @@ TEST(LayoutWithoutDevice, EveryTextureWithAnAreaIsTooLarge) {
 }
 
 TEST_F(Layout, MipLevelsAreDerivedOnlyWhenTheGroupHasNone) {
-    AtlasGroup& derived = group("d", 256, 256, "F", {texture("a", 8, 8, "F", 1), texture("b", 8, 8, "F", 5),
-                                                     texture("c", 8, 8, "F", 3)},
-                                0);
-    (void)derived;
+    group("d", 256, 256, "F", {texture("a", 8, 8, "F", 1), texture("b", 8, 8, "F", 5), texture("c", 8, 8, "F", 3)}, 0);
     group("given", 256, 256, "F", {texture("a", 8, 8, "F", 9)}, 2);
     group("empty", 256, 256, "F", {}, -3);
     const auto& pages = layOut(0);
@@ -270,16 +267,14 @@ TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
             for (int t = 0; t < count; ++t) {
                 // A few negative sizes too: the algorithm is defined for them.
                 const int low = between(0, 20) == 0 ? -3 : 1;
-                added->textures.push_back(texture("t" + std::to_string(t), between(low, largest),
-                                                  between(low, largest),
+                added->textures.push_back(texture("t" + std::to_string(t), between(low, largest), between(low, largest),
                                                   formats[static_cast<std::size_t>(between(0, formatCount - 1))],
                                                   between(0, 6)));
             }
             ++groupsDone;
         }
         std::vector<AtlasGroup> expectedGroups = configuration.allGroups();
-        const literal::Result expected =
-            literal::layout(expectedGroups, sortMode, atlas.maxWidth, atlas.maxHeight);
+        const literal::Result expected = literal::layout(expectedGroups, sortMode, atlas.maxWidth, atlas.maxHeight);
         warnings.clear();
         atlas.setWarningCallback(collectWarning);
         atlas.setSortMode(sortMode);

@@ -24,16 +24,20 @@ unsigned fullChainLength(unsigned width, unsigned height) {
 // What D3DX picks when the device cannot create the requested format.
 D3DFORMAT replacementFormat(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_R8G8B8:
-    case D3DFMT_UYVY:
-    case D3DFMT_YUY2:
-    case D3DFMT_R8G8_B8G8:
-    case D3DFMT_G8R8_G8B8: return D3DFMT_X8R8G8B8;
-    case D3DFMT_P8:
-    case D3DFMT_A8P8:
-    case D3DFMT_MULTI2_ARGB8: return D3DFMT_A8R8G8B8;
-    case D3DFMT_CxV8U8: return D3DFMT_V8U8;
-    default: return D3DFMT_UNKNOWN;
+        case D3DFMT_R8G8B8:
+        case D3DFMT_UYVY:
+        case D3DFMT_YUY2:
+        case D3DFMT_R8G8_B8G8:
+        case D3DFMT_G8R8_G8B8:
+            return D3DFMT_X8R8G8B8;
+        case D3DFMT_P8:
+        case D3DFMT_A8P8:
+        case D3DFMT_MULTI2_ARGB8:
+            return D3DFMT_A8R8G8B8;
+        case D3DFMT_CxV8U8:
+            return D3DFMT_V8U8;
+        default:
+            return D3DFMT_UNKNOWN;
     }
 }
 
@@ -61,9 +65,12 @@ extern "C" HRESULT WINAPI D3DXCreateTexture(LPDIRECT3DDEVICE9 pDevice, UINT Widt
 
     bool defaultWidth = Width == D3DX_DEFAULT || Width == D3DX_DEFAULT_NONPOW2;
     bool defaultHeight = Height == D3DX_DEFAULT || Height == D3DX_DEFAULT_NONPOW2;
-    if (defaultWidth && defaultHeight) Width = Height = 256;
-    else if (defaultWidth) Width = Height;
-    else if (defaultHeight) Height = Width;
+    if (defaultWidth && defaultHeight)
+        Width = Height = 256;
+    else if (defaultWidth)
+        Width = Height;
+    else if (defaultHeight)
+        Height = Width;
     if (Width == 0) Width = 1;
     if (Height == 0) Height = 1;
 
@@ -108,7 +115,8 @@ extern "C" HRESULT WINAPI D3DXFilterTexture(LPDIRECT3DBASETEXTURE9 pBaseTexture,
         IDirect3DSurface9* below = nullptr;
         HRESULT hr = texture->GetSurfaceLevel(level - 1, &above);
         if (SUCCEEDED(hr)) hr = texture->GetSurfaceLevel(level, &below);
-        if (SUCCEEDED(hr)) hr = D3DXLoadSurfaceFromSurface(below, pPalette, nullptr, above, pPalette, nullptr, Filter, 0);
+        if (SUCCEEDED(hr))
+            hr = D3DXLoadSurfaceFromSurface(below, pPalette, nullptr, above, pPalette, nullptr, Filter, 0);
         if (below) below->Release();
         if (above) above->Release();
         if (FAILED(hr)) return hr;

@@ -74,7 +74,9 @@ D3DFORMAT pixelFormatOf(const std::uint8_t* pf) {
     }
     std::uint32_t kind = flags & (kRgb | kLuminance | kAlpha | kBumpDuDv | kBumpLuminance);
     if (kind & (kRgb | kLuminance | kBumpDuDv | kBumpLuminance)) kind &= ~kAlpha;
-    if (!(flags & kAlphaPixels) && kind != kAlpha) a = 0;
+    // Without ALPHAPIXELS a colour or luminance alpha mask means nothing; the
+    // bump formats' fourth channel is data and keeps its mask.
+    if (!(flags & kAlphaPixels) && (kind == kRgb || kind == kLuminance)) a = 0;
     for (const MaskedFormat& m : kMaskedFormats) {
         if (m.flags == kind && m.bits == bits && m.r == r && m.g == g && m.b == b && m.a == a) return m.format;
     }

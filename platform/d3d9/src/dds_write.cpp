@@ -67,10 +67,9 @@ const MaskedFormat maskedFormats[] = {
 // Formats written as a FourCC: the DXT and packed-YUV codes, and the format
 // number itself for the 16-bit-per-channel and floating formats.
 const D3DFORMAT fourCCFormats[] = {
-    D3DFMT_DXT1,         D3DFMT_DXT2,         D3DFMT_DXT3,    D3DFMT_DXT4,          D3DFMT_DXT5,
-    D3DFMT_UYVY,         D3DFMT_YUY2,         D3DFMT_R8G8_B8G8, D3DFMT_G8R8_G8B8,   D3DFMT_A16B16G16R16,
-    D3DFMT_Q16W16V16U16, D3DFMT_R16F,         D3DFMT_G16R16F, D3DFMT_A16B16G16R16F, D3DFMT_R32F,
-    D3DFMT_G32R32F,      D3DFMT_A32B32G32R32F, D3DFMT_CxV8U8,
+    D3DFMT_DXT1,    D3DFMT_DXT2,          D3DFMT_DXT3,      D3DFMT_DXT4,         D3DFMT_DXT5,          D3DFMT_UYVY,
+    D3DFMT_YUY2,    D3DFMT_R8G8_B8G8,     D3DFMT_G8R8_G8B8, D3DFMT_A16B16G16R16, D3DFMT_Q16W16V16U16,  D3DFMT_R16F,
+    D3DFMT_G16R16F, D3DFMT_A16B16G16R16F, D3DFMT_R32F,      D3DFMT_G32R32F,      D3DFMT_A32B32G32R32F, D3DFMT_CxV8U8,
 };
 
 void put32(std::vector<std::uint8_t>& bytes, std::size_t offset, DWORD value) {

@@ -64,8 +64,8 @@ HRESULT SoftDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
     return D3D_OK;
 }
 
-HRESULT SoftDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
-                                  D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) {
+HRESULT SoftDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                  IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) {
     if (!ppTexture || pSharedHandle) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
     if (Width == 0 || Height == 0 || Width > maxTextureSize || Height > maxTextureSize) return D3DERR_INVALIDCALL;

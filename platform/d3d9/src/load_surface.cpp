@@ -3,12 +3,12 @@
 // the copy engine.
 #include <d3dx9.h>
 
-#include "injection.h"
-#include "surface_copy.h"
-
 #include <cstring>
 #include <new>
 #include <vector>
+
+#include "injection.h"
+#include "surface_copy.h"
 
 namespace d3d9soft {
 
@@ -30,8 +30,12 @@ public:
         D3DLOCKED_RECT locked{};
         result = surface->LockRect(&locked, nullptr, flags);
         if (FAILED(result)) return;
-        view = PixelView{static_cast<std::uint8_t*>(locked.pBits), locked.Pitch, desc.Width, desc.Height,
-                         &formatInfo(desc.Format), nullptr};
+        view = PixelView{static_cast<std::uint8_t*>(locked.pBits),
+                         locked.Pitch,
+                         desc.Width,
+                         desc.Height,
+                         &formatInfo(desc.Format),
+                         nullptr};
     }
     ~LockedSurface() {
         if (SUCCEEDED(result)) surface->UnlockRect();
@@ -50,10 +54,10 @@ public:
 
 using namespace d3d9soft;
 
-extern "C" HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface,
-                                                     const PALETTEENTRY* pDestPalette, const RECT* pDestRect,
-                                                     LPDIRECT3DSURFACE9 pSrcSurface, const PALETTEENTRY* pSrcPalette,
-                                                     const RECT* pSrcRect, DWORD Filter, D3DCOLOR ColorKey) {
+extern "C" HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY* pDestPalette,
+                                                     const RECT* pDestRect, LPDIRECT3DSURFACE9 pSrcSurface,
+                                                     const PALETTEENTRY* pSrcPalette, const RECT* pSrcRect,
+                                                     DWORD Filter, D3DCOLOR ColorKey) {
     HRESULT injected;
     if (injectedFailure("D3DXLoadSurfaceFromSurface", injected)) return injected;
     InternalCalls internal;
@@ -121,11 +125,18 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurf
     const FormatInfo& dstFormat = formatInfo(dstDesc.Format);
     if (!canRead(srcFormat) || !canWrite(dstFormat)) return E_NOTIMPL;
     if (srcFormat.kind == FormatKind::Palette && !pSrcPalette) return D3DERR_INVALIDCALL;
-    // The caller's pitch must at least hold the rectangle's rows.
+    // The caller's pitch must at least hold the rectangle's rows; scaled copies
+    // buffer whole source rows, so their width is bounded too.
+    const LONG maxSourceSize = 1 << 16;
+    if (srcRect.right > maxSourceSize || srcRect.bottom > maxSourceSize) return D3DERR_INVALIDCALL;
     if (SrcPitch < rowPitch(srcFormat, unsigned(srcRect.right))) return D3DERR_INVALIDCALL;
 
-    PixelView source{static_cast<std::uint8_t*>(const_cast<void*>(pSrcMemory)), long(SrcPitch),
-                     unsigned(srcRect.right), unsigned(srcRect.bottom), &srcFormat, pSrcPalette};
+    PixelView source{static_cast<std::uint8_t*>(const_cast<void*>(pSrcMemory)),
+                     long(SrcPitch),
+                     unsigned(srcRect.right),
+                     unsigned(srcRect.bottom),
+                     &srcFormat,
+                     pSrcPalette};
     try {
         LockedSurface dest(pDestSurface, dstDesc, 0);
         if (FAILED(dest.result)) return dest.result;

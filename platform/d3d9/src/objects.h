@@ -4,11 +4,11 @@
 
 #include <d3d9.h>
 
-#include "pixel_format.h"
-
 #include <atomic>
 #include <memory>
 #include <vector>
+
+#include "pixel_format.h"
 
 namespace d3d9soft {
 
@@ -19,8 +19,8 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObj) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
-                                           DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
+    HRESULT STDMETHODCALLTYPE CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
+                                           D3DPRESENT_PARAMETERS* pPresentationParameters,
                                            IDirect3DDevice9** ppReturnedDeviceInterface) override;
 
 private:

@@ -41,7 +41,13 @@ const FormatInfo formatTable[] = {
     {D3DFMT_V16U16, FormatKind::Packed, 4, {16, 16, 0, 0}, {0, 16, 0, 0}, S_R | S_G, false, false},
     {D3DFMT_A2W10V10U10, FormatKind::Packed, 4, {10, 10, 10, 2}, {0, 10, 20, 30}, S_R | S_G | S_B, false, true},
     {D3DFMT_L16, FormatKind::Packed, 2, {16, 0, 0, 0}, {0, 0, 0, 0}, 0, true, false},
-    {D3DFMT_Q16W16V16U16, FormatKind::Packed, 8, {16, 16, 16, 16}, {0, 16, 32, 48}, S_R | S_G | S_B | S_A, false,
+    {D3DFMT_Q16W16V16U16,
+     FormatKind::Packed,
+     8,
+     {16, 16, 16, 16},
+     {0, 16, 32, 48},
+     S_R | S_G | S_B | S_A,
+     false,
      false},
     {D3DFMT_R16F, FormatKind::Float16, 2, {16, 0, 0, 0}, {0, 0, 0, 0}, 0, false, false},
     {D3DFMT_G16R16F, FormatKind::Float16, 4, {16, 16, 0, 0}, {0, 16, 0, 0}, 0, false, false},
@@ -56,8 +62,8 @@ const FormatInfo formatTable[] = {
     {D3DFMT_DXT5, FormatKind::Block, 16, {5, 6, 5, 8}, {0, 0, 0, 0}, 0, false, true},
 };
 
-const FormatInfo unsupportedFormat = {D3DFMT_UNKNOWN, FormatKind::Unsupported, 0, {0, 0, 0, 0}, {0, 0, 0, 0},
-                                      0, false, false};
+const FormatInfo unsupportedFormat = {D3DFMT_UNKNOWN, FormatKind::Unsupported, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, false,
+                                      false};
 
 template <unsigned Bytes>
 std::uint64_t loadWord(const std::uint8_t* src) {
@@ -166,11 +172,16 @@ void decodePacked(const FormatInfo& info, const std::uint8_t* src, Float4* dst, 
     PackedChannels k(info);
     if (k.anySigned) return decodeSigned(info, k, src, dst, count);
     switch (info.bytes) {
-    case 1: return decodeUnsigned<1>(k, info.luminance, src, dst, count);
-    case 2: return decodeUnsigned<2>(k, info.luminance, src, dst, count);
-    case 3: return decodeUnsigned<3>(k, info.luminance, src, dst, count);
-    case 4: return decodeUnsigned<4>(k, info.luminance, src, dst, count);
-    default: return decodeUnsigned<8>(k, info.luminance, src, dst, count);
+        case 1:
+            return decodeUnsigned<1>(k, info.luminance, src, dst, count);
+        case 2:
+            return decodeUnsigned<2>(k, info.luminance, src, dst, count);
+        case 3:
+            return decodeUnsigned<3>(k, info.luminance, src, dst, count);
+        case 4:
+            return decodeUnsigned<4>(k, info.luminance, src, dst, count);
+        default:
+            return decodeUnsigned<8>(k, info.luminance, src, dst, count);
     }
 }
 
@@ -178,11 +189,16 @@ void encodePacked(const FormatInfo& info, const Float4* src, std::uint8_t* dst, 
     PackedChannels k(info);
     if (k.anySigned) return encodeSigned(info, k, src, dst, count);
     switch (info.bytes) {
-    case 1: return encodeUnsigned<1>(k, info.luminance, src, dst, count);
-    case 2: return encodeUnsigned<2>(k, info.luminance, src, dst, count);
-    case 3: return encodeUnsigned<3>(k, info.luminance, src, dst, count);
-    case 4: return encodeUnsigned<4>(k, info.luminance, src, dst, count);
-    default: return encodeUnsigned<8>(k, info.luminance, src, dst, count);
+        case 1:
+            return encodeUnsigned<1>(k, info.luminance, src, dst, count);
+        case 2:
+            return encodeUnsigned<2>(k, info.luminance, src, dst, count);
+        case 3:
+            return encodeUnsigned<3>(k, info.luminance, src, dst, count);
+        case 4:
+            return encodeUnsigned<4>(k, info.luminance, src, dst, count);
+        default:
+            return encodeUnsigned<8>(k, info.luminance, src, dst, count);
     }
 }
 
@@ -255,20 +271,32 @@ std::size_t levelSize(const FormatInfo& info, unsigned width, unsigned height) {
 void decodeRow(const FormatInfo& info, const std::uint8_t* src, Float4* dst, unsigned count,
                const PALETTEENTRY* palette) {
     switch (info.kind) {
-    case FormatKind::Packed: decodePacked(info, src, dst, count); break;
-    case FormatKind::Float16:
-    case FormatKind::Float32: decodeFloat(info, src, dst, count); break;
-    case FormatKind::Palette: decodePalette(info, src, dst, count, palette); break;
-    default: break;
+        case FormatKind::Packed:
+            decodePacked(info, src, dst, count);
+            break;
+        case FormatKind::Float16:
+        case FormatKind::Float32:
+            decodeFloat(info, src, dst, count);
+            break;
+        case FormatKind::Palette:
+            decodePalette(info, src, dst, count, palette);
+            break;
+        default:
+            break;
     }
 }
 
 void encodeRow(const FormatInfo& info, const Float4* src, std::uint8_t* dst, unsigned count) {
     switch (info.kind) {
-    case FormatKind::Packed: encodePacked(info, src, dst, count); break;
-    case FormatKind::Float16:
-    case FormatKind::Float32: encodeFloat(info, src, dst, count); break;
-    default: break;
+        case FormatKind::Packed:
+            encodePacked(info, src, dst, count);
+            break;
+        case FormatKind::Float16:
+        case FormatKind::Float32:
+            encodeFloat(info, src, dst, count);
+            break;
+        default:
+            break;
     }
 }
 
@@ -289,7 +317,7 @@ std::uint16_t floatToHalf(float value) {
     std::memcpy(&bits, &value, 4);
     std::uint16_t sign = std::uint16_t((bits >> 16) & 0x8000);
     std::uint32_t magnitude = bits & 0x7fffffff;
-    if (magnitude > 0x7f800000) return std::uint16_t(sign | 0x7e00);    // NaN
+    if (magnitude > 0x7f800000) return std::uint16_t(sign | 0x7e00);   // NaN
     if (magnitude >= 0x477ff000) return std::uint16_t(sign | 0x7c00);  // rounds past the largest half
     if (magnitude < 0x38800000) {                                      // subnormal half or zero
         float scaled = std::fabs(value) * 16777216.0f;                 // units of 2^-24

@@ -1,8 +1,8 @@
 // Direct converters for the copies that composition spends its time in.
 // Each gives the same texels as the float path.
-#include "surface_copy.h"
-
 #include <cstring>
+
+#include "surface_copy.h"
 
 namespace d3d9soft {
 
@@ -98,15 +98,19 @@ struct FastPath {
 };
 
 const FastPath fastPaths[] = {
-    {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, xrgbToArgb},     {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, argbToXrgb},
-    {D3DFMT_A8B8G8R8, D3DFMT_A8R8G8B8, swapRedBlue},    {D3DFMT_A8R8G8B8, D3DFMT_A8B8G8R8, swapRedBlue},
+    {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, xrgbToArgb},
+    {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, argbToXrgb},
+    {D3DFMT_A8B8G8R8, D3DFMT_A8R8G8B8, swapRedBlue},
+    {D3DFMT_A8R8G8B8, D3DFMT_A8B8G8R8, swapRedBlue},
     {D3DFMT_R8G8B8, D3DFMT_A8R8G8B8, rgbToArgb<0xff000000u>},
     {D3DFMT_R8G8B8, D3DFMT_X8R8G8B8, rgbToArgb<0u>},
     {D3DFMT_R5G6B5, D3DFMT_A8R8G8B8, r5g6b5ToArgb<0xff000000u>},
     {D3DFMT_R5G6B5, D3DFMT_X8R8G8B8, r5g6b5ToArgb<0u>},
-    {D3DFMT_X1R5G5B5, D3DFMT_A8R8G8B8, x1r5g5b5ToArgb}, {D3DFMT_A1R5G5B5, D3DFMT_A8R8G8B8, a1r5g5b5ToArgb},
+    {D3DFMT_X1R5G5B5, D3DFMT_A8R8G8B8, x1r5g5b5ToArgb},
+    {D3DFMT_A1R5G5B5, D3DFMT_A8R8G8B8, a1r5g5b5ToArgb},
     {D3DFMT_X8R8G8B8, D3DFMT_A8B8G8R8, xrgbToAbgr},
-    {D3DFMT_L8, D3DFMT_A8R8G8B8, l8ToArgb},             {D3DFMT_A8L8, D3DFMT_A8R8G8B8, a8l8ToArgb},
+    {D3DFMT_L8, D3DFMT_A8R8G8B8, l8ToArgb},
+    {D3DFMT_A8L8, D3DFMT_A8R8G8B8, a8l8ToArgb},
 };
 
 }  // namespace

@@ -2,14 +2,14 @@
 // level 0 for previews.
 #include <d3dx9.h>
 
-#include "dds_write.h"
-#include "injection.h"
-#include "surface_copy.h"
-
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
+
+#include "dds_write.h"
+#include "injection.h"
+#include "surface_copy.h"
 
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -97,11 +97,20 @@ HRESULT saveImage(const char* path, D3DXIMAGE_FILEFORMAT fileFormat, IDirect3DTe
     std::vector<std::uint8_t> encoded;
     int ok = 0;
     switch (fileFormat) {
-    case D3DXIFF_PNG: ok = stbi_write_png_to_func(appendBytes, &encoded, w, h, components, rgba.data(), w * components); break;
-    case D3DXIFF_BMP: ok = stbi_write_bmp_to_func(appendBytes, &encoded, w, h, components, rgba.data()); break;
-    case D3DXIFF_TGA: ok = stbi_write_tga_to_func(appendBytes, &encoded, w, h, components, rgba.data()); break;
-    case D3DXIFF_JPG: ok = stbi_write_jpg_to_func(appendBytes, &encoded, w, h, components, rgba.data(), 90); break;
-    default: return E_NOTIMPL;
+        case D3DXIFF_PNG:
+            ok = stbi_write_png_to_func(appendBytes, &encoded, w, h, components, rgba.data(), w * components);
+            break;
+        case D3DXIFF_BMP:
+            ok = stbi_write_bmp_to_func(appendBytes, &encoded, w, h, components, rgba.data());
+            break;
+        case D3DXIFF_TGA:
+            ok = stbi_write_tga_to_func(appendBytes, &encoded, w, h, components, rgba.data());
+            break;
+        case D3DXIFF_JPG:
+            ok = stbi_write_jpg_to_func(appendBytes, &encoded, w, h, components, rgba.data(), 90);
+            break;
+        default:
+            return E_NOTIMPL;
     }
     if (!ok) return E_FAIL;
     return writeFile(path, encoded) ? D3D_OK : D3DERR_INVALIDCALL;

@@ -2,12 +2,12 @@
 
 #include <d3dx9.h>
 
-#include "dxt.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
+
+#include "dxt.h"
 
 namespace d3d9soft {
 
@@ -66,7 +66,8 @@ private:
                 unsigned x = bx * 4 + i % 4;
                 if (x < unsigned(rect.left) || x >= unsigned(rect.right)) continue;
                 const std::uint8_t* t = rgba + 4 * i;
-                buffer[(i / 4) * width + (x - rect.left)] = Float4{t[0] * scale, t[1] * scale, t[2] * scale, t[3] * scale};
+                buffer[(i / 4) * width + (x - rect.left)] =
+                    Float4{t[0] * scale, t[1] * scale, t[2] * scale, t[3] * scale};
             }
         }
         applyColorKey(buffer.data(), unsigned(buffer.size()));
@@ -104,8 +105,8 @@ public:
     void put(unsigned y, const Float4* texels) {
         unsigned absolute = unsigned(rect.top) + y;
         if (view.format->kind != FormatKind::Block) {
-            encodeRow(*view.format, texels,
-                      view.bits + long(absolute) * view.pitch + rect.left * view.format->bytes, width);
+            encodeRow(*view.format, texels, view.bits + long(absolute) * view.pitch + rect.left * view.format->bytes,
+                      width);
             return;
         }
         rgbaLine.resize(std::size_t(width) * 4);
@@ -278,8 +279,8 @@ void copyScaled(SourceRows& source, DestRows& dest, unsigned srcWidth, unsigned 
     }
 }
 
-bool copyRaw(const PixelView& dst, const RECT& dstRect, const PixelView& src, const RECT& srcRect,
-             unsigned copyWidth, unsigned copyHeight) {
+bool copyRaw(const PixelView& dst, const RECT& dstRect, const PixelView& src, const RECT& srcRect, unsigned copyWidth,
+             unsigned copyHeight) {
     const FormatInfo& in = *src.format;
     const FormatInfo& out = *dst.format;
     if (in.kind == FormatKind::Block || out.kind == FormatKind::Block || in.kind == FormatKind::Palette) return false;
@@ -292,6 +293,38 @@ bool copyRaw(const PixelView& dst, const RECT& dstRect, const PixelView& src, co
             convert(from, to, copyWidth);
         else
             std::memmove(to, from, std::size_t(copyWidth) * in.bytes);
+    }
+    return true;
+}
+
+// Halving an 8-bit-per-channel level, the step of every mip chain, in integers:
+// the exact average rounded half up.
+bool halveBytes(const PixelView& dst, const RECT& dstRect, const PixelView& src, const RECT& srcRect) {
+    D3DFORMAT format = src.format->format;
+    if (dst.format->format != format) return false;
+    if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8 && format != D3DFMT_A8B8G8R8 &&
+        format != D3DFMT_X8B8G8R8)
+        return false;
+    unsigned srcWidth = rectWidth(srcRect), srcHeight = rectHeight(srcRect);
+    unsigned dstWidth = rectWidth(dstRect), dstHeight = rectHeight(dstRect);
+    bool halfAcross = srcWidth == 2 * dstWidth || (srcWidth == 1 && dstWidth == 1);
+    bool halfDown = srcHeight == 2 * dstHeight || (srcHeight == 1 && dstHeight == 1);
+    if (!halfAcross || !halfDown) return false;
+    unsigned stepX = srcWidth == 1 ? 0 : 4, stepY = srcHeight == 1 ? 0 : 1;
+    unsigned shift = (stepX ? 1 : 0) + (stepY ? 1 : 0);
+    unsigned bias = shift ? 1u << (shift - 1) : 0;
+    for (unsigned y = 0; y < dstHeight; ++y) {
+        const std::uint8_t* top = src.bits + long(srcRect.top + 2 * y) * src.pitch + srcRect.left * 4;
+        const std::uint8_t* bottom = top + (stepY ? src.pitch : 0);
+        std::uint8_t* out = dst.bits + long(dstRect.top + y) * dst.pitch + dstRect.left * 4;
+        for (unsigned x = 0; x < dstWidth; ++x, top += 2 * stepX, bottom += 2 * stepX, out += 4) {
+            for (unsigned c = 0; c < 4; ++c) {
+                unsigned sum = top[c] + top[c + stepX] + bottom[c] + bottom[c + stepX];
+                if (!stepX) sum /= 2;
+                if (!stepY) sum /= 2;  // the doubled texels above count once
+                out[c] = std::uint8_t((sum + bias) >> shift);
+            }
+        }
     }
     return true;
 }
@@ -329,8 +362,8 @@ bool canWrite(const FormatInfo& format) {
 
 bool resolveFilter(DWORD filter, DWORD defaultFilter, DWORD& resolved) {
     if (filter == D3DX_DEFAULT) filter = defaultFilter;
-    const DWORD knownBits = 0xffff | D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER | D3DX_FILTER_DITHER_DIFFUSION |
-                            D3DX_FILTER_SRGB;
+    const DWORD knownBits =
+        0xffff | D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER | D3DX_FILTER_DITHER_DIFFUSION | D3DX_FILTER_SRGB;
     DWORD type = filter & 0xffff;
     if (type < D3DX_FILTER_NONE || type > D3DX_FILTER_BOX || (filter & ~knownBits)) return false;
     resolved = filter;
@@ -343,13 +376,17 @@ void copyRect(const PixelView& dst, const RECT& dstRect, const PixelView& src, c
     unsigned dstWidth = rectWidth(dstRect), dstHeight = rectHeight(dstRect);
     DWORD filterType = filter & 0xffff;
     bool sameSize = srcWidth == dstWidth && srcHeight == dstHeight;
-    SourceRows source(src, srcRect, colorKey);
     DestRows dest(dst, dstRect);
     if (!sameSize && filterType != D3DX_FILTER_NONE) {
+        if (filterType == D3DX_FILTER_BOX && !colorKey && halveBytes(dst, dstRect, src, srcRect)) return;
+        SourceRows source(src, srcRect, colorKey);
         copyScaled(source, dest, srcWidth, srcHeight, dstWidth, dstHeight, filterType);
         return;
     }
     unsigned copyWidth = std::min(srcWidth, dstWidth), copyHeight = std::min(srcHeight, dstHeight);
+    // Only the part that lands in the destination is read, so buffers stay within its size.
+    RECT usedRect{srcRect.left, srcRect.top, srcRect.left + LONG(copyWidth), srcRect.top + LONG(copyHeight)};
+    SourceRows source(src, usedRect, colorKey);
     if (!colorKey && copyToBlocks(dest, src, srcRect, dstWidth, dstHeight, copyWidth, copyHeight)) return;
     std::vector<Float4> line(dstWidth, Float4{0, 0, 0, 0});
     bool raw = !colorKey && copyRaw(dst, dstRect, src, srcRect, copyWidth, copyHeight);

@@ -1,10 +1,10 @@
 #include <d3d9_testing.h>
 
-#include "injection.h"
-
 #include <map>
 #include <mutex>
 #include <string>
+
+#include "injection.h"
 
 namespace d3d9soft {
 

@@ -1,7 +1,7 @@
+#include <new>
+
 #include "injection.h"
 #include "objects.h"
-
-#include <new>
 
 namespace d3d9soft {
 
@@ -42,8 +42,8 @@ HRESULT SoftSurface::UnlockRect() { return texture->UnlockRect(level); }
 SoftTexture::SoftTexture(SoftDevice* device, const FormatInfo& format, DWORD usage, D3DPOOL pool)
     : device(device), format(format), usage(usage), pool(pool) {}
 
-SoftTexture* SoftTexture::create(SoftDevice* device, unsigned width, unsigned height, unsigned levelCount,
-                                 DWORD usage, const FormatInfo& format, D3DPOOL pool) {
+SoftTexture* SoftTexture::create(SoftDevice* device, unsigned width, unsigned height, unsigned levelCount, DWORD usage,
+                                 const FormatInfo& format, D3DPOOL pool) {
     try {
         std::unique_ptr<SoftTexture> texture(new SoftTexture(device, format, usage, pool));
         std::size_t total = 0;

@@ -1,0 +1,110 @@
+// The D3DX functions reach devices and surfaces only through their
+// interfaces, so a host's own implementations work with them.
+#include "soft_device.h"
+
+namespace {
+
+// A host device: reports its own limits, refuses 24-bit textures, and
+// delegates the rest to the software device.
+class HostDevice final : public IDirect3DDevice9 {
+public:
+    explicit HostDevice(IDirect3DDevice9* inner) : inner(inner) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetDeviceCaps(D3DCAPS9* caps) override {
+        *caps = D3DCAPS9{};
+        caps->TextureCaps = D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_MIPMAP;
+        caps->MaxTextureWidth = caps->MaxTextureHeight = 256;
+        return D3D_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                                            D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* shared) override {
+        requests.push_back(format);
+        if (format == D3DFMT_R8G8B8) return D3DERR_NOTAVAILABLE;
+        return inner->CreateTexture(width, height, levels, usage, format, pool, texture, shared);
+    }
+    std::vector<D3DFORMAT> requests;
+
+private:
+    IDirect3DDevice9* inner;
+};
+
+// A host surface over memory of its own, with a pitch wider than its rows.
+class HostSurface final : public IDirect3DSurface9 {
+public:
+    HostSurface(UINT width, UINT height) : width(width), height(height), pitch(width * 4 + 12), bytes(pitch * height) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9**) override { return D3DERR_INVALIDCALL; }
+    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return D3DRTYPE_SURFACE; }
+    HRESULT STDMETHODCALLTYPE GetDesc(D3DSURFACE_DESC* desc) override {
+        *desc = D3DSURFACE_DESC{};
+        desc->Format = D3DFMT_A8R8G8B8;
+        desc->Type = D3DRTYPE_SURFACE;
+        desc->Pool = D3DPOOL_SYSTEMMEM;
+        desc->Width = width;
+        desc->Height = height;
+        return D3D_OK;
+    }
+    HRESULT STDMETHODCALLTYPE LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD) override {
+        if (rect || isLocked) return D3DERR_INVALIDCALL;
+        isLocked = true;
+        locked->Pitch = INT(pitch);
+        locked->pBits = bytes.data();
+        return D3D_OK;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRect() override {
+        isLocked = false;
+        return D3D_OK;
+    }
+    std::uint32_t texel(UINT x, UINT y) const {
+        std::uint32_t value;
+        std::memcpy(&value, &bytes[y * pitch + x * 4], 4);
+        return value;
+    }
+    void setTexel(UINT x, UINT y, std::uint32_t value) { std::memcpy(&bytes[y * pitch + x * 4], &value, 4); }
+    bool isLocked = false;
+
+private:
+    UINT width, height, pitch;
+    std::vector<std::uint8_t> bytes;
+};
+
+using HostObjects = SoftDeviceTest;
+
+TEST_F(HostObjects, CreateTextureFollowsTheHostsCapsAndFallsBackOnRefusal) {
+    HostDevice host(device);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(D3DXCreateTexture(&host, 300, 100, 0, 0, D3DFMT_R8G8B8, D3DPOOL_SYSTEMMEM, &texture), D3D_OK);
+    EXPECT_EQ(host.requests, (std::vector<D3DFORMAT>{D3DFMT_R8G8B8, D3DFMT_X8R8G8B8}));
+    D3DSURFACE_DESC desc = levelDesc(texture, 0);
+    EXPECT_EQ(desc.Width, 256u);   // 512 after rounding up, then the host's limit
+    EXPECT_EQ(desc.Height, 128u);  // rounded up to a power of two
+    EXPECT_EQ(texture->GetLevelCount(), 9u);
+    texture->Release();
+}
+
+TEST_F(HostObjects, SurfaceCopiesWorkBothWaysWithHostSurfaces) {
+    HostSurface hostSource(3, 2), hostDest(4, 4);
+    for (UINT y = 0; y < 2; ++y)
+        for (UINT x = 0; x < 3; ++x) hostSource.setTexel(x, y, 0x80000000u | (y << 8) | x);
+    IDirect3DTexture9* texture = makeTexture(4, 4, 1, D3DFMT_A8R8G8B8);
+    IDirect3DSurface9* surface = nullptr;
+    texture->GetSurfaceLevel(0, &surface);
+    RECT rect{1, 1, 4, 3};
+    ASSERT_EQ(D3DXLoadSurfaceFromSurface(surface, nullptr, &rect, &hostSource, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+              D3D_OK);
+    ASSERT_EQ(D3DXLoadSurfaceFromSurface(&hostDest, nullptr, nullptr, surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+              D3D_OK);
+    EXPECT_FALSE(hostSource.isLocked);
+    EXPECT_FALSE(hostDest.isLocked);
+    EXPECT_EQ(hostDest.texel(1, 1), 0x80000000u);
+    EXPECT_EQ(hostDest.texel(3, 2), 0x80000102u);
+    EXPECT_EQ(hostDest.texel(0, 0), 0u);
+    surface->Release();
+    texture->Release();
+}
+
+}  // namespace

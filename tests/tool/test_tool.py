@@ -1,0 +1,242 @@
+#!/usr/bin/env python3
+"""Runs texatlas as a user would and compares what it writes with what the
+library writes when driven directly.
+Usage: test_tool.py TEXATLAS REFERENCE_HOST DEMO_DIR SCRATCH_DIR"""
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import unittest
+
+TOOL, REFERENCE, DEMO, SCRATCH = (os.path.abspath(a) for a in sys.argv[1:5])
+TEXTURES = os.path.join(SCRATCH, "textures")
+CONFIG = os.path.join(DEMO, "atlas.cfg")
+
+
+def run(*args, cwd=SCRATCH):
+    result = subprocess.run([TOOL, *args], cwd=cwd, capture_output=True, text=True, timeout=120)
+    return result.returncode, result.stdout, result.stderr
+
+
+def read(path, mode="rb"):
+    with open(path, mode) as f:
+        return f.read()
+
+
+def write(path, text):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as f:
+        f.write(text)
+
+
+def fresh(name):
+    path = os.path.join(SCRATCH, name)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def dds_size(path):
+    height, width = struct.unpack_from("<II", read(path), 12)
+    return width, height
+
+
+def page_files(directory):
+    return sorted(f for f in os.listdir(directory) if f.endswith(".dds"))
+
+
+class BuildTest(unittest.TestCase):
+    """The demo configuration, built by the tool and by the library alone."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tool_dir = fresh("tool_build")
+        cls.code, cls.out, cls.err = run("build", CONFIG, "-t", TEXTURES, "-o", "out", "-i", "atlas.txt",
+                                         "--json", "atlas.json", "--preview", cwd=cls.tool_dir)
+        cls.reference_dir = fresh("reference_build")
+        os.makedirs(os.path.join(cls.reference_dir, "out"))  # the library does not make directories
+        cls.reference_code = subprocess.run([REFERENCE, CONFIG, TEXTURES, "out", "atlas.txt", "0"],
+                                            cwd=cls.reference_dir, capture_output=True).returncode
+
+    def test_index_and_pages_match_the_library(self):
+        self.assertEqual(self.code, 0, self.err)
+        self.assertEqual(self.reference_code, 0)
+        self.assertEqual(read(os.path.join(self.tool_dir, "atlas.txt")),
+                         read(os.path.join(self.reference_dir, "atlas.txt")))
+        pages = page_files(os.path.join(self.tool_dir, "out"))
+        self.assertTrue(pages)
+        self.assertEqual(pages, page_files(os.path.join(self.reference_dir, "out")))
+        for page in pages:
+            self.assertEqual(read(os.path.join(self.tool_dir, "out", page)),
+                             read(os.path.join(self.reference_dir, "out", page)), page)
+
+    def test_reports_progress_drops_and_summary(self):
+        self.assertIn("Texture size larger than maximum atlas size: small/banner.png", self.err)
+        pages = page_files(os.path.join(self.tool_dir, "out"))
+        progress = [line for line in self.out.splitlines() if line.startswith("page ")]
+        self.assertEqual(len(progress), len(pages))
+        self.assertIn("on %d pages, dropped 1" % len(pages), self.out)
+
+    def test_json_agrees_with_index_and_pages(self):
+        layout = json.loads(read(os.path.join(self.tool_dir, "atlas.json"), "r"))
+        entries = read(os.path.join(self.tool_dir, "atlas.txt"), "r").splitlines()[14:]
+        self.assertEqual([t["name"] for t in layout["textures"]], [e.split("\t\t")[0] for e in entries])
+        for page in layout["pages"]:
+            self.assertEqual((page["width"], page["height"]),
+                             dds_size(os.path.join(self.tool_dir, "out", page["file"])))
+        for texture, entry in zip(layout["textures"], entries):
+            page = layout["pages"][texture["page"]]
+            u, v, w, h = (float(x) for x in entry.split(", ")[-4:])
+            self.assertAlmostEqual(texture["x"], u * page["width"], delta=0.01)
+            self.assertAlmostEqual(texture["width"], w * page["width"], delta=0.01)
+            self.assertAlmostEqual(texture["y"], v * page["height"], delta=0.01)
+            self.assertAlmostEqual(texture["height"], h * page["height"], delta=0.01)
+        # Bordered tiles are reported without their margin.
+        grass = next(t for t in layout["textures"] if t["name"] == "terrain/grass.tga")
+        self.assertEqual((grass["width"], grass["height"]), (64, 64))
+
+    def test_preview_outlines_every_cell(self):
+        from PIL import Image
+        layout = json.loads(read(os.path.join(self.tool_dir, "atlas.json"), "r"))
+        html = read(os.path.join(self.tool_dir, "out", "preview", "index.html"), "r")
+        for page_number, page in enumerate(layout["pages"]):
+            image = Image.open(os.path.join(self.tool_dir, "out", "preview", page["name"] + ".png")).convert("RGB")
+            scale = image.width // page["width"]
+            self.assertEqual(image.height, page["height"] * scale)
+            for texture in (t for t in layout["textures"] if t["page"] == page_number):
+                right = (texture["x"] + texture["width"]) * scale - 1
+                bottom = (texture["y"] + texture["height"]) * scale - 1
+                self.assertEqual(image.getpixel((right, bottom)), (255, 0, 255), texture["name"])
+                self.assertIn('data-name="%s (' % texture["name"], html)
+
+
+class RebuildTest(unittest.TestCase):
+    def build(self, *extra):
+        return run("build", CONFIG, "-t", self.textures, "-o", "out", *extra, cwd=self.dir)
+
+    def setUp(self):
+        self.dir = fresh("rebuild")
+        self.textures = os.path.join(self.dir, "textures")
+        shutil.copytree(TEXTURES, self.textures)
+
+    def test_unchanged_input_is_skipped_and_forced_rebuilds_are_identical(self):
+        self.assertEqual(self.build()[0], 0)
+        out = os.path.join(self.dir, "out")
+        first = {f: read(os.path.join(out, f)) for f in page_files(out) + ["atlas.txt"]}
+        times = {f: os.stat(os.path.join(out, f)).st_mtime_ns for f in first}
+        code, stdout, _ = self.build()
+        self.assertEqual(code, 0)
+        self.assertIn("up to date", stdout)
+        self.assertEqual(times, {f: os.stat(os.path.join(out, f)).st_mtime_ns for f in first})
+        code, stdout, _ = self.build("--force")
+        self.assertNotIn("up to date", stdout)
+        self.assertEqual(first, {f: read(os.path.join(out, f)) for f in first})
+
+    def test_changed_source_deleted_output_or_new_option_rebuilds(self):
+        self.assertEqual(self.build()[0], 0)
+        source = os.path.join(self.textures, "ui", "cursor.png")
+        os.utime(source, ns=(0, 10**9))
+        self.assertNotIn("up to date", self.build()[1])
+        os.remove(os.path.join(self.dir, "out", "ui0.dds"))
+        self.assertNotIn("up to date", self.build()[1])
+        self.assertNotIn("up to date", self.build("--sort", "longest")[1])
+        self.assertIn("up to date", self.build("--sort", "longest")[1])
+
+
+class ErrorTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = fresh("errors")
+        shutil.copy(os.path.join(TEXTURES, "small", "gem.png"), self.dir)
+
+    def test_bad_usage_exits_with_2(self):
+        for args in (["build"], ["build", "x.cfg", "--no-such-option"], ["build", "x.cfg", "--sort", "size"],
+                     ["unknown-command"], []):
+            code, _, err = run(*args, cwd=self.dir)
+            self.assertEqual(code, 2, args)
+            self.assertTrue(err.strip(), args)
+
+    def test_missing_configuration(self):
+        code, _, err = run("build", "missing.cfg", cwd=self.dir)
+        self.assertEqual(code, 2)
+        self.assertIn("cannot read configuration file missing.cfg", err)
+
+    def test_missing_texture_warns_and_strict_fails(self):
+        write(os.path.join(self.dir, "a.cfg"), "group g format A8R8G8B8\ngem.png\nnot_there.png\n")
+        code, _, err = run("build", "a.cfg", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        self.assertIn("warning: Failed to load texture: not_there.png", err)
+        self.assertEqual(len(read(os.path.join(self.dir, "out", "a.txt"), "r").splitlines()), 15)
+        code, _, _ = run("build", "a.cfg", "--strict", "--force", cwd=self.dir)
+        self.assertEqual(code, 1)
+
+    def test_unwritable_output(self):
+        write(os.path.join(self.dir, "a.cfg"), "group g\ngem.png\n")
+        write(os.path.join(self.dir, "blocker"), "a file, not a directory")
+        code, _, err = run("build", "a.cfg", "-o", "blocker/out", cwd=self.dir)
+        self.assertEqual(code, 2)
+        self.assertIn("cannot create directory blocker/out", err)
+        # The library itself fails when a page cannot be saved.
+        os.makedirs(os.path.join(self.dir, "out", "g0.dds"))
+        code, _, err = run("build", "a.cfg", cwd=self.dir)
+        self.assertEqual(code, 1)
+        self.assertIn('Error saving texture "out/g0.dds"', err)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
+
+    def test_configuration_syntax_error_is_a_library_failure(self):
+        write(os.path.join(self.dir, "a.cfg"), "group\n")
+        code, _, err = run("build", "a.cfg", cwd=self.dir)
+        self.assertEqual(code, 1)
+        self.assertIn("Expected group name.", err)
+
+
+class PackInfoPreviewTest(unittest.TestCase):
+    def test_pack_saves_a_configuration_that_builds_the_same_atlas(self):
+        work = fresh("pack")
+        props = os.path.join(TEXTURES, "props")
+        code, out, err = run("pack", props, "-n", "props", "--width", "128", "--border", "3", "--border-all",
+                             "--save-config", "props.cfg", "-o", "packed", "-i", "packed.txt", cwd=work)
+        self.assertEqual(code, 0, err)
+        saved = read(os.path.join(work, "props.cfg"), "r")
+        self.assertIn("group props width 128 height 0 miplevels 0 border 3", saved)
+        self.assertIn("crate.jpg border", saved)
+        code, _, err = run("build", "props.cfg", "-t", props, "-o", "built", "-i", "built.txt", cwd=work)
+        self.assertEqual(code, 0, err)
+        packed = read(os.path.join(work, "packed.txt"), "r").splitlines()
+        self.assertEqual(len(packed), 14 + 7)
+        self.assertEqual(packed[1:], read(os.path.join(work, "built.txt"), "r").splitlines()[1:])
+        self.assertEqual(page_files(os.path.join(work, "packed")), page_files(os.path.join(work, "built")))
+
+    def test_pack_without_images(self):
+        code, _, err = run("pack", fresh("empty"))
+        self.assertEqual(code, 2)
+        self.assertIn("no image files", err)
+
+    def test_info(self):
+        work = fresh("info")
+        write(os.path.join(work, "junk.png"), "this is not an image")
+        code, out, err = run("info", os.path.join(TEXTURES, "props", "crate.jpg"),
+                             os.path.join(TEXTURES, "ui", "panel.png"), "junk.png", "absent.png", cwd=work)
+        self.assertEqual(code, 2)
+        self.assertIn("crate.jpg: 64 x 64, X8R8G8B8, 1 mip level", out)
+        self.assertIn("panel.png: 128 x 96, A8R8G8B8, 1 mip level", out)
+        self.assertIn("junk.png: cannot read: not an image", err)
+        self.assertIn("absent.png: cannot read: no such file", err)
+
+    def test_preview_command_on_an_existing_build(self):
+        work = fresh("preview")
+        self.assertEqual(run("build", CONFIG, "-t", TEXTURES, "-o", "out", "-q", cwd=work)[0], 0)
+        code, out, err = run("preview", "out/atlas.txt", "-o", "pictures", cwd=work)
+        self.assertEqual(code, 0, err)
+        pictures = sorted(os.listdir(os.path.join(work, "pictures")))
+        self.assertEqual(pictures, sorted([p[:-4] + ".png" for p in page_files(os.path.join(work, "out"))]
+                                          + ["index.html"]))
+        self.assertEqual(run("preview", "no/such/index.txt", cwd=work)[0], 2)
+
+
+if __name__ == "__main__":
+    os.makedirs(SCRATCH, exist_ok=True)
+    python = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
+    subprocess.run([python, os.path.join(DEMO, "make_textures.py"), TEXTURES], check=True, capture_output=True)
+    unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -1,0 +1,40 @@
+// The outcome of a build as the index file and the page files tell it: the
+// library keeps its page list to itself, so this is how the tool learns it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct PlacedTexture {
+    std::string name;
+    // Texture coordinates of the image on its page, as the index gives them.
+    float u = 0, v = 0, uSize = 0, vSize = 0;
+    // The same in texels (exact: page sizes are powers of two).
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+struct PageResult {
+    std::string name;  // the file name without ".dds"
+    std::string file;
+    int index = 0;
+    int width = 0, height = 0, mipLevels = 0;
+    std::string format;
+    std::vector<PlacedTexture> textures;
+};
+
+struct AtlasResult {
+    std::vector<PageResult> pages;
+};
+
+// Parses an index file; pages are grouped in file order. The page sizes are
+// left 0: readPageFiles fills them in.
+bool readIndexFile(const std::string& indexPath, AtlasResult& result, std::string& error);
+
+// Probes every page's DDS file in `pageDirectory` and turns the texture
+// coordinates into texel rectangles.
+bool readPageFiles(const std::string& pageDirectory, AtlasResult& result, std::string& error);
+
+int placedTextureCount(const AtlasResult& result);
+
+// Share of the page covered by texture images, 0 to 1.
+double fillRatio(const PageResult& page);

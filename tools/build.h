@@ -1,0 +1,35 @@
+// One build: lay the configuration out, write the pages and the index file,
+// then the optional JSON and previews, a summary and the manifest.
+#pragma once
+
+#include "manifest.h"
+
+#include <string>
+
+namespace textureatlas {
+class ITextureAtlasConfiguration;
+}
+
+enum ExitCode { kExitSuccess = 0, kExitLibraryFailure = 1, kExitBadInput = 2 };
+
+struct BuildOptions {
+    std::string outputDirectory;  // ends in '/' unless empty
+    std::string indexFile;
+    std::string jsonFile;         // empty: none
+    int sortMode = 0;             // 0 area, 1 longest side
+    bool preview = false;
+    bool force = false;
+    bool quiet = false;
+    bool strict = false;          // warnings fail the build
+};
+
+std::string asDirectory(std::string path);
+
+// Creates `directory` (and its parents) if needed and checks that files can
+// be made in it.
+bool prepareDirectory(const std::string& directory, std::string& error);
+
+// `inputs` holds what the caller knows about its inputs (command, options);
+// the configuration's text and its sources are added here.
+int runBuild(textureatlas::ITextureAtlasConfiguration& configuration, const BuildOptions& options,
+             Manifest inputs);

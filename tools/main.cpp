@@ -1,0 +1,257 @@
+// texatlas: builds texture atlases from the command line through the
+// library's public interfaces, as a host application would.
+#include "atlas_result.h"
+#include "build.h"
+#include "device.h"
+#include "image_scan.h"
+#include "messages.h"
+#include "preview.h"
+#include "probe.h"
+
+#include <CLI/CLI.hpp>
+#include <textureatlas/textureatlas.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+namespace fs = std::filesystem;
+using textureatlas::ITextureAtlasConfiguration;
+
+namespace {
+
+struct OutputArguments {
+    std::string output = "out";
+    std::string index;
+    std::string sort = "area";
+    std::string json;
+    bool preview = false;
+    bool force = false;
+    bool quiet = false;
+    bool strict = false;
+};
+
+struct PackArguments {
+    std::vector<std::string> directories;
+    std::string name = "atlas";
+    int width = 0;
+    int height = 0;
+    std::string format;
+    int mipLevels = 0;
+    int border = 1;
+    bool borderAll = false;
+    std::string saveConfig;
+};
+
+void addOutputOptions(CLI::App& command, OutputArguments& arguments) {
+    command.add_option("-o,--output", arguments.output, "Directory of the page files")->capture_default_str();
+    command.add_option("-i,--index", arguments.index, "Index file (default: <output>/<name>.txt)");
+    command.add_option("-s,--sort", arguments.sort, "Order of placement: area or longest (side)")
+        ->check(CLI::IsMember({"area", "longest"}))
+        ->capture_default_str();
+    command.add_option("--json", arguments.json, "Also write the layout as JSON to this file");
+    command.add_flag("--preview", arguments.preview, "Also draw <output>/preview/*.png and index.html");
+    command.add_flag("--force", arguments.force, "Rebuild even when nothing changed");
+    command.add_flag("-q,--quiet", arguments.quiet, "Print only warnings and errors");
+    command.add_flag("--strict", arguments.strict, "Exit with 1 when the library reported any warning");
+}
+
+struct ConfigurationDeleter {
+    void operator()(ITextureAtlasConfiguration* configuration) const { delete configuration; }
+};
+typedef std::unique_ptr<ITextureAtlasConfiguration, ConfigurationDeleter> ConfigurationPointer;
+
+ConfigurationPointer newConfiguration() {
+    ConfigurationPointer configuration(ITextureAtlasConfiguration::create());
+    if (configuration) {
+        configuration->setErrorCallback(printLibraryError);
+        configuration->setWarningCallback(printLibraryWarning);
+    }
+    return configuration;
+}
+
+int badInput(const std::string& message) {
+    std::fprintf(stderr, "error: %s\n", message.c_str());
+    return kExitBadInput;
+}
+
+// Fills the options shared by build and pack; false with `error` set when
+// an output location is unusable.
+bool resolveOutput(const OutputArguments& arguments, const std::string& defaultName, BuildOptions& options,
+                   Manifest& manifest, std::string& error) {
+    options.outputDirectory = asDirectory(arguments.output);
+    options.indexFile = arguments.index.empty() ? options.outputDirectory + defaultName + ".txt" : arguments.index;
+    options.jsonFile = arguments.json;
+    options.sortMode = arguments.sort == "longest" ? 1 : 0;
+    options.preview = arguments.preview;
+    options.force = arguments.force;
+    options.quiet = arguments.quiet;
+    options.strict = arguments.strict;
+    std::string indexDirectory = fs::path(options.indexFile).parent_path().string();
+    if (!prepareDirectory(options.outputDirectory, error) || !prepareDirectory(asDirectory(indexDirectory), error))
+        return false;
+    if (!options.jsonFile.empty() &&
+        !prepareDirectory(asDirectory(fs::path(options.jsonFile).parent_path().string()), error))
+        return false;
+    manifest.inputs.push_back("output " + options.outputDirectory);
+    manifest.inputs.push_back("index " + options.indexFile);
+    manifest.inputs.push_back("sort " + std::to_string(options.sortMode));
+    manifest.inputs.push_back("json " + options.jsonFile);
+    manifest.inputs.push_back(std::string("preview ") + (options.preview ? "yes" : "no"));
+    return true;
+}
+
+int runBuildCommand(const std::string& configFile, std::string textures, const OutputArguments& arguments) {
+    std::error_code code;
+    if (!fs::is_regular_file(configFile, code) || !std::ifstream(configFile))
+        return badInput("cannot read configuration file " + configFile);
+    if (textures.empty()) textures = fs::path(configFile).parent_path().string();
+    BuildOptions options;
+    Manifest manifest;
+    manifest.inputs.push_back("command build");
+    manifest.inputs.push_back("textures " + asDirectory(textures));
+    std::string error;
+    if (!resolveOutput(arguments, fs::path(configFile).stem().string(), options, manifest, error))
+        return badInput(error);
+
+    ConfigurationPointer configuration = newConfiguration();
+    if (!configuration) return badInput("out of memory");
+    configuration->setTexturePath(asDirectory(textures).c_str());
+    configuration->setOutputPath(options.outputDirectory.c_str());
+    if (!configuration->load(configFile.c_str())) {
+        std::fprintf(stderr, "error: %s could not be read to the end\n", configFile.c_str());
+        return kExitLibraryFailure;
+    }
+    return runBuild(*configuration, options, manifest);
+}
+
+bool readsBack(const std::string& name) {
+    return !name.empty() && name[0] != '#' && name != "group" && name.find_first_of(" \t\r\n\v\f") == std::string::npos;
+}
+
+int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) {
+    std::vector<FoundImage> images;
+    std::string error;
+    if (!findImages(pack.directories, images, error)) return badInput(error);
+    if (images.empty()) return badInput("no image files found");
+    BuildOptions options;
+    Manifest manifest;
+    manifest.inputs.push_back("command pack");
+    for (const std::string& directory : pack.directories) manifest.inputs.push_back("directory " + directory);
+    if (!resolveOutput(arguments, pack.name, options, manifest, error)) return badInput(error);
+
+    ConfigurationPointer configuration = newConfiguration();
+    if (!configuration) return badInput("out of memory");
+    configuration->setTexturePath(images.front().directory.c_str());
+    configuration->setOutputPath(options.outputDirectory.c_str());
+    configuration->addGroup(pack.name.c_str(), pack.width, pack.height, pack.format.c_str(), pack.mipLevels,
+                            pack.border);
+    for (const FoundImage& image : images) {
+        configuration->addTexture(image.name.c_str(), pack.borderAll);
+        if (!pack.saveConfig.empty() && !readsBack(image.name))
+            std::fprintf(stderr, "warning: %s cannot be named in a configuration file\n", image.name.c_str());
+    }
+    if (!pack.saveConfig.empty()) {
+        configuration->save(pack.saveConfig.c_str());
+        std::ifstream saved(pack.saveConfig);
+        if (!saved) return badInput("cannot write " + pack.saveConfig);
+        if (!options.quiet)
+            std::printf("configuration: %s (texture directory %s)\n", pack.saveConfig.c_str(),
+                        images.front().directory.empty() ? "." : images.front().directory.c_str());
+    }
+    return runBuild(*configuration, options, manifest);
+}
+
+int runPreviewCommand(const std::string& indexFile, std::string pages, std::string output) {
+    if (pages.empty()) pages = fs::path(indexFile).parent_path().string();
+    pages = asDirectory(pages);
+    output = output.empty() ? pages + "preview/" : asDirectory(output);
+    AtlasResult result;
+    std::string error;
+    if (!readIndexFile(indexFile, result, error) || !readPageFiles(pages, result, error) ||
+        !prepareDirectory(output, error))
+        return badInput(error);
+    SoftwareDevice device;
+    if (!createDevice(device, error)) return badInput(error);
+    bool ok = writePreviews(device.device, result, pages, output, error);
+    releaseDevice(device);
+    if (!ok) return badInput(error);
+    std::printf("preview: %sindex.html (%zu page%s)\n", output.c_str(), result.pages.size(),
+                result.pages.size() == 1 ? "" : "s");
+    return kExitSuccess;
+}
+
+int runInfoCommand(const std::vector<std::string>& files) {
+    ImageProbe probe;
+    if (!openProbe(probe)) return badInput("out of memory");
+    int status = kExitSuccess;
+    for (const std::string& file : files) {
+        ImageFacts facts;
+        std::string reason;
+        if (probeImage(probe, file, facts, reason)) {
+            std::printf("%s: %d x %d, %s, %d mip level%s\n", file.c_str(), facts.width, facts.height,
+                        facts.format.c_str(), facts.mipLevels, facts.mipLevels == 1 ? "" : "s");
+        } else {
+            std::fprintf(stderr, "%s: cannot read: %s\n", file.c_str(), reason.c_str());
+            status = kExitBadInput;
+        }
+    }
+    closeProbe(probe);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Packs textures onto atlas pages: DDS pages, an index file, optional JSON and previews."};
+    app.require_subcommand(1);
+    app.set_version_flag("--version", "texatlas 0.1");
+
+    std::string configFile, textures;
+    OutputArguments buildOutput;
+    CLI::App* build = app.add_subcommand("build", "Build the atlas that a configuration file describes");
+    build->add_option("config", configFile, "Configuration file")->required();
+    build->add_option("-t,--textures", textures, "Directory the texture names are relative to (default: the "
+                                                 "configuration file's directory)");
+    addOutputOptions(*build, buildOutput);
+
+    PackArguments pack;
+    OutputArguments packOutput;
+    CLI::App* packCommand = app.add_subcommand("pack", "Pack every image under directories into one group");
+    packCommand->add_option("directories", pack.directories, "Directories to search for images")->required();
+    packCommand->add_option("-n,--name", pack.name, "Group name; pages are <name>0.dds, <name>1.dds, ...")
+        ->capture_default_str();
+    packCommand->add_option("--width", pack.width, "Page width limit (0: the largest, 2048)")->capture_default_str();
+    packCommand->add_option("--height", pack.height, "Page height limit (0: the largest, 2048)")
+        ->capture_default_str();
+    packCommand->add_option("-f,--format", pack.format, "Page format, e.g. DXT5 (default: the textures' own)");
+    packCommand->add_option("-m,--mip-levels", pack.mipLevels, "Mip levels (0: as many as the textures have)")
+        ->capture_default_str();
+    packCommand->add_option("-b,--border", pack.border, "Border width in texels")->capture_default_str();
+    packCommand->add_flag("--border-all", pack.borderAll, "Give every texture a border");
+    packCommand->add_option("--save-config", pack.saveConfig, "Write the configuration that was used");
+    addOutputOptions(*packCommand, packOutput);
+
+    std::string indexFile, pages, previewOutput;
+    CLI::App* preview = app.add_subcommand("preview", "Draw PNG previews and an HTML page of a built atlas");
+    preview->add_option("index", indexFile, "Index file of the atlas")->required();
+    preview->add_option("-p,--pages", pages, "Directory of the page files (default: the index file's)");
+    preview->add_option("-o,--output", previewOutput, "Directory of the previews (default: <pages>/preview)");
+
+    std::vector<std::string> infoFiles;
+    CLI::App* info = app.add_subcommand("info", "Show what the image reader sees in each file");
+    info->add_option("files", infoFiles, "Image files")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        int code = app.exit(error);
+        return code == 0 ? kExitSuccess : kExitBadInput;
+    }
+
+    if (*build) return runBuildCommand(configFile, textures, buildOutput);
+    if (*packCommand) return runPackCommand(pack, packOutput);
+    if (*preview) return runPreviewCommand(indexFile, pages, previewOutput);
+    return runInfoCommand(infoFiles);
+}

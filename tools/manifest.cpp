@@ -1,0 +1,74 @@
+#include "manifest.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kFirstLine[] = "texatlas manifest 1";
+
+}  // namespace
+
+void addSourceLine(Manifest& manifest, const std::string& path) {
+    std::error_code error;
+    auto size = fs::file_size(path, error);
+    if (error) {
+        manifest.inputs.push_back("source " + path + " missing");
+        return;
+    }
+    auto time = fs::last_write_time(path, error);
+    long long ticks = error ? 0 : static_cast<long long>(time.time_since_epoch().count());
+    manifest.inputs.push_back("source " + path + " " + std::to_string(size) + " " + std::to_string(ticks));
+}
+
+// FNV-1a, 64 bits: enough to notice an edited configuration.
+std::string hashText(const std::string& text) {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char hex[20];
+    std::snprintf(hex, sizeof(hex), "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
+}
+
+std::string manifestPath(const std::string& indexPath) { return indexPath + ".manifest"; }
+
+bool readManifest(const std::string& path, Manifest& manifest) {
+    std::ifstream file(path);
+    std::string line;
+    if (!std::getline(file, line) || line != kFirstLine) return false;
+    manifest = Manifest();
+    while (std::getline(file, line)) {
+        if (line.compare(0, 7, "output ") == 0)
+            manifest.outputs.push_back(line.substr(7));
+        else if (line.compare(0, 6, "input ") == 0)
+            manifest.inputs.push_back(line.substr(6));
+        else
+            return false;
+    }
+    return true;
+}
+
+bool writeManifest(const std::string& path, const Manifest& manifest) {
+    std::ofstream file(path, std::ios::binary);
+    file << kFirstLine << "\n";
+    for (const std::string& line : manifest.inputs) file << "input " << line << "\n";
+    for (const std::string& line : manifest.outputs) file << "output " << line << "\n";
+    file.close();
+    return static_cast<bool>(file);
+}
+
+bool upToDate(const Manifest& previous, const Manifest& current) {
+    if (previous.inputs != current.inputs || previous.outputs.empty()) return false;
+    std::error_code error;
+    for (const std::string& output : previous.outputs)
+        if (!fs::is_regular_file(output, error)) return false;
+    return true;
+}

@@ -1,0 +1,23 @@
+// What a build was made from, kept beside its output so that a rebuild with
+// the same inputs can be skipped.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Manifest {
+    std::vector<std::string> inputs;   // configuration, options, each source's size and time
+    std::vector<std::string> outputs;  // files the build wrote
+};
+
+// Adds "source <path> <size> <modification time>" for a file.
+void addSourceLine(Manifest& manifest, const std::string& path);
+std::string hashText(const std::string& text);
+
+std::string manifestPath(const std::string& indexPath);
+bool readManifest(const std::string& path, Manifest& manifest);
+bool writeManifest(const std::string& path, const Manifest& manifest);
+
+// True when `previous` was made from the same inputs and all its outputs
+// still exist.
+bool upToDate(const Manifest& previous, const Manifest& current);

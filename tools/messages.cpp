@@ -1,0 +1,41 @@
+#include "messages.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+const std::string kDroppedPrefix = "Texture size larger than maximum atlas size: ";
+const std::string kMissingPrefix = "Failed to load texture: ";
+
+std::mutex outputMutex;  // the page watcher prints from its own thread
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+MessageCounts& messageCounts() {
+    static MessageCounts counts;
+    return counts;
+}
+
+void resetMessageCounts() { messageCounts() = MessageCounts(); }
+
+void printLibraryError(const std::string& message) {
+    std::lock_guard<std::mutex> lock(outputMutex);
+    ++messageCounts().errors;
+    std::fprintf(stderr, "error: %s\n", message.c_str());
+}
+
+void printLibraryWarning(const std::string& message) {
+    std::lock_guard<std::mutex> lock(outputMutex);
+    MessageCounts& counts = messageCounts();
+    ++counts.warnings;
+    if (startsWith(message, kDroppedPrefix)) counts.dropped.push_back(message.substr(kDroppedPrefix.size()));
+    if (startsWith(message, kMissingPrefix)) counts.missing.push_back(message.substr(kMissingPrefix.size()));
+    std::fprintf(stderr, "warning: %s\n", message.c_str());
+}
+
+void silentMessage(const std::string&) {}

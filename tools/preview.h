@@ -1,0 +1,18 @@
+// Pictures of the result for people: one PNG per page with every image's
+// rectangle outlined and named where there is room, and one HTML page that
+// shows them all with names on hover and each page's fill ratio.
+#pragma once
+
+#include "atlas_result.h"
+
+#include <string>
+
+struct IDirect3DDevice9;
+
+// Reads the pages from `pageDirectory` and writes `<page>.png` and
+// index.html into `previewDirectory` (which must exist).
+bool writePreviews(IDirect3DDevice9* device, const AtlasResult& result, const std::string& pageDirectory,
+                   const std::string& previewDirectory, std::string& error);
+
+// The integer magnification that keeps small pages legible.
+int previewScale(int width, int height);
