@@ -5,6 +5,9 @@ packages="cmake make g++ pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libjpeg-dev libstb-dev libsquish-dev libcli11-dev
   imagemagick python3-pil libnvtt-bin"
+# The extra CI steps (sanitizers, fuzzing, valgrind, the Windows cross build).
+[ "${1:-}" = "--hardening" ] && packages="$packages clang libclang-rt-dev valgrind
+  g++-mingw-w64-x86-64 mingw-w64-x86-64-dev"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

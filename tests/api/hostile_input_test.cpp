@@ -1,0 +1,357 @@
+// Hostile input through the shared library, as a host meets it: truncated,
+// oversized and lying image files, empty files, directories, over-long
+// configuration lines and non-UTF-8 names. Each case must end with a defined
+// message, no crash, and every Direct3D object and host memory block
+// released.
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+#include <d3d9.h>
+#include <d3d9_testing.h>
+#include <d3dx9.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <tarn/vek/memory_stats.h>
+#include <textureatlas/textureatlas.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace textureatlas;
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+std::vector<std::string> messages;
+void collect(const std::string& message) { messages.push_back(message); }
+
+const std::string scratch = TA_TEST_SCRATCH "/hostile/";
+
+void appendBytes(void* context, void* data, int size) {
+    auto* out = static_cast<Bytes*>(context);
+    out->insert(out->end(), static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
+}
+
+void put32(Bytes& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
+}
+
+// An uncompressed or DXT1 DDS file; the fields that readers must not trust
+// are parameters.
+Bytes ddsFile(std::uint32_t width, std::uint32_t height, std::uint32_t mipCount, bool dxt1, std::uint32_t flags,
+              std::uint32_t pitch, std::size_t dataBytes) {
+    Bytes out = {'D', 'D', 'S', ' '};
+    put32(out, 124);
+    put32(out, flags);
+    put32(out, height);
+    put32(out, width);
+    put32(out, pitch);
+    put32(out, 0);
+    put32(out, mipCount);
+    for (int i = 0; i < 11; ++i) put32(out, 0);
+    put32(out, 32);
+    if (dxt1) {
+        put32(out, 0x4);
+        out.insert(out.end(), {'D', 'X', 'T', '1'});
+        for (int i = 0; i < 5; ++i) put32(out, 0);
+    } else {
+        put32(out, 0x41);
+        put32(out, 0);
+        for (std::uint32_t mask : {32u, 0xff0000u, 0xff00u, 0xffu, 0xff000000u}) put32(out, mask);
+    }
+    put32(out, 0x1000);
+    for (int i = 0; i < 4; ++i) put32(out, 0);
+    out.resize(out.size() + dataBytes, 0x5a);
+    return out;
+}
+
+struct Sample {
+    const char* name;
+    Bytes bytes;
+};
+
+// One small valid file of every type the layer reads.
+std::vector<Sample> validSamples() {
+    std::vector<std::uint8_t> rgba(6 * 5 * 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i) rgba[i] = std::uint8_t(i * 37);
+    std::vector<Sample> samples;
+    Bytes out;
+    stbi_write_png_to_func(appendBytes, &out, 6, 5, 4, rgba.data(), 6 * 4);
+    samples.push_back({"rgba.png", out});
+    out.clear();
+    stbi_write_bmp_to_func(appendBytes, &out, 6, 5, 3, rgba.data());
+    samples.push_back({"rgb.bmp", out});
+    out.clear();
+    stbi_write_tga_with_rle = 1;
+    stbi_write_tga_to_func(appendBytes, &out, 6, 5, 4, rgba.data());
+    samples.push_back({"rle.tga", out});
+    // stb's JPEG writer shifts negative values, which UBSan rejects: a fixture instead.
+    std::ifstream jpeg(TA_TEST_DATA "/hostile/rgb.jpg", std::ios::binary);
+    samples.push_back({"rgb.jpg", Bytes(std::istreambuf_iterator<char>(jpeg), std::istreambuf_iterator<char>())});
+    // 8x8 with 4 levels: 64 + 16 + 4 + 1 texels.
+    samples.push_back({"mips.dds", ddsFile(8, 8, 4, false, 0x21007, 0, 85 * 4)});
+    // 8x4 DXT1 with 3 levels: 2 + 1 + 1 blocks.
+    samples.push_back({"dxt1.dds", ddsFile(8, 4, 3, true, 0x21007, 0, 4 * 8)});
+    std::string ppm = "P6\n3 2\n255\n" + std::string(18, '\x40');
+    samples.push_back({"rgb.ppm", Bytes(ppm.begin(), ppm.end())});
+    std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 3\n" + std::string(24, '\x80');
+    samples.push_back({"flat.hdr", Bytes(hdr.begin(), hdr.end())});
+    return samples;
+}
+
+IDirect3DDevice9* createDevice() {
+    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!direct3D) return nullptr;
+    D3DPRESENT_PARAMETERS parameters = {};
+    parameters.Windowed = TRUE;
+    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    IDirect3DDevice9* device = nullptr;
+    direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                           &parameters, &device);
+    direct3D->Release();
+    return device;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+class HostileInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(scratch + "textures/a_directory.png");
+        fs::create_directories(scratch + "out");
+        messages.clear();
+        before = tarn::vek::memory::stats();
+        device = createDevice();
+        ASSERT_NE(device, nullptr);
+        config.reset(ITextureAtlasConfiguration::create());
+        atlas.reset(ITextureAtlas::create(device));
+        ASSERT_TRUE(config && atlas);
+        config->setErrorCallback(collect);
+        config->setWarningCallback(collect);
+        atlas->setErrorCallback(collect);
+        atlas->setWarningCallback(collect);
+        config->setTexturePath((scratch + "textures").c_str());
+        config->setOutputPath((scratch + "out").c_str());
+    }
+
+    // Everything the library allocated and every object it obtained is gone.
+    void TearDown() override {
+        atlas.reset();
+        config.reset();
+        if (device) {
+            EXPECT_EQ(device->Release(), 0u);
+        }
+        const tarn::vek::memory::Stats after = tarn::vek::memory::stats();
+        EXPECT_EQ(after.liveBytes, before.liveBytes);
+        EXPECT_EQ(after.liveBlocks, before.liveBlocks);
+        const d3d9soft::LiveObjects live = d3d9soft::liveObjects();
+        EXPECT_EQ(live.textures, 0);
+        EXPECT_EQ(live.surfaces, 0);
+        EXPECT_EQ(live.devices, 0);
+    }
+
+    // Adds `bytes` as an in-memory texture of a fresh group and writes the
+    // atlas; every message must be one of the defined ones.
+    void addAndWrite(const char* name, const Bytes& bytes) {
+        messages.clear();
+        config->addGroup("g", 64, 64, "A8R8G8B8", 0, 0);
+        TextureEntry* entry = config->addTextureFromMemory(name, bytes.data(), unsigned(bytes.size()), false);
+        if (!entry) {
+            ASSERT_EQ(messages, std::vector<std::string>{std::string("Failed to load texture: ") + name});
+        } else {
+            atlas->layout(config.get());
+            const MemoryImage image = {bytes.data(), unsigned(bytes.size())};
+            const bool written = atlas->writeFromMemory({image}, (scratch + "out/index.txt").c_str());
+            for (const std::string& message : messages)
+                EXPECT_TRUE(startsWith(message, "Texture size larger than maximum atlas size: ") ||
+                            startsWith(message, "Could not load texture: "))
+                    << name << ": " << message;
+            EXPECT_EQ(written, messages.empty() || !startsWith(messages.back(), "Could not load texture: "))
+                << name;
+        }
+        config->eraseGroup(config->findGroup("g"));
+    }
+
+    tarn::vek::memory::Stats before{};
+    IDirect3DDevice9* device = nullptr;
+    std::unique_ptr<ITextureAtlasConfiguration> config;
+    std::unique_ptr<ITextureAtlas> atlas;
+};
+
+TEST_F(HostileInput, EveryTruncationOfEveryFileTypeFailsCleanly) {
+    for (const Sample& sample : validSamples()) {
+        ASSERT_FALSE(sample.bytes.empty()) << sample.name;
+        for (std::size_t length = 0; length < sample.bytes.size(); ++length) {
+            const Bytes cut(sample.bytes.begin(), sample.bytes.begin() + std::ptrdiff_t(length));
+            D3DXIMAGE_INFO info = {};
+            IDirect3DTexture9* texture = nullptr;
+            const HRESULT loaded = D3DXCreateTextureFromFileInMemoryEx(
+                device, cut.data(), UINT(cut.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN,
+                D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, &info, nullptr, &texture);
+            if (SUCCEEDED(loaded)) {
+                // Only a JPEG stream may be cut and still decode, as libjpeg pads it.
+                EXPECT_TRUE(std::string(sample.name).find(".jpg") != std::string::npos)
+                    << sample.name << " cut to " << length;
+                texture->Release();
+            } else {
+                EXPECT_TRUE(loaded == D3DXERR_INVALIDDATA || loaded == D3DERR_INVALIDCALL)
+                    << sample.name << " cut to " << length << ": " << std::hex << loaded;
+            }
+        }
+        // Through the library: a few cuts each, the whole path to the index.
+        for (std::size_t length : {std::size_t(0), sample.bytes.size() / 2, sample.bytes.size() - 1}) {
+            SCOPED_TRACE(std::string(sample.name) + " cut to " + std::to_string(length));
+            addAndWrite(sample.name, Bytes(sample.bytes.begin(), sample.bytes.begin() + std::ptrdiff_t(length)));
+        }
+    }
+}
+
+TEST_F(HostileInput, HugeClaimedSizesAllocateNothingLarge) {
+    struct rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    const long peakBefore = usage.ru_maxrss;
+    for (std::uint32_t side : {65535u, 65536u, 100000u, 0x7fffffffu, 0xffffffffu}) {
+        Bytes png;
+        std::vector<std::uint8_t> pixel(4, 0xff);
+        stbi_write_png_to_func(appendBytes, &png, 1, 1, 4, pixel.data(), 4);
+        for (int i = 0; i < 4; ++i) {
+            png[16 + i] = std::uint8_t(side >> (24 - 8 * i));  // IHDR width, big-endian
+            png[20 + i] = std::uint8_t(side >> (24 - 8 * i));
+        }
+        const Bytes dds = ddsFile(side, side, 1, false, 0x1007, 0, 64);
+        Bytes bmp;
+        stbi_write_bmp_to_func(appendBytes, &bmp, 1, 1, 4, pixel.data());
+        for (int i = 0; i < 4; ++i) {
+            bmp[18 + i] = std::uint8_t(side >> (8 * i));
+            bmp[22 + i] = std::uint8_t(side >> (8 * i));
+        }
+        const std::string ppmText = "P6\n" + std::to_string(side) + " " + std::to_string(side) + "\n255\n\x01\x02\x03";
+        const Bytes ppm(ppmText.begin(), ppmText.end());
+        for (const Bytes* file : std::vector<const Bytes*>{&png, &dds, &bmp, &ppm}) {
+            IDirect3DTexture9* texture = nullptr;
+            EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileInMemoryEx(
+                device, file->data(), UINT(file->size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN,
+                D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture)))
+                << side;
+            addAndWrite("huge", *file);
+        }
+    }
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss - peakBefore, 256 * 1024) << "kilobytes";
+}
+
+TEST_F(HostileInput, DdsHeadersThatLie) {
+    // Pitch and flags are ignored; the mip count is trusted and checked
+    // against the data that the file holds.
+    const std::size_t chain = 85 * 4;
+    struct Case {
+        const char* what;
+        Bytes file;
+        bool valid;
+        UINT levels;
+    } cases[] = {
+        {"pitch of 4 GiB, no flags", ddsFile(8, 8, 4, false, 0, 0xffffffffu, chain), true, 4},
+        {"mip count without its flag", ddsFile(8, 8, 4, false, 0x1007, 3, chain), true, 4},
+        {"mip flag with count 0", ddsFile(8, 8, 0, false, 0x21007, 0, 64 * 4), true, 1},
+        {"20 levels claimed, 4 present", ddsFile(8, 8, 20, false, 0x21007, 0, chain), false, 0},
+        {"20 levels claimed, all present", ddsFile(8, 8, 20, false, 0x21007, 0, chain + 16 * 4), true, 20},
+        {"2^32-1 levels claimed", ddsFile(8, 8, 0xffffffffu, false, 0x21007, 0, chain), false, 0},
+        {"width 0", ddsFile(0, 8, 1, false, 0x1007, 0, chain), false, 0},
+        {"DXT1 one block short", ddsFile(8, 4, 3, true, 0x21007, 0, 3 * 8), false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        D3DXIMAGE_INFO info = {};
+        const HRESULT probed = D3DXGetImageInfoFromFileInMemory(c.file.data(), UINT(c.file.size()), &info);
+        ASSERT_EQ(SUCCEEDED(probed), c.valid);
+        IDirect3DTexture9* texture = nullptr;
+        const HRESULT loaded = D3DXCreateTextureFromFileInMemoryEx(
+            device, c.file.data(), UINT(c.file.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN,
+            D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
+        ASSERT_EQ(SUCCEEDED(loaded), c.valid);
+        if (c.valid) {
+            EXPECT_EQ(info.MipLevels, c.levels);
+            // A texture never has more levels than its chain, whatever the file claims.
+            EXPECT_LE(texture->GetLevelCount(), 4u);
+            texture->Release();
+        }
+        addAndWrite("lying.dds", c.file);
+    }
+}
+
+TEST_F(HostileInput, EmptyFilesAndDirectoriesAreNotTextures) {
+    std::ofstream(scratch + "textures/empty.png").close();
+    config->addGroup("g", 0, 0, "", 0, 1);
+    EXPECT_EQ(config->addTexture("empty.png", false), nullptr);
+    EXPECT_EQ(config->addTexture("a_directory.png", true), nullptr);
+    EXPECT_EQ(config->addTextureFromMemory("nothing", "", 0, false), nullptr);
+    EXPECT_EQ(config->addTextureFromMemory("null", nullptr, 16, false), nullptr);
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "Failed to load texture: empty.png", "Failed to load texture: a_directory.png",
+                            "Failed to load texture: nothing", "Failed to load texture: null"}));
+
+    // A file that turns into a directory between probing and page generation.
+    const Sample png = validSamples()[0];
+    const std::string moving = scratch + "textures/moving.png";
+    fs::remove_all(moving);
+    std::ofstream(moving, std::ios::binary).write(reinterpret_cast<const char*>(png.bytes.data()),
+                                                  std::streamsize(png.bytes.size()));
+    ASSERT_NE(config->addTexture("moving.png", false), nullptr);
+    fs::remove(moving);
+    fs::create_directory(moving);
+    messages.clear();
+    atlas->layout(config.get());
+    EXPECT_FALSE(atlas->write((scratch + "out/index.txt").c_str()));
+    EXPECT_EQ(messages, std::vector<std::string>{"Could not load texture: " + moving});
+    fs::remove_all(moving);
+}
+
+TEST_F(HostileInput, ConfigurationLinesAroundTheLengthLimit) {
+    for (std::size_t length = 1018; length <= 1027; ++length) {
+        SCOPED_TRACE(length);
+        const std::string name(length, 'n');
+        const std::string file = scratch + "long.cfg";
+        std::ofstream(file) << "group g\n" << name << "\nnext.png\n";
+        messages.clear();
+        EXPECT_TRUE(config->load(file.c_str()));
+        // Up to 1022 characters a line is read whole; a longer one is cut
+        // there and ends the reading.
+        std::vector<std::string> expected = {"Failed to load texture: " + name.substr(0, 1022)};
+        if (length <= 1022) expected.push_back("Failed to load texture: next.png");
+        EXPECT_EQ(messages, expected);
+    }
+}
+
+TEST_F(HostileInput, NonUtf8NamesPassThroughAsBytes) {
+    const std::string name = "\xff\xfe\x80sprite\xc3(.png";  // invalid UTF-8 sequences
+    const Sample png = validSamples()[0];
+    std::ofstream(scratch + "textures/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.bytes.data()), std::streamsize(png.bytes.size()));
+    config->addGroup("g\xe9", 0, 0, "A8R8G8B8", 1, 0);
+    ASSERT_NE(config->addTexture(name.c_str(), false), nullptr);
+    atlas->layout(config.get());
+    ASSERT_TRUE(atlas->write((scratch + "out/index.txt").c_str())) << (messages.empty() ? "" : messages[0]);
+    std::ifstream index(scratch + "out/index.txt", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(index)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find(name + "\t\tg\xe9" "0.dds, 0, "), std::string::npos);
+    EXPECT_TRUE(fs::exists(scratch + "out/g\xe9" "0.dds"));
+
+    const std::string saved = scratch + "bytes.cfg";
+    config->save(saved.c_str());
+    std::unique_ptr<ITextureAtlasConfiguration> reread(ITextureAtlasConfiguration::create());
+    reread->setTexturePath((scratch + "textures").c_str());
+    ASSERT_TRUE(reread->load(saved.c_str()));
+    GroupIterator group = reread->findGroup("g\xe9");
+    ASSERT_NE(group, reread->endGroups());
+    ASSERT_EQ(group->textures.size(), 1u);
+    EXPECT_EQ(group->textures[0].name, name);
+}
+
+}  // namespace
