@@ -151,6 +151,26 @@ TEST_F(TextureLoad, BmpAndTgaLayoutsKeepTheirTexels) {
     check(bmpFile(bmp32), D3DXIFF_BMP, D3DFMT_A8R8G8B8, 0);
 }
 
+TEST_F(TextureLoad, SixteenBitNetpbmSamplesScaleToEightBits) {
+    // Regression: these once overflowed a buffer in the decoder.
+    const std::string ppm = std::string("P6 2 1 65535\n") + std::string("\xff\xff\x80\x00\x00\x00", 6) +
+                            std::string("\x00\x00\x00\x00\x7f\xff", 6);
+    const std::string pgm = std::string("P5 2 1 1000\n") + std::string("\x03\xe8\x01\xf4", 4);
+    const std::pair<std::string, std::vector<std::uint32_t>> cases[] = {
+        {ppm, {0xffff8000u, 0xff00007fu}},
+        {pgm, {0xffffffffu, 0xff808080u}},
+    };
+    for (const auto& [file, expected] : cases) {
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(loadImage(Bytes(file.begin(), file.end()), &texture, D3DX_DEFAULT_NONPOW2, 1), D3D_OK);
+        std::vector<std::uint8_t> bytes = readLevel(texture, 0, 8, 1);
+        texture->Release();
+        std::vector<std::uint32_t> texels(2);
+        std::memcpy(texels.data(), bytes.data(), 8);
+        EXPECT_EQ(texels, expected);
+    }
+}
+
 TEST_F(TextureLoad, PadsToPowersOfTwoAndFiltersTheChainFromThePaddedLevel) {
     std::vector<Rgba> pixels = pattern(5, 3, false);
     IDirect3DTexture9* texture = nullptr;

@@ -1,5 +1,5 @@
 // stb_image, compiled here with only the formats it decodes for us: no GIF,
-// no PNG/JPEG (libpng and libjpeg-turbo do those), no TGA/HDR (ours keep the
+// no PNG/JPEG (libpng and libjpeg-turbo do those), no TGA/HDR/PNM (ours keep the
 // file's own formats and refuse truncated data), and a side limit that is
 // the device's texture limit.
 #include "image_decode.h"
@@ -9,7 +9,6 @@
 #define STBI_NO_STDIO
 #define STBI_NO_FAILURE_STRINGS
 #define STBI_ONLY_BMP
-#define STBI_ONLY_PNM
 #define STBI_MAX_DIMENSIONS 4096
 
 #if defined(__GNUC__)

@@ -2,6 +2,7 @@
 // HDR (ours: stb_image pads a truncated HDR file silently).
 #include "image_decode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -43,7 +44,8 @@ struct NetpbmHeader {
     std::uint32_t height;
     std::uint32_t channels;
     std::uint32_t sampleBytes;
-    bool littleEndian;  // PFM only
+    std::uint32_t maxValue;  // P5/P6 only
+    bool littleEndian;       // PFM only
     std::size_t dataOffset;
 };
 
@@ -64,9 +66,8 @@ bool readNetpbmHeader(ByteView file, NetpbmHeader& h) {
         h.littleEndian = scale < 0;
         h.sampleBytes = 4;
     } else {
-        std::uint32_t maxValue = 0;
-        if (!nextNumber(file, pos, 65535, maxValue)) return false;
-        h.sampleBytes = maxValue > 255 ? 2 : 1;
+        if (!nextNumber(file, pos, 65535, h.maxValue) || h.maxValue == 0) return false;
+        h.sampleBytes = h.maxValue > 255 ? 2 : 1;
         h.littleEndian = false;
     }
     if (pos >= file.size || !isSpace(file.data[pos])) return false;
@@ -163,17 +164,35 @@ HRESULT probePpm(ByteView file, D3DXIMAGE_INFO& info) {
     return D3D_OK;
 }
 
+// Our own P5/P6 reader: the header is already checked against the data
+// size, and stb's PNM path mishandles 16-bit samples.
 HRESULT decodePpm(ByteView file, DecodedImage& image) {
-    StbPixels pixels = stbDecodeRgba8(file);
-    if (pixels.bytes.empty() || UINT(pixels.width) != image.info.Width || UINT(pixels.height) != image.info.Height)
+    NetpbmHeader h;
+    if (!readNetpbmHeader(file, h) || h.width != image.info.Width || h.height != image.info.Height)
         return D3DXERR_INVALIDDATA;
     image.pixelFormat = D3DFMT_X8R8G8B8;
     image.levels.resize(1);
     DecodedLevel& level = image.levels[0];
-    level.width = image.info.Width;
-    level.height = image.info.Height;
-    level.bytes = std::move(pixels.bytes);
-    for (std::size_t i = 0; i < level.bytes.size(); i += 4) std::swap(level.bytes[i], level.bytes[i + 2]);
+    level.width = h.width;
+    level.height = h.height;
+    level.bytes.resize(std::size_t(h.width) * h.height * 4);
+    const std::uint8_t* in = file.data + h.dataOffset;
+    auto sample = [&]() -> std::uint8_t {
+        std::uint32_t value = h.sampleBytes == 2 ? (std::uint32_t(in[0]) << 8 | in[1]) : in[0];
+        in += h.sampleBytes;
+        value = std::min(value, h.maxValue);
+        return std::uint8_t((value * 255 + h.maxValue / 2) / h.maxValue);
+    };
+    std::uint8_t* out = level.bytes.data();
+    for (std::size_t i = 0, n = std::size_t(h.width) * h.height; i < n; ++i, out += 4) {
+        const std::uint8_t r = sample();
+        const std::uint8_t g = h.channels == 3 ? sample() : r;
+        const std::uint8_t b = h.channels == 3 ? sample() : r;
+        out[0] = b;  // X8R8G8B8 in memory: B, G, R, X
+        out[1] = g;
+        out[2] = r;
+        out[3] = 0xff;
+    }
     return D3D_OK;
 }
 
