@@ -34,20 +34,30 @@ bool writeFile(const char* path, const std::vector<std::uint8_t>& bytes) {
     return std::fclose(file) == 0 && written;
 }
 
-// Appends level `level` to `out`, rows tightly packed.
-HRESULT appendLevel(IDirect3DTexture9* texture, UINT level, const D3DSURFACE_DESC& desc,
-                    std::vector<std::uint8_t>& out) {
+// Writes level `level` to `file`, rows tightly packed.
+HRESULT writeLevel(std::FILE* file, IDirect3DTexture9* texture, UINT level) {
+    D3DSURFACE_DESC desc{};
+    HRESULT hr = texture->GetLevelDesc(level, &desc);
+    if (FAILED(hr)) return hr;
     const FormatInfo& info = formatInfo(desc.Format);
-    unsigned rowBytes = rowPitch(info, desc.Width), rows = rowCount(info, desc.Height);
+    const std::size_t rowBytes = rowPitch(info, desc.Width), rows = rowCount(info, desc.Height);
     D3DLOCKED_RECT locked{};
-    HRESULT hr = texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY);
+    hr = texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY);
     if (FAILED(hr)) return hr;
     const std::uint8_t* bits = static_cast<const std::uint8_t*>(locked.pBits);
-    for (unsigned y = 0; y < rows; ++y, bits += locked.Pitch) out.insert(out.end(), bits, bits + rowBytes);
+    bool written = true;
+    if (std::size_t(locked.Pitch) == rowBytes) {
+        written = std::fwrite(bits, 1, rowBytes * rows, file) == rowBytes * rows;
+    } else {
+        for (std::size_t y = 0; written && y < rows; ++y, bits += locked.Pitch)
+            written = std::fwrite(bits, 1, rowBytes, file) == rowBytes;
+    }
     texture->UnlockRect(level);
-    return D3D_OK;
+    return written ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
+// Streams the levels straight to the file: a whole page never needs a second
+// copy in memory. A failed save leaves no partial file behind.
 HRESULT saveDds(const char* path, IDirect3DTexture9* texture) {
     DWORD levels = texture->GetLevelCount();
     D3DSURFACE_DESC top{};
@@ -55,14 +65,14 @@ HRESULT saveDds(const char* path, IDirect3DTexture9* texture) {
     const FormatInfo& info = formatInfo(top.Format);
     DdsPixelFormat pixelFormat;
     if (info.kind == FormatKind::Unsupported || !ddsPixelFormat(top.Format, pixelFormat)) return E_NOTIMPL;
-    std::vector<std::uint8_t> bytes = ddsHeader(top.Format, top.Width, top.Height, levels);
-    for (UINT level = 0; level < levels; ++level) {
-        D3DSURFACE_DESC desc{};
-        HRESULT hr = texture->GetLevelDesc(level, &desc);
-        if (SUCCEEDED(hr)) hr = appendLevel(texture, level, desc, bytes);
-        if (FAILED(hr)) return hr;
-    }
-    return writeFile(path, bytes) ? D3D_OK : D3DERR_INVALIDCALL;
+    const std::vector<std::uint8_t> header = ddsHeader(top.Format, top.Width, top.Height, levels);
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file) return D3DERR_INVALIDCALL;
+    HRESULT hr = std::fwrite(header.data(), 1, header.size(), file) == header.size() ? D3D_OK : D3DERR_INVALIDCALL;
+    for (UINT level = 0; SUCCEEDED(hr) && level < levels; ++level) hr = writeLevel(file, texture, level);
+    if (std::fclose(file) != 0 && SUCCEEDED(hr)) hr = D3DERR_INVALIDCALL;
+    if (FAILED(hr)) std::remove(path);
+    return hr;
 }
 
 void appendBytes(void* context, void* data, int size) {
