@@ -5,6 +5,7 @@
 #include <d3d9.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -101,7 +102,12 @@ private:
     DWORD usage;
     D3DPOOL pool;
     std::vector<TextureLevel> levels;
-    std::vector<std::uint8_t> memory;
+    // calloc: large blocks come as fresh zero pages, so a new page texture
+    // costs no fill of its own.
+    struct FreeBlock {
+        void operator()(std::uint8_t* block) const { std::free(block); }
+    };
+    std::unique_ptr<std::uint8_t[], FreeBlock> memory;
     std::vector<std::unique_ptr<SoftSurface>> surfaces;
     bool counted = false;  // holds its device and is in the live count
 };

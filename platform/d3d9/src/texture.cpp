@@ -52,7 +52,8 @@ SoftTexture* SoftTexture::create(SoftDevice* device, unsigned width, unsigned he
             texture->levels.push_back(TextureLevel{w, h, rowPitch(format, w), total, false});
             total += levelSize(format, w, h);
         }
-        texture->memory.assign(total, 0);  // new textures are zero-filled
+        texture->memory.reset(static_cast<std::uint8_t*>(std::calloc(total ? total : 1, 1)));  // zero-filled
+        if (!texture->memory) return nullptr;
         for (unsigned level = 0; level < levelCount; ++level)
             texture->surfaces.emplace_back(new SoftSurface(texture.get(), level));
         device->AddRef();
@@ -141,7 +142,7 @@ HRESULT SoftTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const REC
     }
     level.locked = true;
     pLockedRect->Pitch = INT(level.pitch);
-    pLockedRect->pBits = memory.data() + offset;
+    pLockedRect->pBits = memory.get() + offset;
     return D3D_OK;
 }
 
