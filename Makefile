@@ -43,10 +43,13 @@ windows:
 	@scripts/install-deps.sh --hardening
 	@scripts/windows-build.sh build-windows
 
-# Valgrind memcheck over the end-to-end test.
+# Valgrind memcheck over page generation end to end (configuration, layout,
+# composition, DDS and index files) and the hostile-input suite.
 valgrind: build
 	@cd $(BUILD)/tests/scratch && valgrind -q --error-exitcode=1 --leak-check=full \
-	  --errors-for-leak-kinds=definite,indirect ../api_tests --gtest_filter='OutputEndToEnd.*:HostileInput.*'
+	  --errors-for-leak-kinds=definite,indirect ../unit_tests --gtest_filter='Generate.*' && \
+	  valgrind -q --error-exitcode=1 --leak-check=full \
+	  --errors-for-leak-kinds=definite,indirect ../api_tests --gtest_filter='HostileInput.*:Lifetime.*'
 
 # Every fuzz target for a short while (scripts/fuzz.sh SECONDS for longer runs).
 fuzz-smoke:
