@@ -35,6 +35,13 @@ struct DecodedImage {
     std::vector<DecodedLevel> levels;
 };
 
+// Makes `image` hold one zeroed level of width x height texels.
+inline DecodedLevel& singleLevel(DecodedImage& image, UINT width, UINT height, std::size_t texelBytes) {
+    image.levels.assign(1, DecodedLevel{width, height, {}});
+    image.levels[0].bytes.resize(std::size_t(width) * height * texelBytes);
+    return image.levels[0];
+}
+
 // Header probe: fills `info` or returns D3DXERR_INVALIDDATA.
 HRESULT probeImage(ByteView file, D3DXIMAGE_INFO& info);
 // Probe, then decode every stored level.

@@ -58,11 +58,7 @@ bool readPixels(jpeg_decompress_struct& cinfo, JpegError& error, jpeg_progress_m
     std::size_t pixelBytes = static_cast<std::size_t>(cinfo.output_components);
     std::size_t width = cinfo.output_width, height = cinfo.output_height;
 
-    image.levels.resize(1);
-    DecodedLevel& level = image.levels[0];
-    level.width = static_cast<UINT>(width);
-    level.height = static_cast<UINT>(height);
-    level.bytes.resize(width * height * pixelBytes);
+    DecodedLevel& level = singleLevel(image, static_cast<UINT>(width), static_cast<UINT>(height), pixelBytes);
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = level.bytes.data() + cinfo.output_scanline * width * pixelBytes;
         jpeg_read_scanlines(&cinfo, &row, 1);

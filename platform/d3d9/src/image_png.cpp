@@ -90,11 +90,7 @@ bool readPixels(png_structp png, png_infop info, PngReader& reader, DecodedImage
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != width * pixelBytes) return false;
 
-    image.levels.resize(1);
-    DecodedLevel& level = image.levels[0];
-    level.width = width;
-    level.height = height;
-    level.bytes.resize(std::size_t(width) * height * pixelBytes);
+    DecodedLevel& level = singleLevel(image, width, height, pixelBytes);
     rows.resize(height);
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = level.bytes.data() + std::size_t(y) * width * pixelBytes;
     png_read_image(png, rows.data());

@@ -171,11 +171,7 @@ HRESULT decodePpm(ByteView file, DecodedImage& image) {
     if (!readNetpbmHeader(file, h) || h.width != image.info.Width || h.height != image.info.Height)
         return D3DXERR_INVALIDDATA;
     image.pixelFormat = D3DFMT_X8R8G8B8;
-    image.levels.resize(1);
-    DecodedLevel& level = image.levels[0];
-    level.width = h.width;
-    level.height = h.height;
-    level.bytes.resize(std::size_t(h.width) * h.height * 4);
+    DecodedLevel& level = singleLevel(image, h.width, h.height, 4);
     const std::uint8_t* in = file.data + h.dataOffset;
     auto sample = [&]() -> std::uint8_t {
         std::uint32_t value = h.sampleBytes == 2 ? (std::uint32_t(in[0]) << 8 | in[1]) : in[0];
@@ -207,11 +203,7 @@ HRESULT decodePfm(ByteView file, DecodedImage& image) {
     NetpbmHeader h;
     if (!readNetpbmHeader(file, h)) return D3DXERR_INVALIDDATA;
     image.pixelFormat = D3DFMT_A32B32G32R32F;
-    image.levels.resize(1);
-    DecodedLevel& level = image.levels[0];
-    level.width = h.width;
-    level.height = h.height;
-    level.bytes.resize(std::size_t(h.width) * h.height * 16);
+    DecodedLevel& level = singleLevel(image, h.width, h.height, 16);
     float* out = reinterpret_cast<float*>(level.bytes.data());
     const std::uint8_t* in = file.data + h.dataOffset;
     for (std::uint32_t y = 0; y < h.height; ++y) {
@@ -245,11 +237,7 @@ HRESULT decodeHdr(ByteView file, DecodedImage& image) {
     if (!readHdrHeader(file, h)) return D3DXERR_INVALIDDATA;
     std::vector<std::uint8_t> rgbe(std::size_t(h.width) * 4);
     image.pixelFormat = D3DFMT_A32B32G32R32F;
-    image.levels.resize(1);
-    DecodedLevel& level = image.levels[0];
-    level.width = h.width;
-    level.height = h.height;
-    level.bytes.resize(std::size_t(h.width) * h.height * 16);
+    DecodedLevel& level = singleLevel(image, h.width, h.height, 16);
     std::size_t pos = h.dataOffset;
     for (std::uint32_t y = 0; y < h.height; ++y) {
         if (!readHdrScanline(file, pos, h.width, rgbe.data())) return D3DXERR_INVALIDDATA;

@@ -168,11 +168,7 @@ HRESULT decodeTga(ByteView file, DecodedImage& image) {
         }
     }
 
-    image.levels.resize(1);
-    DecodedLevel& level = image.levels[0];
-    level.width = h.width;
-    level.height = h.height;
-    level.bytes.resize(std::size_t(h.width) * h.height * outBytes);
+    DecodedLevel& level = singleLevel(image, h.width, h.height, outBytes);
     for (std::uint32_t y = 0; y < h.height; ++y) {
         std::uint32_t outY = h.topDown ? y : h.height - 1 - y;
         const std::uint8_t* in = stream.data() + std::size_t(y) * h.width * pixelBytes;
