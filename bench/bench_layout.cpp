@@ -1,5 +1,6 @@
 // Layout of many random sprites: one group without a format that mixes two
 // formats, one with a format, half of the textures each.
+#include "../tests/unit/groups_configuration.h"
 #include "../tests/unit/literal_layout.h"
 #include "interface/TextureAtlas.h"
 #include "interface/TextureAtlasConfiguration.h"
@@ -12,22 +13,12 @@ using namespace textureatlas;
 
 namespace {
 
-class BenchConfiguration : public TextureAtlasConfiguration {
-public:
-    bool readImageInfo(const std::string&, const std::string&, TextureEntry&) override { return false; }
-    bool readImageInfoFromMemory(const std::string&, const std::string&, const void*, unsigned int,
-                                 TextureEntry&) override {
-        return false;
-    }
-    std::vector<AtlasGroup>& allGroups() { return groups; }
-};
-
 class BenchAtlas : public TextureAtlas {
 public:
     std::size_t pageCount() const { return pages.size(); }
 };
 
-void fill(BenchConfiguration& configuration, int textureCount) {
+void fill(GroupsConfiguration& configuration, int textureCount) {
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> side(4, 256);
     AtlasGroup* mixed = configuration.addGroup("mixed", 2048, 2048, "", 0, 0);
@@ -60,7 +51,7 @@ void perTexture(benchmark::State& state, std::size_t pages) {
 }
 
 void BM_Layout(benchmark::State& state) {
-    BenchConfiguration configuration;
+    GroupsConfiguration configuration;
     fill(configuration, static_cast<int>(state.range(0)));
     BenchAtlas atlas;
     atlas.setSortMode(static_cast<int>(state.range(1)));
@@ -71,7 +62,7 @@ BENCHMARK(BM_Layout)->ArgsProduct({{1000, 10000, 100000}, {0, 1}})->Unit(benchma
 
 // The plain literal algorithm on the same input, for comparison.
 void BM_LiteralLayout(benchmark::State& state) {
-    BenchConfiguration configuration;
+    GroupsConfiguration configuration;
     fill(configuration, static_cast<int>(state.range(0)));
     std::size_t pages = 0;
     for (auto _ : state) {

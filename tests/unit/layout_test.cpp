@@ -1,3 +1,4 @@
+#include "groups_configuration.h"
 #include "interface/D3DTextureAtlas.h"
 #include "interface/TextureAtlas.h"
 #include "interface/TextureAtlasConfiguration.h"
@@ -12,17 +13,6 @@
 using namespace textureatlas;
 
 namespace {
-
-// Groups are filled directly; the probes are never reached.
-class FakeConfiguration : public TextureAtlasConfiguration {
-public:
-    bool readImageInfo(const std::string&, const std::string&, TextureEntry&) override { return false; }
-    bool readImageInfoFromMemory(const std::string&, const std::string&, const void*, unsigned int,
-                                 TextureEntry&) override {
-        return false;
-    }
-    std::vector<AtlasGroup>& allGroups() { return groups; }
-};
 
 class InspectableAtlas : public TextureAtlas {
 public:
@@ -72,7 +62,7 @@ void layOut(TextureAtlas& atlas, ITextureAtlasConfiguration& configuration, int 
 void expectLayout(int sortMode, int maxWidth, int maxHeight, int width, int height, const char* format, int mipLevels,
                   std::vector<TextureEntry> textures, const char* pages, std::vector<std::string> dropped) {
     SCOPED_TRACE(pages);
-    FakeConfiguration configuration;
+    GroupsConfiguration configuration;
     configuration.addGroup("g", width, height, format, mipLevels, 0)->textures = std::move(textures);
     InspectableAtlas atlas;
     atlas.maxWidth = maxWidth;
@@ -117,7 +107,7 @@ TEST(Layout, WorkedExamples) {
 }
 
 TEST(Layout, WithoutADeviceOnlyEmptyRectanglesFit) {
-    FakeConfiguration configuration;
+    GroupsConfiguration configuration;
     configuration.addGroup("g", 256, 256, "", 0, 0)->textures = {texture("a", 4, 4), texture("line", 0, 4),
                                                                  texture("dot", 0, 0)};
     struct DevicelessAtlas : D3DTextureAtlas {
@@ -135,7 +125,7 @@ TEST(Layout, HostileSizesFinish) {
     std::vector<TextureEntry> list = {texture("min", INT_MIN, INT_MIN), texture("max", INT_MAX, INT_MAX),
                                       texture("neg", -7, 3), texture("huge", INT_MIN, 5), texture("span", 1 << 30, 9)};
     list.resize(list.size() + 2000, texture("empty", 0, 0));
-    FakeConfiguration configuration;
+    GroupsConfiguration configuration;
     configuration.addGroup("g", 0, 0, "", 0, 0)->textures = list;
     configuration.addGroup("h", 16, 16, "", 0, 0)->textures = list;
     InspectableAtlas atlas;
@@ -157,7 +147,7 @@ TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
     int groupsDone = 0, pagesSeen = 0, dropsSeen = 0;
     InspectableAtlas atlas;
     for (int trial = 0; trial < 1500; ++trial) {
-        FakeConfiguration configuration;
+        GroupsConfiguration configuration;
         configuration.setOutputPath(("out" + std::to_string(trial)).c_str());
         const int maxChoice = between(0, 9);
         atlas.maxWidth = maxChoice == 0 ? 0 : maxChoice < 3 ? between(1, 200) : 2048;
