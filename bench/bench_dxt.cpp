@@ -1,6 +1,7 @@
 // DXT1/DXT5 compression speed and RGB PSNR on real photographs, through
 // D3DXLoadSurfaceFromSurface as page generation uses it. Photos come from
 // bench/fetch_photos.sh (TA_BENCH_PHOTOS names their folder).
+#include "bench_photos.h"
 #include <benchmark/benchmark.h>
 #include <d3dx9.h>
 
@@ -25,7 +26,6 @@ struct Photo {
 };
 
 struct Setup {
-    IDirect3D9* direct3D = nullptr;
     IDirect3DDevice9* device = nullptr;
     std::vector<Photo> photos;
     double pixels = 0;
@@ -34,15 +34,10 @@ struct Setup {
 Setup& setup() {
     static Setup s = [] {
         Setup made;
-        made.direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS params{};
-        made.direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &made.device);
-        const char* folder = std::getenv("TA_BENCH_PHOTOS");
-        std::string dir = folder ? folder : "build/bench-photos/photos";
-        for (const char* name : {"astronaut.png", "chelsea.png", "coffee.png", "rocket.jpg", "motorcycle_left.png",
-                                 "hubble_deep_field.jpg", "ihc.png", "retina.jpg"}) {
+        made.device = benchDevice();
+        for (const std::string& path : benchPhotoPaths()) {
             int w, h, n;
-            unsigned char* rgba = stbi_load((dir + "/" + name).c_str(), &w, &h, &n, 4);
+            unsigned char* rgba = stbi_load(path.c_str(), &w, &h, &n, 4);
             if (!rgba) continue;
             UINT width = UINT(w) & ~3u, height = UINT(h) & ~3u;  // whole blocks only
             Photo photo{nullptr, nullptr, width, height};

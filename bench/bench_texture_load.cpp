@@ -2,6 +2,7 @@
 // power-of-two texture with its full box-filtered chain. Photos come from
 // bench/fetch_photos.sh (TA_BENCH_PHOTOS names their folder); the DDS inputs
 // are those photos saved as DXT5 with a full chain by the layer itself.
+#include "bench_photos.h"
 #include <benchmark/benchmark.h>
 #include <d3dx9.h>
 
@@ -20,7 +21,6 @@ struct Source {
 };
 
 struct Setup {
-    IDirect3D9* direct3D = nullptr;
     IDirect3DDevice9* device = nullptr;
     std::vector<Source> png, jpeg, dds;
 };
@@ -61,14 +61,9 @@ Source asDds(IDirect3DDevice9* device, const Source& photo) {
 Setup& setup() {
     static Setup s = [] {
         Setup made;
-        made.direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS params{};
-        made.direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &made.device);
-        const char* folder = std::getenv("TA_BENCH_PHOTOS");
-        std::string dir = folder ? folder : "build/bench-photos/photos";
-        for (const char* name : {"astronaut.png", "chelsea.png", "coffee.png", "rocket.jpg", "motorcycle_left.png",
-                                 "hubble_deep_field.jpg", "ihc.png", "retina.jpg"}) {
-            std::ifstream in(dir + "/" + name, std::ios::binary);
+        made.device = benchDevice();
+        for (const std::string& path : benchPhotoPaths()) {
+            std::ifstream in(path, std::ios::binary);
             Source source{std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), 0};
             D3DXIMAGE_INFO info{};
             if (source.bytes.empty() ||
