@@ -10,15 +10,7 @@ set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-missing=""
-for p in freeciv-data minetest-data time; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  echo "installing:$missing"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
-fi
+scripts/install-deps.sh --packages freeciv-data minetest-data time
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target e2e_host -j "$(nproc)" >/dev/null

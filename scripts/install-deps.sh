@@ -1,5 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages the build, tests and demo need, only those missing.
+# Usage: install-deps.sh [--hardening | --packages P...]
 set -eu
 packages="cmake make g++ pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -8,6 +9,8 @@ packages="cmake make g++ pkg-config binutils
 # The extra CI steps (sanitizers, fuzzing, valgrind, the Windows cross build).
 [ "${1:-}" = "--hardening" ] && packages="$packages clang libclang-rt-dev valgrind
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev"
+# Scripts that need packages of their own name them: --packages P...
+[ "${1:-}" = "--packages" ] && { shift; packages="$*"; }
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

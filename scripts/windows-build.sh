@@ -12,15 +12,7 @@ wine=0
 build=${1:-build-windows}
 prefix=x86_64-w64-mingw32
 
-missing=""
-for p in g++-mingw-w64-x86-64 mingw-w64-x86-64-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  echo "installing:$missing"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
-fi
+scripts/install-deps.sh --packages g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo --no-warn-unused-cli >/dev/null
