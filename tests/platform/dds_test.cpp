@@ -240,3 +240,122 @@ TEST_F(Dds, PillowReadsOurFiles) {
     EXPECT_EQ(run(python + png + "'); print(im.mode, list(im.getdata())[:2])\" 2>&1"),
               "RGBA [(16, 32, 48, 255), (64, 80, 96, 128)]\n");
 }
+
+namespace {
+
+struct PixelFormatFields {
+    std::uint32_t flags, fourCc, bits, r, g, b, a;
+};
+
+// A legacy DDS file written byte by byte: header fields as given, then `data`.
+Bytes ddsBytes(std::uint32_t flags, std::uint32_t width, std::uint32_t height, std::uint32_t depth,
+               std::uint32_t mips, const PixelFormatFields& pf, std::uint32_t caps2, const Bytes& data) {
+    Bytes file(128, 0);
+    auto put = [&file](std::size_t offset, std::uint32_t value) { std::memcpy(&file[offset], &value, 4); };
+    std::memcpy(file.data(), "DDS ", 4);
+    put(4, 124);
+    put(8, flags);
+    put(12, height);
+    put(16, width);
+    put(24, depth);
+    put(28, mips);
+    put(76, 32);
+    const std::uint32_t fields[] = {pf.flags, pf.fourCc, pf.bits, pf.r, pf.g, pf.b, pf.a};
+    for (int i = 0; i < 7; ++i) put(80 + 4 * i, fields[i]);
+    put(108, 0x1000);
+    put(112, caps2);
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
+
+Bytes countingBytes(std::size_t size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = std::uint8_t(i * 7 + 1);
+    return bytes;
+}
+
+}  // namespace
+
+// Unused pixel-format fields full of junk, as other tools write them, do not
+// hide the format; an A8L8 file that claims 8 bits is still A8L8.
+TEST_F(Dds, JunkInUnusedPixelFormatFieldsIsIgnored) {
+    const std::uint32_t junk = 0xffffffff, fourCc = 0x31545844;
+    const struct {
+        PixelFormatFields pf;
+        D3DFORMAT format;
+        unsigned bytesPerTexel;
+    } cases[] = {
+        {{0x2, fourCc, 8, junk, junk, junk, 0xff}, D3DFMT_A8, 1},
+        {{0x20000, fourCc, 8, 0xff, junk, junk, junk}, D3DFMT_L8, 1},
+        {{0x20000, 0, 16, 0xffff, junk, junk, junk}, D3DFMT_L16, 2},
+        {{0x20001, fourCc, 16, 0xff, junk, junk, 0xff00}, D3DFMT_A8L8, 2},
+        {{0x20001, 0, 8, 0xff, 0, 0, 0xff00}, D3DFMT_A8L8, 2},
+        {{0x20001, 0, 8, 0xf, junk, junk, 0xf0}, D3DFMT_A4L4, 1},
+        {{0x40000, fourCc, 32, 0xff, 0xff00, 0xff0000, junk}, D3DFMT_X8L8V8U8, 4},
+        {{0x40000, 0, 16, 0x1f, 0x3e0, 0xfc00, junk}, D3DFMT_L6V5U5, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        const Bytes data = countingBytes(4 * 2 * c.bytesPerTexel);
+        const Bytes file = ddsBytes(0x1007, 4, 2, 0, 1, c.pf, 0, data);
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), D3D_OK);
+        EXPECT_EQ(info.Format, c.format);
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), 0, 0, 1, 0, c.format,
+                                                      D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr,
+                                                      nullptr, &texture),
+                  D3D_OK);
+        EXPECT_EQ(readLevel(texture, 0, 4 * c.bytesPerTexel, 2), data);
+        texture->Release();
+    }
+    // A luminance mask that matches nothing is still refused.
+    const Bytes odd = ddsBytes(0x1007, 4, 2, 0, 1, {0x20000, 0, 8, 0x7f, 0, 0, 0}, 0, Bytes(8));
+    EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(odd.data(), UINT(odd.size()), nullptr), D3D_OK);
+    D3DXIMAGE_INFO info{};
+    EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(odd.data(), UINT(odd.size()), &info), D3DXERR_INVALIDDATA);
+}
+
+// DDSD_DEPTH alone decides a volume; caps2's volume bit does not; partial cube
+// maps are refused. A 2D texture loads the first face or slice of every level.
+TEST_F(Dds, ResourceTypeAndFirstFaceOrSliceOfEveryLevel) {
+    const PixelFormatFields argb = {0x41, 0, 32, 0xff0000, 0xff00, 0xff, 0xff000000};
+    const std::uint32_t plain = 0x1007, depthFlag = 0x800000, volumeCaps = 0x200000, cube = 0x200 | 0xfc00;
+    // 4x4, 3 levels: 16 + 4 + 1 texels a face; 4x4x4 volume: 64 + 8 + 1 texels.
+    const struct {
+        std::uint32_t flags, depth, caps2;
+        std::size_t texels;
+        HRESULT hr;
+        D3DRESOURCETYPE type;
+        UINT reportedDepth;
+        std::size_t level1Offset;  // texels before the second level's first face or slice
+    } cases[] = {
+        {plain, 4, 0, 21, D3D_OK, D3DRTYPE_TEXTURE, 1, 16},
+        {plain, 4, volumeCaps, 21, D3D_OK, D3DRTYPE_TEXTURE, 1, 16},
+        {plain | depthFlag, 4, 0, 73, D3D_OK, D3DRTYPE_VOLUMETEXTURE, 4, 64},
+        {plain | depthFlag, 0, 0, 21, D3D_OK, D3DRTYPE_VOLUMETEXTURE, 1, 16},
+        {plain | depthFlag, 4, cube, 73 * 6, D3D_OK, D3DRTYPE_VOLUMETEXTURE, 4, 64},
+        {plain, 1, cube, 21 * 6, D3D_OK, D3DRTYPE_CUBETEXTURE, 1, 16},
+        {plain, 1, 0x200 | 0x400, 21 * 6, D3DXERR_INVALIDDATA, D3DRTYPE_TEXTURE, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.flags << " caps2 " << c.caps2);
+        const Bytes data = countingBytes(c.texels * 4);
+        const Bytes file = ddsBytes(c.flags, 4, 4, c.depth, 3, argb, c.caps2, data);
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), c.hr);
+        IDirect3DTexture9* texture = nullptr;
+        HRESULT loaded = D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), 0, 0,
+                                                             D3DX_FROM_FILE, 0, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM,
+                                                             D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr,
+                                                             &texture);
+        ASSERT_EQ(loaded, c.hr);
+        if (FAILED(c.hr)) continue;
+        EXPECT_EQ(std::make_pair(info.ResourceType, info.Depth), std::make_pair(c.type, c.reportedDepth));
+        ASSERT_EQ(texture->GetLevelCount(), 3u);
+        EXPECT_EQ(readLevel(texture, 0, 16, 4), Bytes(data.begin(), data.begin() + 64));
+        const auto level1 = data.begin() + std::ptrdiff_t(c.level1Offset * 4);
+        EXPECT_EQ(readLevel(texture, 1, 8, 2), Bytes(level1, level1 + 16));
+        texture->Release();
+    }
+}

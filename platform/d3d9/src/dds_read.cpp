@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::uint32_t kAlphaPixels = 0x1, kAlpha = 0x2, kFourCc = 0x4, kIndexed = 0x20, kRgb = 0x40,
                         kLuminance = 0x20000, kBumpLuminance = 0x40000, kBumpDuDv = 0x80000;
-constexpr std::uint32_t kCubeMap = 0x200, kCubeFaces = 0xfc00, kVolume = 0x200000;
+constexpr std::uint32_t kCubeMap = 0x200, kCubeFaces = 0xfc00, kDepthFlag = 0x800000;
 constexpr std::size_t kHeaderEnd = 4 + 124;
 constexpr std::uint32_t kMaxLevels = 32;
 
@@ -59,6 +59,17 @@ const D3DFORMAT kFourCcFormats[] = {
     D3DFMT_R32F, D3DFMT_G32R32F, D3DFMT_A32B32G32R32F, D3DFMT_CxV8U8,
 };
 
+// Only the masks of the channels a kind of format has are compared: other
+// tools leave junk in the rest (all ones, a FourCC code), and such files load.
+bool sameMasks(const MaskedFormat& m, std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
+    switch (m.flags) {
+    case kAlpha: return m.a == a;
+    case kLuminance: return m.r == r;
+    case kBumpLuminance: return m.r == r && m.g == g && m.b == b;
+    default: return m.r == r && m.g == g && m.b == b && m.a == a;
+    }
+}
+
 D3DFORMAT pixelFormatOf(const std::uint8_t* pf) {
     std::uint32_t flags = readLe32(pf + 4), fourCc = readLe32(pf + 8), bits = readLe32(pf + 12);
     std::uint32_t r = readLe32(pf + 16), g = readLe32(pf + 20), b = readLe32(pf + 24), a = readLe32(pf + 28);
@@ -77,8 +88,16 @@ D3DFORMAT pixelFormatOf(const std::uint8_t* pf) {
     // Without ALPHAPIXELS a colour or luminance alpha mask means nothing; the
     // bump formats' fourth channel is data and keeps its mask.
     if (!(flags & kAlphaPixels) && (kind == kRgb || kind == kLuminance)) a = 0;
+    // Luminance with alpha is told apart by its masks alone: files that
+    // declare 8 bits for A8L8 exist and load as A8L8.
+    if (kind == kLuminance && a) {
+        if (r == 0xff && a == 0xff00) return D3DFMT_A8L8;
+        if (r == 0xf && a == 0xf0) return D3DFMT_A4L4;
+        return D3DFMT_UNKNOWN;
+    }
     for (const MaskedFormat& m : kMaskedFormats) {
-        if (m.flags == kind && m.bits == bits && m.r == r && m.g == g && m.b == b && m.a == a) return m.format;
+        if (m.flags == kind && m.bits == bits && (kind != kLuminance || !m.a) && sameMasks(m, r, g, b, a))
+            return m.format;
     }
     return D3DFMT_UNKNOWN;
 }
@@ -103,9 +122,11 @@ bool readLayout(ByteView file, DdsLayout& dds) {
     D3DFORMAT format = pixelFormatOf(header + 72);
     if (format == D3DFMT_UNKNOWN) return false;
 
+    // DDSD_DEPTH alone makes a volume (it wins over cube caps); the volume
+    // caps bit without it is a plain texture.
     D3DRESOURCETYPE type = D3DRTYPE_TEXTURE;
     dds.faces = 1;
-    if (caps2 & kVolume) {
+    if (readLe32(header + 4) & kDepthFlag) {
         type = D3DRTYPE_VOLUMETEXTURE;
         if (depth == 0) depth = 1;
         if (depth > kMaxHeaderDimension) return false;
@@ -113,8 +134,8 @@ bool readLayout(ByteView file, DdsLayout& dds) {
         depth = 1;
         if (caps2 & kCubeMap) {
             type = D3DRTYPE_CUBETEXTURE;
-            dds.faces = static_cast<std::uint32_t>(__builtin_popcount(caps2 & kCubeFaces));
-            if (dds.faces == 0) return false;
+            if ((caps2 & kCubeFaces) != kCubeFaces) return false;  // partial cube maps are refused
+            dds.faces = 6;
         }
     }
     if (levels > kMaxLevels) return false;  // beyond 1x1 every level is one texel or block
@@ -220,12 +241,12 @@ HRESULT probeDds(ByteView file, D3DXIMAGE_INFO& info) {
     return D3D_OK;
 }
 
-// The first face or slice of every level; paletted levels are expanded to
-// A8R8G8B8, since no paletted texture can be created.
+// The first face or slice of every level, whatever the resource type: a 2D
+// texture made from a cube map or volume file takes those. Paletted levels are
+// expanded to A8R8G8B8, since no paletted texture can be created.
 HRESULT decodeDds(ByteView file, DecodedImage& image) {
     DdsLayout dds;
     if (!readLayout(file, dds)) return D3DXERR_INVALIDDATA;
-    if (dds.info.ResourceType != D3DRTYPE_TEXTURE) return D3DXERR_INVALIDDATA;
     D3DFORMAT format = dds.info.Format;
     bool paletted = dds.paletteOffset != 0;
     image.pixelFormat = paletted ? D3DFMT_A8R8G8B8 : format;
@@ -236,8 +257,9 @@ HRESULT decodeDds(ByteView file, DecodedImage& image) {
         level.width = dds.info.Width >> i ? dds.info.Width >> i : 1;
         level.height = dds.info.Height >> i ? dds.info.Height >> i : 1;
         std::size_t bytes = levelByteSize(format, level.width, level.height);
+        std::size_t slices = dds.info.Depth >> i ? dds.info.Depth >> i : 1;
         const std::uint8_t* in = file.data + offset;
-        offset += bytes;
+        offset += bytes * slices;  // cube faces follow all levels of the first face
         if (!paletted) {
             level.bytes.assign(in, in + bytes);
             continue;

@@ -127,10 +127,11 @@ extern "C" {
 
 HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(LPCVOID pSrcData, UINT SrcDataSize, D3DXIMAGE_INFO* pSrcInfo) {
     if (!pSrcData || SrcDataSize == 0) return D3DERR_INVALIDCALL;
+    if (!pSrcInfo) return D3D_OK;  // nothing is read without somewhere to put it
     D3DXIMAGE_INFO info{};
     HRESULT hr = probeImage(ByteView{static_cast<const std::uint8_t*>(pSrcData), SrcDataSize}, info);
     if (FAILED(hr)) return hr;
-    if (pSrcInfo) *pSrcInfo = info;
+    *pSrcInfo = info;
     return D3D_OK;
 }
 
@@ -139,10 +140,11 @@ HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO* pSrcIn
     if (!*pSrcFile) return D3DXERR_INVALIDDATA;
     MappedFile file(pSrcFile);
     if (!file.opened()) return D3DXERR_INVALIDDATA;
+    if (!pSrcInfo) return D3D_OK;
     D3DXIMAGE_INFO info{};
     HRESULT hr = probeImage(file.bytes(), info);
     if (FAILED(hr)) return hr;
-    if (pSrcInfo) *pSrcInfo = info;
+    *pSrcInfo = info;
     return D3D_OK;
 }
 
