@@ -47,31 +47,29 @@ bool readHeader(ByteView file, TgaHeader& h) {
         h.imageType != 11) {
         return false;
     }
-    std::uint32_t mapEntryBytes = 0;
+    // The colour map counts towards the header even in images that use none;
+    // its entry size is only checked when they do.
+    std::uint32_t mapEntryBytes = (h.mapEntryBits + 7) / 8;
     if (h.colourMapType == 1) {
         std::uint32_t e = h.mapEntryBits;
         if (e != 15 && e != 16 && e != 24 && e != 32) return false;
-        mapEntryBytes = (e + 7) / 8;
+        if (h.mapLength == 0) return false;
     }
     switch (baseType(h)) {
     case 1:
-        if (h.colourMapType != 1 || h.pixelBits != 8 || h.mapLength == 0) return false;
+        if (h.colourMapType != 1 || h.pixelBits != 8) return false;
         break;
     case 2:
         if (h.pixelBits != 15 && h.pixelBits != 16 && h.pixelBits != 24 && h.pixelBits != 32) return false;
         break;
     default:
-        if (h.pixelBits != 8) return false;
+        if (h.pixelBits != 8) return false;  // 16-bit grey (grey + alpha) is refused as well
         break;
     }
     h.mapOffset = 18 + h.idLength;
     h.dataOffset = h.mapOffset + std::size_t(h.mapLength) * mapEntryBytes;
-    if (h.dataOffset > file.size) return false;
-    std::uint64_t pixelBytes = (h.pixelBits + 7) / 8;
-    std::uint64_t rawSize = std::uint64_t(h.width) * h.height * pixelBytes;
-    // A run-length packet covers at most 128 pixels with at least 2 bytes.
-    std::uint64_t minimum = isRle(h) ? (std::uint64_t(h.width) * h.height + 127) / 128 * (1 + pixelBytes) : rawSize;
-    return file.size - h.dataOffset >= minimum;
+    // Only the header is read here: short pixel data shows when decoding.
+    return h.dataOffset <= file.size;
 }
 
 D3DFORMAT tgaFormat(const TgaHeader& h) {
@@ -104,21 +102,26 @@ std::uint32_t toArgb(const std::uint8_t* p, std::uint32_t bits) {
 }
 
 // Expands the pixel stream (raw or run-length) into `out`, in file order.
+// True-colour packets may not run across the end of a row.
 bool unpack(ByteView file, const TgaHeader& h, std::size_t pixelBytes, std::uint8_t* out) {
     std::size_t total = std::size_t(h.width) * h.height * pixelBytes;
     const std::uint8_t* in = file.data + h.dataOffset;
     std::size_t available = file.size - h.dataOffset;
     if (!isRle(h)) {
+        if (available < total) return false;
         std::memcpy(out, in, total);
         return true;
     }
+    const std::size_t rowBytes = std::size_t(h.width) * pixelBytes;
+    const bool rowBound = baseType(h) == 2;
     std::size_t read = 0, written = 0;
     while (written < total) {
         if (read >= available) return false;
         std::uint8_t packet = in[read++];
         std::size_t count = (packet & 0x7f) + 1;
         std::size_t bytes = count * pixelBytes;
-        if (bytes > total - written) return false;  // runs may not overflow the image
+        std::size_t limit = rowBound ? rowBytes - written % rowBytes : total - written;
+        if (bytes > limit) return false;
         if (packet & 0x80) {
             if (available - read < pixelBytes) return false;
             for (std::size_t i = 0; i < count; ++i) std::memcpy(out + written + i * pixelBytes, in + read, pixelBytes);
@@ -146,6 +149,11 @@ HRESULT decodeTga(ByteView file, DecodedImage& image) {
     TgaHeader h;
     if (!readHeader(file, h)) return D3DXERR_INVALIDDATA;
     std::size_t pixelBytes = (h.pixelBits + 7) / 8;
+    // Refuse data too short for the image before allocating for it; a
+    // run-length packet covers at most 128 pixels with at least 2 bytes.
+    std::uint64_t pixels = std::uint64_t(h.width) * h.height;
+    std::uint64_t minimum = isRle(h) ? (pixels + 127) / 128 * (1 + pixelBytes) : pixels * pixelBytes;
+    if (file.size - h.dataOffset < minimum) return D3DXERR_INVALIDDATA;
     std::vector<std::uint8_t> stream(std::size_t(h.width) * h.height * pixelBytes);
     if (!unpack(file, h, pixelBytes, stream.data())) return D3DXERR_INVALIDDATA;
 
@@ -160,7 +168,7 @@ HRESULT decodeTga(ByteView file, DecodedImage& image) {
 
     std::vector<std::uint32_t> palette;
     if (format == D3DFMT_P8) {
-        palette.assign(256, 0xff000000u);
+        palette.assign(256, 0xffffffffu);  // indices past a short map are opaque white
         std::size_t entryBytes = (h.mapEntryBits + 7) / 8;
         for (std::uint32_t i = 0; i < h.mapLength; ++i) {
             std::uint32_t index = h.mapFirst + i;
