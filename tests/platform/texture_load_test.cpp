@@ -202,6 +202,7 @@ TEST_F(TextureLoad, RefusesBadArgumentsAndInjectedFailuresWithoutLeaks) {
                                                   nullptr, &texture),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(loadImage(png, &texture, 0, 0, nullptr, 6), D3DERR_INVALIDCALL) << "no such filter";
+    EXPECT_EQ(texture, nullptr);
     EXPECT_EQ(D3DXCreateTextureFromFileExA(device, "no/such/file.png", 0, 0, 0, 0, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM,
                                            D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
               D3DXERR_INVALIDDATA);
@@ -220,4 +221,78 @@ TEST_F(TextureLoad, RefusesBadArgumentsAndInjectedFailuresWithoutLeaks) {
         D3DXCreateTextureFromFileExA(device, writeScratch("inject.png", png).c_str(), 0, 0, 0, 0, D3DFMT_UNKNOWN,
                                      D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
         D3DERR_NOTAVAILABLE);
+}
+
+// Options of the Ex loaders: a colour key asks for alpha, the mip filter is
+// never refused and may skip leading DDS levels, point halving takes the
+// top-left texel.
+TEST_F(TextureLoad, ColourKeyMipFilterAndSkippedLevels) {
+    auto saved = [&](D3DFORMAT format, UINT size, UINT levels, const char* name) {
+        IDirect3DTexture9* texture = makeTexture(size, size, levels, format);
+        const unsigned bytes = format == D3DFMT_X1R5G5B5 ? 2 : 4;
+        for (UINT level = 0; level < levels; ++level) {
+            const UINT side = size >> level;
+            std::vector<std::uint8_t> texels(side * side * bytes);
+            for (std::size_t i = 0; i < texels.size(); ++i) texels[i] = std::uint8_t(level * 64 + i * 5 + 1);
+            writeLevel(texture, level, texels.data(), side * bytes, side);
+        }
+        const std::string path = scratchPath(name);
+        EXPECT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), D3D_OK);
+        texture->Release();
+        return readFile(path);
+    };
+    const Bytes dds16 = saved(D3DFMT_X1R5G5B5, 4, 1, "x1.dds"), dds32 = saved(D3DFMT_X8R8G8B8, 4, 3, "x8.dds");
+    const Bytes grey = readFile(convertPixels(pattern(4, 4, true), 4, 4, "-colorspace gray -define png:color-type=0",
+                                              "grey.png"));
+    auto load = [&](const Bytes& file, D3DFORMAT format, DWORD mipFilter, D3DCOLOR key, UINT levels = 0) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), D3DX_DEFAULT,
+                                                      D3DX_DEFAULT, levels, 0, format, D3DPOOL_SYSTEMMEM,
+                                                      D3DX_FILTER_NONE, mipFilter, key, nullptr, nullptr, &texture),
+                  D3D_OK);
+        return texture;
+    };
+    const struct {
+        const Bytes* file;
+        D3DFORMAT requested;
+        D3DCOLOR key;
+        D3DFORMAT expected;
+    } formats[] = {
+        {&dds16, D3DFMT_UNKNOWN, 0, D3DFMT_X1R5G5B5},        {&dds16, D3DFMT_UNKNOWN, 0xff000000, D3DFMT_A1R5G5B5},
+        {&dds16, D3DFMT_X1R5G5B5, 0xff000000, D3DFMT_X1R5G5B5}, {&dds32, D3DFMT_UNKNOWN, 0xff000000, D3DFMT_A8R8G8B8},
+        {&grey, D3DFMT_UNKNOWN, 0, D3DFMT_L8},                {&grey, D3DFMT_UNKNOWN, 0xff000000, D3DFMT_A8L8},
+    };
+    for (const auto& c : formats) {
+        IDirect3DTexture9* texture = load(*c.file, c.requested, D3DX_DEFAULT, c.key);
+        ASSERT_NE(texture, nullptr);
+        EXPECT_EQ(levelDesc(texture, 0).Format, c.expected) << c.requested << " key " << std::hex << c.key;
+        texture->Release();
+    }
+
+    // Never an error; anything unusable filters with a box.
+    Bytes png = readFile(convertPixels(pattern(2, 2, true), 2, 2, "-define png:color-type=6", "mips.png"));
+    for (DWORD mipFilter : {D3DX_DEFAULT_NONPOW2, D3DX_FROM_FILE, DWORD(0), DWORD(6), DWORD(0x12345)}) {
+        IDirect3DTexture9* texture = load(png, D3DFMT_UNKNOWN, mipFilter, 0);
+        ASSERT_NE(texture, nullptr) << mipFilter;
+        EXPECT_EQ(texture->GetLevelCount(), 2u);
+        texture->Release();
+    }
+    IDirect3DTexture9* point = load(png, D3DFMT_A8R8G8B8, D3DX_FILTER_POINT, 0);
+    ASSERT_NE(point, nullptr);
+    EXPECT_EQ(readLevel(point, 1, 4, 1), readLevel(point, 0, 4, 1));
+    point->Release();
+
+    // Skipping the first level of a 3-level DDS keeps the file's other two.
+    IDirect3DTexture9* skipped = load(dds32, D3DFMT_UNKNOWN, D3DX_SKIP_DDS_MIP_LEVELS(1, D3DX_FILTER_POINT), 0);
+    IDirect3DTexture9* whole = load(dds32, D3DFMT_UNKNOWN, D3DX_DEFAULT, 0);
+    ASSERT_TRUE(skipped && whole);
+    EXPECT_EQ(std::make_pair(skipped->GetLevelCount(), levelDesc(skipped, 0).Width), std::make_pair(DWORD(2), 2u));
+    EXPECT_EQ(readLevel(skipped, 0, 8, 2), readLevel(whole, 1, 8, 2));
+    EXPECT_EQ(readLevel(skipped, 1, 4, 1), readLevel(whole, 2, 4, 1));
+    skipped->Release();
+    whole->Release();
+    IDirect3DTexture9* clamped = load(dds32, D3DFMT_UNKNOWN, D3DX_SKIP_DDS_MIP_LEVELS(9, D3DX_DEFAULT), 0);
+    ASSERT_NE(clamped, nullptr);
+    EXPECT_EQ(levelDesc(clamped, 0).Width, 1u) << "at most all but the last level";
+    clamped->Release();
 }

@@ -28,6 +28,12 @@ typedef DWORD D3DCOLOR;
 #define D3DX_FILTER_SRGB_OUT (2 << 21)
 #define D3DX_FILTER_SRGB (3 << 21)
 
+#define D3DX_SKIP_DDS_MIP_LEVELS_MASK 0x1f
+#define D3DX_SKIP_DDS_MIP_LEVELS_SHIFT 26
+#define D3DX_SKIP_DDS_MIP_LEVELS(levels, filter)                                           \
+    ((((levels) & D3DX_SKIP_DDS_MIP_LEVELS_MASK) << D3DX_SKIP_DDS_MIP_LEVELS_SHIFT) | \
+     ((filter) == D3DX_DEFAULT ? D3DX_FILTER_BOX : (filter)))
+
 #define _FACDD 0x876
 #define MAKE_DDHRESULT(code) MAKE_HRESULT(1, _FACDD, code)
 

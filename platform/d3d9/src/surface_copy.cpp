@@ -198,7 +198,7 @@ Taps makeTaps(unsigned srcSize, unsigned dstSize, DWORD filterType) {
         w.clear();
         unsigned first = 0;
         if (filterType == D3DX_FILTER_POINT) {
-            first = std::min(srcSize - 1, unsigned((d + 0.5) * scale));
+            first = std::min(srcSize - 1, unsigned(d * scale));  // halving takes the top-left texel
             w.push_back(1.0f);
         } else if (filterType == D3DX_FILTER_LINEAR) {
             double centre = (d + 0.5) * scale - 0.5;

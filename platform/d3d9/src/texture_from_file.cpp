@@ -71,14 +71,42 @@ HRESULT loadLevel(IDirect3DTexture9* texture, UINT index, const DecodedImage& im
     return hr;
 }
 
+// A colour key needs somewhere to put transparency: a format taken from the
+// file is swapped for its nearest one with alpha.
+D3DFORMAT withAlphaForColorKey(D3DFORMAT format) {
+    switch (format) {
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5: return D3DFMT_A1R5G5B5;
+    case D3DFMT_X4R4G4B4: return D3DFMT_A4R4G4B4;
+    case D3DFMT_R8G8B8:
+    case D3DFMT_X8R8G8B8: return D3DFMT_A8R8G8B8;
+    case D3DFMT_X8B8G8R8: return D3DFMT_A8B8G8R8;
+    case D3DFMT_L8: return D3DFMT_A8L8;
+    default: return format;
+    }
+}
+
+constexpr unsigned kSkipShift = 26, kSkipMask = 0x1f;
+
+// The mip filter argument is never refused: D3DX_SKIP_DDS_MIP_LEVELS may sit
+// in its top bits, and anything unusable below them means box.
+DWORD chainFilterOf(DWORD mipFilter, unsigned& skipLevels) {
+    skipLevels = 0;
+    if (mipFilter == D3DX_DEFAULT || mipFilter == D3DX_DEFAULT_NONPOW2 || mipFilter == D3DX_FROM_FILE)
+        return D3DX_FILTER_BOX;
+    skipLevels = (mipFilter >> kSkipShift) & kSkipMask;
+    DWORD filter = 0;
+    if (!resolveFilter(mipFilter & ~(kSkipMask << kSkipShift), D3DX_FILTER_BOX, filter)) filter = D3DX_FILTER_BOX;
+    return filter;
+}
+
 HRESULT createTexture(IDirect3DDevice9* device, ByteView file, UINT width, UINT height, UINT mipLevels, DWORD usage,
                       D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
                       D3DXIMAGE_INFO* srcInfo, IDirect3DTexture9** textureOut) {
-    DWORD loadFilter = 0, chainFilter = 0;
-    if (!resolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, loadFilter) ||
-        !resolveFilter(mipFilter, D3DX_FILTER_BOX, chainFilter)) {
-        return D3DERR_INVALIDCALL;
-    }
+    DWORD loadFilter = 0;
+    if (!resolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, loadFilter)) return D3DERR_INVALIDCALL;
+    unsigned skipLevels = 0;
+    const DWORD chainFilter = chainFilterOf(mipFilter, skipLevels);
     DecodedImage image;
     HRESULT hr;
     try {
@@ -87,12 +115,23 @@ HRESULT createTexture(IDirect3DDevice9* device, ByteView file, UINT width, UINT 
         return E_OUTOFMEMORY;
     }
     if (FAILED(hr)) return hr;
+    if (image.levels.empty()) return D3DXERR_INVALIDDATA;
 
-    UINT levels = mipLevels == D3DX_FROM_FILE ? image.info.MipLevels : mipLevels == D3DX_DEFAULT ? 0 : mipLevels;
-    if (format == D3DFMT_UNKNOWN || format == D3DFMT_FROM_FILE) format = image.info.Format;
+    // Skipped DDS levels are gone; the first one kept sets the size.
+    skipLevels = std::min<unsigned>(skipLevels, unsigned(image.levels.size()) - 1);
+    if (image.info.ImageFileFormat != D3DXIFF_DDS) skipLevels = 0;
+    image.levels.erase(image.levels.begin(), image.levels.begin() + skipLevels);
+    const UINT imageWidth = image.levels[0].width, imageHeight = image.levels[0].height;
+    UINT fileLevels = UINT(image.levels.size());
+
+    UINT levels = mipLevels == D3DX_FROM_FILE ? fileLevels : mipLevels == D3DX_DEFAULT ? 0 : mipLevels;
+    if (format == D3DFMT_UNKNOWN || format == D3DFMT_FROM_FILE) {
+        format = image.info.Format;
+        if (colorKey) format = withAlphaForColorKey(format);
+    }
     IDirect3DTexture9* texture = nullptr;
-    hr = D3DXCreateTexture(device, textureSide(width, image.info.Width), textureSide(height, image.info.Height), levels,
-                           usage, format, pool, &texture);
+    hr = D3DXCreateTexture(device, textureSide(width, imageWidth), textureSide(height, imageHeight), levels, usage,
+                           format, pool, &texture);
     if (FAILED(hr)) return hr;
 
     UINT textureLevels = texture->GetLevelCount();
