@@ -2,7 +2,9 @@
 // placement rules, the scaling filters and paletted sources.
 #include <cmath>
 #include <random>
+#include <tuple>
 
+#include "image_fixtures.h"
 #include "soft_device.h"
 
 namespace {
@@ -217,4 +219,50 @@ TEST_F(SurfaceCopy, PalettedSourcesUseThePaletteWithFlagsAsAlpha) {
     ASSERT_EQ(fromMemory(out, nullptr, indices, D3DFMT_P8, 2, &rect, palette), D3D_OK);
     EXPECT_EQ(argb(out), (std::vector<std::uint32_t>{0xff0a141eu, 0x8028323cu}));
     EXPECT_EQ(fromMemory(out, nullptr, indices, D3DFMT_P8, 2, &rect), D3DERR_INVALIDCALL) << "no palette";
+}
+
+// Argument edge cases of the memory and file loaders, and a file's first level
+// through D3DXLoadSurfaceFromFileInMemory.
+TEST_F(SurfaceCopy, LoaderArgumentsAndFilesInMemory) {
+    using namespace fixtures;
+    Level dest(device, 2, 2, D3DFMT_A8R8G8B8), source(device, 2, 2, D3DFMT_A8R8G8B8);
+    const std::uint32_t row[2] = {0xff102030u, 0x80405060u};
+    RECT rect{0, 0, 2, 2};
+    ASSERT_EQ(fromMemory(dest, nullptr, row, D3DFMT_A8R8G8B8, 0, &rect), D3D_OK) << "pitch 0 repeats the first row";
+    EXPECT_EQ(argb(dest), (std::vector<std::uint32_t>{row[0], row[1], row[0], row[1]}));
+    EXPECT_EQ(fromMemory(dest, nullptr, row, D3DFMT_UNKNOWN, 8, &rect), E_FAIL);
+
+    RECT empty{1, 1, 1, 1};
+    for (bool emptyDest : {false, true}) {
+        const RECT* to = emptyDest ? &empty : nullptr;
+        const RECT* from = emptyDest ? nullptr : &empty;
+        EXPECT_EQ(D3DXLoadSurfaceFromSurface(dest.surface, nullptr, to, source.surface, nullptr, from, D3DX_DEFAULT, 0),
+                  E_FAIL);
+        EXPECT_EQ(
+            D3DXLoadSurfaceFromSurface(dest.surface, nullptr, to, source.surface, nullptr, from, D3DX_FILTER_NONE, 0),
+            D3D_OK);
+    }
+
+    TgaImage tga;
+    tga.width = 2;
+    tga.height = 1;
+    tga.bits = 32;
+    tga.topDown = true;
+    tga.values = {0x80112233u, 0xff445566u};
+    const Bytes file = tgaFile(tga);
+    D3DXIMAGE_INFO info{};
+    RECT second{1, 0, 2, 1}, corner{1, 1, 2, 2};
+    ASSERT_EQ(D3DXLoadSurfaceFromFileInMemory(dest.surface, nullptr, &corner, file.data(), UINT(file.size()), &second,
+                                              D3DX_FILTER_NONE, 0, &info),
+              D3D_OK);
+    EXPECT_EQ(std::make_tuple(info.Width, info.Height, info.Format, info.ImageFileFormat),
+              std::make_tuple(2u, 1u, D3DFMT_A8R8G8B8, D3DXIFF_TGA));
+    EXPECT_EQ(argb(dest)[3], 0xff445566u);
+    EXPECT_EQ(D3DXLoadSurfaceFromFileInMemory(dest.surface, nullptr, nullptr, file.data(), 0, nullptr,
+                                              D3DX_DEFAULT, 0, nullptr),
+              D3DERR_INVALIDCALL);
+    const Bytes junk(40, 'x');
+    EXPECT_EQ(D3DXLoadSurfaceFromFileInMemory(dest.surface, nullptr, nullptr, junk.data(), UINT(junk.size()), nullptr,
+                                              D3DX_DEFAULT, 0, nullptr),
+              D3DXERR_INVALIDDATA);
 }

@@ -89,3 +89,45 @@ TEST_F(TextureCreation, FilterTextureBoxFiltersEachLevelFromTheOneAboveUncounted
     EXPECT_EQ(D3DXFilterTexture(texture, nullptr, 0, 9), D3DERR_INVALIDCALL);
     texture->Release();
 }
+
+// The requirements a texture would get, each asked for alone or together;
+// usages meant for buffers are refused.
+TEST_F(TextureCreation, CheckTextureRequirementsReportsWhatCreationMakes) {
+    const UINT none = 12345;  // out value not asked for
+    const struct {
+        UINT width, height, levels;
+        D3DFORMAT format;
+        UINT expectWidth, expectHeight, expectLevels;
+        D3DFORMAT expectFormat;
+    } cases[] = {
+        {D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, 256, 256, 9, D3DFMT_A8R8G8B8},
+        {D3DX_DEFAULT, 0, none, D3DFMT_R8G8B8, 1, 1, none, D3DFMT_X8R8G8B8},
+        {62, D3DX_DEFAULT, 20, D3DFMT_P8, 62, 62, 6, D3DFMT_A8R8G8B8},
+        {64, 63, 9, D3DFMT_DXT5, 64, 64, 7, D3DFMT_DXT5},
+        {0xfffffffe, 1, 0, D3DFMT_L8, 4096, 1, 13, D3DFMT_L8},
+        {none, none, 0, D3DFMT_UNKNOWN, none, none, 9, D3DFMT_A8R8G8B8},
+    };
+    for (const auto& c : cases) {
+        UINT width = c.width, height = c.height, levels = c.levels;
+        D3DFORMAT format = c.format;
+        ASSERT_EQ(D3DXCheckTextureRequirements(device, c.width == none ? nullptr : &width,
+                                               c.height == none ? nullptr : &height,
+                                               c.levels == none ? nullptr : &levels, 0, &format, D3DPOOL_DEFAULT),
+                  D3D_OK);
+        EXPECT_EQ(std::make_tuple(width, height, levels, format),
+                  std::make_tuple(c.expectWidth, c.expectHeight, c.expectLevels, c.expectFormat))
+            << c.width << "x" << c.height << " format " << c.format;
+    }
+    EXPECT_EQ(D3DXCheckTextureRequirements(nullptr, nullptr, nullptr, nullptr, 0, nullptr, D3DPOOL_DEFAULT),
+              D3DERR_INVALIDCALL);
+    for (DWORD usage : {D3DUSAGE_WRITEONLY, D3DUSAGE_DONOTCLIP, D3DUSAGE_POINTS, D3DUSAGE_RTPATCHES,
+                        D3DUSAGE_NPATCHES}) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(D3DXCheckTextureRequirements(device, nullptr, nullptr, nullptr, usage, nullptr, D3DPOOL_DEFAULT),
+                  D3DERR_INVALIDCALL);
+        EXPECT_EQ(D3DXCreateTexture(device, 4, 4, 1, usage, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &texture),
+                  D3DERR_INVALIDCALL)
+            << usage;
+        EXPECT_EQ(texture, nullptr);
+    }
+}

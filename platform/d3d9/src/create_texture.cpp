@@ -49,6 +49,78 @@ bool isUnavailable(HRESULT hr) { return hr == D3DERR_INVALIDCALL || hr == D3DERR
 
 using namespace d3d9soft;
 
+namespace d3d9soft {
+
+namespace {
+
+// Usages that mean nothing for a texture; D3DX refuses them.
+constexpr DWORD kBufferOnlyUsage = D3DUSAGE_WRITEONLY | D3DUSAGE_DONOTCLIP | D3DUSAGE_POINTS | D3DUSAGE_RTPATCHES |
+                                   D3DUSAGE_NPATCHES;
+
+// Whether `device` makes textures of `format`: asked by making a small one,
+// which works for a host's device as well as ours.
+bool deviceMakes(IDirect3DDevice9* device, D3DFORMAT format, DWORD usage, D3DPOOL pool) {
+    IDirect3DTexture9* probe = nullptr;
+    if (FAILED(device->CreateTexture(4, 4, 1, usage, format, pool, &probe, nullptr)) || !probe) return false;
+    probe->Release();
+    return true;
+}
+
+// What D3DXCheckTextureRequirements reports; every out value is optional.
+HRESULT checkRequirements(IDirect3DDevice9* device, UINT* width, UINT* height, UINT* mipLevels, DWORD usage,
+                          D3DFORMAT* format, D3DPOOL pool, bool probeFormat) {
+    if (!device || (usage & kBufferOnlyUsage)) return D3DERR_INVALIDCALL;
+    D3DCAPS9 caps{};
+    if (FAILED(device->GetDeviceCaps(&caps))) return D3DERR_INVALIDCALL;
+    const unsigned maxWidth = caps.MaxTextureWidth ? caps.MaxTextureWidth : 4096;
+    const unsigned maxHeight = caps.MaxTextureHeight ? caps.MaxTextureHeight : 4096;
+
+    unsigned w = width ? *width : D3DX_DEFAULT, h = height ? *height : D3DX_DEFAULT;
+    if (w == D3DX_DEFAULT && h == D3DX_DEFAULT)
+        w = h = 256;
+    else if (w == D3DX_DEFAULT)
+        w = h;
+    else if (h == D3DX_DEFAULT)
+        h = w;
+    if (w == 0) w = 1;
+    if (h == 0) h = 1;
+
+    D3DFORMAT f = format ? *format : D3DFMT_UNKNOWN;
+    if (f == D3DFMT_UNKNOWN) f = D3DFMT_A8R8G8B8;
+    if (probeFormat && !deviceMakes(device, f, usage, pool)) {
+        D3DFORMAT replacement = replacementFormat(f);
+        if (replacement != D3DFMT_UNKNOWN) f = replacement;
+    }
+    if (caps.TextureCaps & D3DPTEXTURECAPS_POW2) {
+        w = roundUpToPowerOfTwo(w);
+        h = roundUpToPowerOfTwo(h);
+    }
+    if (isBlockFormat(f)) {  // level 0 of a block format holds whole blocks
+        w = (w + 3) & ~3u;
+        h = (h + 3) & ~3u;
+    }
+    if (w > maxWidth) w = maxWidth;
+    if (h > maxHeight) h = maxHeight;
+
+    const unsigned fullChain = fullChainLength(w, h);
+    if (mipLevels && (*mipLevels == 0 || *mipLevels > fullChain)) *mipLevels = fullChain;
+    if (width) *width = w;
+    if (height) *height = h;
+    if (format) *format = f;
+    return D3D_OK;
+}
+
+}  // namespace
+
+}  // namespace d3d9soft
+
+extern "C" HRESULT WINAPI D3DXCheckTextureRequirements(LPDIRECT3DDEVICE9 pDevice, UINT* pWidth, UINT* pHeight,
+                                                       UINT* pNumMipLevels, DWORD Usage, D3DFORMAT* pFormat,
+                                                       D3DPOOL Pool) {
+    InternalCalls internal;
+    return checkRequirements(pDevice, pWidth, pHeight, pNumMipLevels, Usage, pFormat, Pool, true);
+}
+
 extern "C" HRESULT WINAPI D3DXCreateTexture(LPDIRECT3DDEVICE9 pDevice, UINT Width, UINT Height, UINT MipLevels,
                                             DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                             LPDIRECT3DTEXTURE9* ppTexture) {
@@ -57,39 +129,11 @@ extern "C" HRESULT WINAPI D3DXCreateTexture(LPDIRECT3DDEVICE9 pDevice, UINT Widt
     InternalCalls internal;
     if (!pDevice || !ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
+    // The format is settled by trying it below, not by a probe texture.
+    HRESULT hr = checkRequirements(pDevice, &Width, &Height, &MipLevels, Usage, &Format, Pool, false);
+    if (FAILED(hr)) return hr;
 
-    D3DCAPS9 caps{};
-    if (FAILED(pDevice->GetDeviceCaps(&caps))) return D3DERR_INVALIDCALL;
-    unsigned maxWidth = caps.MaxTextureWidth ? caps.MaxTextureWidth : 4096;
-    unsigned maxHeight = caps.MaxTextureHeight ? caps.MaxTextureHeight : 4096;
-
-    bool defaultWidth = Width == D3DX_DEFAULT || Width == D3DX_DEFAULT_NONPOW2;
-    bool defaultHeight = Height == D3DX_DEFAULT || Height == D3DX_DEFAULT_NONPOW2;
-    if (defaultWidth && defaultHeight)
-        Width = Height = 256;
-    else if (defaultWidth)
-        Width = Height;
-    else if (defaultHeight)
-        Height = Width;
-    if (Width == 0) Width = 1;
-    if (Height == 0) Height = 1;
-
-    if (Format == D3DFMT_UNKNOWN) Format = D3DFMT_A8R8G8B8;
-    if (caps.TextureCaps & D3DPTEXTURECAPS_POW2) {
-        Width = roundUpToPowerOfTwo(Width);
-        Height = roundUpToPowerOfTwo(Height);
-    }
-    if (isBlockFormat(Format)) {  // level 0 of a block format holds whole blocks
-        Width = (Width + 3) & ~3u;
-        Height = (Height + 3) & ~3u;
-    }
-    if (Width > maxWidth) Width = maxWidth;
-    if (Height > maxHeight) Height = maxHeight;
-
-    unsigned fullChain = fullChainLength(Width, Height);
-    if (MipLevels == 0 || MipLevels > fullChain) MipLevels = fullChain;
-
-    HRESULT hr = pDevice->CreateTexture(Width, Height, MipLevels, Usage, Format, Pool, ppTexture, nullptr);
+    hr = pDevice->CreateTexture(Width, Height, MipLevels, Usage, Format, Pool, ppTexture, nullptr);
     D3DFORMAT replacement = replacementFormat(Format);
     if (FAILED(hr) && isUnavailable(hr) && replacement != D3DFMT_UNKNOWN)
         hr = pDevice->CreateTexture(Width, Height, MipLevels, Usage, replacement, Pool, ppTexture, nullptr);

@@ -72,7 +72,8 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSur
     RECT dstRect = pDestRect ? *pDestRect : wholeRect(dstDesc.Width, dstDesc.Height);
     if (!rectInside(srcRect, srcDesc.Width, srcDesc.Height) || !rectInside(dstRect, dstDesc.Width, dstDesc.Height))
         return D3DERR_INVALIDCALL;
-    if (rectEmpty(srcRect) || rectEmpty(dstRect)) return D3D_OK;
+    // Nothing to copy is fine unscaled; the default filter has nothing to scale from.
+    if (rectEmpty(srcRect) || rectEmpty(dstRect)) return Filter == D3DX_DEFAULT ? E_FAIL : D3D_OK;
     const FormatInfo& srcFormat = formatInfo(srcDesc.Format);
     const FormatInfo& dstFormat = formatInfo(dstDesc.Format);
     if (!canRead(srcFormat) || !canWrite(dstFormat)) return E_NOTIMPL;
@@ -111,8 +112,8 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurf
     (void)pDestPalette;
     if (!pDestSurface || !pSrcMemory || !pSrcRect) return D3DERR_INVALIDCALL;
     const RECT& srcRect = *pSrcRect;
-    if (SrcFormat == D3DFMT_UNKNOWN || srcRect.left < 0 || srcRect.top < 0 || srcRect.left >= srcRect.right ||
-        srcRect.top >= srcRect.bottom)
+    if (SrcFormat == D3DFMT_UNKNOWN) return E_FAIL;
+    if (srcRect.left < 0 || srcRect.top < 0 || srcRect.left >= srcRect.right || srcRect.top >= srcRect.bottom)
         return E_INVALIDARG;
     DWORD filter;
     if (!resolveFilter(Filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, filter)) return D3DERR_INVALIDCALL;
@@ -129,7 +130,8 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurf
     // buffer whole source rows, so their width is bounded too.
     const LONG maxSourceSize = 1 << 16;
     if (srcRect.right > maxSourceSize || srcRect.bottom > maxSourceSize) return D3DERR_INVALIDCALL;
-    if (SrcPitch < rowPitch(srcFormat, unsigned(srcRect.right))) return D3DERR_INVALIDCALL;
+    // Pitch 0 is accepted: every row then reads the first one.
+    if (SrcPitch != 0 && SrcPitch < rowPitch(srcFormat, unsigned(srcRect.right))) return D3DERR_INVALIDCALL;
 
     PixelView source{static_cast<std::uint8_t*>(const_cast<void*>(pSrcMemory)),
                      long(SrcPitch),
