@@ -56,7 +56,18 @@ std::uint64_t exactValue(const Layout& layout, unsigned bits, std::uint64_t valu
     return value;
 }
 
-class SurfaceCopy : public SoftDeviceTest {};
+class SurfaceCopy : public SoftDeviceTest {
+protected:
+    // One texel of `format` (its bytes little-endian in `bits`) into A8R8G8B8.
+    std::uint32_t oneTexel(D3DFORMAT format, std::uint64_t bits, D3DCOLOR key) {
+        Level out(device, 1, 1, D3DFMT_A8R8G8B8);
+        RECT rect{0, 0, 1, 1};
+        EXPECT_EQ(D3DXLoadSurfaceFromMemory(out.surface, nullptr, nullptr, &bits, format, 16, nullptr, &rect,
+                                            D3DX_FILTER_NONE, key),
+                  D3D_OK);
+        return argb(out).at(0);
+    }
+};
 
 }  // namespace
 
@@ -77,12 +88,16 @@ TEST_F(SurfaceCopy, EveryFormatRoundTripsExactlyThroughFloats) {
         ASSERT_EQ(copy(wide, nullptr, source), D3D_OK);
         ASSERT_EQ(copy(back, nullptr, wide), D3D_OK);
         std::vector<std::uint8_t> result = readLevel(back.texture, 0, width * layout.bytes, height);
-        // Channel by channel: a whole texel can be wider than 64 bits.
+        // Channel by channel: a whole texel can be wider than 64 bits. Negative
+        // signed values come back one step nearer zero: D3DX adds a half and truncates.
         for (unsigned i = 0; i < count; ++i)
-            for (unsigned c = 0, shift = 0; c < layout.widths.size(); shift += layout.widths[c++])
-                ASSERT_EQ(getBits(&result[i * layout.bytes], shift, layout.widths[c]),
-                          getBits(&texels[i * layout.bytes], shift, layout.widths[c]))
+            for (unsigned c = 0, shift = 0; c < layout.widths.size(); shift += layout.widths[c++]) {
+                const unsigned bits = layout.widths[c];
+                std::uint64_t expected = getBits(&texels[i * layout.bytes], shift, bits);
+                if (layout.kind == S && (expected >> (bits - 1))) expected = (expected + 1) & ((1ull << bits) - 1);
+                ASSERT_EQ(getBits(&result[i * layout.bytes], shift, bits), expected)
                     << "texel " << i << " channel " << c;
+            }
     }
 }
 
@@ -265,4 +280,80 @@ TEST_F(SurfaceCopy, LoaderArgumentsAndFilesInMemory) {
     EXPECT_EQ(D3DXLoadSurfaceFromFileInMemory(dest.surface, nullptr, nullptr, junk.data(), UINT(junk.size()), nullptr,
                                               D3DX_DEFAULT, 0, nullptr),
               D3DXERR_INVALIDDATA);
+}
+
+// Signed channels move between the signed and unsigned ranges (a half added,
+// then truncated, on the way to signed); NaN is the largest value; the
+// luminance of X8L8V8U8 is alpha; premultiplied blocks un-premultiply truncating.
+TEST_F(SurfaceCopy, SignedFloatAndPremultipliedConversions) {
+    const struct {
+        D3DFORMAT from, to;
+        std::vector<std::uint32_t> in, out;
+    } cases[] = {
+        {D3DFMT_Q8W8V8U8, D3DFMT_A8R8G8B8, {0x817fe020u}, {0x00a05fffu}},
+        {D3DFMT_A8R8G8B8, D3DFMT_Q8W8V8U8, {0x40c08000u}, {0xc2820040u}},
+        {D3DFMT_V8U8, D3DFMT_X8R8G8B8, {0x0000e020u}, {0x00a05fffu}},
+        {D3DFMT_A32B32G32R32F, D3DFMT_A8R8G8B8, {0x7fc00000u, 0xffc00000u, 0x3f000000u, 0x7f800000u}, {0xffffff80u}},
+        {D3DFMT_A32B32G32R32F, D3DFMT_Q8W8V8U8, {0x7fc00000u, 0xffc00000u, 0x3f000000u, 0x7f800000u}, {0x7f407f7fu}},
+        {D3DFMT_X8L8V8U8, D3DFMT_A32B32G32R32F, {0x1280c140u}, {0x3f010204u, 0xbefdfbf8u, 0x3f800000u, 0x3f008081u}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from << " to " << c.to);
+        const unsigned inBytes = unsigned(c.in.size() * 4), outBytes = unsigned(c.out.size() * 4);
+        Level dest(device, 1, 1, c.to);
+        RECT rect{0, 0, 1, 1};
+        ASSERT_EQ(fromMemory(dest, nullptr, c.in.data(), c.from, inBytes, &rect), D3D_OK);
+        std::vector<std::uint8_t> bytes = readLevel(dest.texture, 0, outBytes, 1);
+        std::vector<std::uint32_t> words(c.out.size());
+        std::memcpy(words.data(), bytes.data(), outBytes);
+        if (c.to == D3DFMT_A32B32G32R32F) {  // floats to within one unit in the last place
+            for (std::size_t i = 0; i < words.size(); ++i) EXPECT_NEAR(double(words[i]), double(c.out[i]), 1.0) << i;
+        } else {
+            EXPECT_EQ(words, c.out);
+        }
+    }
+
+    // Alpha 0x88 everywhere; the premultiplied colour 565 (16, 32, 16) is 0x84, 0x82, 0x84.
+    for (D3DFORMAT format : {D3DFMT_DXT2, D3DFMT_DXT4}) {
+        std::uint8_t block[16] = {0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x10, 0x84, 0x10, 0x84};
+        if (format == D3DFMT_DXT4) std::fill(block + 2, block + 8, 0);  // both endpoints 0x88, index 0
+        Level dest(device, 4, 4, D3DFMT_A8R8G8B8);
+        RECT rect{0, 0, 4, 4};
+        ASSERT_EQ(fromMemory(dest, nullptr, block, format, 16, &rect), D3D_OK);
+        EXPECT_EQ(argb(dest), std::vector<std::uint32_t>(16, 0x88f7f3f7u)) << format;
+    }
+}
+
+// The key is rounded to the source's precision and compared on the channels
+// the source has; a keyed texel is zero in the source's own range.
+TEST_F(SurfaceCopy, ColourKeyIsComparedInTheSourceFormat) {
+    const struct {
+        D3DFORMAT format;
+        std::uint64_t texel;
+        D3DCOLOR key;
+        bool keyed;
+    } cases[] = {
+        {D3DFMT_A4R4G4B4, 0x8a3c, 0x80a536c8u, true},
+        {D3DFMT_A4R4G4B4, 0x8a3c, 0x80a536b0u, false},
+        {D3DFMT_R5G6B5, 0x529e, 0x005251f7u, true},
+        {D3DFMT_R5G6B5, 0x529e, 0x125251f7u, true},
+        {D3DFMT_R5G6B5, 0x529e, 0x005255f7u, false},
+        {D3DFMT_R8G8B8, 0x102030, 0x00102030u, true},
+        {D3DFMT_A8R8G8B8, 0x80102030, 0x00102030u, false},
+        {D3DFMT_A8R8G8B8, 0x80102030, 0x80102030u, true},
+        {D3DFMT_A4L4, 0x88, 0x8a8a8a8au, true},
+        {D3DFMT_A4L4, 0x88, 0x8a404040u, false},
+        {D3DFMT_R3G3B2, 0xb6, 0x77a4c8bfu, true},
+        {D3DFMT_R32F, 0x3f800000, 0x00ff1234u, true},
+        {D3DFMT_R32F, 0x3f000000, 0x00801234u, false},
+        {D3DFMT_X1R5G5B5, 0x7fff, 0x01ffffffu, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.format << " key " << std::hex << c.key);
+        const std::uint32_t plain = oneTexel(c.format, c.texel, 0);
+        EXPECT_EQ(oneTexel(c.format, c.texel, c.key), c.keyed ? 0u : plain);
+    }
+    // Zero in a signed range is the middle of the unsigned one.
+    EXPECT_EQ(oneTexel(D3DFMT_Q8W8V8U8, 0x38000028, 0xb8a8807fu), 0x80808080u);
+    EXPECT_NE(oneTexel(D3DFMT_Q8W8V8U8, 0x38000028, 0xb8a8907fu), 0x80808080u);
 }

@@ -133,7 +133,7 @@ void decodeDxtBlock(D3DFORMAT format, const std::uint8_t* block, std::uint8_t rg
     for (int i = 0; i < 16; ++i) {
         unsigned alpha = rgba[4 * i + 3];
         for (int c = 0; c < 3; ++c) {
-            unsigned value = alpha ? (rgba[4 * i + c] * 255u + alpha / 2) / alpha : 0;
+            unsigned value = alpha ? rgba[4 * i + c] * 255u / alpha : 0;  // truncated, as D3DX does
             rgba[4 * i + c] = std::uint8_t(value > 255 ? 255 : value);
         }
     }

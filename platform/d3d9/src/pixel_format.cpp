@@ -36,7 +36,8 @@ const FormatInfo formatTable[] = {
     {D3DFMT_A4L4, FormatKind::Packed, 1, {4, 0, 0, 4}, {0, 0, 0, 4}, 0, true, true},
     {D3DFMT_V8U8, FormatKind::Packed, 2, {8, 8, 0, 0}, {0, 8, 0, 0}, S_R | S_G, false, false},
     {D3DFMT_L6V5U5, FormatKind::Packed, 2, {5, 5, 6, 0}, {0, 5, 10, 0}, S_R | S_G, false, false},
-    {D3DFMT_X8L8V8U8, FormatKind::Packed, 4, {8, 8, 8, 0}, {0, 8, 16, 0}, S_R | S_G, false, false},
+    // Luminance reads into alpha, as D3DX does; blue is absent.
+    {D3DFMT_X8L8V8U8, FormatKind::Packed, 4, {8, 8, 0, 8}, {0, 8, 0, 16}, S_R | S_G, false, false},
     {D3DFMT_Q8W8V8U8, FormatKind::Packed, 4, {8, 8, 8, 8}, {0, 8, 16, 24}, S_R | S_G | S_B | S_A, false, false},
     {D3DFMT_V16U16, FormatKind::Packed, 4, {16, 16, 0, 0}, {0, 16, 0, 0}, S_R | S_G, false, false},
     {D3DFMT_A2W10V10U10, FormatKind::Packed, 4, {10, 10, 10, 2}, {0, 10, 20, 30}, S_R | S_G | S_B, false, true},
@@ -99,7 +100,7 @@ struct PackedChannels {
 };
 
 float clampUnit(float value, bool isSigned) {
-    if (!(value == value)) return 0.0f;  // NaN
+    if (!(value == value)) return 1.0f;  // NaN is the largest value
     return std::min(1.0f, std::max(isSigned ? -1.0f : 0.0f, value));
 }
 
@@ -128,7 +129,7 @@ void encodeUnsigned(const PackedChannels& k, bool luminance, const Float4* src, 
         if (luminance) value[0] = value[0] * 0.2125f + value[1] * 0.7154f + value[2] * 0.0721f;
         std::uint64_t word = 0;
         for (int c = 0; c < 4; ++c) {
-            float v = value[c] > 0.0f ? (value[c] < 1.0f ? value[c] : 1.0f) : 0.0f;  // NaN becomes 0
+            float v = value[c] > 0.0f ? (value[c] < 1.0f ? value[c] : 1.0f) : value[c] == value[c] ? 0.0f : 1.0f;
             word |= (std::uint64_t(v * k.maxValue[c] + 0.5f) & k.mask[c]) << k.shift[c];
         }
         storeWord<Bytes>(dst, word);
@@ -160,8 +161,8 @@ void encodeSigned(const FormatInfo& info, const PackedChannels& k, const Float4*
         for (int c = 0; c < 4; ++c) {
             if (!k.mask[c]) continue;
             float scaled = clampUnit(value[c], info.signedMask & (1u << c)) * k.maxValue[c];
-            // Half away from zero; truncation keeps this off libm's floor.
-            std::int64_t rounded = scaled >= 0.0f ? std::int64_t(scaled + 0.5f) : -std::int64_t(0.5f - scaled);
+            // Add a half, then truncate towards zero: negative values round up, as D3DX's do.
+            std::int64_t rounded = std::int64_t(scaled + 0.5f);
             word |= (std::uint64_t(rounded) & k.mask[c]) << k.shift[c];
         }
         std::memcpy(dst, &word, info.bytes);

@@ -14,6 +14,7 @@ namespace d3d9soft {
 namespace {
 
 std::uint8_t toByte(float value) {
+    if (value != value) return 255;  // NaN
     if (!(value > 0.0f)) return 0;
     if (value >= 1.0f) return 255;
     return std::uint8_t(value * 255.0f + 0.5f);
@@ -27,11 +28,71 @@ std::uint32_t toArgb(const Float4& texel) {
 unsigned rectWidth(const RECT& r) { return unsigned(r.right - r.left); }
 unsigned rectHeight(const RECT& r) { return unsigned(r.bottom - r.top); }
 
-// Rows of a source rectangle as floats; block formats decode a strip of four rows at a time.
+bool isFloatKind(const FormatInfo& format) {
+    return format.kind == FormatKind::Float16 || format.kind == FormatKind::Float32;
+}
+
+// A colour key as the source format holds it: the key is rounded to the
+// format's precision, and only the bits of channels the format has are compared.
+struct SourceKey {
+    bool active = false;
+    bool raw = false;  // compare stored bytes; else compare decoded 8-bit channels
+    std::uint8_t bytes[16] = {};
+    std::uint8_t mask[16] = {};
+    D3DCOLOR argb = 0;
+
+    SourceKey(const FormatInfo& format, D3DCOLOR key) : active(key != 0), argb(key) {
+        raw = format.kind == FormatKind::Packed || isFloatKind(format);
+        if (!active || !raw) return;
+        const float scale = 1.0f / 255.0f;
+        Float4 value{float((key >> 16) & 255) * scale, float((key >> 8) & 255) * scale, float(key & 255) * scale,
+                     float(key >> 24) * scale};
+        for (int c = 0; c < 4; ++c)  // a signed channel takes the key from the unsigned range
+            if (format.signedMask & (1u << c)) (&value.r)[c] = (&value.r)[c] * 2.0f - 1.0f;
+        encodeRow(format, &value, bytes, 1);
+        for (int c = 0; c < 4; ++c) {
+            if (!format.bits[c]) continue;
+            for (unsigned bit = format.shift[c]; bit < unsigned(format.shift[c]) + format.bits[c]; ++bit)
+                mask[bit / 8] = std::uint8_t(mask[bit / 8] | (1u << (bit % 8)));
+        }
+    }
+
+    bool matches(const std::uint8_t* texel, unsigned size) const {
+        for (unsigned i = 0; i < size; ++i)
+            if ((texel[i] & mask[i]) != (bytes[i] & mask[i])) return false;
+        return true;
+    }
+};
+
+// Between two integer formats, a channel signed in one and unsigned in the
+// other moves between the ranges [-1, 1] and [0, 1]; float formats keep values.
+struct RangeMap {
+    std::uint8_t toUnsigned = 0, toSigned = 0;
+
+    RangeMap(const FormatInfo& source, const FormatInfo& dest) {
+        if (isFloatKind(source) || isFloatKind(dest)) return;
+        toUnsigned = std::uint8_t(source.signedMask & ~dest.signedMask);
+        toSigned = std::uint8_t(dest.signedMask & ~source.signedMask);
+    }
+    bool any() const { return toUnsigned || toSigned; }
+
+    void apply(Float4* texels, unsigned count) const {
+        for (unsigned i = 0; i < count; ++i) {
+            float* value = &texels[i].r;
+            for (int c = 0; c < 4; ++c) {
+                if (toUnsigned & (1u << c)) value[c] = (value[c] + 1.0f) * 0.5f;
+                if (toSigned & (1u << c)) value[c] = value[c] * 2.0f - 1.0f;
+            }
+        }
+    }
+};
+
+// Rows of a source rectangle as floats in the destination's range; block
+// formats decode a strip of four rows at a time.
 class SourceRows {
 public:
-    SourceRows(const PixelView& view, const RECT& rect, D3DCOLOR colorKey)
-        : view(view), rect(rect), width(rectWidth(rect)), colorKey(colorKey) {
+    SourceRows(const PixelView& view, const RECT& rect, D3DCOLOR colorKey, const FormatInfo& dest)
+        : view(view), rect(rect), width(rectWidth(rect)), key(*view.format, colorKey), range(*view.format, dest) {
         bool block = view.format->kind == FormatKind::Block;
         buffer.resize(std::size_t(width) * (block ? 4 : 1));
     }
@@ -40,9 +101,10 @@ public:
         unsigned absolute = unsigned(rect.top) + y;
         if (view.format->kind != FormatKind::Block) {
             if (long(absolute) != cached) {
-                decodeRow(*view.format, view.bits + long(absolute) * view.pitch + rect.left * view.format->bytes,
-                          buffer.data(), width, view.palette);
-                applyColorKey(buffer.data(), width);
+                const std::uint8_t* raw = view.bits + long(absolute) * view.pitch + rect.left * view.format->bytes;
+                decodeRow(*view.format, raw, buffer.data(), width, view.palette);
+                if (key.active) applyColorKey(raw, buffer.data(), width);
+                if (range.any()) range.apply(buffer.data(), width);
                 cached = absolute;
             }
             return buffer.data();
@@ -70,19 +132,24 @@ private:
                     Float4{t[0] * scale, t[1] * scale, t[2] * scale, t[3] * scale};
             }
         }
-        applyColorKey(buffer.data(), unsigned(buffer.size()));
+        if (key.active) applyColorKey(nullptr, buffer.data(), unsigned(buffer.size()));
     }
 
-    void applyColorKey(Float4* texels, unsigned count) {
-        if (!colorKey) return;
-        for (unsigned i = 0; i < count; ++i)
-            if (toArgb(texels[i]) == colorKey) texels[i] = Float4{0, 0, 0, 0};
+    // A keyed texel becomes zero in the source's own range (transparent black,
+    // or the middle of a signed range once mapped).
+    void applyColorKey(const std::uint8_t* raw, Float4* texels, unsigned count) {
+        for (unsigned i = 0; i < count; ++i) {
+            bool keyed = key.raw ? key.matches(raw + std::size_t(i) * view.format->bytes, view.format->bytes)
+                                 : toArgb(texels[i]) == key.argb;
+            if (keyed) texels[i] = Float4{0, 0, 0, 0};
+        }
     }
 
     const PixelView& view;
     RECT rect;
     unsigned width;
-    D3DCOLOR colorKey;
+    SourceKey key;
+    RangeMap range;
     std::vector<Float4> buffer;
     long cached = -1;  // row, or block row, in the buffer
 };
@@ -379,14 +446,14 @@ void copyRect(const PixelView& dst, const RECT& dstRect, const PixelView& src, c
     DestRows dest(dst, dstRect);
     if (!sameSize && filterType != D3DX_FILTER_NONE) {
         if (filterType == D3DX_FILTER_BOX && !colorKey && halveBytes(dst, dstRect, src, srcRect)) return;
-        SourceRows source(src, srcRect, colorKey);
+        SourceRows source(src, srcRect, colorKey, *dst.format);
         copyScaled(source, dest, srcWidth, srcHeight, dstWidth, dstHeight, filterType);
         return;
     }
     unsigned copyWidth = std::min(srcWidth, dstWidth), copyHeight = std::min(srcHeight, dstHeight);
     // Only the part that lands in the destination is read, so buffers stay within its size.
     RECT usedRect{srcRect.left, srcRect.top, srcRect.left + LONG(copyWidth), srcRect.top + LONG(copyHeight)};
-    SourceRows source(src, usedRect, colorKey);
+    SourceRows source(src, usedRect, colorKey, *dst.format);
     if (!colorKey && copyToBlocks(dest, src, srcRect, dstWidth, dstHeight, copyWidth, copyHeight)) return;
     std::vector<Float4> line(dstWidth, Float4{0, 0, 0, 0});
     bool raw = !colorKey && copyRaw(dst, dstRect, src, srcRect, copyWidth, copyHeight);
