@@ -1,5 +1,5 @@
-// D3DXSaveTextureToFileA: DDS with every level; PNG, BMP, TGA and JPG of
-// level 0 for previews.
+// D3DXSaveTextureToFileA: DDS with every level; the other file types take
+// level 0 (previews, hosts).
 #include <d3dx9.h>
 
 #include <cstdio>
@@ -8,20 +8,9 @@
 #include <vector>
 
 #include "dds_write.h"
+#include "image_write.h"
 #include "injection.h"
 #include "surface_copy.h"
-
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#endif
-#include <stb_image_write.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace d3d9soft {
 
@@ -75,54 +64,10 @@ HRESULT saveDds(const char* path, IDirect3DTexture9* texture) {
     return hr;
 }
 
-void appendBytes(void* context, void* data, int size) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(context);
-    const std::uint8_t* bytes = static_cast<const std::uint8_t*>(data);
-    out->insert(out->end(), bytes, bytes + size);
-}
-
 HRESULT saveImage(const char* path, D3DXIMAGE_FILEFORMAT fileFormat, IDirect3DTexture9* texture) {
-    D3DSURFACE_DESC desc{};
-    if (texture->GetLevelCount() == 0 || FAILED(texture->GetLevelDesc(0, &desc))) return D3DERR_INVALIDCALL;
-    const FormatInfo& info = formatInfo(desc.Format);
-    if (!canRead(info) || info.kind == FormatKind::Palette) return E_NOTIMPL;
-
-    // Level 0 as RGBA bytes (A8B8G8R8 in memory order), through the copy engine.
-    std::vector<std::uint8_t> rgba(std::size_t(desc.Width) * desc.Height * 4);
-    D3DLOCKED_RECT locked{};
-    HRESULT hr = texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY);
-    if (FAILED(hr)) return hr;
-    PixelView source{static_cast<std::uint8_t*>(locked.pBits), locked.Pitch, desc.Width, desc.Height, &info, nullptr};
-    PixelView dest{rgba.data(), long(desc.Width) * 4, desc.Width, desc.Height, &formatInfo(D3DFMT_A8B8G8R8), nullptr};
-    RECT whole{0, 0, LONG(desc.Width), LONG(desc.Height)};
-    copyRect(dest, whole, source, whole, D3DX_FILTER_NONE, 0);
-    texture->UnlockRect(0);
-
-    int components = info.alpha ? 4 : 3;
-    if (components == 3) {
-        for (std::size_t i = 0, n = std::size_t(desc.Width) * desc.Height; i < n; ++i)
-            std::memmove(&rgba[i * 3], &rgba[i * 4], 3);
-    }
-    int w = int(desc.Width), h = int(desc.Height);
     std::vector<std::uint8_t> encoded;
-    int ok = 0;
-    switch (fileFormat) {
-        case D3DXIFF_PNG:
-            ok = stbi_write_png_to_func(appendBytes, &encoded, w, h, components, rgba.data(), w * components);
-            break;
-        case D3DXIFF_BMP:
-            ok = stbi_write_bmp_to_func(appendBytes, &encoded, w, h, components, rgba.data());
-            break;
-        case D3DXIFF_TGA:
-            ok = stbi_write_tga_to_func(appendBytes, &encoded, w, h, components, rgba.data());
-            break;
-        case D3DXIFF_JPG:
-            ok = stbi_write_jpg_to_func(appendBytes, &encoded, w, h, components, rgba.data(), 90);
-            break;
-        default:
-            return E_NOTIMPL;
-    }
-    if (!ok) return E_FAIL;
+    HRESULT hr = encodeTextureImage(texture, fileFormat, encoded);
+    if (FAILED(hr)) return hr;
     return writeFile(path, encoded) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 

@@ -1,0 +1,124 @@
+// Saving the preview file types: the layout each source format is written in,
+// as the image reader (ours and ImageMagick's) sees it, and the refusals.
+#include <cstdio>
+
+#include "platform/image_fixtures.h"
+#include "platform/soft_device.h"
+
+using namespace fixtures;
+
+namespace {
+
+class SaveImage : public SoftDeviceTest {
+protected:
+    // A 3x2 texture of `format` filled from A8R8G8B8 texels, saved as `fileFormat`.
+    HRESULT save(D3DFORMAT format, D3DXIMAGE_FILEFORMAT fileFormat, const std::string& path) {
+        Level source(device, 3, 2, D3DFMT_A8R8G8B8), texture(device, 3, 2, format);
+        writeLevel(source.texture, 0, kTexels, 12, 2);
+        EXPECT_EQ(D3DXLoadSurfaceFromSurface(texture.surface, nullptr, nullptr, source.surface, nullptr, nullptr,
+                                             D3DX_FILTER_NONE, 0),
+                  D3D_OK);
+        return D3DXSaveTextureToFileA(path.c_str(), fileFormat, texture.texture, nullptr);
+    }
+    static constexpr std::uint32_t kTexels[6] = {0xff102030u, 0x80405060u, 0x00708090u,
+                                                 0xffa0b0c0u, 0x40d0e0f0u, 0xff000000u};
+};
+
+std::string identify(const std::string& path) {
+    std::string output;
+    if (std::FILE* pipe = popen(("identify -format '%m %wx%h %z' '" + path + "' 2>&1").c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+        pclose(pipe);
+    }
+    return output;
+}
+
+}  // namespace
+
+TEST_F(SaveImage, EachSourceFormatKeepsItsLayout) {
+    const struct {
+        D3DFORMAT format;
+        D3DXIMAGE_FILEFORMAT fileFormat;
+        D3DFORMAT reported;  // what the reader reports for the file
+        std::size_t offset;  // a header byte that shows the layout
+        std::uint8_t value;
+        const char* magick;  // ImageMagick's name for the file type, depth
+    } cases[] = {
+        {D3DFMT_R5G6B5, D3DXIFF_BMP, D3DFMT_R5G6B5, 28, 16, "BMP 3x2 8"},
+        {D3DFMT_X1R5G5B5, D3DXIFF_BMP, D3DFMT_X1R5G5B5, 28, 16, "BMP 3x2 8"},
+        {D3DFMT_X8R8G8B8, D3DXIFF_BMP, D3DFMT_X8R8G8B8, 28, 32, "BMP 3x2 8"},
+        {D3DFMT_A8R8G8B8, D3DXIFF_BMP, D3DFMT_A8R8G8B8, 28, 32, "BMP 3x2 8"},
+        {D3DFMT_L8, D3DXIFF_BMP, D3DFMT_R8G8B8, 28, 24, "BMP 3x2 8"},
+        {D3DFMT_R5G6B5, D3DXIFF_DIB, D3DFMT_R5G6B5, 14, 16, nullptr},
+        {D3DFMT_A16B16G16R16, D3DXIFF_PNG, D3DFMT_A16B16G16R16, 24, 16, "PNG 3x2 16"},
+        {D3DFMT_A32B32G32R32F, D3DXIFF_PNG, D3DFMT_A16B16G16R16, 24, 16, "PNG 3x2 16"},
+        {D3DFMT_R16F, D3DXIFF_PNG, D3DFMT_A16B16G16R16, 25, 2, "PNG 3x2 16"},
+        {D3DFMT_A8R8G8B8, D3DXIFF_PNG, D3DFMT_A8R8G8B8, 24, 8, "PNG 3x2 8"},
+        {D3DFMT_A8R8G8B8, D3DXIFF_TGA, D3DFMT_A8R8G8B8, 17, 0x28, "TGA 3x2 8"},
+        {D3DFMT_X8R8G8B8, D3DXIFF_TGA, D3DFMT_R8G8B8, 2, 2, "TGA 3x2 8"},
+        {D3DFMT_X8R8G8B8, D3DXIFF_PPM, D3DFMT_X8R8G8B8, 0, 'P', "PPM 3x2 8"},
+        {D3DFMT_A8R8G8B8, D3DXIFF_JPG, D3DFMT_X8R8G8B8, 0, 0xff, "JPEG 3x2 8"},
+    };
+    const bool haveMagick = identify("/dev/null").find("identify") == std::string::npos;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.format << " as " << c.fileFormat);
+        const std::string path = scratchPath("saved");
+        ASSERT_EQ(save(c.format, c.fileFormat, path), D3D_OK);
+        const Bytes file = readFile(path);
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), D3D_OK);
+        EXPECT_EQ(std::make_tuple(info.Width, info.Height, info.Format), std::make_tuple(3u, 2u, c.reported));
+        ASSERT_GT(file.size(), c.offset);
+        EXPECT_EQ(file[c.offset], c.value);
+        if (c.magick && haveMagick) {
+            EXPECT_EQ(identify(path), c.magick);
+        }
+    }
+}
+
+// What is written comes back: the texels of each layout, loaded again, to
+// within the layout's precision.
+TEST_F(SaveImage, TexelsComeBack) {
+    const struct {
+        D3DFORMAT format;
+        D3DXIMAGE_FILEFORMAT fileFormat;
+        bool keepsAlpha;
+        int tolerance;
+    } cases[] = {
+        {D3DFMT_A8R8G8B8, D3DXIFF_BMP, true, 0},     {D3DFMT_X8R8G8B8, D3DXIFF_BMP, false, 0},
+        {D3DFMT_R5G6B5, D3DXIFF_BMP, false, 4},      {D3DFMT_X1R5G5B5, D3DXIFF_DIB, false, 4},
+        {D3DFMT_A8R8G8B8, D3DXIFF_TGA, true, 0},     {D3DFMT_X8R8G8B8, D3DXIFF_TGA, false, 0},
+        {D3DFMT_A16B16G16R16, D3DXIFF_PNG, true, 0}, {D3DFMT_X8R8G8B8, D3DXIFF_PPM, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.format << " as " << c.fileFormat);
+        const std::string path = scratchPath("back");
+        ASSERT_EQ(save(c.format, c.fileFormat, path), D3D_OK);
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(D3DXCreateTextureFromFileExA(device, path.c_str(), D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1, 0,
+                                               D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0,
+                                               nullptr, nullptr, &texture),
+                  D3D_OK);
+        std::vector<std::uint8_t> bytes = readLevel(texture, 0, 12, 2);
+        texture->Release();
+        for (int i = 0; i < 6; ++i) {
+            const std::uint32_t expected = c.keepsAlpha ? kTexels[i] : kTexels[i] | 0xff000000u;
+            for (int channel = 0; channel < 4; ++channel) {
+                const int want = int(expected >> (8 * channel) & 255), got = bytes[4 * i + channel];
+                EXPECT_NEAR(got, want, channel == 3 ? 0 : c.tolerance) << "texel " << i << " channel " << channel;
+            }
+        }
+    }
+}
+
+TEST_F(SaveImage, RefusedFormatsAndFileTypes) {
+    const std::string path = scratchPath("refused");
+    for (D3DFORMAT bump : {D3DFMT_V8U8, D3DFMT_Q8W8V8U8, D3DFMT_V16U16, D3DFMT_X8L8V8U8, D3DFMT_A2W10V10U10})
+        for (D3DXIMAGE_FILEFORMAT fileFormat : {D3DXIFF_BMP, D3DXIFF_PNG, D3DXIFF_TGA, D3DXIFF_JPG})
+            EXPECT_EQ(save(bump, fileFormat, path), D3DERR_INVALIDCALL) << bump << " as " << fileFormat;
+    EXPECT_EQ(save(D3DFMT_V8U8, D3DXIFF_DDS, path), D3D_OK);
+    EXPECT_EQ(save(D3DFMT_A8, D3DXIFF_JPG, path), D3DERR_INVALIDCALL);
+    EXPECT_EQ(save(D3DFMT_A8, D3DXIFF_PNG, path), D3D_OK);
+    EXPECT_EQ(save(D3DFMT_A8R8G8B8, D3DXIMAGE_FILEFORMAT(42), path), D3DERR_INVALIDCALL);
+}
