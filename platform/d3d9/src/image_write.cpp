@@ -65,19 +65,23 @@ void put32(Bytes& out, std::uint32_t value) {
 
 // BMP layouts D3DX keeps: 16-bit 565 (bit fields) and 555, 24-bit, 32-bit
 // (the fourth byte zero for X8R8G8B8, alpha otherwise).
+// L8 and R3G3B2 become 8-bit paletted files: the texel is the index into a
+// palette of every value the format holds.
 HRESULT writeBmp(IDirect3DTexture9* texture, D3DFORMAT source, bool withFileHeader, Bytes& out) {
     D3DFORMAT layout = D3DFMT_A8R8G8B8;
-    if (source == D3DFMT_R5G6B5 || source == D3DFMT_X1R5G5B5 || source == D3DFMT_R8G8B8 || source == D3DFMT_X8R8G8B8)
+    if (source == D3DFMT_R5G6B5 || source == D3DFMT_X1R5G5B5 || source == D3DFMT_R8G8B8 || source == D3DFMT_X8R8G8B8 ||
+        source == D3DFMT_L8 || source == D3DFMT_R3G3B2)
         layout = source;
     else if (!formatInfo(source).alpha)
         layout = D3DFMT_R8G8B8;
+    const bool paletted = formatInfo(layout).bytes == 1;
     Pixels pixels;
     HRESULT hr = readLevel(texture, layout, pixels);
     if (FAILED(hr)) return hr;
     const unsigned texelBytes = formatInfo(layout).bytes;
     const std::size_t rowBytes = std::size_t(pixels.width) * texelBytes, padded = (rowBytes + 3) & ~std::size_t(3);
     const bool bitfields = layout == D3DFMT_R5G6B5;
-    const std::uint32_t infoSize = 40, maskBytes = bitfields ? 12 : 0;
+    const std::uint32_t infoSize = 40, maskBytes = bitfields ? 12 : paletted ? 1024 : 0;
     const std::uint32_t dataOffset = (withFileHeader ? 14 : 0) + infoSize + maskBytes;
     const std::uint32_t dataSize = std::uint32_t(padded * pixels.height);
     if (withFileHeader) {
@@ -96,12 +100,22 @@ HRESULT writeBmp(IDirect3DTexture9* texture, D3DFORMAT source, bool withFileHead
     put32(out, dataSize);
     put32(out, 2835);
     put32(out, 2835);
-    put32(out, 0);
+    put32(out, paletted ? 256 : 0);
     put32(out, 0);
     if (bitfields) {
         put32(out, 0xf800);
         put32(out, 0x7e0);
         put32(out, 0x1f);
+    }
+    if (paletted) {
+        std::uint8_t indices[256];
+        Float4 colours[256];
+        for (unsigned i = 0; i < 256; ++i) indices[i] = std::uint8_t(i);
+        decodeRow(formatInfo(layout), indices, colours, 256, nullptr);
+        for (const Float4& colour : colours) {  // B, G, R, unused
+            for (float channel : {colour.b, colour.g, colour.r}) out.push_back(std::uint8_t(channel * 255.0f + 0.5f));
+            out.push_back(0);
+        }
     }
     if (layout == D3DFMT_X8R8G8B8)  // the unused byte reads as no alpha
         for (std::size_t i = 3; i < pixels.bytes.size(); i += 4) pixels.bytes[i] = 0;
