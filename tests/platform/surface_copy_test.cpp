@@ -347,6 +347,8 @@ TEST_F(SurfaceCopy, ColourKeyIsComparedInTheSourceFormat) {
         {D3DFMT_R32F, 0x3f800000, 0x00ff1234u, true},
         {D3DFMT_R32F, 0x3f000000, 0x00801234u, false},
         {D3DFMT_X1R5G5B5, 0x7fff, 0x01ffffffu, true},
+        {D3DFMT_A1R5G5B5, 0xd294, 0xffa5a5a5u, true},
+        {D3DFMT_A1R5G5B5, 0xd294, 0x7fa5a5a5u, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.format << " key " << std::hex << c.key);
