@@ -1,6 +1,7 @@
 // Saving the preview file types: the layout each source format is written in,
 // as the image reader (ours and ImageMagick's) sees it, and the refusals.
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/image_fixtures.h"
 #include "platform/soft_device.h"
@@ -48,13 +49,13 @@ TEST_F(SaveImage, EachSourceFormatKeepsItsLayout) {
         std::uint8_t value;
         const char* magick;  // ImageMagick's name for the file type, depth
     } cases[] = {
-        {D3DFMT_R5G6B5, D3DXIFF_BMP, D3DFMT_R5G6B5, 28, 16, "BMP 3x2 8"},
-        {D3DFMT_X1R5G5B5, D3DXIFF_BMP, D3DFMT_X1R5G5B5, 28, 16, "BMP 3x2 8"},
-        {D3DFMT_X8R8G8B8, D3DXIFF_BMP, D3DFMT_X8R8G8B8, 28, 32, "BMP 3x2 8"},
-        {D3DFMT_A8R8G8B8, D3DXIFF_BMP, D3DFMT_A8R8G8B8, 28, 32, "BMP 3x2 8"},
-        {D3DFMT_L8, D3DXIFF_BMP, D3DFMT_P8, 28, 8, "BMP 3x2 8"},
+        {D3DFMT_R5G6B5, D3DXIFF_BMP, D3DFMT_R5G6B5, 28, 16, "BMP3 3x2 8"},
+        {D3DFMT_X1R5G5B5, D3DXIFF_BMP, D3DFMT_X1R5G5B5, 28, 16, "BMP3 3x2 8"},
+        {D3DFMT_X8R8G8B8, D3DXIFF_BMP, D3DFMT_X8R8G8B8, 28, 32, "BMP3 3x2 8"},
+        {D3DFMT_A8R8G8B8, D3DXIFF_BMP, D3DFMT_A8R8G8B8, 28, 32, "BMP3 3x2 8"},
+        {D3DFMT_L8, D3DXIFF_BMP, D3DFMT_P8, 28, 8, "BMP3 3x2 8"},
         {D3DFMT_R3G3B2, D3DXIFF_DIB, D3DFMT_P8, 14, 8, nullptr},
-        {D3DFMT_A4R4G4B4, D3DXIFF_BMP, D3DFMT_A8R8G8B8, 28, 32, "BMP 3x2 8"},
+        {D3DFMT_A4R4G4B4, D3DXIFF_BMP, D3DFMT_A8R8G8B8, 28, 32, "BMP3 3x2 8"},
         {D3DFMT_R5G6B5, D3DXIFF_DIB, D3DFMT_R5G6B5, 14, 16, nullptr},
         {D3DFMT_A16B16G16R16, D3DXIFF_PNG, D3DFMT_A16B16G16R16, 24, 16, "PNG 3x2 16"},
         {D3DFMT_A32B32G32R32F, D3DXIFF_PNG, D3DFMT_A16B16G16R16, 24, 16, "PNG 3x2 16"},
@@ -64,11 +65,14 @@ TEST_F(SaveImage, EachSourceFormatKeepsItsLayout) {
         {D3DFMT_X8R8G8B8, D3DXIFF_TGA, D3DFMT_R8G8B8, 2, 2, "TGA 3x2 8"},
         {D3DFMT_X8R8G8B8, D3DXIFF_PPM, D3DFMT_X8R8G8B8, 0, 'P', "PPM 3x2 8"},
         {D3DFMT_A8R8G8B8, D3DXIFF_JPG, D3DFMT_X8R8G8B8, 0, 0xff, "JPEG 3x2 8"},
+        {D3DFMT_A16B16G16R16F, D3DXIFF_PFM, D3DFMT_A32B32G32R32F, 1, 'F', "PFM 3x2 32"},
+        {D3DFMT_R5G6B5, D3DXIFF_HDR, D3DFMT_A32B32G32R32F, 0, '#', "HDR 3x2 16"},
     };
-    const bool haveMagick = identify("/dev/null").find("identify") == std::string::npos;
+    const bool haveMagick = std::system("command -v identify >/dev/null 2>&1") == 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.format << " as " << c.fileFormat);
-        const std::string path = scratchPath("saved");
+        static const char* const extensions[] = {"bmp", "jpg", "tga", "png", "dds", "ppm", "dib", "hdr", "pfm"};
+        const std::string path = scratchPath(std::string("saved.") + extensions[c.fileFormat]);
         ASSERT_EQ(save(c.format, c.fileFormat, path), D3D_OK);
         const Bytes file = readFile(path);
         D3DXIMAGE_INFO info{};
@@ -95,6 +99,7 @@ TEST_F(SaveImage, TexelsComeBack) {
         {D3DFMT_R5G6B5, D3DXIFF_BMP, false, 1},      {D3DFMT_X1R5G5B5, D3DXIFF_DIB, false, 1},
         {D3DFMT_A8R8G8B8, D3DXIFF_TGA, true, 0},     {D3DFMT_X8R8G8B8, D3DXIFF_TGA, false, 0},
         {D3DFMT_A16B16G16R16, D3DXIFF_PNG, true, 0}, {D3DFMT_X8R8G8B8, D3DXIFF_PPM, false, 0},
+        {D3DFMT_A8R8G8B8, D3DXIFF_PFM, false, 0},    {D3DFMT_X8R8G8B8, D3DXIFF_HDR, false, 2},
         {D3DFMT_R3G3B2, D3DXIFF_BMP, false, 0},
     };
     for (const auto& c : cases) {

@@ -1,4 +1,4 @@
-// BMP, DIB, TGA, PNG, JPG and PPM writers. Each source format maps to the
+// BMP, DIB, TGA, PNG, JPG, PPM, PFM and HDR writers. Each source format maps to the
 // file layout D3DX writes for it: 16-bit BMPs stay 16-bit, X8R8G8B8 BMPs
 // stay 32-bit, PNGs of wide or float formats are 16 bits per channel, TGAs
 // are uncompressed and top-down.
@@ -6,6 +6,8 @@
 
 #include <png.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -172,6 +174,42 @@ HRESULT writePpm(IDirect3DTexture9* texture, Bytes& out) {
     return D3D_OK;
 }
 
+// Float RGB: PFM little-endian, bottom row first; HDR as flat RGBE scanlines.
+HRESULT writeFloatImage(IDirect3DTexture9* texture, bool pfm, Bytes& out) {
+    Pixels pixels;
+    HRESULT hr = readLevel(texture, D3DFMT_A32B32G32R32F, pixels);
+    if (FAILED(hr)) return hr;
+    const std::string size = std::to_string(pixels.width) + " " + std::to_string(pixels.height);
+    const std::string header = pfm ? "PF\n" + size + "\n-1.0\n"
+                                   : "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y " + std::to_string(pixels.height) +
+                                         " +X " + std::to_string(pixels.width) + "\n";
+    out.assign(header.begin(), header.end());
+    for (unsigned row = 0; row < pixels.height; ++row) {
+        const unsigned y = pfm ? pixels.height - 1 - row : row;
+        const float* texel = reinterpret_cast<const float*>(pixels.bytes.data()) + std::size_t(y) * pixels.width * 4;
+        for (unsigned x = 0; x < pixels.width; ++x, texel += 4) {
+            if (pfm) {
+                const std::uint8_t* bytes = reinterpret_cast<const std::uint8_t*>(texel);
+                out.insert(out.end(), bytes, bytes + 12);  // little-endian host
+                continue;
+            }
+            const float r = std::max(texel[0], 0.0f), g = std::max(texel[1], 0.0f), b = std::max(texel[2], 0.0f);
+            const float largest = std::max(r, std::max(g, b));
+            std::uint8_t rgbe[4] = {0, 0, 0, 0};
+            if (largest >= 1e-32f) {
+                int exponent = 0;
+                const float scale = std::frexp(largest, &exponent) * 256.0f / largest;
+                rgbe[0] = std::uint8_t(r * scale);
+                rgbe[1] = std::uint8_t(g * scale);
+                rgbe[2] = std::uint8_t(b * scale);
+                rgbe[3] = std::uint8_t(exponent + 128);
+            }
+            out.insert(out.end(), rgbe, rgbe + 4);
+        }
+    }
+    return D3D_OK;
+}
+
 // Formats wider than 8 bits a channel, and float formats, give 16-bit PNGs.
 bool isWide(D3DFORMAT format) {
     const FormatInfo& info = formatInfo(format);
@@ -273,8 +311,9 @@ HRESULT encodeTextureImage(IDirect3DTexture9* texture, D3DXIMAGE_FILEFORMAT file
         case D3DXIFF_JPG:
             return writeStb(texture, fileFormat, desc.Format, out);
         case D3DXIFF_HDR:
+            return writeFloatImage(texture, false, out);
         case D3DXIFF_PFM:
-            return E_NOTIMPL;
+            return writeFloatImage(texture, true, out);
         default:
             return D3DERR_INVALIDCALL;
     }
