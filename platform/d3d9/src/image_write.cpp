@@ -74,6 +74,8 @@ HRESULT writeBmp(IDirect3DTexture9* texture, D3DFORMAT source, bool withFileHead
     if (source == D3DFMT_R5G6B5 || source == D3DFMT_X1R5G5B5 || source == D3DFMT_R8G8B8 || source == D3DFMT_X8R8G8B8 ||
         source == D3DFMT_L8 || source == D3DFMT_R3G3B2)
         layout = source;
+    else if (source == D3DFMT_A16B16G16R16 || source == D3DFMT_A16B16G16R16F || source == D3DFMT_A32B32G32R32F)
+        layout = D3DFMT_X8R8G8B8;  // 64- and 128-bit texels lose their alpha
     else if (!formatInfo(source).alpha)
         layout = D3DFMT_R8G8B8;
     const bool paletted = formatInfo(layout).bytes == 1;
