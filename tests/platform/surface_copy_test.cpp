@@ -277,6 +277,9 @@ TEST_F(SurfaceCopy, LoaderArgumentsAndFilesInMemory) {
                                               D3DX_DEFAULT, 0, nullptr),
               D3DERR_INVALIDCALL);
     const Bytes junk(40, 'x');
+    // Without an info pointer a probe reads nothing, so any existing file passes.
+    EXPECT_EQ(D3DXGetImageInfoFromFileA(writeScratch("junk.bin", junk).c_str(), nullptr), D3D_OK);
+    EXPECT_EQ(D3DXGetImageInfoFromFileA("no/such/file", nullptr), D3DXERR_INVALIDDATA);
     EXPECT_EQ(D3DXLoadSurfaceFromFileInMemory(dest.surface, nullptr, nullptr, junk.data(), UINT(junk.size()), nullptr,
                                               D3DX_DEFAULT, 0, nullptr),
               D3DXERR_INVALIDDATA);
