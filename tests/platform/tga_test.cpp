@@ -9,24 +9,20 @@ namespace {
 
 Bytes tgaHeader(int mapType, int imageType, unsigned mapLength, unsigned mapBits, unsigned width, unsigned height,
                 unsigned bits, std::uint8_t descriptor = 0x20) {
-    return Bytes{0,
-                 std::uint8_t(mapType),
-                 std::uint8_t(imageType),
-                 0,
-                 0,
-                 std::uint8_t(mapLength),
-                 std::uint8_t(mapLength >> 8),
-                 std::uint8_t(mapBits),
-                 0,
-                 0,
-                 0,
-                 0,
-                 std::uint8_t(width),
-                 0,
-                 std::uint8_t(height),
-                 0,
-                 std::uint8_t(bits),
-                 descriptor};
+    Bytes header(18, 0);
+    const unsigned fields[][2] = {{1, unsigned(mapType)},
+                                  {2, unsigned(imageType)},
+                                  {5, mapLength},
+                                  {7, mapBits},
+                                  {12, width},
+                                  {14, height},
+                                  {16, bits},
+                                  {17, descriptor}};
+    for (const auto& [offset, value] : fields) {
+        header[offset] = std::uint8_t(value);
+        if (offset == 5 || offset == 12 || offset == 14) header[offset + 1] = std::uint8_t(value >> 8);
+    }
+    return header;
 }
 
 class Tga : public SoftDeviceTest {
