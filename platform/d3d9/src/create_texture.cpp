@@ -1,5 +1,6 @@
-// D3DXCreateTexture and D3DXFilterTexture, through the device and texture
-// interfaces only, so that a host's own device works as well as ours.
+// D3DXCheckTextureRequirements, D3DXCreateTexture and D3DXFilterTexture,
+// through the device and texture interfaces only, so that a host's own device
+// works as well as ours.
 #include <d3dx9.h>
 
 #include "injection.h"
@@ -42,16 +43,6 @@ D3DFORMAT replacementFormat(D3DFORMAT format) {
 }
 
 bool isUnavailable(HRESULT hr) { return hr == D3DERR_INVALIDCALL || hr == D3DERR_NOTAVAILABLE; }
-
-}  // namespace
-
-}  // namespace d3d9soft
-
-using namespace d3d9soft;
-
-namespace d3d9soft {
-
-namespace {
 
 // Usages that mean nothing for a texture; D3DX refuses them.
 constexpr DWORD kBufferOnlyUsage = D3DUSAGE_WRITEONLY | D3DUSAGE_DONOTCLIP | D3DUSAGE_POINTS | D3DUSAGE_RTPATCHES |
@@ -113,6 +104,8 @@ HRESULT checkRequirements(IDirect3DDevice9* device, UINT* width, UINT* height, U
 }  // namespace
 
 }  // namespace d3d9soft
+
+using namespace d3d9soft;
 
 extern "C" HRESULT WINAPI D3DXCheckTextureRequirements(LPDIRECT3DDEVICE9 pDevice, UINT* pWidth, UINT* pHeight,
                                                        UINT* pNumMipLevels, DWORD Usage, D3DFORMAT* pFormat,
