@@ -127,9 +127,11 @@ GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_
         FitResult fit = fitPageLimits(*configuration, options.sortMode);
         outcome.tried = fit.tried;
         outcome.pages = std::move(fit.pages);
-    } else {
-        outcome.pages = texatlas_layout::layOut(*configuration, options.sortMode);
     }
+    // A dry run reports the drops that composing would report.
+    if (!options.fit || options.dryRun)
+        outcome.pages = texatlas_layout::layOut(*configuration, options.sortMode,
+                                                options.dryRun ? printLibraryWarning : textureatlas::nullMessageHandler);
     outcome.width = configuration->beginGroups()->rect.width;
     outcome.height = configuration->beginGroups()->rect.height;
 

@@ -21,12 +21,14 @@ public:
 
 }  // namespace
 
-std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& configuration, int sortMode) {
+std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& configuration, int sortMode,
+                                textureatlas::MessageCallback warning) {
     std::vector<int> mipLevels;
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
         mipLevels.push_back(group->mipLevels);
     PageList atlas;
     atlas.setSortMode(sortMode);
+    atlas.setWarningCallback(warning);
     atlas.layout(&configuration);
     size_t number = 0;
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)

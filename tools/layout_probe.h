@@ -2,6 +2,8 @@
 // tries many limits and needs only what the layout decides; dry runs show it.
 #pragma once
 
+#include <textureatlas/types.h>
+
 #include <string>
 #include <vector>
 
@@ -25,8 +27,10 @@ struct LaidOutPage {
 };
 
 // Lays out every group of `configuration` as the library's layout does and
-// returns the pages. The layout's messages are dropped, and the groups'
-// mip-level counts are left as they were.
-__attribute__((visibility("default"))) std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& configuration, int sortMode);
+// returns the pages; the layout's warnings (textures too large) go to
+// `warning`. The groups' mip-level counts are left as they were.
+__attribute__((visibility("default"))) std::vector<LaidOutPage> layOut(
+    textureatlas::ITextureAtlasConfiguration& configuration, int sortMode,
+    textureatlas::MessageCallback warning = textureatlas::nullMessageHandler);
 
 }  // namespace texatlas_layout
