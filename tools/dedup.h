@@ -8,7 +8,7 @@
 struct TextureRef {
     std::string name;   // as the index file names it
     std::string given;  // as it was added, relative to the texture directory
-    std::string path;  // the file
+    std::string path;   // the file
     bool border = false;
 };
 

@@ -11,15 +11,15 @@ class ITextureAtlasConfiguration;
 }
 
 struct FitResult {
-    int width = 0, height = 0;  // the limits that were chosen and left in the group
-    int tried = 0;              // limit pairs laid out
+    int width = 0, height = 0;                        // the limits that were chosen and left in the group
+    int tried = 0;                                    // limit pairs laid out
     std::vector<texatlas_layout::LaidOutPage> pages;  // the layout at those limits
 };
 
 struct PageCost {
     size_t pages = 0;
     long long area = 0;
-    int skew = 0;  // sum over pages of |log2 width - log2 height|: 0 when all are square
+    int skew = 0;         // sum over pages of |log2 width - log2 height|: 0 when all are square
     long long width = 0;  // sum of the page widths
 };
 

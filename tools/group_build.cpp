@@ -89,8 +89,8 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     atlas->layout(&configuration);
     // Each group's index goes to a file of its own beside the pages, then
     // into the joined index.
-    std::string index = options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" +
-                        std::to_string(number) + ".txt";
+    std::string index =
+        options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" + std::to_string(number) + ".txt";
     bool ok = atlas->write(index.c_str());
     delete atlas;
     releaseDevice(device);
@@ -130,8 +130,8 @@ GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_
     }
     // A dry run reports the drops that composing would report.
     if (!options.fit || options.dryRun)
-        outcome.pages = texatlas_layout::layOut(*configuration, options.sortMode,
-                                                options.dryRun ? printLibraryWarning : textureatlas::nullMessageHandler);
+        outcome.pages = texatlas_layout::layOut(
+            *configuration, options.sortMode, options.dryRun ? printLibraryWarning : textureatlas::nullMessageHandler);
     outcome.width = configuration->beginGroups()->rect.width;
     outcome.height = configuration->beginGroups()->rect.height;
 
@@ -158,7 +158,7 @@ std::vector<GroupJob> groupJobs(ITextureAtlasConfiguration& configuration) {
     const std::string texturePath = configuration.getTexturePath();
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group) {
         GroupJob job;
-        job.settings = GroupSettings{group->name,       group->format,    group->rect.width,
+        job.settings = GroupSettings{group->name,        group->format,    group->rect.width,
                                      group->rect.height, group->mipLevels, group->border};
         for (const textureatlas::TextureEntry& texture : group->textures) {
             // The probe made the path from the texture directory and the name

@@ -59,7 +59,8 @@ bool writeLayoutJson(const AtlasResult& result, const std::string& path, std::st
                  << ", \"height\": " << texture.height << ", \"u0\": " << number(texture.u)
                  << ", \"v0\": " << number(texture.v) << ", \"u1\": " << number(texture.u + texture.uSize)
                  << ", \"v1\": " << number(texture.v + texture.vSize);
-            if (!texture.duplicateOf.empty()) json << ", \"duplicateOf\": \"" << jsonEscape(texture.duplicateOf) << "\"";
+            if (!texture.duplicateOf.empty())
+                json << ", \"duplicateOf\": \"" << jsonEscape(texture.duplicateOf) << "\"";
             json << "}";
             first = false;
         }

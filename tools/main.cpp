@@ -100,7 +100,8 @@ bool resolveOutput(const OutputArguments& arguments, const std::string& defaultN
     options.strict = arguments.strict;
     options.dedup = !arguments.noDedup;
     options.dryRun = arguments.dryRun;
-    options.jobs = arguments.jobs > 0 ? arguments.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    options.jobs =
+        arguments.jobs > 0 ? arguments.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string indexDirectory = fs::path(options.indexFile).parent_path().string();
     if (!prepareDirectory(options.outputDirectory, error) || !prepareDirectory(asDirectory(indexDirectory), error))
         return false;
