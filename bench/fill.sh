@@ -53,12 +53,12 @@ row() {  # name, directories...
   default=$(measure "$work/$name-default.json")
   limits=$(/usr/bin/python3 -c "import json,sys; g=json.load(open(sys.argv[1]))['groups'][0]; print('%dx%d' % (g['pageWidthLimit'], g['pageHeightLimit']))" "$work/$name-default.json")
   placed=${default%% *}
-  "$tool" pack "$@" --no-fit --no-dedup --dry-run --json "$work/$name-old.json" -q 2>/dev/null
+  "$tool" pack "$@" --no-fit --no-dedup --dry-run -o "$work/dry" --json "$work/$name-old.json" -q 2>/dev/null
   old=$(measure "$work/$name-old.json")
   best="" best_limits=""
   for w in 1 2 4 8 16 32 64 128 256 512 1024 2048; do
     for h in 1 2 4 8 16 32 64 128 256 512 1024 2048; do
-      "$tool" pack "$@" --no-fit --width $w --height $h --dry-run --json "$work/try.json" -q 2>/dev/null
+      "$tool" pack "$@" --no-fit --width $w --height $h --dry-run -o "$work/dry" --json "$work/try.json" -q 2>/dev/null
       result=$(measure "$work/try.json")
       [ "${result%% *}" = "$placed" ] || continue  # limits that drop textures do not count
       if [ -z "$best" ] || echo "$result $best" |
