@@ -137,6 +137,7 @@ double fillRatio(const PageResult& page) {
     double area = static_cast<double>(page.width) * page.height;
     if (area <= 0) return 0;
     double used = 0;
-    for (const PlacedTexture& texture : page.textures) used += static_cast<double>(texture.width) * texture.height;
+    for (const PlacedTexture& texture : page.textures)
+        if (texture.duplicateOf.empty()) used += static_cast<double>(texture.width) * texture.height;
     return used / area;
 }

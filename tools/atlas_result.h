@@ -11,6 +11,7 @@ struct PlacedTexture {
     float u = 0, v = 0, uSize = 0, vSize = 0;
     // The same in texels (exact: page sizes are powers of two).
     int x = 0, y = 0, width = 0, height = 0;
+    std::string duplicateOf;  // the texture whose place this identical file shares
 };
 
 struct PageResult {
@@ -22,8 +23,17 @@ struct PageResult {
     std::vector<PlacedTexture> textures;
 };
 
+// How a group was built: the page limits it was laid out with.
+struct GroupResult {
+    std::string name;
+    int width = 0, height = 0;
+    int tried = 0;  // limit pairs tried by the fitting; 0: the group's own limits
+    int duplicates = 0;
+};
+
 struct AtlasResult {
     std::vector<PageResult> pages;
+    std::vector<GroupResult> groups;
 };
 
 // Parses an index file; pages are grouped in file order. The page sizes are
@@ -36,5 +46,6 @@ bool readPageFiles(const std::string& pageDirectory, AtlasResult& result, std::s
 
 int placedTextureCount(const AtlasResult& result);
 
-// Share of the page covered by texture images, 0 to 1.
+// Share of the page covered by texture images, 0 to 1; a place shared by
+// identical files counts once.
 double fillRatio(const PageResult& page);

@@ -2,6 +2,7 @@
 
 #include "atlas_result.h"
 #include "device.h"
+#include "group_build.h"
 #include "json_output.h"
 #include "messages.h"
 #include "page_watcher.h"
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 namespace fs = std::filesystem;
 using textureatlas::ITextureAtlas;
@@ -61,17 +63,33 @@ void addInputs(ITextureAtlasConfiguration& configuration, Manifest& manifest) {
         for (const textureatlas::TextureEntry& texture : group->textures) addSourceLine(manifest, texture.path);
 }
 
+int duplicateCount(const AtlasResult& result) {
+    int count = 0;
+    for (const GroupResult& group : result.groups) count += group.duplicates;
+    return count;
+}
+
 void printSummary(const AtlasResult& result, const BuildOptions& options, double seconds) {
     const MessageCounts& counts = messageCounts();
-    std::printf("placed %d texture%s on %zu page%s", placedTextureCount(result),
+    std::printf("%s %d texture%s on %zu page%s", options.dryRun ? "would place" : "placed", placedTextureCount(result),
                 placedTextureCount(result) == 1 ? "" : "s", result.pages.size(), result.pages.size() == 1 ? "" : "s");
     std::printf(", dropped %zu (larger than their pages)", counts.dropped.size());
     if (!counts.missing.empty()) std::printf(", %zu unreadable", counts.missing.size());
+    if (duplicateCount(result)) std::printf(", %d duplicates placed once", duplicateCount(result));
     std::printf(", %.2f s\n", seconds);
     for (const PageResult& page : result.pages)
         std::printf("  %-24s %5d x %-5d %-10s %3zu texture%s  fill %5.1f%%\n", page.file.c_str(), page.width,
                     page.height, page.format.c_str(), page.textures.size(), page.textures.size() == 1 ? " " : "s",
                     fillRatio(page) * 100.0);
+    for (const GroupResult& group : result.groups) {
+        std::printf("  group %s: page limits %d x %d", group.name.c_str(), group.width, group.height);
+        if (group.tried) std::printf(" (fitted, %d tried)", group.tried);
+        std::printf("\n");
+    }
+    if (options.dryRun) {
+        std::printf("dry run: no page or index file written\n");
+        return;
+    }
     std::printf("index: %s\n", options.indexFile.c_str());
     if (!options.jsonFile.empty()) std::printf("json: %s\n", options.jsonFile.c_str());
     if (options.preview) std::printf("preview: %spreview/index.html\n", options.outputDirectory.c_str());
@@ -104,6 +122,101 @@ bool composeAtlas(ITextureAtlasConfiguration& configuration, const BuildOptions&
     return written;
 }
 
+int limitOf(int requested) { return requested <= 0 || requested > 2048 ? 2048 : requested; }
+
+// The pages as the layout gave them, for a run that writes none.
+void laidOutResult(const std::vector<GroupOutcome>& outcomes, AtlasResult& result) {
+    for (const GroupOutcome& outcome : outcomes) {
+        for (const texatlas_layout::LaidOutPage& laidOut : outcome.pages) {
+            PageResult page;
+            page.name = laidOut.name;
+            page.file = laidOut.name + ".dds";
+            page.index = laidOut.index;
+            page.width = laidOut.width;
+            page.height = laidOut.height;
+            page.mipLevels = laidOut.mipLevels;
+            page.format = laidOut.format;
+            for (const texatlas_layout::LaidOutTexture& placed : laidOut.textures) {
+                PlacedTexture texture;
+                texture.name = placed.name;
+                texture.x = placed.x;
+                texture.y = placed.y;
+                texture.width = placed.width;
+                texture.height = placed.height;
+                texture.u = static_cast<float>(placed.x) / page.width;
+                texture.v = static_cast<float>(placed.y) / page.height;
+                texture.uSize = static_cast<float>(placed.width) / page.width;
+                texture.vSize = static_cast<float>(placed.height) / page.height;
+                page.textures.push_back(texture);
+            }
+            result.pages.push_back(page);
+        }
+    }
+}
+
+// Duplicates get the entries of the texture whose place they share.
+void addDuplicates(const std::vector<GroupOutcome>& outcomes, AtlasResult& result, bool dryRun) {
+    std::unordered_map<std::string, std::string> firstOf;
+    std::unordered_map<std::string, const std::vector<std::string>*> duplicatesOf;
+    for (const GroupOutcome& outcome : outcomes)
+        for (size_t i = 0; i < outcome.textures.unique.size(); ++i) {
+            if (outcome.textures.duplicatesOf[i].empty()) continue;
+            duplicatesOf.emplace(outcome.textures.unique[i].name, &outcome.textures.duplicatesOf[i]);
+            for (const std::string& name : outcome.textures.duplicatesOf[i])
+                firstOf.emplace(name, outcome.textures.unique[i].name);
+        }
+    if (firstOf.empty()) return;
+    for (PageResult& page : result.pages) {
+        if (dryRun) {
+            // The index file lists them right after their first; so does this.
+            std::vector<PlacedTexture> listed;
+            for (const PlacedTexture& texture : page.textures) {
+                listed.push_back(texture);
+                auto found = duplicatesOf.find(texture.name);
+                if (found == duplicatesOf.end()) continue;
+                for (const std::string& name : *found->second) {
+                    listed.push_back(texture);
+                    listed.back().name = name;
+                }
+            }
+            page.textures.swap(listed);
+        }
+        for (PlacedTexture& texture : page.textures) {
+            auto found = firstOf.find(texture.name);
+            if (found != firstOf.end()) texture.duplicateOf = found->second;
+        }
+    }
+}
+
+// Builds the groups and joins their index files; false when a group failed.
+bool buildByGroup(ITextureAtlasConfiguration& configuration, const BuildOptions& options,
+                  std::vector<GroupOutcome>& outcomes) {
+    GroupRunOptions run;
+    run.texturePath = configuration.getTexturePath();
+    run.outputDirectory = options.outputDirectory;
+    run.sortMode = options.sortMode;
+    run.jobs = options.jobs;
+    run.fit = options.fit;
+    run.dedup = options.dedup;
+    run.dryRun = options.dryRun;
+    std::vector<GroupJob> jobs = groupJobs(configuration);
+    PageWatcher watcher;
+    if (!options.quiet && !options.dryRun) startPageWatcher(watcher, options.outputDirectory);
+    run.watcher = &watcher;
+    outcomes = runGroups(jobs, run);
+    stopPageWatcher(watcher);
+    if (outcomes.size() != jobs.size()) return false;
+    for (const GroupOutcome& outcome : outcomes)
+        if (!outcome.ok) return false;
+    // What was chosen is what a saved configuration must say.
+    size_t number = 0;
+    for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group, ++number) {
+        group->rect.width = outcomes[number].width;
+        group->rect.height = outcomes[number].height;
+    }
+    return true;
+}
+
 int finish(const char* error) {
     std::fprintf(stderr, "error: %s\n", error);
     return kExitLibraryFailure;
@@ -114,30 +227,69 @@ int finish(const char* error) {
 int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& options, Manifest manifest) {
     auto start = std::chrono::steady_clock::now();
     addInputs(configuration, manifest);
+    manifest.inputs.push_back(std::string("fit ") + (options.fit ? "yes" : "no"));
+    manifest.inputs.push_back(std::string("dedup ") + (options.dedup ? "yes" : "no"));
+    manifest.inputs.push_back("save " + options.saveConfig);
     std::string manifestFile = manifestPath(options.indexFile);
     Manifest previous;
-    if (!options.force && readManifest(manifestFile, previous) && upToDate(previous, manifest)) {
+    if (!options.dryRun && !options.force && readManifest(manifestFile, previous) && upToDate(previous, manifest)) {
         if (!options.quiet) std::printf("up to date: %s (--force rebuilds)\n", options.indexFile.c_str());
         return options.strict && messageCounts().warnings ? kExitLibraryFailure : kExitSuccess;
     }
-    // Neither a stale manifest nor a stale index may pass for this build's.
-    std::remove(manifestFile.c_str());
-    std::remove(options.indexFile.c_str());
+    if (!options.dryRun) {
+        // Neither a stale manifest nor a stale index may pass for this build's.
+        std::remove(manifestFile.c_str());
+        std::remove(options.indexFile.c_str());
+    }
 
-    if (!composeAtlas(configuration, options)) return finish("build failed; the index file was not written");
+    std::vector<GroupOutcome> outcomes;
+    bool hasGroups = configuration.beginGroups() != configuration.endGroups();
+    if (hasGroups ? !buildByGroup(configuration, options, outcomes)
+                  : !options.dryRun && !composeAtlas(configuration, options))
+        return finish("build failed; the index file was not written");
+    if (hasGroups && !options.dryRun && !writeJoinedIndex(options.indexFile, outcomes))
+        return finish(("cannot write " + options.indexFile).c_str());
+    if (!options.saveConfig.empty()) {
+        configuration.save(options.saveConfig.c_str());
+        if (!std::ifstream(options.saveConfig)) {
+            std::fprintf(stderr, "error: cannot write %s\n", options.saveConfig.c_str());
+            return kExitBadInput;
+        }
+        manifest.outputs.push_back(options.saveConfig);
+        if (!options.quiet)
+            std::printf("configuration: %s (texture directory %s)\n", options.saveConfig.c_str(),
+                        *configuration.getTexturePath() ? configuration.getTexturePath() : ".");
+    }
 
     AtlasResult result;
     std::string error;
-    if (!readIndexFile(options.indexFile, result, error) || !readPageFiles(options.outputDirectory, result, error))
-        return finish(error.c_str());
-    manifest.outputs.push_back(options.indexFile);
-    for (const PageResult& page : result.pages) manifest.outputs.push_back(options.outputDirectory + page.file);
+    if (options.dryRun) {
+        laidOutResult(outcomes, result);
+    } else {
+        if (!readIndexFile(options.indexFile, result, error) ||
+            !readPageFiles(options.outputDirectory, result, error))
+            return finish(error.c_str());
+        manifest.outputs.push_back(options.indexFile);
+        for (const PageResult& page : result.pages) manifest.outputs.push_back(options.outputDirectory + page.file);
+    }
+    for (const GroupOutcome& outcome : outcomes) {
+        GroupResult group;
+        group.width = limitOf(outcome.width);
+        group.height = limitOf(outcome.height);
+        group.tried = outcome.tried;
+        group.duplicates = outcome.textures.merged;
+        result.groups.push_back(group);
+    }
+    size_t number = 0;
+    for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
+        if (number < result.groups.size()) result.groups[number++].name = group->name;
+    addDuplicates(outcomes, result, options.dryRun);
 
     if (!options.jsonFile.empty()) {
         if (!writeLayoutJson(result, options.jsonFile, error)) return finish(error.c_str());
-        manifest.outputs.push_back(options.jsonFile);
+        if (!options.dryRun) manifest.outputs.push_back(options.jsonFile);
     }
-    if (options.preview) {
+    if (options.preview && !options.dryRun) {
         std::string previewDirectory = options.outputDirectory + "preview/";
         SoftwareDevice device;
         bool ok = prepareDirectory(previewDirectory, error) && createDevice(device, error) &&
@@ -149,6 +301,7 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!options.quiet) printSummary(result, options, seconds);
-    if (!writeManifest(manifestFile, manifest)) std::fprintf(stderr, "warning: cannot write %s\n", manifestFile.c_str());
+    if (!options.dryRun && !writeManifest(manifestFile, manifest))
+        std::fprintf(stderr, "warning: cannot write %s\n", manifestFile.c_str());
     return options.strict && messageCounts().warnings ? kExitLibraryFailure : kExitSuccess;
 }

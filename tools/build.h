@@ -21,6 +21,11 @@ struct BuildOptions {
     bool force = false;
     bool quiet = false;
     bool strict = false;          // warnings fail the build
+    bool fit = false;             // choose each group's page limits
+    bool dedup = true;            // place files with identical contents once
+    int jobs = 1;                 // groups built at the same time
+    bool dryRun = false;          // lay out and report, write no page or index
+    std::string saveConfig;       // empty: none; else the configuration with the limits used
 };
 
 std::string asDirectory(std::string path);

@@ -58,9 +58,20 @@ bool writeLayoutJson(const AtlasResult& result, const std::string& path, std::st
                  << ", \"x\": " << texture.x << ", \"y\": " << texture.y << ", \"width\": " << texture.width
                  << ", \"height\": " << texture.height << ", \"u0\": " << number(texture.u)
                  << ", \"v0\": " << number(texture.v) << ", \"u1\": " << number(texture.u + texture.uSize)
-                 << ", \"v1\": " << number(texture.v + texture.vSize) << "}";
+                 << ", \"v1\": " << number(texture.v + texture.vSize);
+            if (!texture.duplicateOf.empty())
+                json << ", \"duplicateOf\": \"" << jsonEscape(texture.duplicateOf) << "\"";
+            json << "}";
             first = false;
         }
+    }
+    json << "\n  ],\n  \"groups\": [";
+    for (size_t g = 0; g < result.groups.size(); ++g) {
+        const GroupResult& group = result.groups[g];
+        json << (g ? ",\n" : "\n") << "    {\"name\": \"" << jsonEscape(group.name) << "\", \"pageWidthLimit\": "
+             << group.width << ", \"pageHeightLimit\": " << group.height
+             << ", \"fitted\": " << (group.tried ? "true" : "false") << ", \"duplicates\": " << group.duplicates
+             << "}";
     }
     json << "\n  ]\n}\n";
     std::ofstream file(path, std::ios::binary);

@@ -11,10 +11,12 @@
 #include <CLI/CLI.hpp>
 #include <textureatlas/textureatlas.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <thread>
 
 namespace fs = std::filesystem;
 using textureatlas::ITextureAtlasConfiguration;
@@ -30,6 +32,9 @@ struct OutputArguments {
     bool force = false;
     bool quiet = false;
     bool strict = false;
+    bool noDedup = false;
+    bool dryRun = false;
+    int jobs = 0;  // 0: one per core
 };
 
 struct PackArguments {
@@ -37,10 +42,10 @@ struct PackArguments {
     std::string name = "atlas";
     int width = 0;
     int height = 0;
-    std::string format;
+    std::string format = "A8R8G8B8";  // one page format for every texture; "source" keeps each one's own
     int mipLevels = 0;
-    int border = 1;
-    bool borderAll = false;
+    int border = 0;
+    bool noFit = false;
     std::string saveConfig;
 };
 
@@ -55,6 +60,11 @@ void addOutputOptions(CLI::App& command, OutputArguments& arguments) {
     command.add_flag("--force", arguments.force, "Rebuild even when nothing changed");
     command.add_flag("-q,--quiet", arguments.quiet, "Print only warnings and errors");
     command.add_flag("--strict", arguments.strict, "Exit with 1 when the library reported any warning");
+    command.add_flag("--no-dedup", arguments.noDedup, "Place every file, also files with identical contents");
+    command.add_option("-j,--jobs", arguments.jobs, "Groups built at the same time (0: one per core)")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    command.add_flag("--dry-run", arguments.dryRun, "Lay out and report (and write --json), but write no page");
 }
 
 struct ConfigurationDeleter {
@@ -88,6 +98,10 @@ bool resolveOutput(const OutputArguments& arguments, const std::string& defaultN
     options.force = arguments.force;
     options.quiet = arguments.quiet;
     options.strict = arguments.strict;
+    options.dedup = !arguments.noDedup;
+    options.dryRun = arguments.dryRun;
+    options.jobs =
+        arguments.jobs > 0 ? arguments.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string indexDirectory = fs::path(options.indexFile).parent_path().string();
     if (!prepareDirectory(options.outputDirectory, error) || !prepareDirectory(asDirectory(indexDirectory), error))
         return false;
@@ -102,7 +116,8 @@ bool resolveOutput(const OutputArguments& arguments, const std::string& defaultN
     return true;
 }
 
-int runBuildCommand(const std::string& configFile, std::string textures, const OutputArguments& arguments) {
+int runBuildCommand(const std::string& configFile, std::string textures, const OutputArguments& arguments,
+                    bool fit) {
     std::error_code code;
     if (!fs::is_regular_file(configFile, code) || !std::ifstream(configFile))
         return badInput("cannot read configuration file " + configFile);
@@ -114,6 +129,7 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
     std::string error;
     if (!resolveOutput(arguments, fs::path(configFile).stem().string(), options, manifest, error))
         return badInput(error);
+    options.fit = fit;
 
     ConfigurationPointer configuration = newConfiguration();
     if (!configuration) return badInput("out of memory");
@@ -140,25 +156,19 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     manifest.inputs.push_back("command pack");
     for (const std::string& directory : pack.directories) manifest.inputs.push_back("directory " + directory);
     if (!resolveOutput(arguments, pack.name, options, manifest, error)) return badInput(error);
+    options.fit = !pack.noFit;
+    options.saveConfig = pack.saveConfig;
+    const std::string format = pack.format == "source" ? "" : pack.format;
 
     ConfigurationPointer configuration = newConfiguration();
     if (!configuration) return badInput("out of memory");
     configuration->setTexturePath(images.front().directory.c_str());
     configuration->setOutputPath(options.outputDirectory.c_str());
-    configuration->addGroup(pack.name.c_str(), pack.width, pack.height, pack.format.c_str(), pack.mipLevels,
-                            pack.border);
+    configuration->addGroup(pack.name.c_str(), pack.width, pack.height, format.c_str(), pack.mipLevels, pack.border);
     for (const FoundImage& image : images) {
-        configuration->addTexture(image.name.c_str(), pack.borderAll);
+        configuration->addTexture(image.name.c_str(), pack.border > 0);
         if (!pack.saveConfig.empty() && !readsBack(image.name))
             std::fprintf(stderr, "warning: %s cannot be named in a configuration file\n", image.name.c_str());
-    }
-    if (!pack.saveConfig.empty()) {
-        configuration->save(pack.saveConfig.c_str());
-        std::ifstream saved(pack.saveConfig);
-        if (!saved) return badInput("cannot write " + pack.saveConfig);
-        if (!options.quiet)
-            std::printf("configuration: %s (texture directory %s)\n", pack.saveConfig.c_str(),
-                        images.front().directory.empty() ? "." : images.front().directory.c_str());
     }
     return runBuild(*configuration, options, manifest);
 }
@@ -214,6 +224,8 @@ int main(int argc, char** argv) {
     build->add_option("config", configFile, "Configuration file")->required();
     build->add_option("-t,--textures", textures, "Directory the texture names are relative to (default: the "
                                                  "configuration file's directory)");
+    bool fit = false;
+    build->add_flag("--fit", fit, "Choose each group's page limits: fewest pages, then least area");
     addOutputOptions(*build, buildOutput);
 
     PackArguments pack;
@@ -225,11 +237,15 @@ int main(int argc, char** argv) {
     packCommand->add_option("--width", pack.width, "Page width limit (0: the largest, 2048)")->capture_default_str();
     packCommand->add_option("--height", pack.height, "Page height limit (0: the largest, 2048)")
         ->capture_default_str();
-    packCommand->add_option("-f,--format", pack.format, "Page format, e.g. DXT5 (default: the textures' own)");
+    packCommand->add_option("-f,--format", pack.format,
+                            "Page format, e.g. DXT5; source: each texture's own, on pages of their own")
+        ->capture_default_str();
     packCommand->add_option("-m,--mip-levels", pack.mipLevels, "Mip levels (0: as many as the textures have)")
         ->capture_default_str();
-    packCommand->add_option("-b,--border", pack.border, "Border width in texels")->capture_default_str();
-    packCommand->add_flag("--border-all", pack.borderAll, "Give every texture a border");
+    packCommand->add_option("-b,--border", pack.border, "Empty border around every texture, in texels")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    packCommand->add_flag("--no-fit", pack.noFit, "Keep the page limits as given instead of fitting them");
     packCommand->add_option("--save-config", pack.saveConfig, "Write the configuration that was used");
     addOutputOptions(*packCommand, packOutput);
 
@@ -250,7 +266,7 @@ int main(int argc, char** argv) {
         return code == 0 ? kExitSuccess : kExitBadInput;
     }
 
-    if (*build) return runBuildCommand(configFile, textures, buildOutput);
+    if (*build) return runBuildCommand(configFile, textures, buildOutput, fit);
     if (*packCommand) return runPackCommand(pack, packOutput);
     if (*preview) return runPreviewCommand(indexFile, pages, previewOutput);
     return runInfoCommand(infoFiles);

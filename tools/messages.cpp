@@ -9,6 +9,7 @@ const std::string kDroppedPrefix = "Texture size larger than maximum atlas size:
 const std::string kMissingPrefix = "Failed to load texture: ";
 
 std::mutex outputMutex;  // the page watcher prints from its own thread
+thread_local MessageLog* capturing = nullptr;
 
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -23,13 +24,28 @@ MessageCounts& messageCounts() {
 
 void resetMessageCounts() { messageCounts() = MessageCounts(); }
 
+void captureMessages(MessageLog* log) { capturing = log; }
+
+void replayMessages(const MessageLog& log) {
+    for (const auto& message : log.messages)
+        message.first ? printLibraryError(message.second) : printLibraryWarning(message.second);
+}
+
 void printLibraryError(const std::string& message) {
+    if (capturing) {
+        capturing->messages.emplace_back(true, message);
+        return;
+    }
     std::lock_guard<std::mutex> lock(outputMutex);
     ++messageCounts().errors;
     std::fprintf(stderr, "error: %s\n", message.c_str());
 }
 
 void printLibraryWarning(const std::string& message) {
+    if (capturing) {
+        capturing->messages.emplace_back(false, message);
+        return;
+    }
     std::lock_guard<std::mutex> lock(outputMutex);
     MessageCounts& counts = messageCounts();
     ++counts.warnings;

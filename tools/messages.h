@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 struct MessageCounts {
@@ -15,6 +16,15 @@ struct MessageCounts {
 // The library takes plain function pointers, so the counts are process-wide.
 MessageCounts& messageCounts();
 void resetMessageCounts();
+
+// While a log is set on a thread, the library's messages on that thread are
+// kept there instead of printed, so that groups built at the same time report
+// in group order. Replaying prints and counts them as if they came then.
+struct MessageLog {
+    std::vector<std::pair<bool, std::string>> messages;  // (is error, text)
+};
+void captureMessages(MessageLog* log);
+void replayMessages(const MessageLog& log);
 
 void printLibraryError(const std::string& message);
 void printLibraryWarning(const std::string& message);

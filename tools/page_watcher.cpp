@@ -18,13 +18,19 @@ bool isPageFile(const char* name) {
 
 void reportPage(PageWatcher& watcher, ImageProbe& probe, const std::string& directory, const char* name) {
     int number = ++watcher.pagesSeen;
+    std::string label;
+    {
+        std::lock_guard<std::mutex> lock(watcher.labelsMutex);
+        auto found = watcher.labels.find(name);
+        label = found != watcher.labels.end() ? found->second : "page " + std::to_string(number);
+    }
     ImageFacts facts;
     std::string reason;
     if (probe.configuration && probeImage(probe, directory + name, facts, reason))
-        std::printf("page %d: %s  %d x %d  %s  %d mip level%s\n", number, name, facts.width, facts.height,
+        std::printf("%s: %s  %d x %d  %s  %d mip level%s\n", label.c_str(), name, facts.width, facts.height,
                     facts.format.c_str(), facts.mipLevels, facts.mipLevels == 1 ? "" : "s");
     else
-        std::printf("page %d: %s\n", number, name);
+        std::printf("%s: %s\n", label.c_str(), name);
     std::fflush(stdout);
 }
 
@@ -57,6 +63,11 @@ void watch(PageWatcher* watcher, std::string directory) {
 }
 
 }  // namespace
+
+void labelPages(PageWatcher& watcher, const std::vector<std::pair<std::string, std::string>>& labels) {
+    std::lock_guard<std::mutex> lock(watcher.labelsMutex);
+    for (const auto& label : labels) watcher.labels[label.first] = label.second;
+}
 
 bool startPageWatcher(PageWatcher& watcher, const std::string& directory) {
     watcher.inotify = inotify_init1(IN_CLOEXEC);

@@ -195,7 +195,7 @@ class PackInfoPreviewTest(unittest.TestCase):
     def test_pack_saves_a_configuration_that_builds_the_same_atlas(self):
         work = fresh("pack")
         props = os.path.join(TEXTURES, "props")
-        code, out, err = run("pack", props, "-n", "props", "--width", "128", "--border", "3", "--border-all",
+        code, out, err = run("pack", props, "-n", "props", "--width", "128", "--border", "3", "--no-fit", "-f", "source",
                              "--save-config", "props.cfg", "-o", "packed", "-i", "packed.txt", cwd=work)
         self.assertEqual(code, 0, err)
         saved = read(os.path.join(work, "props.cfg"), "r")

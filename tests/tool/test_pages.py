@@ -1,0 +1,208 @@
+#!/usr/bin/env python3
+"""texatlas's choices around the library: page limits that it fits, the pack
+defaults, identical files placed once and groups built in parallel.
+Usage: test_pages.py TEXATLAS REFERENCE_HOST SCRATCH_DIR"""
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import unittest
+
+from PIL import Image
+
+TOOL, REFERENCE, SCRATCH = (os.path.abspath(a) for a in sys.argv[1:4])
+
+
+def run(*args, cwd):
+    result = subprocess.run([TOOL, *args], cwd=cwd, capture_output=True, text=True, timeout=120)
+    return result.returncode, result.stdout, result.stderr
+
+
+def read(path, mode="rb"):
+    with open(path, mode) as f:
+        return f.read()
+
+
+def fresh(name):
+    path = os.path.join(SCRATCH, name)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def sprites(directory, count, size=(64, 64), same=False, mode="RGBA"):
+    os.makedirs(directory, exist_ok=True)
+    for i in range(count):
+        colour = (200, 30, 30) if same else (i % 256, (7 * i) % 256, 255 - i % 256)
+        Image.new(mode, size, colour + ((255,) if mode == "RGBA" else ())).save(
+            os.path.join(directory, "s%03d.png" % i))
+
+
+def dds_size(path):
+    height, width = struct.unpack_from("<II", read(path), 12)
+    return width, height
+
+
+def pages(directory):
+    return {f: read(os.path.join(directory, f)) for f in sorted(os.listdir(directory)) if f.endswith(".dds")}
+
+
+def entries(index):
+    return read(index, "r").splitlines()[14:]
+
+
+class FitTest(unittest.TestCase):
+    """100 different 64 x 64 sprites: one 1024 x 512 page, not 2048 wide."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = fresh("fit")
+        sprites(os.path.join(cls.dir, "sprites"), 100)
+        cls.code, cls.out, cls.err = run("pack", "sprites", "-o", "packed", "--json", "packed.json",
+                                         "--save-config", "saved.cfg", cwd=cls.dir)
+
+    def test_fewest_pages_then_least_area(self):
+        self.assertEqual(self.code, 0, self.err)
+        self.assertEqual(list(pages(os.path.join(self.dir, "packed"))), ["atlas0.dds"])
+        self.assertEqual(dds_size(os.path.join(self.dir, "packed", "atlas0.dds")), (1024, 512))
+        group = json.loads(read(os.path.join(self.dir, "packed.json"), "r"))["groups"][0]
+        self.assertTrue(group["fitted"])
+        self.assertIn("page limits %d x %d (fitted" % (group["pageWidthLimit"], group["pageHeightLimit"]),
+                      self.out)
+        code, out, err = run("pack", "sprites", "-o", "unfitted", "--no-fit", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        width, height = dds_size(os.path.join(self.dir, "unfitted", "atlas0.dds"))
+        self.assertEqual(width, 2048)
+        self.assertGreater(width * height, 1024 * 512)
+
+    def test_saved_limits_rebuild_the_same_atlas(self):
+        self.assertEqual(self.code, 0, self.err)
+        saved = read(os.path.join(self.dir, "saved.cfg"), "r")
+        self.assertRegex(saved, r"group atlas width 1024 height \d+ format A8R8G8B8 miplevels 0 border 0")
+        code, _, err = run("build", "saved.cfg", "-t", "sprites", "-o", "built", "-i", "packed/atlas.txt",
+                           "--force", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        os.makedirs(os.path.join(self.dir, "library"))
+        self.assertEqual(subprocess.run([REFERENCE, "saved.cfg", "sprites/", "library/", "library.txt", "0"],
+                                        cwd=self.dir).returncode, 0)
+        packed = pages(os.path.join(self.dir, "packed"))
+        self.assertEqual(packed, pages(os.path.join(self.dir, "built")))
+        self.assertEqual(packed, pages(os.path.join(self.dir, "library")))
+        self.assertEqual(entries(os.path.join(self.dir, "packed", "atlas.txt")),
+                         entries(os.path.join(self.dir, "library.txt")))
+
+    def test_build_fits_only_when_asked(self):
+        with open(os.path.join(self.dir, "big.cfg"), "w") as f:
+            f.write("group g width 2048 height 2048 format A8R8G8B8\n")
+            f.write("".join("sprites/s%03d.png\n" % i for i in range(100)))
+        code, _, err = run("build", "big.cfg", "-o", "asis", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        width, height = dds_size(os.path.join(self.dir, "asis", "g0.dds"))
+        self.assertGreater(width * height, 1024 * 512)
+        code, _, err = run("build", "big.cfg", "-o", "fitted", "--fit", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(dds_size(os.path.join(self.dir, "fitted", "g0.dds")), (1024, 512))
+
+
+class PackDefaultsTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = fresh("defaults")
+        sprites(os.path.join(self.dir, "mixed", "rgba"), 3, size=(32, 32))
+        sprites(os.path.join(self.dir, "mixed", "rgb"), 3, size=(16, 16), mode="RGB")
+        for name in os.listdir(os.path.join(self.dir, "mixed", "rgb")):
+            path = os.path.join(self.dir, "mixed", "rgb", name)
+            Image.open(path).save(path[:-4] + ".jpg")
+            os.remove(path)
+
+    def test_one_format_unless_source_is_asked(self):
+        code, out, err = run("pack", "mixed", "-o", "one", "--json", "one.json", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        layout = json.loads(read(os.path.join(self.dir, "one.json"), "r"))
+        self.assertEqual([p["format"] for p in layout["pages"]], ["A8R8G8B8"])
+        code, out, err = run("pack", "mixed", "-o", "split", "--json", "split.json", "-f", "source", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        layout = json.loads(read(os.path.join(self.dir, "split.json"), "r"))
+        self.assertEqual(sorted(p["format"] for p in layout["pages"]), ["A8R8G8B8", "X8R8G8B8"])
+
+    def test_border_goes_around_every_texture(self):
+        code, _, err = run("pack", "mixed", "-o", "none", "--json", "none.json", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        cells = json.loads(read(os.path.join(self.dir, "none.json"), "r"))["textures"]
+        self.assertIn((0, 0), [(t["x"], t["y"]) for t in cells])  # no gap by default
+        code, _, err = run("pack", "mixed", "-b", "2", "-o", "b2", "--json", "b2.json", "--save-config", "b2.cfg",
+                           cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        cells = json.loads(read(os.path.join(self.dir, "b2.json"), "r"))["textures"]
+        self.assertEqual(len(cells), 6)
+        for t in cells:
+            self.assertEqual((t["x"] % 2, t["y"] % 2, t["x"] >= 2, t["y"] >= 2), (0, 0, True, True), t)
+        lines = [l for l in read(os.path.join(self.dir, "b2.cfg"), "r").splitlines()[11:] if l and "group" not in l]
+        self.assertTrue(all(l.endswith(" border") for l in lines), lines)
+        self.assertEqual(run("pack", "mixed", "--border-all", cwd=self.dir)[0], 2)
+
+
+class DuplicateTest(unittest.TestCase):
+    def test_identical_files_share_one_place(self):
+        work = fresh("dedup")
+        sprites(os.path.join(work, "set"), 5, size=(32, 32))
+        for i in range(3):  # s005-s007 copy s001; s008 is a copy with another name of a copy
+            shutil.copy(os.path.join(work, "set", "s001.png"), os.path.join(work, "set", "s%03d.png" % (5 + i)))
+        code, out, err = run("pack", "set", "-o", "out", "--json", "out.json", cwd=work)
+        self.assertEqual(code, 0, err)
+        self.assertIn("3 duplicates placed once", out)
+        lines = entries(os.path.join(work, "out", "atlas.txt"))
+        names = [l.split("\t\t")[0] for l in lines]
+        self.assertEqual(sorted(names), ["s%03d.png" % i for i in range(8)])
+        first = names.index("s001.png")
+        self.assertEqual(names[first + 1:first + 4], ["s005.png", "s006.png", "s007.png"])
+        self.assertEqual({l.split("\t\t")[1] for l in lines[first:first + 4]}, {lines[first].split("\t\t")[1]})
+        layout = json.loads(read(os.path.join(work, "out.json"), "r"))
+        copies = [t for t in layout["textures"] if t.get("duplicateOf") == "s001.png"]
+        self.assertEqual([t["name"] for t in copies], ["s005.png", "s006.png", "s007.png"])
+        self.assertEqual(layout["groups"][0]["duplicates"], 3)
+        self.assertIn("fill  62.5%", out)  # 5 distinct 32 x 32 images on 128 x 64: a shared place counts once
+        code, out, err = run("pack", "set", "-o", "all", "--json", "all.json", "--no-dedup", cwd=work)
+        self.assertEqual(code, 0, err)
+        layout = json.loads(read(os.path.join(work, "all.json"), "r"))
+        self.assertEqual(len({(t["x"], t["y"]) for t in layout["textures"]}), 8)
+
+
+class ParallelTest(unittest.TestCase):
+    """Four groups, one of them with a missing file and one too large: -j 4
+    writes what -j 1 writes, and says the same on stderr."""
+
+    def test_output_does_not_depend_on_jobs(self):
+        work = fresh("parallel")
+        for group, count in (("a", 40), ("b", 12), ("c", 25), ("d", 7)):
+            sprites(os.path.join(work, "textures", group), count, size=(24 + count, 16 + count))
+        sprites(os.path.join(work, "textures", "big"), 1, size=(300, 20))
+        config = "".join("group %s width 256 height 256 format %s\n" % (g, f) +
+                         "".join("%s/s%03d.png\n" % (g, i) for i in range(n))
+                         for g, n, f in (("a", 40, "DXT5"), ("b", 12, "A8R8G8B8"), ("c", 25, "DXT1"),
+                                         ("d", 7, "R5G6B5")))
+        config += "group e width 256 height 256\nbig/s000.png\nmissing.png\nd/s003.png\n"
+        with open(os.path.join(work, "atlas.cfg"), "w") as f:
+            f.write(config)
+        results = {}
+        for jobs in ("1", "4"):
+            os.makedirs(os.path.join(work, "j" + jobs))
+            code, out, err = run("build", "../atlas.cfg", "-t", "../textures", "-o", "out", "--json", "out/a.json",
+                                 "-j", jobs, cwd=os.path.join(work, "j" + jobs))
+            self.assertEqual(code, 0, err)
+            out_dir = os.path.join(work, "j" + jobs, "out")
+            results[jobs] = ({f: read(os.path.join(out_dir, f)) for f in sorted(os.listdir(out_dir))}, err)
+            progress = [l for l in out.splitlines() if l.startswith("page ")]
+            self.assertIn("page 3 of 3: a2.dds", "\n".join(progress))
+            self.assertEqual(len(progress), len([f for f in results[jobs][0] if f.endswith(".dds")]))
+        self.assertEqual(results["1"], results["4"])
+        files = results["1"][0]
+        self.assertEqual(len([f for f in files if f.endswith(".dds")]), 7)
+        self.assertIn("atlas.txt.manifest", files)
+        self.assertLess(results["1"][1].index("missing.png"), results["1"][1].index("big/s000.png"))
+
+
+if __name__ == "__main__":
+    os.makedirs(SCRATCH, exist_ok=True)
+    unittest.main(argv=sys.argv[:1], verbosity=2)

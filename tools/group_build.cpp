@@ -1,0 +1,248 @@
+#include "group_build.h"
+
+#include "device.h"
+#include "fit.h"
+#include "page_watcher.h"
+
+#include <textureatlas/textureatlas.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <unordered_map>
+
+namespace fs = std::filesystem;
+using textureatlas::ITextureAtlas;
+using textureatlas::ITextureAtlasConfiguration;
+
+namespace {
+
+const int kIndexHeaderLines = 14;
+
+void setLayerThreads(unsigned count) {
+    (void)count;
+    // MERGE: D3D9SoftSetThreadCount(count);
+}
+
+// The entry's texture name: the numbers are taken from the right, as names
+// may hold commas and blanks.
+std::string entryName(const std::string& line) {
+    std::string::size_type end = line.size();
+    for (int field = 0; field < 5 && end != std::string::npos; ++field) end = line.rfind(", ", end - 1);
+    std::string::size_type tabs = end == std::string::npos ? end : line.rfind("\t\t", end);
+    return tabs == std::string::npos ? std::string() : line.substr(0, tabs);
+}
+
+bool readIndexLines(const std::string& file, GroupOutcome& outcome) {
+    std::ifstream in(file);
+    if (!in) return false;
+    std::unordered_map<std::string, const std::vector<std::string>*> duplicates;
+    for (size_t i = 0; i < outcome.textures.unique.size(); ++i)
+        if (!outcome.textures.duplicatesOf[i].empty())
+            duplicates.emplace(outcome.textures.unique[i].name, &outcome.textures.duplicatesOf[i]);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (number == 1) continue;  // names the file; the joined index names its own
+        if (number <= kIndexHeaderLines) {
+            outcome.header.push_back(line);
+            continue;
+        }
+        outcome.entries.push_back(line);
+        auto found = duplicates.find(entryName(line));
+        if (found == duplicates.end()) continue;
+        const std::string place = line.substr(found->first.size());
+        for (const std::string& name : *found->second) outcome.entries.push_back(name + place);
+    }
+    return static_cast<int>(outcome.header.size()) == kIndexHeaderLines - 1;
+}
+
+struct ConfigurationDeleter {
+    void operator()(ITextureAtlasConfiguration* configuration) const { delete configuration; }
+};
+
+// Composes and saves the group's pages through the library, as a host
+// would, and reads back the index entries it wrote.
+bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptions& options, size_t number,
+                  GroupOutcome& outcome) {
+    SoftwareDevice device;
+    std::string error;
+    if (!createDevice(device, error)) {
+        printLibraryError(error);
+        return false;
+    }
+    ITextureAtlas* atlas = ITextureAtlas::create(device.device);
+    if (!atlas) {
+        printLibraryError("out of memory");
+        releaseDevice(device);
+        return false;
+    }
+    atlas->setErrorCallback(printLibraryError);
+    atlas->setWarningCallback(printLibraryWarning);
+    atlas->setSortMode(options.sortMode);
+    atlas->layout(&configuration);
+    // Each group's index goes to a file of its own beside the pages, then
+    // into the joined index.
+    std::string index =
+        options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" + std::to_string(number) + ".txt";
+    bool ok = atlas->write(index.c_str());
+    delete atlas;
+    releaseDevice(device);
+    if (ok && !readIndexLines(index, outcome)) {
+        printLibraryError("cannot read back " + index);
+        ok = false;
+    }
+    std::remove(index.c_str());
+    return ok;
+}
+
+GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_t number) {
+    GroupOutcome outcome;
+    captureMessages(&outcome.messages);
+    outcome.textures = findDuplicates(job.textures, options.dedup);
+    std::unique_ptr<ITextureAtlasConfiguration, ConfigurationDeleter> configuration(
+        ITextureAtlasConfiguration::create());
+    if (!configuration) {
+        printLibraryError("out of memory");
+        captureMessages(nullptr);
+        return outcome;
+    }
+    configuration->setErrorCallback(printLibraryError);
+    configuration->setWarningCallback(printLibraryWarning);
+    configuration->setTexturePath(options.texturePath.c_str());
+    configuration->setOutputPath(options.outputDirectory.c_str());
+    const GroupSettings& group = job.settings;
+    configuration->addGroup(group.name.c_str(), group.width, group.height, group.format.c_str(), group.mipLevels,
+                            group.border);
+    for (const TextureRef& texture : outcome.textures.unique)
+        configuration->addTexture(texture.given.c_str(), texture.border);
+
+    if (options.fit) {
+        FitResult fit = fitPageLimits(*configuration, options.sortMode);
+        outcome.tried = fit.tried;
+        outcome.pages = std::move(fit.pages);
+    }
+    // A dry run reports the drops that composing would report.
+    if (!options.fit || options.dryRun)
+        outcome.pages = texatlas_layout::layOut(
+            *configuration, options.sortMode, options.dryRun ? printLibraryWarning : textureatlas::nullMessageHandler);
+    outcome.width = configuration->beginGroups()->rect.width;
+    outcome.height = configuration->beginGroups()->rect.height;
+
+    if (options.dryRun) {
+        outcome.ok = true;
+    } else {
+        if (options.watcher) {
+            std::vector<std::pair<std::string, std::string>> labels;
+            for (const texatlas_layout::LaidOutPage& page : outcome.pages)
+                labels.emplace_back(page.name + ".dds", "page " + std::to_string(page.index + 1) + " of " +
+                                                            std::to_string(outcome.pages.size()));
+            labelPages(*options.watcher, labels);
+        }
+        outcome.ok = composeGroup(*configuration, options, number, outcome);
+    }
+    captureMessages(nullptr);
+    return outcome;
+}
+
+}  // namespace
+
+std::vector<GroupJob> groupJobs(ITextureAtlasConfiguration& configuration) {
+    std::vector<GroupJob> jobs;
+    const std::string texturePath = configuration.getTexturePath();
+    for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group) {
+        GroupJob job;
+        job.settings = GroupSettings{group->name,        group->format,    group->rect.width,
+                                     group->rect.height, group->mipLevels, group->border};
+        for (const textureatlas::TextureEntry& texture : group->textures) {
+            // The probe made the path from the texture directory and the name
+            // as it was added, which the group's own configuration adds again.
+            std::string given = texture.path.compare(0, texturePath.size(), texturePath) == 0
+                                    ? texture.path.substr(texturePath.size())
+                                    : texture.name;
+            job.textures.push_back(TextureRef{texture.name, given, texture.path, texture.border});
+        }
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
+unsigned layerThreadsPerGroup(unsigned cores, unsigned groupThreads) {
+    return std::max(1u, cores / std::max(1u, groupThreads));
+}
+
+std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const GroupRunOptions& options) {
+    std::vector<GroupOutcome> outcomes(jobs.size());
+    // Groups of one name write the same page files: they run one after the
+    // other, so that the last one's pages stay, as with one atlas.
+    std::set<std::string> names;
+    for (const GroupJob& job : jobs) names.insert(job.settings.name);
+    size_t threads = names.size() < jobs.size() ? 1 : std::min<size_t>(std::max(options.jobs, 1), jobs.size());
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    setLayerThreads(layerThreadsPerGroup(cores, static_cast<unsigned>(std::max<size_t>(threads, 1))));
+
+    if (threads <= 1) {
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            outcomes[i] = runGroup(jobs[i], options, i);
+            replayMessages(outcomes[i].messages);
+            if (!outcomes[i].ok) {
+                outcomes.resize(i + 1);
+                break;
+            }
+        }
+        return outcomes;
+    }
+
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::vector<char> done(jobs.size(), 0);
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> firstFailure{jobs.size()};
+    auto work = [&]() {
+        for (size_t i = next++; i < jobs.size(); i = next++) {
+            if (i < firstFailure.load()) {
+                GroupOutcome outcome = runGroup(jobs[i], options, i);
+                if (!outcome.ok) {
+                    size_t failed = firstFailure.load();
+                    while (i < failed && !firstFailure.compare_exchange_weak(failed, i)) {
+                    }
+                }
+                outcomes[i] = std::move(outcome);
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            done[i] = 1;
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> pool;
+    for (size_t t = 0; t < threads; ++t) pool.emplace_back(work);
+    // Messages in group order, each group's as soon as those before it are out.
+    size_t reported = 0;
+    for (; reported < jobs.size(); ++reported) {
+        std::unique_lock<std::mutex> lock(mutex);
+        finished.wait(lock, [&] { return done[reported] != 0; });
+        lock.unlock();
+        replayMessages(outcomes[reported].messages);
+        if (!outcomes[reported].ok) break;
+    }
+    for (std::thread& thread : pool) thread.join();
+    if (reported < jobs.size()) outcomes.resize(reported + 1);
+    return outcomes;
+}
+
+bool writeJoinedIndex(const std::string& indexFile, const std::vector<GroupOutcome>& outcomes) {
+    if (outcomes.empty()) return false;
+    std::ofstream out(indexFile, std::ios::binary);
+    out << "# " << indexFile << '\n';
+    for (const std::string& line : outcomes.front().header) out << line << '\n';
+    for (const GroupOutcome& outcome : outcomes)
+        for (const std::string& line : outcome.entries) out << line << '\n';
+    out.close();
+    return static_cast<bool>(out);
+}

@@ -1,0 +1,62 @@
+// Builds a configuration group by group, each on its own configuration,
+// atlas and device, so that groups can run on several threads; their index
+// entries are joined in group order, so the result does not depend on the
+// number of threads.
+#pragma once
+
+#include "dedup.h"
+#include "layout_probe.h"
+#include "messages.h"
+
+#include <string>
+#include <vector>
+
+namespace textureatlas {
+class ITextureAtlasConfiguration;
+}
+struct PageWatcher;
+
+struct GroupSettings {
+    std::string name, format;
+    int width = 0, height = 0, mipLevels = 0, border = 0;
+};
+
+struct GroupJob {
+    GroupSettings settings;
+    std::vector<TextureRef> textures;
+};
+
+struct GroupOutcome {
+    bool ok = false;
+    int width = 0, height = 0;  // page limits the group was built with
+    int tried = 0;              // limit pairs laid out by the fitting; 0 without it
+    DedupPlan textures;
+    std::vector<texatlas_layout::LaidOutPage> pages;
+    std::vector<std::string> header;   // the index file's header lines after the first
+    std::vector<std::string> entries;  // index lines, duplicates after their first
+    MessageLog messages;
+};
+
+struct GroupRunOptions {
+    std::string texturePath, outputDirectory;
+    int sortMode = 0;
+    int jobs = 1;
+    bool fit = false, dedup = true, dryRun = false;
+    PageWatcher* watcher = nullptr;  // told each group's pages before they are written
+};
+
+// The groups of `configuration` as jobs (settings and the textures it read).
+std::vector<GroupJob> groupJobs(textureatlas::ITextureAtlasConfiguration& configuration);
+
+// Threads for the block compression inside each of `groupThreads` groups
+// running at once, so that together they use every core.
+unsigned layerThreadsPerGroup(unsigned cores, unsigned groupThreads);
+
+// Runs the jobs, at most `jobs` at a time, and replays each group's messages
+// in group order. After a group fails, later groups are not reported (nor,
+// where not yet started, built): the result is the same as one at a time.
+// Returns the outcomes up to the first failure.
+std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const GroupRunOptions& options);
+
+// The index file from the groups' entries; false when it cannot be written.
+bool writeJoinedIndex(const std::string& indexFile, const std::vector<GroupOutcome>& outcomes);

@@ -1,0 +1,58 @@
+// Built into the private module texatlas_layout together with the library's
+// objects: the layout's result (the atlas's page list) is internal, and the
+// module exports nothing else, so its copy of the library never stands in
+// for the shared library that the tool composes and saves with.
+#include "layout_probe.h"
+
+#include "interface/TextureAtlas.h"
+
+#include <textureatlas/ITextureAtlasConfiguration.h>
+
+namespace texatlas_layout {
+
+namespace {
+
+// An atlas without a device: the base class's generation hooks do nothing,
+// and its page size maximum is the one a device gives.
+class PageList : public textureatlas::TextureAtlas {
+public:
+    const std::vector<textureatlas::AtlasGroup>& result() const { return pages; }
+};
+
+}  // namespace
+
+std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& configuration, int sortMode,
+                                textureatlas::MessageCallback warning) {
+    std::vector<int> mipLevels;
+    for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
+        mipLevels.push_back(group->mipLevels);
+    PageList atlas;
+    atlas.setSortMode(sortMode);
+    atlas.setWarningCallback(warning);
+    atlas.layout(&configuration);
+    size_t number = 0;
+    for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
+        group->mipLevels = mipLevels[number++];
+
+    std::vector<LaidOutPage> pages;
+    pages.reserve(atlas.result().size());
+    for (const textureatlas::AtlasGroup& page : atlas.result()) {
+        LaidOutPage out;
+        out.name = page.name;
+        out.format = page.format;
+        out.index = page.index;
+        out.width = page.rect.width;
+        out.height = page.rect.height;
+        out.mipLevels = page.mipLevels;
+        out.textures.reserve(page.textures.size());
+        for (const textureatlas::TextureEntry& texture : page.textures) {
+            const int inset = texture.border ? page.border : 0;
+            out.textures.push_back(LaidOutTexture{texture.name, texture.rect.x + inset, texture.rect.y + inset,
+                                                  texture.rect.width - 2 * inset, texture.rect.height - 2 * inset});
+        }
+        pages.push_back(std::move(out));
+    }
+    return pages;
+}
+
+}  // namespace texatlas_layout

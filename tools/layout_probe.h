@@ -1,0 +1,36 @@
+// The library's own layout, run without composing a page. Page-size fitting
+// tries many limits and needs only what the layout decides; dry runs show it.
+#pragma once
+
+#include <textureatlas/types.h>
+
+#include <string>
+#include <vector>
+
+namespace textureatlas {
+class ITextureAtlasConfiguration;
+}
+
+namespace texatlas_layout {
+
+struct LaidOutTexture {
+    std::string name;
+    int x = 0, y = 0, width = 0, height = 0;  // the image on the page, border left out
+};
+
+struct LaidOutPage {
+    std::string name;
+    std::string format;
+    int index = 0;
+    int width = 0, height = 0, mipLevels = 0;
+    std::vector<LaidOutTexture> textures;
+};
+
+// Lays out every group of `configuration` as the library's layout does and
+// returns the pages; the layout's warnings (textures too large) go to
+// `warning`. The groups' mip-level counts are left as they were.
+__attribute__((visibility("default"))) std::vector<LaidOutPage> layOut(
+    textureatlas::ITextureAtlasConfiguration& configuration, int sortMode,
+    textureatlas::MessageCallback warning = textureatlas::nullMessageHandler);
+
+}  // namespace texatlas_layout
