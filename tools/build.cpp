@@ -6,10 +6,13 @@
 #include "messages.h"
 #include "page_watcher.h"
 #include "preview.h"
+#include "reasons.h"
+#include "staging.h"
 
 #include <textureatlas/textureatlas.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -82,12 +85,12 @@ bool composeAtlas(ITextureAtlasConfiguration& configuration, const BuildOptions&
     SoftwareDevice device;
     std::string error;
     if (!createDevice(device, error)) {
-        std::fprintf(stderr, "error: %s\n", error.c_str());
+        std::fprintf(stderr, "texatlas: error: %s\n", error.c_str());
         return false;
     }
     ITextureAtlas* atlas = ITextureAtlas::create(device.device);
     if (!atlas) {
-        std::fprintf(stderr, "error: out of memory\n");
+        std::fprintf(stderr, "texatlas: error: out of memory\n");
         releaseDevice(device);
         return false;
     }
@@ -105,8 +108,15 @@ bool composeAtlas(ITextureAtlasConfiguration& configuration, const BuildOptions&
 }
 
 int finish(const char* error) {
-    std::fprintf(stderr, "error: %s\n", error);
+    std::fprintf(stderr, "texatlas: error: %s\n", error);
     return kExitLibraryFailure;
+}
+
+// A failed build leaves no trace: the staged files go, the old output stays.
+int abandon(Staging& staging, const std::string& error, bool hadOutput) {
+    discardStaging(staging);
+    std::string text = error + (hadOutput ? "; the previous output is untouched" : "; nothing was written");
+    return finish(text.c_str());
 }
 
 }  // namespace
@@ -116,39 +126,58 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     addInputs(configuration, manifest);
     std::string manifestFile = manifestPath(options.indexFile);
     Manifest previous;
-    if (!options.force && readManifest(manifestFile, previous) && upToDate(previous, manifest)) {
+    bool hadOutput = readManifest(manifestFile, previous);
+    if (!options.force && hadOutput && upToDate(previous, manifest)) {
         if (!options.quiet) std::printf("up to date: %s (--force rebuilds)\n", options.indexFile.c_str());
         return options.strict && messageCounts().warnings ? kExitLibraryFailure : kExitSuccess;
     }
-    // Neither a stale manifest nor a stale index may pass for this build's.
-    std::remove(manifestFile.c_str());
-    std::remove(options.indexFile.c_str());
 
-    if (!composeAtlas(configuration, options)) return finish("build failed; the index file was not written");
-
-    AtlasResult result;
+    // Everything is written into the staging directory first.
+    Staging staging;
     std::string error;
-    if (!readIndexFile(options.indexFile, result, error) || !readPageFiles(options.outputDirectory, result, error))
-        return finish(error.c_str());
-    manifest.outputs.push_back(options.indexFile);
-    for (const PageResult& page : result.pages) manifest.outputs.push_back(options.outputDirectory + page.file);
+    if (!openStaging(options.outputDirectory, staging, error)) return finish(error.c_str());
+    BuildOptions staged = options;
+    staged.outputDirectory = staging.directory;
+    staged.indexFile = stageFile(staging, ".index", options.indexFile);
+    configuration.setOutputPath(staged.outputDirectory.c_str());
+    rememberLayoutLimits(configuration);
+
+    if (!composeAtlas(configuration, staged)) return abandon(staging, "build failed", hadOutput);
+    AtlasResult result;
+    if (!renameIndexHeader(staged.indexFile, options.indexFile) || !readIndexFile(staged.indexFile, result, error) ||
+        !readPageFiles(staged.outputDirectory, result, error))
+        return abandon(staging, error, hadOutput);
+    if (placedTextureCount(result) == 0) return abandon(staging, "no texture was placed", hadOutput);
+    for (const PageResult& page : result.pages) stageFile(staging, page.file, options.outputDirectory + page.file);
 
     if (!options.jsonFile.empty()) {
-        if (!writeLayoutJson(result, options.jsonFile, error)) return finish(error.c_str());
-        manifest.outputs.push_back(options.jsonFile);
+        staged.jsonFile = stageFile(staging, ".json", options.jsonFile);
+        if (!writeLayoutJson(result, staged.jsonFile, error)) return abandon(staging, error, hadOutput);
     }
     if (options.preview) {
-        std::string previewDirectory = options.outputDirectory + "preview/";
+        std::string previewDirectory = staged.outputDirectory + "preview/";
         SoftwareDevice device;
         bool ok = prepareDirectory(previewDirectory, error) && createDevice(device, error) &&
-                  writePreviews(device.device, result, options.outputDirectory, previewDirectory, error);
+                  writePreviews(device.device, result, staged.outputDirectory, previewDirectory, error);
         releaseDevice(device);
-        if (!ok) return finish(error.c_str());
-        manifest.outputs.push_back(previewDirectory + "index.html");
+        if (!ok) return abandon(staging, error, hadOutput);
+        std::error_code code;
+        std::vector<std::string> previews;
+        for (fs::directory_iterator entry(previewDirectory, code), end; !code && entry != end; entry.increment(code))
+            previews.push_back(entry->path().filename().string());
+        std::sort(previews.begin(), previews.end());
+        for (const std::string& file : previews)
+            stageFile(staging, "preview/" + file, options.outputDirectory + "preview/" + file);
     }
+    if (options.strict && messageCounts().warnings)
+        return abandon(staging, "--strict: the library reported warnings", hadOutput);
+
+    for (const auto& move : staging.moves) manifest.outputs.push_back(move.second);
+    if (!writeManifest(stageFile(staging, ".manifest", manifestFile), manifest))
+        return abandon(staging, "cannot write the manifest", hadOutput);
+    if (!commitStaging(staging, manifestFile, previous.outputs, error)) return finish(error.c_str());
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!options.quiet) printSummary(result, options, seconds);
-    if (!writeManifest(manifestFile, manifest)) std::fprintf(stderr, "warning: cannot write %s\n", manifestFile.c_str());
-    return options.strict && messageCounts().warnings ? kExitLibraryFailure : kExitSuccess;
+    return kExitSuccess;
 }
