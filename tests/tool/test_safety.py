@@ -142,7 +142,7 @@ class MessagesTest(unittest.TestCase):
         work = fresh("messages")
         write(os.path.join(work, "a.cfg"), "group s width 64 height 32 border 3\nsmall/banner.png\n"
                                            "small/gem.png border\nsmall/dot.png\nnothing.png\nsmall\n")
-        code, _, err = run("build", "a.cfg", "-t", TEXTURES, "--json", "a.json", cwd=work)
+        code, _, err = run("build", "a.cfg", "-t", TEXTURES, "--json", "a.json", "--preview", cwd=work)
         self.assertEqual(code, 0, err)
         self.assertIn("texatlas: warning: Texture size larger than maximum atlas size: small/banner.png: "
                       "200 x 48 with its border; pages of group s are at most 64 x 32", err)
@@ -154,6 +154,9 @@ class MessagesTest(unittest.TestCase):
         self.assertEqual([t["name"] for t in layout["dropped"]], ["small/banner.png", "small/gem.png"])
         self.assertEqual({t["name"]: t["reason"] for t in layout["unreadable"]},
                          {"nothing.png": "no such file", "small": "a directory, not an image file"})
+        html = read(os.path.join(work, "out", "preview", "index.html"), "r")
+        self.assertIn("<li><b>nothing.png</b>: no such file</li>", html)
+        self.assertIn("<li><b>small/banner.png</b>: 200 x 48 with its border", html)
 
 
 class StagingTest(unittest.TestCase):
