@@ -134,6 +134,10 @@ bool commitStaging(Staging& staging, const std::string& manifestFinal, const std
         }
     }
     discardStaging(staging);
+    // The old output is gone now: an interrupt may no longer claim otherwise.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    signal(SIGHUP, SIG_DFL);
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     return ok;
 }
