@@ -49,15 +49,12 @@ struct PackArguments {
 };
 
 void addOutputOptions(CLI::App& command, OutputArguments& arguments) {
-    command.add_option("-o,--output", arguments.output, "Directory of the page files")
-        ->type_name("DIR")
-        ->capture_default_str();
-    command.add_option("-i,--index", arguments.index, "Index file (default: <output>/<name>.txt)")->type_name("FILE");
+    command.add_option("-o,--output", arguments.output, "Directory of the page files")->capture_default_str();
+    command.add_option("-i,--index", arguments.index, "Index file (default: <output>/<name>.txt)");
     command.add_option("-s,--sort", arguments.sort, "Order of placement: area or longest (side)")
         ->check(CLI::IsMember({"area", "longest"}))
-        ->type_name("ORDER")
         ->capture_default_str();
-    command.add_option("--json", arguments.json, "Also write the layout as JSON to this file")->type_name("FILE");
+    command.add_option("--json", arguments.json, "Also write the layout as JSON to this file");
     command.add_flag("--preview", arguments.preview, "Also draw <output>/preview/*.png and index.html");
     command.add_flag("--force", arguments.force, "Rebuild even when nothing changed");
     command.add_flag("-q,--quiet", arguments.quiet, "Print only warnings and errors");
