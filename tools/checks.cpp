@@ -174,12 +174,14 @@ struct LineChecker {
             warning("miplevels " + std::to_string(group.mipLevels) + ": a page has at most " +
                     std::to_string(kMostMipLevels) + " levels");
         if (group.border < 0) error("border " + std::to_string(group.border) + " is negative");
-        for (const CheckedGroup& other : result.groups)
-            if (other.name == group.name)
-                error("a second group '" + group.name + "' (the first is " +
-                      (other.line ? "on line " + std::to_string(other.line) : std::string("made by the reader")) +
-                      "): their pages would have the same file names and overwrite each other");
+        auto first = result.groupLines.emplace(group.name, group.line);
+        if (!first.second)
+            error("a second group '" + group.name + "' (the first is " +
+                  (first.first->second ? "on line " + std::to_string(first.first->second)
+                                       : std::string("made by the reader")) +
+                  "): their pages would have the same file names and overwrite each other");
         result.groups.push_back(group);
+        result.textureLines.emplace_back();
     }
 
     void textureLine(Scanner scan, const std::string& name, int lineNumber) {
@@ -188,6 +190,8 @@ struct LineChecker {
             CheckedGroup fallback;
             fallback.name = "default";
             result.groups.push_back(fallback);
+            result.groupLines.emplace(fallback.name, 0);
+            result.textureLines.emplace_back();
         }
         CheckedTexture texture;
         texture.name = name;
@@ -208,15 +212,29 @@ struct LineChecker {
             break;
         }
         CheckedGroup& group = result.groups.back();
-        for (const CheckedTexture& other : group.textures)
-            if (other.name == name) {
-                warning(name + " is already in group " + group.name + " (line " + std::to_string(other.line) +
-                        "); it will be placed twice");
-                break;
-            }
+        auto first = result.textureLines.back().emplace(name, lineNumber);
+        if (!first.second)
+            warning(name + " is already in group " + group.name + " (line " + std::to_string(first.first->second) +
+                    "); it will be placed twice");
         group.textures.push_back(texture);
     }
 };
+
+// One line without its end; only the first kMaxLineLength + 1 characters are
+// kept (enough to judge it), so a huge line costs no memory. `length` is the
+// whole line's.
+bool readLine(std::istream& in, std::string& line, size_t& length) {
+    line.clear();
+    length = 0;
+    std::streambuf* buffer = in.rdbuf();
+    int c = buffer->sbumpc();
+    if (c == std::char_traits<char>::eof()) return false;
+    for (; c != std::char_traits<char>::eof() && c != '\n'; c = buffer->sbumpc()) {
+        if (line.size() <= kMaxLineLength) line += static_cast<char>(c);
+        ++length;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -226,9 +244,10 @@ bool checkConfigurationFile(const std::string& path, CheckedConfiguration& resul
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
     std::string line;
+    size_t length = 0;
     int lineNumber = 0;
     LineChecker checker{result, ""};
-    while (std::getline(file, line)) {
+    while (readLine(file, line, length)) {
         ++lineNumber;
         checker.where = path + ":" + std::to_string(lineNumber);
         if (lineNumber == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
@@ -237,8 +256,8 @@ bool checkConfigurationFile(const std::string& path, CheckedConfiguration& resul
                 "word; save it without one");
             line.erase(0, 3);
         }
-        if (line.size() > kMaxLineLength)
-            checker.error("line of " + std::to_string(line.size()) + " characters; the reader reads at most " +
+        if (length > kMaxLineLength)
+            checker.error("line of " + std::to_string(length) + " characters; the reader reads at most " +
                           std::to_string(kMaxLineLength) + " and stops there, so every line after it would be lost");
         line.resize(std::min(line.size(), kMaxLineLength));
         // The reader holds the line as a C string: a NUL byte ends it.
@@ -250,7 +269,7 @@ bool checkConfigurationFile(const std::string& path, CheckedConfiguration& resul
         else
             checker.textureLine(scan, first, lineNumber);
     }
-    return !file.bad();
+    return true;
 }
 
 bool checkPageFormat(const std::string& where, const std::string& format) {

@@ -3,6 +3,7 @@
 // it says is named with file:line before anything is composed.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct CheckedGroup {
 struct CheckedConfiguration {
     std::string file;
     std::vector<CheckedGroup> groups;
+    std::map<std::string, int> groupLines;                 // first line of each group name
+    std::vector<std::map<std::string, int>> textureLines;  // per group: first line of each name
     int errors = 0;
     int warnings = 0;
 };

@@ -121,6 +121,9 @@ std::string explainLibraryMessage(const std::string& message) {
         releaseDevice(device);
         return reason;
     }
+    // The page generation names a failed Direct3D copy by its result code alone.
+    if (!message.empty() && message.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == std::string::npos)
+        return "a Direct3D call failed while copying a texture into its page";
     return "";
 }
 
