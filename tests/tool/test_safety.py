@@ -11,7 +11,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_tool import CONFIG, DEMO, SCRATCH, TEXTURES, fresh, page_files, read, run, write  # noqa: E402
+from test_tool import CONFIG, DEMO, SCRATCH, TEXTURES, TOOL, fresh, page_files, read, run, write  # noqa: E402
 
 
 def snapshot(directory):
@@ -228,7 +228,7 @@ class StagingTest(unittest.TestCase):
         for i in range(4):
             Image.effect_noise((1024, 1024), 60 + i).convert("RGBA").save(
                 os.path.join(self.textures, "big", "%d.png" % i))
-        process = subprocess.Popen([sys.argv[1], "build", big, "-t", self.textures, "-o", "out", "-i", "out/atlas.txt",
+        process = subprocess.Popen([TOOL, "build", big, "-t", self.textures, "-o", "out", "-i", "out/atlas.txt",
                                     "--json", "out/atlas.json", "--preview"], cwd=self.dir,
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         staging = None
