@@ -212,6 +212,8 @@ struct LineChecker {
             break;
         }
         CheckedGroup& group = result.groups.back();
+        if (texture.border && group.border == 0)
+            warning(name + " is marked border, but group " + group.name + " has border 0: it gets no margin");
         auto first = result.textureLines.back().emplace(name, lineNumber);
         if (!first.second)
             warning(name + " is already in group " + group.name + " (line " + std::to_string(first.first->second) +

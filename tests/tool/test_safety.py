@@ -80,13 +80,14 @@ class CheckBeforeWorkTest(unittest.TestCase):
         self.assertEqual(code, 0, err)
 
     def test_settings_the_library_clamps_and_repeated_textures_warn_but_build(self):
-        code, _, err = self.build("group g width 5000 height -2 miplevels 20 format a8r8g8b8\n"
-                                  "ui/cursor.png\nui/panel.png\nui/cursor.png\n")
+        code, _, err = self.build("group g width 5000 height -2 miplevels 20 format a8r8g8b8 border 0\n"
+                                  "ui/cursor.png\nui/panel.png border\nui/cursor.png\n")
         self.assertEqual(code, 0, err)
         self.assertIn("a.cfg:1: width 5000 is over the largest page: 2048 is used", err)
         self.assertIn("a.cfg:1: height -2 is negative", err)
         self.assertIn("a.cfg:1: miplevels 20: a page has at most 12 levels", err)
         self.assertIn("texatlas: warning: a.cfg:4: ui/cursor.png is already in group g (line 2)", err)
+        self.assertIn("a.cfg:3: ui/panel.png is marked border, but group g has border 0", err)
 
     def test_pack_refuses_an_unknown_format_and_a_bad_name(self):
         code, _, err = run("pack", os.path.join(TEXTURES, "ui"), "-f", "bc1", cwd=self.dir)
