@@ -62,18 +62,18 @@ bool openStaging(const std::string& outputDirectory, Staging& staging, std::stri
     removeAbandoned(outputDirectory);
     staging = Staging();
     staging.directory = outputDirectory + kStagingPrefix + std::to_string(getpid()) + "/";
-    std::error_code code;
-    fs::remove_all(staging.directory, code);
-    if (!fs::create_directories(staging.directory, code) || code) {
-        error = "cannot create the staging directory " + staging.directory + (code ? ": " + code.message() : "");
-        return false;
-    }
     struct sigaction action;
     std::memset(&action, 0, sizeof(action));
     action.sa_handler = onInterrupt;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    std::error_code code;
+    fs::remove_all(staging.directory, code);
+    if (!fs::create_directories(staging.directory, code) || code) {
+        error = "cannot create the staging directory " + staging.directory + (code ? ": " + code.message() : "");
+        return false;
+    }
     return true;
 }
 
