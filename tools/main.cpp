@@ -124,6 +124,8 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
     CheckedConfiguration checked;
     if (!checkConfigurationFile(configFile, checked)) return badInput("cannot read configuration file " + configFile);
     if (checked.errors) return configurationRefused(checked);
+    if (!textures.empty() && !fs::is_directory(textures, code))
+        return badInput("texture directory " + textures + ": no such directory");
     setReasonTextureDirectory(asDirectory(textures));
     BuildOptions options;
     Manifest manifest;

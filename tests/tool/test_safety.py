@@ -101,6 +101,10 @@ class CheckBeforeWorkTest(unittest.TestCase):
     def test_a_build_that_places_nothing_fails(self):
         write(os.path.join(self.dir, "a.cfg"), "group g\nui/cursor.png\nui/panel.png\n")
         code, _, err = run("build", "a.cfg", "-t", "wrong", "-o", "out", cwd=self.dir)
+        self.assertEqual(code, 2)
+        self.assertIn("texture directory wrong: no such directory", err)
+        os.makedirs(os.path.join(self.dir, "empty"))
+        code, _, err = run("build", "a.cfg", "-t", "empty", "-o", "out", cwd=self.dir)
         self.assertEqual(code, 1)
         self.assertIn("Failed to load texture: ui/cursor.png: no such file", err)
         self.assertIn("texatlas: error: no texture was placed; nothing was written", err)
