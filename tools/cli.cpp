@@ -13,6 +13,8 @@
 
 namespace {
 
+std::string helpTopic;  // the COMMAND of `texatlas help COMMAND`
+
 // Value names by option, so that help shows DIR or N rather than TEXT.
 const std::map<std::string, std::string>& valueNames() {
     static const std::map<std::string, std::string> names = {
@@ -48,7 +50,6 @@ void printUsage(CLI::App& app, std::FILE* stream) {
 void applyConventions(CLI::App& app) {
     app.name("texatlas");
     app.set_version_flag("-V,--version", "texatlas " TEXATLAS_VERSION);
-    static std::string helpTopic;
     CLI::App* help = app.add_subcommand("help", "Show the commands, or one command's options");
     help->add_option("command", helpTopic, "Command to explain");
     conventions(app);
@@ -72,7 +73,7 @@ int parseArguments(CLI::App& app, int argc, char** argv) {
     }
     CLI::App* help = app.get_subcommand("help");
     if (!*help) return -1;
-    std::string topic = help->get_option("command")->as<std::string>();
+    const std::string& topic = helpTopic;
     if (topic.empty()) {
         printUsage(app, stdout);
         return 0;
