@@ -11,7 +11,7 @@ deps:
 	@scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTUREATLAS_WERROR=ON >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -19,7 +19,9 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-demo: build
+# Only the tool and the libraries it loads, not every test and benchmark.
+demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target texatlas
 	@scripts/demo.sh $(BUILD)
 
 bench: build
@@ -33,7 +35,7 @@ clean:
 
 # The whole suite again, built with AddressSanitizer and UBSan in build-asan.
 sanitize: deps
-	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTUREATLAS_SANITIZE=ON -DTEXTUREATLAS_BENCH=OFF >/dev/null
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTUREATLAS_SANITIZE=ON -DTEXTUREATLAS_BENCH=OFF -DTEXTUREATLAS_WERROR=ON >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)

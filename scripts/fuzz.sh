@@ -14,7 +14,7 @@ targets=${*:-"fuzz_config_load fuzz_image_info fuzz_texture_load fuzz_dds"}
 build=build-fuzz
 
 scripts/install-deps.sh --hardening
-CC=clang CXX=clang++ cmake -S . -B $build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTUREATLAS_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S . -B $build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTUREATLAS_FUZZ=ON -DTEXTUREATLAS_WERROR=ON \
       -DTEXTUREATLAS_TESTS=OFF -DTEXTUREATLAS_BENCH=OFF >/dev/null
 # shellcheck disable=SC2086
 cmake --build $build -j "$(nproc)" --target $targets

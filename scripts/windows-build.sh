@@ -14,7 +14,7 @@ prefix=x86_64-w64-mingw32
 
 scripts/install-deps.sh --packages g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake -DTEXTUREATLAS_WERROR=ON \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo --no-warn-unused-cli >/dev/null
 cmake --build "$build" -j "$(nproc)"
 

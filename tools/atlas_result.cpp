@@ -72,7 +72,7 @@ bool readIndexFile(const std::string& indexPath, AtlasResult& result, std::strin
         PlacedTexture texture;
         std::string pageFile;
         int pageIndex = 0;
-        float uv[4];
+        float uv[4] = {0, 0, 0, 0};  // filled on success; -O3 cannot tell
         if (!parseEntry(line, texture.name, pageFile, pageIndex, uv)) {
             error = indexPath + ":" + std::to_string(lineNumber) + ": malformed entry";
             return false;

@@ -7,10 +7,13 @@
 #include "messages.h"
 #include "page_watcher.h"
 #include "preview.h"
+#include "reasons.h"
+#include "staging.h"
 
 #include <textureatlas/textureatlas.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -100,12 +103,12 @@ bool composeAtlas(ITextureAtlasConfiguration& configuration, const BuildOptions&
     SoftwareDevice device;
     std::string error;
     if (!createDevice(device, error)) {
-        std::fprintf(stderr, "error: %s\n", error.c_str());
+        std::fprintf(stderr, "texatlas: error: %s\n", error.c_str());
         return false;
     }
     ITextureAtlas* atlas = ITextureAtlas::create(device.device);
     if (!atlas) {
-        std::fprintf(stderr, "error: out of memory\n");
+        std::fprintf(stderr, "texatlas: error: out of memory\n");
         releaseDevice(device);
         return false;
     }
@@ -217,9 +220,31 @@ bool buildByGroup(ITextureAtlasConfiguration& configuration, const BuildOptions&
     return true;
 }
 
+// The page limits each group was built with, for the summary and the JSON.
+void addGroupResults(ITextureAtlasConfiguration& configuration, const std::vector<GroupOutcome>& outcomes,
+                     AtlasResult& result) {
+    auto group = configuration.beginGroups();
+    for (const GroupOutcome& outcome : outcomes) {
+        GroupResult chosen;
+        chosen.name = group == configuration.endGroups() ? "" : (group++)->name;
+        chosen.width = limitOf(outcome.width);
+        chosen.height = limitOf(outcome.height);
+        chosen.tried = outcome.tried;
+        chosen.duplicates = outcome.textures.merged;
+        result.groups.push_back(chosen);
+    }
+}
+
 int finish(const char* error) {
-    std::fprintf(stderr, "error: %s\n", error);
+    std::fprintf(stderr, "texatlas: error: %s\n", error);
     return kExitLibraryFailure;
+}
+
+// A failed build leaves no trace: the staged files go, the old output stays.
+int abandon(Staging& staging, const std::string& error, bool hadOutput) {
+    discardStaging(staging);
+    std::string text = error + (hadOutput ? "; the previous output is untouched" : "; nothing was written");
+    return finish(text.c_str());
 }
 
 }  // namespace
@@ -232,76 +257,88 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     manifest.inputs.push_back("save " + options.saveConfig);
     std::string manifestFile = manifestPath(options.indexFile);
     Manifest previous;
-    if (!options.dryRun && !options.force && readManifest(manifestFile, previous) && upToDate(previous, manifest)) {
+    bool hadOutput = readManifest(manifestFile, previous);
+    if (!options.dryRun && !options.force && hadOutput && upToDate(previous, manifest)) {
         if (!options.quiet) std::printf("up to date: %s (--force rebuilds)\n", options.indexFile.c_str());
         return options.strict && messageCounts().warnings ? kExitLibraryFailure : kExitSuccess;
     }
-    if (!options.dryRun) {
-        // Neither a stale manifest nor a stale index may pass for this build's.
-        std::remove(manifestFile.c_str());
-        std::remove(options.indexFile.c_str());
+    rememberLayoutLimits(configuration);
+    bool hasGroups = configuration.beginGroups() != configuration.endGroups();
+    std::vector<GroupOutcome> outcomes;
+    AtlasResult result;
+    std::string error;
+
+    if (options.dryRun) {
+        if (hasGroups && !buildByGroup(configuration, options, outcomes)) return finish("layout failed");
+        laidOutResult(outcomes, result);
+        addGroupResults(configuration, outcomes, result);
+        addDuplicates(outcomes, result, true);
+        if (!options.jsonFile.empty() && !writeLayoutJson(result, options.jsonFile, error))
+            return finish(error.c_str());
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!options.quiet) printSummary(result, options, seconds);
+        return kExitSuccess;
     }
 
-    std::vector<GroupOutcome> outcomes;
-    bool hasGroups = configuration.beginGroups() != configuration.endGroups();
-    if (hasGroups ? !buildByGroup(configuration, options, outcomes)
-                  : !options.dryRun && !composeAtlas(configuration, options))
-        return finish("build failed; the index file was not written");
-    if (hasGroups && !options.dryRun && !writeJoinedIndex(options.indexFile, outcomes))
-        return finish(("cannot write " + options.indexFile).c_str());
+    // Everything is written into the staging directory first.
+    Staging staging;
+    if (!openStaging(options.outputDirectory, staging, error)) return finish(error.c_str());
+    BuildOptions staged = options;
+    staged.outputDirectory = staging.directory;
+    staged.indexFile = stageFile(staging, ".index", options.indexFile);
+    configuration.setOutputPath(staged.outputDirectory.c_str());
+
+    if (hasGroups ? !buildByGroup(configuration, staged, outcomes) : !composeAtlas(configuration, staged))
+        return abandon(staging, "build failed", hadOutput);
+    if (hasGroups && !writeJoinedIndex(staged.indexFile, outcomes))
+        return abandon(staging, "cannot write " + staged.indexFile, hadOutput);
+    if (!renameIndexHeader(staged.indexFile, options.indexFile) || !readIndexFile(staged.indexFile, result, error) ||
+        !readPageFiles(staged.outputDirectory, result, error))
+        return abandon(staging, error, hadOutput);
+    if (placedTextureCount(result) == 0) return abandon(staging, "no texture was placed", hadOutput);
+    for (const PageResult& page : result.pages) stageFile(staging, page.file, options.outputDirectory + page.file);
+    addGroupResults(configuration, outcomes, result);
+    addDuplicates(outcomes, result, false);
+
     if (!options.saveConfig.empty()) {
-        configuration.save(options.saveConfig.c_str());
-        if (!std::ifstream(options.saveConfig)) {
-            std::fprintf(stderr, "error: cannot write %s\n", options.saveConfig.c_str());
-            return kExitBadInput;
-        }
-        manifest.outputs.push_back(options.saveConfig);
-        if (!options.quiet)
+        // Written after the layout: it carries the page limits that were chosen.
+        std::string stagedConfig = stageFile(staging, ".config", options.saveConfig);
+        configuration.save(stagedConfig.c_str());
+        if (!std::ifstream(stagedConfig)) return abandon(staging, "cannot write " + options.saveConfig, hadOutput);
+    }
+    if (!options.jsonFile.empty()) {
+        staged.jsonFile = stageFile(staging, ".json", options.jsonFile);
+        if (!writeLayoutJson(result, staged.jsonFile, error)) return abandon(staging, error, hadOutput);
+    }
+    if (options.preview) {
+        std::string previewDirectory = staged.outputDirectory + "preview/";
+        SoftwareDevice device;
+        bool ok = prepareDirectory(previewDirectory, error) && createDevice(device, error) &&
+                  writePreviews(device.device, result, staged.outputDirectory, previewDirectory, error);
+        releaseDevice(device);
+        if (!ok) return abandon(staging, error, hadOutput);
+        std::error_code code;
+        std::vector<std::string> previews;
+        for (fs::directory_iterator entry(previewDirectory, code), end; !code && entry != end; entry.increment(code))
+            previews.push_back(entry->path().filename().string());
+        std::sort(previews.begin(), previews.end());
+        for (const std::string& file : previews)
+            stageFile(staging, "preview/" + file, options.outputDirectory + "preview/" + file);
+    }
+    if (options.strict && messageCounts().warnings)
+        return abandon(staging, "--strict: the library reported warnings", hadOutput);
+
+    for (const auto& move : staging.moves) manifest.outputs.push_back(move.second);
+    if (!writeManifest(stageFile(staging, ".manifest", manifestFile), manifest))
+        return abandon(staging, "cannot write the manifest", hadOutput);
+    if (!commitStaging(staging, manifestFile, previous.outputs, error)) return finish(error.c_str());
+
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!options.quiet) {
+        printSummary(result, options, seconds);
+        if (!options.saveConfig.empty())
             std::printf("configuration: %s (texture directory %s)\n", options.saveConfig.c_str(),
                         *configuration.getTexturePath() ? configuration.getTexturePath() : ".");
     }
-
-    AtlasResult result;
-    std::string error;
-    if (options.dryRun) {
-        laidOutResult(outcomes, result);
-    } else {
-        if (!readIndexFile(options.indexFile, result, error) ||
-            !readPageFiles(options.outputDirectory, result, error))
-            return finish(error.c_str());
-        manifest.outputs.push_back(options.indexFile);
-        for (const PageResult& page : result.pages) manifest.outputs.push_back(options.outputDirectory + page.file);
-    }
-    for (const GroupOutcome& outcome : outcomes) {
-        GroupResult group;
-        group.width = limitOf(outcome.width);
-        group.height = limitOf(outcome.height);
-        group.tried = outcome.tried;
-        group.duplicates = outcome.textures.merged;
-        result.groups.push_back(group);
-    }
-    size_t number = 0;
-    for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
-        if (number < result.groups.size()) result.groups[number++].name = group->name;
-    addDuplicates(outcomes, result, options.dryRun);
-
-    if (!options.jsonFile.empty()) {
-        if (!writeLayoutJson(result, options.jsonFile, error)) return finish(error.c_str());
-        if (!options.dryRun) manifest.outputs.push_back(options.jsonFile);
-    }
-    if (options.preview && !options.dryRun) {
-        std::string previewDirectory = options.outputDirectory + "preview/";
-        SoftwareDevice device;
-        bool ok = prepareDirectory(previewDirectory, error) && createDevice(device, error) &&
-                  writePreviews(device.device, result, options.outputDirectory, previewDirectory, error);
-        releaseDevice(device);
-        if (!ok) return finish(error.c_str());
-        manifest.outputs.push_back(previewDirectory + "index.html");
-    }
-
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!options.quiet) printSummary(result, options, seconds);
-    if (!options.dryRun && !writeManifest(manifestFile, manifest))
-        std::fprintf(stderr, "warning: cannot write %s\n", manifestFile.c_str());
-    return options.strict && messageCounts().warnings ? kExitLibraryFailure : kExitSuccess;
+    return kExitSuccess;
 }

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <set>
 
 namespace fs = std::filesystem;
 
 bool hasImageExtension(const std::string& path) {
+    // Every file type the image reader decodes (it tells them by content).
     static const char* const kExtensions[] = {".bmp", ".dib", ".jpg", ".jpeg", ".tga", ".png",
-                                              ".dds", ".ppm", ".hdr", ".pfm"};
+                                              ".dds", ".ppm", ".pgm", ".pnm",  ".hdr", ".pfm"};
     std::string extension = fs::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -22,30 +24,62 @@ static std::string asDirectory(std::string path) {
     return path;
 }
 
-bool findImages(const std::vector<std::string>& directories, std::vector<FoundImage>& images, std::string& error) {
+static bool isHidden(const fs::path& path) {
+    std::string name = path.filename().string();
+    return name.size() > 1 && name[0] == '.' && name != "..";
+}
+
+// Image files under `directory`, named with `prefix`, in name order.
+// Symlinked folders are followed, each real folder once, so that a link back
+// up ends no walk; the first name in order is the one kept.
+static bool scanDirectory(const fs::path& directory, const std::string& prefix, std::set<fs::path>& visited,
+                          std::vector<std::string>& names, std::string& error) {
+    std::error_code code;
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator entry(directory, code), end; !code && entry != end; entry.increment(code))
+        entries.push_back(entry->path());
+    if (code) {
+        error = "cannot read directory " + directory.string() + ": " + code.message();
+        return false;
+    }
+    std::sort(entries.begin(), entries.end());
+    for (const fs::path& entry : entries) {
+        if (isHidden(entry)) continue;
+        std::string name = prefix + entry.filename().string();
+        if (fs::is_directory(entry, code)) {
+            if (!visited.insert(fs::canonical(entry, code)).second || code) continue;
+            if (!scanDirectory(entry, name + "/", visited, names, error)) return false;
+        } else if (fs::is_regular_file(entry, code) && hasImageExtension(name)) {
+            names.push_back(name);
+        }
+    }
+    return true;
+}
+
+bool findImages(const std::vector<std::string>& inputs, std::vector<FoundImage>& images, std::string& error) {
     images.clear();
-    for (const std::string& directory : directories) {
+    // One directory alone: names relative to it. Otherwise names keep the
+    // path as given, so that the texture directory is empty.
+    bool relative = inputs.size() == 1;
+    for (const std::string& input : inputs) {
         std::error_code code;
-        if (!fs::is_directory(directory, code)) {
-            error = "not a directory: " + directory;
+        if (fs::is_regular_file(input, code)) {
+            images.push_back(FoundImage{"", input});
+            continue;
+        }
+        if (!fs::is_directory(input, code)) {
+            error =
+                fs::exists(input, code) ? "not a file or directory: " + input : "no such file or directory: " + input;
             return false;
         }
         std::vector<std::string> names;
-        fs::recursive_directory_iterator walk(directory, fs::directory_options::skip_permission_denied, code);
-        for (; !code && walk != fs::recursive_directory_iterator(); walk.increment(code)) {
-            if (!walk->is_regular_file(code) || !hasImageExtension(walk->path().string())) continue;
-            names.push_back(fs::relative(walk->path(), directory, code).generic_string());
-        }
-        if (code) {
-            error = "cannot read directory " + directory + ": " + code.message();
-            return false;
-        }
-        std::sort(names.begin(), names.end());
+        std::set<fs::path> visited = {fs::canonical(input, code)};
+        if (!scanDirectory(input, "", visited, names, error)) return false;
         for (const std::string& name : names) {
-            if (directories.size() == 1)
-                images.push_back(FoundImage{asDirectory(directory), name});
+            if (relative)
+                images.push_back(FoundImage{asDirectory(input), name});
             else
-                images.push_back(FoundImage{"", asDirectory(directory) + name});
+                images.push_back(FoundImage{"", asDirectory(input) + name});
         }
     }
     return true;

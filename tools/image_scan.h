@@ -10,9 +10,10 @@ struct FoundImage {
     std::string name;       // relative to it, with '/' separators
 };
 
-// Every image file (by extension) under each directory, sorted by name
-// within each directory so that builds are repeatable. With one directory
-// the names are relative to it; with several they keep the directory.
-bool findImages(const std::vector<std::string>& directories, std::vector<FoundImage>& images, std::string& error);
+// Each input file, and every image file (by extension) under each input
+// directory, sorted by name within the directory so that builds are
+// repeatable; hidden files and folders are skipped. With one directory the
+// names are relative to it; otherwise they keep the path as given.
+bool findImages(const std::vector<std::string>& inputs, std::vector<FoundImage>& images, std::string& error);
 
 bool hasImageExtension(const std::string& path);

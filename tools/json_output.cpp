@@ -1,5 +1,7 @@
 #include "json_output.h"
 
+#include "reasons.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -40,6 +42,15 @@ static std::string number(float value) {
     return text;
 }
 
+// Textures the build left out, each with why.
+static void writeSkipped(std::ostringstream& json, const char* key, const std::vector<SkippedTexture>& textures) {
+    json << ",\n  \"" << key << "\": [";
+    for (size_t i = 0; i < textures.size(); ++i)
+        json << (i ? ",\n" : "\n") << "    {\"name\": \"" << jsonEscape(textures[i].name) << "\", \"reason\": \""
+             << jsonEscape(textures[i].reason) << "\"}";
+    json << (textures.empty() ? "]" : "\n  ]");
+}
+
 bool writeLayoutJson(const AtlasResult& result, const std::string& path, std::string& error) {
     std::ostringstream json;
     json << "{\n  \"pages\": [";
@@ -73,7 +84,10 @@ bool writeLayoutJson(const AtlasResult& result, const std::string& path, std::st
              << ", \"fitted\": " << (group.tried ? "true" : "false") << ", \"duplicates\": " << group.duplicates
              << "}";
     }
-    json << "\n  ]\n}\n";
+    json << "\n  ]";
+    writeSkipped(json, "dropped", skippedTextures().dropped);
+    writeSkipped(json, "unreadable", skippedTextures().unreadable);
+    json << "\n}\n";
     std::ofstream file(path, std::ios::binary);
     file << json.str();
     file.close();

@@ -2,11 +2,15 @@
 // library's public interfaces, as a host application would.
 #include "atlas_result.h"
 #include "build.h"
+#include "checks.h"
+#include "cli.h"
 #include "device.h"
 #include "image_scan.h"
 #include "messages.h"
 #include "preview.h"
 #include "probe.h"
+#include "reasons.h"
+#include "report.h"
 
 #include <CLI/CLI.hpp>
 #include <textureatlas/textureatlas.h>
@@ -82,7 +86,14 @@ ConfigurationPointer newConfiguration() {
 }
 
 int badInput(const std::string& message) {
-    std::fprintf(stderr, "error: %s\n", message.c_str());
+    reportError("", message);
+    return kExitBadInput;
+}
+
+// The findings were reported line by line; this closes them with a verdict.
+int configurationRefused(const CheckedConfiguration& checked) {
+    reportError(checked.file, std::to_string(checked.errors) + " problem" + (checked.errors == 1 ? "" : "s") +
+                                  " found before any work; nothing was built");
     return kExitBadInput;
 }
 
@@ -108,6 +119,9 @@ bool resolveOutput(const OutputArguments& arguments, const std::string& defaultN
     if (!options.jsonFile.empty() &&
         !prepareDirectory(asDirectory(fs::path(options.jsonFile).parent_path().string()), error))
         return false;
+    if (!checkWritableFile(options.indexFile, error) || !checkWritableFile(manifestPath(options.indexFile), error) ||
+        (!options.jsonFile.empty() && !checkWritableFile(options.jsonFile, error)))
+        return false;
     manifest.inputs.push_back("output " + options.outputDirectory);
     manifest.inputs.push_back("index " + options.indexFile);
     manifest.inputs.push_back("sort " + std::to_string(options.sortMode));
@@ -122,6 +136,12 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
     if (!fs::is_regular_file(configFile, code) || !std::ifstream(configFile))
         return badInput("cannot read configuration file " + configFile);
     if (textures.empty()) textures = fs::path(configFile).parent_path().string();
+    CheckedConfiguration checked;
+    if (!checkConfigurationFile(configFile, checked)) return badInput("cannot read configuration file " + configFile);
+    if (checked.errors) return configurationRefused(checked);
+    if (!textures.empty() && !fs::is_directory(textures, code))
+        return badInput("texture directory " + textures + ": no such directory");
+    setReasonTextureDirectory(asDirectory(textures));
     BuildOptions options;
     Manifest manifest;
     manifest.inputs.push_back("command build");
@@ -136,7 +156,7 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
     configuration->setTexturePath(asDirectory(textures).c_str());
     configuration->setOutputPath(options.outputDirectory.c_str());
     if (!configuration->load(configFile.c_str())) {
-        std::fprintf(stderr, "error: %s could not be read to the end\n", configFile.c_str());
+        reportError(configFile, "could not be read to the end");
         return kExitLibraryFailure;
     }
     return runBuild(*configuration, options, manifest);
@@ -147,6 +167,10 @@ bool readsBack(const std::string& name) {
 }
 
 int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) {
+    bool sourceFormats = pack.format == "source";
+    if ((!sourceFormats && !checkPageFormat("-f", pack.format)) || !checkGroupName("-n", pack.name))
+        return kExitBadInput;
+    if (pack.border < 0) return badInput("--border " + std::to_string(pack.border) + " is negative");
     std::vector<FoundImage> images;
     std::string error;
     if (!findImages(pack.directories, images, error)) return badInput(error);
@@ -158,17 +182,18 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     if (!resolveOutput(arguments, pack.name, options, manifest, error)) return badInput(error);
     options.fit = !pack.noFit;
     options.saveConfig = pack.saveConfig;
-    const std::string format = pack.format == "source" ? "" : pack.format;
+    const std::string format = sourceFormats ? "" : pack.format;
 
     ConfigurationPointer configuration = newConfiguration();
     if (!configuration) return badInput("out of memory");
     configuration->setTexturePath(images.front().directory.c_str());
+    setReasonTextureDirectory(images.front().directory);
     configuration->setOutputPath(options.outputDirectory.c_str());
     configuration->addGroup(pack.name.c_str(), pack.width, pack.height, format.c_str(), pack.mipLevels, pack.border);
     for (const FoundImage& image : images) {
         configuration->addTexture(image.name.c_str(), pack.border > 0);
         if (!pack.saveConfig.empty() && !readsBack(image.name))
-            std::fprintf(stderr, "warning: %s cannot be named in a configuration file\n", image.name.c_str());
+            reportWarning(image.name, "cannot be named in a configuration file (blanks, or a leading '#')");
     }
     return runBuild(*configuration, options, manifest);
 }
@@ -192,6 +217,21 @@ int runPreviewCommand(const std::string& indexFile, std::string pages, std::stri
     return kExitSuccess;
 }
 
+int runCheckCommand(const std::string& configFile, std::string textures) {
+    CheckedConfiguration checked;
+    if (!checkConfigurationFile(configFile, checked)) return badInput("cannot read configuration file " + configFile);
+    if (textures.empty()) textures = fs::path(configFile).parent_path().string();
+    size_t textureCount = 0;
+    for (const CheckedGroup& group : checked.groups) textureCount += group.textures.size();
+    int unreadable = checkSources(checked, asDirectory(textures));
+    std::printf("%s: %zu group%s, %zu texture%s, %d error%s, %d unreadable source%s, %d warning%s\n",
+                configFile.c_str(), checked.groups.size(), checked.groups.size() == 1 ? "" : "s", textureCount,
+                textureCount == 1 ? "" : "s", checked.errors, checked.errors == 1 ? "" : "s", unreadable,
+                unreadable == 1 ? "" : "s", reportCounts().warnings, reportCounts().warnings == 1 ? "" : "s");
+    if (checked.errors) return kExitBadInput;
+    return unreadable ? kExitLibraryFailure : kExitSuccess;
+}
+
 int runInfoCommand(const std::vector<std::string>& files) {
     ImageProbe probe;
     if (!openProbe(probe)) return badInput("out of memory");
@@ -203,7 +243,7 @@ int runInfoCommand(const std::vector<std::string>& files) {
             std::printf("%s: %d x %d, %s, %d mip level%s\n", file.c_str(), facts.width, facts.height,
                         facts.format.c_str(), facts.mipLevels, facts.mipLevels == 1 ? "" : "s");
         } else {
-            std::fprintf(stderr, "%s: cannot read: %s\n", file.c_str(), reason.c_str());
+            reportError(file, "cannot read: " + reason);
             status = kExitBadInput;
         }
     }
@@ -216,7 +256,6 @@ int runInfoCommand(const std::vector<std::string>& files) {
 int main(int argc, char** argv) {
     CLI::App app{"Packs textures onto atlas pages: DDS pages, an index file, optional JSON and previews."};
     app.require_subcommand(1);
-    app.set_version_flag("--version", "texatlas 0.1");
 
     std::string configFile, textures;
     OutputArguments buildOutput;
@@ -230,8 +269,9 @@ int main(int argc, char** argv) {
 
     PackArguments pack;
     OutputArguments packOutput;
-    CLI::App* packCommand = app.add_subcommand("pack", "Pack every image under directories into one group");
-    packCommand->add_option("directories", pack.directories, "Directories to search for images")->required();
+    CLI::App* packCommand =
+        app.add_subcommand("pack", "Pack image files, and every image under directories, into one group");
+    packCommand->add_option("directories", pack.directories, "Image files and directories to search")->required();
     packCommand->add_option("-n,--name", pack.name, "Group name; pages are <name>0.dds, <name>1.dds, ...")
         ->capture_default_str();
     packCommand->add_option("--width", pack.width, "Page width limit (0: the largest, 2048)")->capture_default_str();
@@ -255,19 +295,22 @@ int main(int argc, char** argv) {
     preview->add_option("-p,--pages", pages, "Directory of the page files (default: the index file's)");
     preview->add_option("-o,--output", previewOutput, "Directory of the previews (default: <pages>/preview)");
 
+    std::string checkFile, checkTextures;
+    CLI::App* check = app.add_subcommand("check", "Check a configuration and decode every source, building nothing");
+    check->add_option("config", checkFile, "Configuration file")->required();
+    check->add_option("-t,--textures", checkTextures, "Directory the texture names are relative to");
+
     std::vector<std::string> infoFiles;
     CLI::App* info = app.add_subcommand("info", "Show what the image reader sees in each file");
     info->add_option("files", infoFiles, "Image files")->required();
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        int code = app.exit(error);
-        return code == 0 ? kExitSuccess : kExitBadInput;
-    }
+    applyConventions(app);
+    int parsed = parseArguments(app, argc, argv);
+    if (parsed >= 0) return parsed;
 
     if (*build) return runBuildCommand(configFile, textures, buildOutput, fit);
     if (*packCommand) return runPackCommand(pack, packOutput);
     if (*preview) return runPreviewCommand(indexFile, pages, previewOutput);
+    if (*check) return runCheckCommand(checkFile, checkTextures);
     return runInfoCommand(infoFiles);
 }

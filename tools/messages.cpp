@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include "reasons.h"
+
 #include <cstdio>
 #include <mutex>
 
@@ -38,7 +40,8 @@ void printLibraryError(const std::string& message) {
     }
     std::lock_guard<std::mutex> lock(outputMutex);
     ++messageCounts().errors;
-    std::fprintf(stderr, "error: %s\n", message.c_str());
+    std::string reason = explainLibraryMessage(message);
+    std::fprintf(stderr, "texatlas: error: %s%s%s\n", message.c_str(), reason.empty() ? "" : ": ", reason.c_str());
 }
 
 void printLibraryWarning(const std::string& message) {
@@ -51,7 +54,8 @@ void printLibraryWarning(const std::string& message) {
     ++counts.warnings;
     if (startsWith(message, kDroppedPrefix)) counts.dropped.push_back(message.substr(kDroppedPrefix.size()));
     if (startsWith(message, kMissingPrefix)) counts.missing.push_back(message.substr(kMissingPrefix.size()));
-    std::fprintf(stderr, "warning: %s\n", message.c_str());
+    std::string reason = explainLibraryMessage(message);
+    std::fprintf(stderr, "texatlas: warning: %s%s%s\n", message.c_str(), reason.empty() ? "" : ": ", reason.c_str());
 }
 
 void silentMessage(const std::string&) {}

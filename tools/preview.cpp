@@ -12,6 +12,8 @@
 #include <sstream>
 #include <vector>
 
+#include "reasons.h"
+
 namespace {
 
 struct Canvas {
@@ -99,8 +101,8 @@ bool loadPage(IDirect3DDevice9* device, const std::string& path, Canvas& page, s
     if (desc.Format != D3DFMT_A8R8G8B8) {
         IDirect3DSurface9* from = nullptr;
         IDirect3DSurface9* to = nullptr;
-        result = D3DXCreateTexture(device, desc.Width, desc.Height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
-                                   &converted);
+        result =
+            D3DXCreateTexture(device, desc.Width, desc.Height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &converted);
         if (SUCCEEDED(result)) result = texture->GetSurfaceLevel(0, &from);
         if (SUCCEEDED(result)) result = converted->GetSurfaceLevel(0, &to);
         if (SUCCEEDED(result))
@@ -125,7 +127,8 @@ bool loadPage(IDirect3DDevice9* device, const std::string& path, Canvas& page, s
     page.height = static_cast<int>(desc.Height);
     page.rgba.resize(static_cast<size_t>(page.width) * page.height * 4);
     for (int y = 0; y < page.height; ++y) {
-        const std::uint8_t* row = static_cast<const std::uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch;
+        const std::uint8_t* row =
+            static_cast<const std::uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch;
         std::copy(row, row + static_cast<size_t>(page.width) * 4, &page.rgba[static_cast<size_t>(y) * page.width * 4]);
     }
     texture->UnlockRect(0);
@@ -168,11 +171,20 @@ std::string htmlEscape(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -192,35 +204,69 @@ std::string percent(double ratio) {
     return text;
 }
 
+std::string percentOf(int part, int whole) {
+    char text[24];
+    std::snprintf(text, sizeof(text), "%.4f%%", whole > 0 ? 100.0 * part / whole : 0.0);
+    return text;
+}
+
+void writeSkippedList(std::ostringstream& html, const char* title, const std::vector<SkippedTexture>& textures) {
+    if (textures.empty()) return;
+    html << "<h2>" << title << "</h2>\n<ul>\n";
+    for (const SkippedTexture& texture : textures)
+        html << "<li><b>" << htmlEscape(texture.name) << "</b>" << (texture.reason.empty() ? "" : ": ")
+             << htmlEscape(texture.reason) << "</li>\n";
+    html << "</ul>\n";
+}
+
+// Zoom buttons set each page image's width from its texel size (fit: the
+// window's width at most); cells are placed in percent so they follow.
+const char kScript[] =
+    "<script>\n"
+    "function zoom(k){for(const i of document.querySelectorAll('.page img')){"
+    "i.style.width=k?(i.dataset.w*k)+'px':'';i.style.maxWidth=k?'none':'100%';}}\n"
+    "function find(q){q=q.toLowerCase();let first=null;for(const c of document.querySelectorAll('.cell')){"
+    "const hit=q!==''&&c.dataset.name.toLowerCase().includes(q);c.classList.toggle('hit',hit);"
+    "if(hit&&!first)first=c;}if(first)first.scrollIntoView({block:'center'});"
+    "document.getElementById('found').textContent=q?document.querySelectorAll('.hit').length+' found':'';}\n"
+    "zoom(0);\n</script>\n";
+
 bool writeHtml(const AtlasResult& result, const std::string& path) {
     std::ostringstream html;
     html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Atlas pages</title>\n<style>\n"
             "body{font:14px sans-serif;background:#222;color:#ddd;margin:20px}\n"
+            ".bar{position:sticky;top:0;background:#222;padding:6px 0;z-index:2}\n"
             ".page{position:relative;display:inline-block;margin:8px 0 24px;line-height:0}\n"
             ".page img{image-rendering:pixelated}\n"
             ".cell{position:absolute;box-sizing:border-box;border:1px solid transparent}\n"
             ".cell:hover{border-color:#ff0;background:rgba(255,255,0,.25)}\n"
+            ".cell.hit{border:2px solid #0ff;background:rgba(0,255,255,.35)}\n"
             ".cell:hover::after{content:attr(data-name);position:absolute;left:0;top:100%;z-index:1;"
             "line-height:normal;white-space:nowrap;background:#000;color:#fff;padding:2px 4px}\n"
-            "</style></head><body>\n<h1>Atlas pages</h1>\n";
+            "</style></head><body>\n<h1>Atlas pages</h1>\n"
+            "<div class=\"bar\">Zoom <button onclick=\"zoom(0)\">fit</button> <button onclick=\"zoom(1)\">1:1</button> "
+            "<button onclick=\"zoom(2)\">2:1</button> &nbsp; Find <input type=\"search\" "
+            "oninput=\"find(this.value)\" placeholder=\"texture name\"> <span id=\"found\"></span></div>\n";
     for (const PageResult& page : result.pages) {
         int scale = previewScale(page.width, page.height);
         html << "<h2>" << htmlEscape(page.file) << "</h2>\n<p>" << page.width << " x " << page.height << ", "
              << htmlEscape(page.format) << ", " << page.mipLevels << " mip level" << (page.mipLevels == 1 ? "" : "s")
-             << ", " << page.textures.size() << " texture" << (page.textures.size() == 1 ? "" : "s")
-             << ", fill " << percent(fillRatio(page)) << "</p>\n<div class=\"page\"><img src=\""
-             << htmlEscape(previewFileName(page)) << "\" width=\"" << page.width * scale << "\" height=\""
-             << page.height * scale << "\" alt=\"" << htmlEscape(page.name) << "\">\n";
+             << ", " << page.textures.size() << " texture" << (page.textures.size() == 1 ? "" : "s") << ", fill "
+             << percent(fillRatio(page)) << "</p>\n<div class=\"page\"><img src=\"" << htmlEscape(previewFileName(page))
+             << "\" data-w=\"" << page.width << "\" width=\"" << page.width * scale << "\" alt=\""
+             << htmlEscape(page.name) << "\">\n";
         for (const PlacedTexture& texture : page.textures) {
-            html << "<div class=\"cell\" style=\"left:" << texture.x * scale << "px;top:" << texture.y * scale
-                 << "px;width:" << texture.width * scale << "px;height:" << texture.height * scale
-                 << "px\" data-name=\"" << htmlEscape(texture.name)
-                 << " (" << texture.width << " x " << texture.height << " at " << texture.x << ", " << texture.y
-                 << ")\"></div>\n";
+            html << "<div class=\"cell\" style=\"left:" << percentOf(texture.x, page.width)
+                 << ";top:" << percentOf(texture.y, page.height) << ";width:" << percentOf(texture.width, page.width)
+                 << ";height:" << percentOf(texture.height, page.height) << "\" data-name=\""
+                 << htmlEscape(texture.name) << " (" << texture.width << " x " << texture.height << " at " << texture.x
+                 << ", " << texture.y << ")\"></div>\n";
         }
         html << "</div>\n";
     }
-    html << "</body></html>\n";
+    writeSkippedList(html, "Left out: larger than their pages", skippedTextures().dropped);
+    writeSkippedList(html, "Left out: could not be read", skippedTextures().unreadable);
+    html << kScript << "</body></html>\n";
     std::ofstream file(path, std::ios::binary);
     file << html.str();
     file.close();

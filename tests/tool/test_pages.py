@@ -81,7 +81,7 @@ class FitTest(unittest.TestCase):
         self.assertEqual(self.code, 0, self.err)
         saved = read(os.path.join(self.dir, "saved.cfg"), "r")
         self.assertRegex(saved, r"group atlas width 1024 height \d+ format A8R8G8B8 miplevels 0 border 0")
-        code, _, err = run("build", "saved.cfg", "-t", "sprites", "-o", "built", "-i", "packed/atlas.txt",
+        code, _, err = run("build", "saved.cfg", "-t", "sprites", "-o", "built", "-i", "built/atlas.txt",
                            "--force", cwd=self.dir)
         self.assertEqual(code, 0, err)
         os.makedirs(os.path.join(self.dir, "library"))

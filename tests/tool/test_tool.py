@@ -177,18 +177,18 @@ class ErrorTest(unittest.TestCase):
         code, _, err = run("build", "a.cfg", "-o", "blocker/out", cwd=self.dir)
         self.assertEqual(code, 2)
         self.assertIn("cannot create directory blocker/out", err)
-        # The library itself fails when a page cannot be saved.
+        # A page that cannot replace what is in its place.
         os.makedirs(os.path.join(self.dir, "out", "g0.dds"))
         code, _, err = run("build", "a.cfg", cwd=self.dir)
         self.assertEqual(code, 1)
-        self.assertIn('Error saving texture "out/g0.dds"', err)
+        self.assertIn("cannot replace out/g0.dds: it is a directory", err)
         self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
 
-    def test_configuration_syntax_error_is_a_library_failure(self):
+    def test_configuration_syntax_error_is_refused_before_work(self):
         write(os.path.join(self.dir, "a.cfg"), "group\n")
         code, _, err = run("build", "a.cfg", cwd=self.dir)
-        self.assertEqual(code, 1)
-        self.assertIn("Expected group name.", err)
+        self.assertEqual(code, 2)
+        self.assertIn("a.cfg:1: group line without a name", err)
 
 
 class PackInfoPreviewTest(unittest.TestCase):

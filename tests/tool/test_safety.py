@@ -1,0 +1,312 @@
+#!/usr/bin/env python3
+"""texatlas's checks before work, all-or-nothing output, messages and
+command-line conventions, run as a user runs the tool.
+Usage: test_safety.py TEXATLAS REFERENCE_HOST DEMO_DIR SCRATCH_DIR"""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_tool import CONFIG, DEMO, SCRATCH, TEXTURES, TOOL, fresh, page_files, read, run, write  # noqa: E402
+
+
+def snapshot(directory):
+    """Every file under `directory` with its bytes."""
+    files = {}
+    for root, _, names in os.walk(directory):
+        for name in names:
+            path = os.path.join(root, name)
+            files[os.path.relpath(path, directory)] = read(path)
+    return files
+
+
+def copy_textures(work):
+    textures = os.path.join(work, "textures")
+    shutil.copytree(TEXTURES, textures)
+    return textures
+
+
+def truncate(path, size=200):
+    data = read(path)
+    with open(path, "wb") as f:
+        f.write(data[:size])
+
+
+class CheckBeforeWorkTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = fresh("checks")
+
+    def build(self, text, *extra):
+        write(os.path.join(self.dir, "a.cfg"), text)
+        return run("build", "a.cfg", "-t", TEXTURES, "-o", "out", *extra, cwd=self.dir)
+
+    def test_each_mistake_is_named_with_file_and_line_and_nothing_is_built(self):
+        code, _, err = self.build("group g format DXT9\n"              # 1
+                                  "ui/cursor.png\n"                    # 2
+                                  "group h miplevel 2\n"               # 3
+                                  "group i width abc\n"                # 4
+                                  "group j border -3\n"                # 5
+                                  "group g\n"                          # 6
+                                  "my file.png\n"                      # 7
+                                  "ui/panel.png bordr\n"               # 8
+                                  "group k width 12px\n")              # 9
+        self.assertEqual(code, 2, err)
+        for expected in ("a.cfg:1: unknown format 'DXT9'; known formats: A8R8G8B8",
+                         "a.cfg:3: unknown group setting 'miplevel' (did you mean 'miplevels'?)",
+                         "a.cfg:4: width 'abc' is not a whole number",
+                         "a.cfg:5: border -3 is negative",
+                         "a.cfg:6: a second group 'g' (the first is on line 1)",
+                         "a.cfg:7: 'my file.png': names cannot hold blanks",
+                         "a.cfg:8: unknown texture flag 'bordr' (did you mean 'border'?)",
+                         "a.cfg:9: width '12px': the reader takes the number and then 'px'"):
+            self.assertIn("texatlas: error: " + expected, err)
+        self.assertIn("DXT5", err.splitlines()[0])
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "out")))
+
+    def test_byte_order_mark_and_overlong_line_are_refused(self):
+        code, _, err = self.build("\ufeffgroup g\nui/cursor.png\n")
+        self.assertEqual(code, 2)
+        self.assertIn("a.cfg:1: the file starts with a UTF-8 byte-order mark", err)
+        code, _, err = self.build("group g\nui/cursor.png #" + "x" * 1020 + "\nui/panel.png\n")
+        self.assertEqual(code, 2)
+        self.assertIn("a.cfg:2: line of 1035 characters; the reader reads at most 1022", err)
+        # Exactly at the limit the reader reads on.
+        code, _, err = self.build("group g\nui/cursor.png #" + "x" * 1007 + "\nui/panel.png\n")
+        self.assertEqual(code, 0, err)
+
+    def test_settings_the_library_clamps_and_repeated_textures_warn_but_build(self):
+        code, _, err = self.build("group g width 5000 height -2 miplevels 20 format a8r8g8b8 border 0\n"
+                                  "ui/cursor.png\nui/panel.png border\nui/cursor.png\n")
+        self.assertEqual(code, 0, err)
+        self.assertIn("a.cfg:1: width 5000 is over the largest page: 2048 is used", err)
+        self.assertIn("a.cfg:1: height -2 is negative", err)
+        self.assertIn("a.cfg:1: miplevels 20: a page has at most 12 levels", err)
+        self.assertIn("texatlas: warning: a.cfg:4: ui/cursor.png is already in group g (line 2)", err)
+        self.assertIn("a.cfg:3: ui/panel.png is marked border, but group g has border 0", err)
+
+    def test_pack_refuses_an_unknown_format_and_a_bad_name(self):
+        code, _, err = run("pack", os.path.join(TEXTURES, "ui"), "-f", "bc1", cwd=self.dir)
+        self.assertEqual(code, 2)
+        self.assertIn("texatlas: error: -f: unknown format 'bc1'; known formats:", err)
+        self.assertIn("DXT1", err)
+        code, _, err = run("pack", os.path.join(TEXTURES, "ui"), "-n", "a/b", cwd=self.dir)
+        self.assertEqual(code, 2)
+        self.assertIn("group name 'a/b'", err)
+
+    def test_a_build_that_places_nothing_fails(self):
+        write(os.path.join(self.dir, "a.cfg"), "group g\nui/cursor.png\nui/panel.png\n")
+        code, _, err = run("build", "a.cfg", "-t", "wrong", "-o", "out", cwd=self.dir)
+        self.assertEqual(code, 2)
+        self.assertIn("texture directory wrong: no such directory", err)
+        os.makedirs(os.path.join(self.dir, "empty"))
+        code, _, err = run("build", "a.cfg", "-t", "empty", "-o", "out", cwd=self.dir)
+        self.assertEqual(code, 1)
+        self.assertIn("Failed to load texture: ui/cursor.png: no such file", err)
+        self.assertIn("texatlas: error: no texture was placed; nothing was written", err)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
+
+    def test_unwritable_index_or_json_is_refused_before_work(self):
+        os.makedirs(os.path.join(self.dir, "taken.txt"))
+        code, _, err = self.build("group g\nui/cursor.png\n", "-i", "taken.txt")
+        self.assertEqual(code, 2)
+        self.assertIn("cannot write taken.txt: it is a directory", err)
+        code, _, err = self.build("group g\nui/cursor.png\n", "--json", "taken.txt")
+        self.assertEqual(code, 2)
+        self.assertEqual(page_files(os.path.join(self.dir, "out")), [])
+
+    def test_check_decodes_every_source_and_names_what_cannot_be_read(self):
+        textures = copy_textures(self.dir)
+        truncate(os.path.join(textures, "ui", "panel.png"))
+        write(os.path.join(textures, "junk.png"), "not an image")
+        write(os.path.join(self.dir, "a.cfg"), "group g width 64 height 64\nui/cursor.png\nui/panel.png\n"
+                                               "missing.png\nui\njunk.png\nsmall/banner.png\n")
+        code, out, err = run("check", "a.cfg", "-t", textures, cwd=self.dir)
+        self.assertEqual(code, 1, err)
+        self.assertIn("a.cfg:3: ui/panel.png: the image data is truncated or corrupt", err)
+        self.assertIn("a.cfg:4: missing.png: no such file", err)
+        self.assertIn("a.cfg:5: ui: a directory", err)
+        self.assertIn("a.cfg:6: junk.png: not an image in a format the image reader knows", err)
+        self.assertIn("a.cfg:7: small/banner.png is 200 x 48 with its border; pages of group g are at most 64 x 64",
+                      err)
+        self.assertNotIn("cursor.png", err)
+        self.assertIn("1 group, 6 textures, 0 errors, 4 unreadable sources", out)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "out")))
+        # A clean configuration passes; a mistaken one exits 2 like build.
+        self.assertEqual(run("check", CONFIG, "-t", TEXTURES)[0], 0)
+        write(os.path.join(self.dir, "b.cfg"), "group g format DXT9\n")
+        self.assertEqual(run("check", "b.cfg", cwd=self.dir)[0], 2)
+
+
+class MessagesTest(unittest.TestCase):
+    def test_drops_and_unreadable_textures_come_with_reasons_in_messages_and_json(self):
+        work = fresh("messages")
+        write(os.path.join(work, "a.cfg"), "group s width 64 height 32 border 3\nsmall/banner.png\n"
+                                           "small/gem.png border\nsmall/dot.png\nnothing.png\nsmall\n")
+        code, _, err = run("build", "a.cfg", "-t", TEXTURES, "--json", "a.json", "--preview", cwd=work)
+        self.assertEqual(code, 0, err)
+        self.assertIn("texatlas: warning: Texture size larger than maximum atlas size: small/banner.png: "
+                      "200 x 48 with its border; pages of group s are at most 64 x 32", err)
+        # 32 x 32 plus a border of 3 on each side.
+        self.assertIn("small/gem.png: 38 x 38 with its border; pages of group s are at most 64 x 32", err)
+        self.assertIn("Failed to load texture: nothing.png: no such file", err)
+        self.assertIn("Failed to load texture: small: a directory", err)
+        layout = json.loads(read(os.path.join(work, "a.json"), "r"))
+        self.assertEqual([t["name"] for t in layout["dropped"]], ["small/banner.png", "small/gem.png"])
+        self.assertEqual({t["name"]: t["reason"] for t in layout["unreadable"]},
+                         {"nothing.png": "no such file", "small": "a directory, not an image file"})
+        html = read(os.path.join(work, "out", "preview", "index.html"), "r")
+        self.assertIn("<li><b>nothing.png</b>: no such file</li>", html)
+        self.assertIn("<li><b>small/banner.png</b>: 200 x 48 with its border", html)
+
+
+class StagingTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = fresh("staging")
+        self.textures = copy_textures(self.dir)
+
+    def build(self, config=CONFIG, *extra):
+        return run("build", config, "-t", self.textures, "-o", "out", "--json", "out/atlas.json", "--preview",
+                   *extra, cwd=self.dir)
+
+    def test_a_failure_halfway_leaves_the_previous_output_byte_identical(self):
+        self.assertEqual(self.build()[0], 0)
+        out = os.path.join(self.dir, "out")
+        before = snapshot(out)
+        # The last group's source: the pages of the groups before it are composed first.
+        truncate(os.path.join(self.textures, "small", "gem.png"))
+        code, stdout, err = self.build()
+        self.assertEqual(code, 1)
+        self.assertIn("page 1 of", stdout)  # earlier pages had been written when it failed
+        self.assertIn("Could not load texture: %s/small/gem.png: the image data is truncated" % self.textures, err)
+        self.assertIn("texatlas: error: build failed; the previous output is untouched", err)
+        self.assertEqual(snapshot(out), before)
+        # Nothing failed partway before the first build either: no output at all.
+        code, _, err = run("build", CONFIG, "-t", self.textures, "-o", "other", cwd=self.dir)
+        self.assertEqual(code, 1)
+        self.assertIn("nothing was written", err)
+        self.assertEqual(os.listdir(os.path.join(self.dir, "other")), [])
+
+    def test_pages_and_previews_a_rebuild_no_longer_makes_are_removed(self):
+        config = os.path.join(self.dir, "a.cfg")
+        # 32 x 32 pages: the two icons of 32 x 32 fill one each, the 24 x 24 coin leaves no room for the cursor.
+        write(config, "group g width 32 height 32 format A8R8G8B8\n" + "".join(
+            "ui/%s.png\n" % n for n in ("icon_heart", "icon_star", "icon_coin", "cursor")))
+        self.assertEqual(self.build(config)[0], 0)
+        out = os.path.join(self.dir, "out")
+        many = page_files(out)
+        self.assertEqual(many, ["g0.dds", "g1.dds", "g2.dds", "g3.dds"])
+        write(config, "group g format A8R8G8B8\nui/cursor.png\n")
+        self.assertEqual(self.build(config)[0], 0)
+        self.assertEqual(page_files(out), ["g0.dds"])
+        self.assertEqual(sorted(os.listdir(os.path.join(out, "preview"))), ["g0.png", "index.html"])
+        # A build without previews takes the old ones away as well.
+        code, _, err = run("build", config, "-t", self.textures, "-o", "out", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        self.assertFalse(os.path.exists(os.path.join(out, "preview")))
+        self.assertFalse(os.path.exists(os.path.join(out, "atlas.json")))
+
+    def test_a_missing_preview_or_json_is_rebuilt(self):
+        self.assertEqual(self.build()[0], 0)
+        self.assertIn("up to date", self.build()[1])
+        preview = os.path.join(self.dir, "out", "preview", "terrain0.png")
+        os.remove(preview)
+        self.assertNotIn("up to date", self.build()[1])
+        self.assertTrue(os.path.exists(preview))
+        os.remove(os.path.join(self.dir, "out", "atlas.json"))
+        self.assertNotIn("up to date", self.build()[1])
+        self.assertTrue(os.path.exists(os.path.join(self.dir, "out", "atlas.json")))
+
+    def test_an_interrupted_build_leaves_the_previous_output(self):
+        self.assertEqual(self.build()[0], 0)
+        out = os.path.join(self.dir, "out")
+        before = snapshot(out)
+        # A large DXT5 page takes long enough to be interrupted while composing.
+        big = os.path.join(self.dir, "big.cfg")
+        write(big, "group big format DXT5\n" + "".join("big/%d.png\n" % i for i in range(4)))
+        from PIL import Image
+        os.makedirs(os.path.join(self.textures, "big"))
+        for i in range(4):
+            Image.effect_noise((1024, 1024), 60 + i).convert("RGBA").save(
+                os.path.join(self.textures, "big", "%d.png" % i))
+        process = subprocess.Popen([TOOL, "build", big, "-t", self.textures, "-o", "out", "-i", "out/atlas.txt",
+                                    "--json", "out/atlas.json", "--preview"], cwd=self.dir,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        staging = None
+        while process.poll() is None and staging is None:
+            staging = next((n for n in os.listdir(out) if n.startswith(".texatlas-staging-")), None)
+        process.send_signal(signal.SIGINT)
+        _, err = process.communicate(timeout=60)
+        self.assertIsNotNone(staging)
+        self.assertNotEqual(process.returncode, 0)
+        self.assertIn("interrupted; the previous output is untouched", err)
+        self.assertEqual({k: v for k, v in snapshot(out).items() if not k.startswith(".texatlas-staging-")}, before)
+        # The next build clears what the interrupted one left.
+        self.assertEqual(self.build(CONFIG, "--force")[0], 0)
+        self.assertFalse([n for n in os.listdir(out) if n.startswith(".texatlas")])
+
+
+class ConventionsTest(unittest.TestCase):
+    def test_usage_help_and_version(self):
+        code, out, err = run()
+        self.assertEqual(code, 2)
+        self.assertIn("Usage: texatlas", err)
+        code, out, _ = run("help")
+        self.assertEqual(code, 0)
+        for command in ("build", "pack", "check", "preview", "info"):
+            self.assertIn("  " + command + " ", out)
+        code, out, _ = run("help", "build")
+        self.assertEqual(code, 0)
+        self.assertIn("-o,--output DIR", out)
+        self.assertIn("-i,--index FILE", out)
+        code, out, _ = run("pack", "--help")
+        self.assertIn("--width N", out)
+        self.assertIn("-f,--format FORMAT", out)
+        self.assertIn("DXT5", out)
+        self.assertEqual(run("help", "nope")[0], 2)
+        for flag in ("--version", "-V"):
+            code, out, _ = run(flag)
+            self.assertEqual(code, 0)
+            self.assertRegex(out, r"^texatlas \d+\.\d+")
+        code, _, err = run("build", "x.cfg", "--no-such-option")
+        self.assertEqual(code, 2)
+        self.assertTrue(err.startswith("texatlas: error: "), err)
+
+    def test_the_last_of_a_repeated_option_wins(self):
+        work = fresh("repeated")
+        code, _, err = run("build", CONFIG, "-t", TEXTURES, "-o", "first", "-o", "second", "-q", "--quiet", cwd=work)
+        self.assertEqual(code, 0, err)
+        self.assertFalse(os.path.exists(os.path.join(work, "first")))
+        self.assertTrue(page_files(os.path.join(work, "second")))
+
+    def test_pack_takes_files_every_reader_extension_skips_hidden_and_follows_links_once(self):
+        from PIL import Image
+        work = fresh("pack_inputs")
+        images = os.path.join(work, "images")
+        for name in ("a/one.png", ".hidden/two.png", "a/.three.png"):
+            os.makedirs(os.path.dirname(os.path.join(images, name)), exist_ok=True)
+            shutil.copy(os.path.join(TEXTURES, "ui", "cursor.png"), os.path.join(images, name))
+        Image.new("L", (8, 8), 100).save(os.path.join(images, "grey.pgm"))
+        os.symlink("..", os.path.join(images, "a", "up"))        # a loop
+        os.symlink("a", os.path.join(images, "b"))               # a second way to the same folder
+        code, _, err = run("pack", "images", "-o", "out", "-q", cwd=work)
+        self.assertEqual(code, 0, err)
+        names = [line.split("\t\t")[0] for line in read(os.path.join(work, "out", "atlas.txt"), "r").splitlines()[14:]]
+        self.assertEqual(sorted(names), ["a/one.png", "grey.pgm"])
+        extra = os.path.join(TEXTURES, "small", "gem.png")
+        code, _, err = run("pack", extra, "images/a", "-o", "out2", "-q", cwd=work)
+        self.assertEqual(code, 0, err)
+        names = [line.split("\t\t")[0] for line in read(os.path.join(work, "out2", "atlas.txt"), "r").splitlines()[14:]]
+        # The link up is followed once: to images/, whose folder a was seen already.
+        self.assertEqual(sorted(names), sorted([extra, "images/a/one.png", "images/a/up/grey.pgm"]))
+
+
+if __name__ == "__main__":
+    os.makedirs(SCRATCH, exist_ok=True)
+    python = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
+    subprocess.run([python, os.path.join(DEMO, "make_textures.py"), TEXTURES], check=True, capture_output=True)
+    unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -1,0 +1,24 @@
+#include "report.h"
+
+#include <cstdio>
+
+ReportCounts& reportCounts() {
+    static ReportCounts counts;
+    return counts;
+}
+
+static void print(const char* kind, const std::string& where, const std::string& text) {
+    std::fprintf(stderr, "texatlas: %s%s%s%s\n", kind, where.c_str(), where.empty() ? "" : ": ", text.c_str());
+}
+
+void reportError(const std::string& where, const std::string& text) {
+    ++reportCounts().errors;
+    print("error: ", where, text);
+}
+
+void reportWarning(const std::string& where, const std::string& text) {
+    ++reportCounts().warnings;
+    print("warning: ", where, text);
+}
+
+void reportNote(const std::string& text) { print("", "", text); }
