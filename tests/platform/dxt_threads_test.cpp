@@ -65,9 +65,8 @@ TEST_F(ThreadedCompression, SameBytesWhateverTheThreadCount) {
         UINT width, height;
         const RECT* rect;
     } surfaces[] = {
-        {4094, 7, nullptr},    // two block rows, both edges partial
-        {2050, 270, nullptr},  // more block rows than one batch holds
-        {2050, 270, &inner},   // unaligned on every side, blocks partly kept
+        {4094, 7, nullptr},   // two block rows, both edges partial
+        {2050, 270, &inner},  // more block rows than one batch; then a rectangle unaligned on every side
     };
     for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5}) {
         for (const auto& s : surfaces) {
