@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test demo bench install clean sanitize windows valgrind fuzz-smoke
+.PHONY: all deps configure build test demo bench install clean sanitize tsan windows valgrind fuzz-smoke
 
 all: build
 
@@ -31,7 +31,7 @@ install: build
 	@cmake --install $(BUILD)
 
 clean:
-	@rm -rf $(BUILD) build-asan build-windows
+	@rm -rf $(BUILD) build-asan build-tsan build-windows
 
 # The whole suite again, built with AddressSanitizer and UBSan in build-asan.
 sanitize: deps
@@ -39,6 +39,16 @@ sanitize: deps
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# The threaded paths under ThreadSanitizer in build-tsan: the layer's block
+# compression tests and every tool test (tool_*: parallel groups). Only their targets
+# are built.
+TSAN_TESTS = '^(ThreadedCompression|ThreadCount)\.|^tool_'
+tsan: deps
+	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTUREATLAS_TSAN=ON -DTEXTUREATLAS_BENCH=OFF >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target platform_tests texatlas reference_host
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure --no-tests=error -j $(JOBS) -R $(TSAN_TESTS)
 
 # textureatlas.dll cross-compiled with MinGW-w64 in build-windows.
 windows:

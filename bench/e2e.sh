@@ -4,17 +4,26 @@
 # with full mip chains, once as A8R8G8B8 and once as DXT5. Times the whole
 # build, the decoding of every source alone (same decoders) and the block
 # compression of the same pages alone, so that the overhead of everything
-# else shows as a ratio. Peak memory comes from /usr/bin/time -v.
+# else shows as a ratio. Peak memory comes from /usr/bin/time -v. These runs
+# keep the software layer on one thread.
+# Then the parallel paths, each the fastest of E2E_RUNS runs (default 3): four
+# groups (those two, neverball-data, extremetuxracer-data; DXT5, full mips)
+# built by texatlas with -j 1 and -j 2, and one group (E2E_GROUP: neverball,
+# its photographic textures being what DXT pages usually hold; or freeciv,
+# minetest, etr) with the layer's block compression on 1 and 2 threads. Both
+# check that the pages are the same bytes either way.
 # Usage: bench/e2e.sh [build-dir, default build]
 set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-scripts/install-deps.sh --packages freeciv-data minetest-data time
+scripts/install-deps.sh --packages freeciv-data minetest-data neverball-data extremetuxracer-data time
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target e2e_host -j "$(nproc)" >/dev/null
+cmake --build "$build" --target e2e_host texatlas -j "$(nproc)" >/dev/null
 host=$build/bench/e2e_host
+tool=$build/tools/texatlas
+runs=${E2E_RUNS:-3}
 
 work=$build/e2e
 # Pages go to memory when it can: the figures are about the library's work,
@@ -22,11 +31,13 @@ work=$build/e2e
 pages=$work
 [ -w /dev/shm ] && pages=/dev/shm/textureatlas-e2e.$$
 trap 'rm -rf "/dev/shm/textureatlas-e2e.$$"' EXIT
-rm -rf "$work" && mkdir -p "$work" "$pages/argb" "$pages/dxt5"
+rm -rf "$work" && mkdir -p "$work" "$pages/argb" "$pages/dxt5" "$pages/one_t1" "$pages/one_t2"
 textures=/usr/share/games
 # Names are relative to the texture directory; the file format has no quoting.
 (cd $textures && find freeciv -name '*.png' ! -name '* *' | sort) > "$work/freeciv.list"
 (cd $textures && find minetest -name '*.png' ! -name '* *' | sort) > "$work/minetest.list"
+(cd $textures && find neverball \( -name '*.png' -o -name '*.jpg' \) ! -name '* *' | sort) > "$work/neverball.list"
+(cd $textures && find etr -name '*.png' ! -name '* *' | sort) > "$work/etr.list"
 
 write_config() {  # format file
   { echo "group freeciv width 2048 height 2048 format $1 miplevels 12 border 0"
@@ -39,7 +50,11 @@ write_config DXT5 "$work/dxt5.cfg"
 
 timed() {  # name, command...: runs it under /usr/bin/time -v
   name=$1; shift
-  /usr/bin/time -v -o "$work/$name.time" "$@" > "$work/$name.out"
+  if ! /usr/bin/time -v -o "$work/$name.time" "$@" > "$work/$name.out" 2> "$work/$name.err"; then
+    cat "$work/$name.err" >&2
+    echo "e2e: $name failed" >&2
+    exit 1
+  fi
 }
 value() { sed -n "s/^$2=//p" "$work/$1.out"; }
 wall() {  # "Elapsed (wall clock) time (h:mm:ss or m:ss): 1:02.34" in seconds
@@ -49,10 +64,10 @@ wall() {  # "Elapsed (wall clock) time (h:mm:ss or m:ss): 1:02.34" in seconds
 peak_mb() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/$1.time" | awk '{ printf "%.1f", $1 / 1024 }'; }
 
 "$host" decode "$work/argb.cfg" "$textures/" > /dev/null  # warms the file cache
-timed decode "$host" decode "$work/argb.cfg" "$textures/"
-timed argb "$host" build "$work/argb.cfg" "$textures/" "$pages/argb/"
-timed encode "$host" encode "$pages/argb/" DXT5
-timed dxt5 "$host" build "$work/dxt5.cfg" "$textures/" "$pages/dxt5/"
+timed decode "$host" --threads 1 decode "$work/argb.cfg" "$textures/"
+timed argb "$host" --threads 1 build "$work/argb.cfg" "$textures/" "$pages/argb/"
+timed encode "$host" --threads 1 encode "$pages/argb/" DXT5
+timed dxt5 "$host" --threads 1 build "$work/dxt5.cfg" "$textures/" "$pages/dxt5/"
 
 decode_wall=$(wall decode) encode_s=$(value encode encode_s)
 echo "sources: $(wc -l < "$work/freeciv.list") freeciv + $(wc -l < "$work/minetest.list") minetest PNG files"
@@ -71,3 +86,59 @@ for run in argb dxt5; do
        "ratio $(echo "$w $base" | awk '{ printf "%.2f", $1 / $2 }') to $base s (target $target)" \
        "[load $(value $run load_s) s, layout $(value $run layout_s) s, write $(value $run write_s) s]"
 done
+
+# ---- Parallel paths -------------------------------------------------------
+best_of() {  # name, command...: runs it $runs times and keeps the fastest run as name
+  kept=$1; shift  # not "name": timed sets that
+  rm -f "$work/$kept.time"
+  i=0
+  while [ "$i" -lt "$runs" ]; do
+    timed "$kept.try" "$@"
+    if [ ! -f "$work/$kept.time" ] || awk "BEGIN { exit !($(wall "$kept.try") < $(wall "$kept")) }"; then
+      mv "$work/$kept.try.time" "$work/$kept.time"
+      mv "$work/$kept.try.out" "$work/$kept.out"
+    fi
+    i=$((i + 1))
+  done
+}
+ratio() { echo "$1 $2" | awk '{ printf "%.2f", $1 / $2 }'; }
+same_pages() {  # dir dir: every page file alike, and the index lines (its comments hold paths)
+  for page in "$1"/*.dds; do cmp -s "$page" "$2/${page##*/}" || { echo "differ: ${page##*/}"; return; }; done
+  for index in "$1"/*.txt "$1"/*.tai; do
+    [ -f "$index" ] || continue
+    grep -v '^#' "$index" > "$work/index.a"
+    grep -v '^#' "$2/${index##*/}" > "$work/index.b" 2>/dev/null || true
+    cmp -s "$work/index.a" "$work/index.b" || { echo "differ: ${index##*/}"; return; }
+  done
+  echo "identical"
+}
+echo "load average before the parallel runs: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+
+groups="freeciv minetest neverball etr"
+{ for group in $groups; do
+    echo "group $group width 2048 height 2048 format DXT5 miplevels 12 border 0"
+    cat "$work/$group.list"
+  done; } > "$work/four.cfg"
+one=${E2E_GROUP:-neverball}
+{ echo "group $one width 2048 height 2048 format DXT5 miplevels 12 border 0"
+  cat "$work/$one.list"; } > "$work/one.cfg"
+files=$(cat $(for group in $groups; do echo "$work/$group.list"; done) | wc -l)
+
+if "$tool" build --help 2>&1 | grep -q -- '--jobs'; then
+  best_of four_j1 "$tool" build "$work/four.cfg" -t "$textures" -o "$pages/four_j1" -j 1 --force -q
+  best_of four_j2 "$tool" build "$work/four.cfg" -t "$textures" -o "$pages/four_j2" -j 2 --force -q
+  j1=$(wall four_j1) j2=$(wall four_j2)
+  echo "four groups ($files files, DXT5, full mips), texatlas build: -j 1 $j1 s (peak $(peak_mb four_j1) MB)," \
+       "-j 2 $j2 s (peak $(peak_mb four_j2) MB); ratio $(ratio "$j2" "$j1") (target 0.6);" \
+       "pages $(same_pages "$pages/four_j1" "$pages/four_j2")"
+else
+  echo "four groups: skipped, this texatlas has no -j"
+fi
+
+best_of one_t1 "$host" --threads 1 build "$work/one.cfg" "$textures/" "$pages/one_t1/"
+best_of one_t2 "$host" --threads 2 build "$work/one.cfg" "$textures/" "$pages/one_t2/"
+t1=$(wall one_t1) t2=$(wall one_t2)
+echo "one group ($one, $(value one_t1 pages) DXT5 pages, full mips), layer threads: 1 $t1 s, 2 $t2 s;" \
+     "ratio $(ratio "$t2" "$t1") (target 0.75); pages $(same_pages "$pages/one_t1" "$pages/one_t2")" \
+     "[write $(value one_t1 write_s) s / $(value one_t2 write_s) s]"
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

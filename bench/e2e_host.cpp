@@ -4,13 +4,16 @@
 //   e2e_host build  CONFIG TEXTURE_DIR OUTPUT_DIR   load, layout, write pages and index
 //   e2e_host decode CONFIG TEXTURE_DIR              load every source once, level 0 only
 //   e2e_host encode PAGE_DIR FORMAT                 block-compress every page's levels
-// Each prints key=value lines on standard output.
+// Each prints key=value lines on standard output. `--threads N` before the
+// mode sets the software layer's block-compression threads (default: cores).
 #include <d3d9.h>
+#include <d3d9soft.h>
 #include <d3dx9.h>
 #include <textureatlas/textureatlas.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -177,13 +180,25 @@ int encode(const char* pageDir, const char* formatName) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::strcmp(argv[1], "--threads") == 0) {
+        char* end = nullptr;
+        unsigned long threads = std::strtoul(argv[2], &end, 10);
+        if (*end || threads > 256) {
+            std::fprintf(stderr, "e2e_host: --threads takes 0 (cores) to 256\n");
+            return 2;
+        }
+        D3D9SoftSetThreadCount(unsigned(threads));
+        argc -= 2;
+        argv += 2;
+    }
     const std::string mode = argc > 1 ? argv[1] : "";
+    std::printf("threads=%u\n", D3D9SoftGetThreadCount());
     if (mode == "build" && argc == 5) return build(argv[2], argv[3], argv[4]);
     if (mode == "decode" && argc == 4) return decode(argv[2], argv[3]);
     if (mode == "encode" && argc == 4) return encode(argv[2], argv[3]);
     std::fprintf(stderr,
-                 "usage: e2e_host build CONFIG TEXTURE_DIR OUTPUT_DIR\n"
-                 "       e2e_host decode CONFIG TEXTURE_DIR\n"
-                 "       e2e_host encode PAGE_DIR DXT1|DXT3|DXT5\n");
+                 "usage: e2e_host [--threads N] build CONFIG TEXTURE_DIR OUTPUT_DIR\n"
+                 "       e2e_host [--threads N] decode CONFIG TEXTURE_DIR\n"
+                 "       e2e_host [--threads N] encode PAGE_DIR DXT1|DXT3|DXT5\n");
     return 2;
 }

@@ -4,6 +4,7 @@
 #include "fit.h"
 #include "page_watcher.h"
 
+#include <d3d9soft.h>
 #include <textureatlas/textureatlas.h>
 #include <unistd.h>
 
@@ -26,10 +27,7 @@ namespace {
 
 const int kIndexHeaderLines = 14;
 
-void setLayerThreads(unsigned count) {
-    (void)count;
-    // MERGE: D3D9SoftSetThreadCount(count);
-}
+void setLayerThreads(unsigned count) { D3D9SoftSetThreadCount(count); }
 
 // The entry's texture name: the numbers are taken from the right, as names
 // may hold commas and blanks.
@@ -173,8 +171,8 @@ std::vector<GroupJob> groupJobs(ITextureAtlasConfiguration& configuration) {
     return jobs;
 }
 
-unsigned layerThreadsPerGroup(unsigned cores, unsigned groupThreads) {
-    return std::max(1u, cores / std::max(1u, groupThreads));
+unsigned layerThreadsPerGroup(unsigned threads, unsigned groupThreads) {
+    return std::max(1u, threads / std::max(1u, groupThreads));
 }
 
 std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const GroupRunOptions& options) {
@@ -184,8 +182,9 @@ std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const Gro
     std::set<std::string> names;
     for (const GroupJob& job : jobs) names.insert(job.settings.name);
     size_t threads = names.size() < jobs.size() ? 1 : std::min<size_t>(std::max(options.jobs, 1), jobs.size());
-    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    setLayerThreads(layerThreadsPerGroup(cores, static_cast<unsigned>(std::max<size_t>(threads, 1))));
+    // -j counts every thread, as make's does: -j 1 is one thread in all.
+    unsigned budget = static_cast<unsigned>(std::max(options.jobs, 1));
+    setLayerThreads(layerThreadsPerGroup(budget, static_cast<unsigned>(std::max<size_t>(threads, 1))));
 
     if (threads <= 1) {
         for (size_t i = 0; i < jobs.size(); ++i) {

@@ -49,8 +49,8 @@ struct GroupRunOptions {
 std::vector<GroupJob> groupJobs(textureatlas::ITextureAtlasConfiguration& configuration);
 
 // Threads for the block compression inside each of `groupThreads` groups
-// running at once, so that together they use every core.
-unsigned layerThreadsPerGroup(unsigned cores, unsigned groupThreads);
+// running at once, so that together they use `threads`.
+unsigned layerThreadsPerGroup(unsigned threads, unsigned groupThreads);
 
 // Runs the jobs, at most `jobs` at a time, and replays each group's messages
 // in group order. After a group fails, later groups are not reported (nor,

@@ -65,7 +65,7 @@ void addOutputOptions(CLI::App& command, OutputArguments& arguments) {
     command.add_flag("-q,--quiet", arguments.quiet, "Print only warnings and errors");
     command.add_flag("--strict", arguments.strict, "Exit with 1 when the library reported any warning");
     command.add_flag("--no-dedup", arguments.noDedup, "Place every file, also files with identical contents");
-    command.add_option("-j,--jobs", arguments.jobs, "Groups built at the same time (0: one per core)")
+    command.add_option("-j,--jobs", arguments.jobs, "Threads in all: groups built at once, the rest compress blocks (0: one per core)")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
     command.add_flag("--dry-run", arguments.dryRun, "Lay out and report (and write --json), but write no page");

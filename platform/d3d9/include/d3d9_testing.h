@@ -26,4 +26,7 @@ int callCount(const char* function);
 // Forgets pending failures and call counts.
 void resetCalls();
 
+// Threads that block compression has started since the process began.
+long compressionThreadsStarted();
+
 }  // namespace d3d9soft

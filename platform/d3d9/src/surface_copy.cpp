@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dxt.h"
+#include "dxt_rows.h"
 
 namespace d3d9soft {
 
@@ -156,7 +157,8 @@ private:
 
 // Takes the rows of a destination rectangle in order. Block formats gather a
 // strip of four rows, keep the texels of touched blocks outside the rectangle,
-// and compress the strip when it is complete.
+// and queue the strip when it is complete; queued strips are compressed
+// together, so that the work can be spread over threads.
 class DestRows {
 public:
     bool isBlock() const { return view.format->kind == FormatKind::Block; }
@@ -165,7 +167,9 @@ public:
         if (view.format->kind == FormatKind::Block) {
             firstBlock = unsigned(rect.left) / 4;
             blockCount = (unsigned(rect.right) + 3) / 4 - firstBlock;
-            strip.resize(std::size_t(blockCount) * 64);
+            unsigned blockRows = (unsigned(rect.bottom) + 3) / 4 - unsigned(rect.top) / 4;
+            batchRows = std::max(1u, std::min(blockRows, kBatchBlocks / blockCount));
+            queued.resize(std::size_t(batchRows) * blockCount * 64);
         }
     }
 
@@ -201,9 +205,13 @@ public:
     }
 
 private:
+    // Enough queued blocks to keep a few threads busy, in 2 MiB of texels.
+    static constexpr unsigned kBatchBlocks = 32768;
+
     // Strip texels are stored block by block, 16 RGBA texels each.
+    std::uint8_t* strip() { return queued.data() + std::size_t(queuedRows) * blockCount * 64; }
     std::uint8_t* texel(unsigned x, unsigned rowInBlock) {
-        return strip.data() + std::size_t(x / 4) * 64 + (rowInBlock * 4 + x % 4) * 4;
+        return strip() + std::size_t(x / 4) * 64 + (rowInBlock * 4 + x % 4) * 4;
     }
 
     bool coversStrip(unsigned blockRow) const {
@@ -215,30 +223,35 @@ private:
     }
 
     void loadStrip(unsigned blockRow) {
+        if (queuedRows == 0) firstQueuedRow = blockRow;
         if (coversStrip(blockRow)) return;  // every texel that matters is about to be written
         const std::uint8_t* blocks = view.bits + long(blockRow) * view.pitch;
         for (unsigned b = 0; b < blockCount; ++b)
-            decodeDxtBlock(view.format->format, blocks + (firstBlock + b) * view.format->bytes, &strip[b * 64]);
+            decodeDxtBlock(view.format->format, blocks + (firstBlock + b) * view.format->bytes, strip() + b * 64);
     }
 
     void storeStrip(unsigned blockRow) {
-        std::uint8_t* blocks = view.bits + long(blockRow) * view.pitch;
-        // Texels past the surface's edge repeat the last real ones, so they do not pull the fit.
+        padEdgeBlocks(blockRow);
+        ++queuedRows;
+        if (queuedRows == batchRows || blockRow * 4 + 4 >= unsigned(rect.bottom)) {
+            encodeBlockRows(view.format->format, queued.data(), blockCount, queuedRows,
+                            view.bits + long(firstQueuedRow) * view.pitch + firstBlock * view.format->bytes,
+                            view.pitch);
+            queuedRows = 0;
+        }
+    }
+
+    // Texels past the surface's edge repeat the last real ones, so they do not pull the fit.
+    void padEdgeBlocks(unsigned blockRow) {
         unsigned rows = std::min(4u, view.height - blockRow * 4);
-        std::uint8_t padded[64];
         for (unsigned b = 0; b < blockCount; ++b) {
-            unsigned blockX = (firstBlock + b) * 4;
-            unsigned columns = std::min(4u, view.width - blockX);
-            std::uint8_t* out = blocks + (firstBlock + b) * view.format->bytes;
-            if (columns == 4 && rows == 4) {
-                encodeDxtBlock(view.format->format, &strip[b * 64], out);
-                continue;
-            }
+            unsigned columns = std::min(4u, view.width - (firstBlock + b) * 4);
+            if (columns == 4 && rows == 4) continue;
+            std::uint8_t* block = strip() + b * 64;
             for (unsigned i = 0; i < 16; ++i) {
-                unsigned x = std::min(i % 4, columns - 1), y = std::min(i / 4, rows - 1);
-                std::memcpy(padded + 4 * i, &strip[b * 64 + (y * 4 + x) * 4], 4);
+                unsigned from = std::min(i / 4, rows - 1) * 4 + std::min(i % 4, columns - 1);
+                if (from != i) std::memcpy(block + 4 * i, block + 4 * from, 4);
             }
-            encodeDxtBlock(view.format->format, padded, out);
         }
     }
 
@@ -246,7 +259,8 @@ private:
     RECT rect;
     unsigned width;
     unsigned firstBlock = 0, blockCount = 0;
-    std::vector<std::uint8_t> strip;
+    unsigned batchRows = 0, queuedRows = 0, firstQueuedRow = 0;
+    std::vector<std::uint8_t> queued;  // strips waiting to be compressed
     std::vector<std::uint8_t> rgbaLine;
 };
 

@@ -1,0 +1,86 @@
+#include "dxt_rows.h"
+
+#include <d3d9_testing.h>
+#include <d3d9soft.h>
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "dxt.h"
+
+namespace d3d9soft {
+
+namespace {
+
+constexpr unsigned kMaxThreads = 256;
+// Below this many blocks per thread (about half a millisecond of work),
+// starting the thread costs a noticeable share of what it saves.
+constexpr std::size_t kMinBlocksPerThread = 1024;
+
+std::atomic<unsigned> requestedThreads{0};
+std::atomic<long> threadsStarted{0};
+
+unsigned coreCount() {
+    unsigned cores = std::thread::hardware_concurrency();
+    return cores ? std::min(cores, kMaxThreads) : 1;
+}
+
+struct Job {
+    D3DFORMAT format;
+    const std::uint8_t* rgba;
+    unsigned blocksPerRow, rows;
+    std::uint8_t* out;
+    long pitch;
+    unsigned blockBytes;
+    std::atomic<unsigned> nextRow{0};
+};
+
+// Rows go one at a time to whichever thread is free rather than in fixed
+// bands: atlas pages are often dense at the top and empty below, and empty
+// blocks compress much faster.
+void work(Job& job) {
+    for (unsigned row; (row = job.nextRow.fetch_add(1, std::memory_order_relaxed)) < job.rows;) {
+        const std::uint8_t* in = job.rgba + std::size_t(row) * job.blocksPerRow * 64;
+        std::uint8_t* out = job.out + long(row) * job.pitch;
+        for (unsigned b = 0; b < job.blocksPerRow; ++b)
+            encodeDxtBlock(job.format, in + std::size_t(b) * 64, out + std::size_t(b) * job.blockBytes);
+    }
+}
+
+}  // namespace
+
+void encodeBlockRows(D3DFORMAT format, const std::uint8_t* rgba, unsigned blocksPerRow, unsigned rows,
+                     std::uint8_t* out, long pitch) {
+    Job job{format, rgba, blocksPerRow, rows, out, pitch, format == D3DFMT_DXT1 ? 8u : 16u};
+    std::size_t byWork = std::size_t(blocksPerRow) * rows / kMinBlocksPerThread;
+    unsigned threads = unsigned(std::min<std::size_t>({D3D9SoftGetThreadCount(), rows, byWork}));
+    std::vector<std::thread> helpers;
+    try {
+        helpers.reserve(threads > 1 ? threads - 1 : 0);
+        while (helpers.size() + 1 < threads) {
+            helpers.emplace_back(work, std::ref(job));
+            ++threadsStarted;
+        }
+    } catch (const std::exception&) {
+        // No more threads to be had: the ones running and this one finish the rows.
+    }
+    work(job);
+    for (std::thread& helper : helpers) helper.join();
+}
+
+long compressionThreadsStarted() { return threadsStarted.load(); }
+
+}  // namespace d3d9soft
+
+extern "C" void D3D9SoftSetThreadCount(unsigned count) {
+    d3d9soft::requestedThreads.store(std::min(count, d3d9soft::kMaxThreads));
+}
+
+extern "C" unsigned D3D9SoftGetThreadCount(void) {
+    unsigned count = d3d9soft::requestedThreads.load();
+    return count ? count : d3d9soft::coreCount();
+}

@@ -1,0 +1,124 @@
+// Block compression spread over threads writes the same bytes as on one
+// thread: partial blocks at the edges, fewer block rows than threads, more
+// rows than one batch, and a rectangle that keeps the rest of its blocks.
+#include <d3d9soft.h>
+
+#include "soft_device.h"
+
+namespace {
+
+class ThreadedCompression : public SoftDeviceTest {
+protected:
+    void TearDown() override {
+        D3D9SoftSetThreadCount(0);
+        SoftDeviceTest::TearDown();
+    }
+
+    // One colour per 4x4 cell, with a little texel noise so blocks are not flat.
+    static std::vector<std::uint32_t> cells(UINT width, UINT height, std::uint32_t seed) {
+        std::vector<std::uint32_t> texels(std::size_t(width) * height);
+        for (UINT y = 0; y < height; ++y)
+            for (UINT x = 0; x < width; ++x) {
+                std::uint32_t cell = ((x / 4) * 7919u + (y / 4) * 104729u + seed) * 2654435761u;
+                cell ^= cell >> 15;
+                std::uint32_t noise = (x * 31 + y * 17) % 7;
+                std::uint32_t texel = cell & 0xfff8f8f8u;  // room for the noise in each colour channel
+                texels[std::size_t(y) * width + x] = texel + noise * 0x010101u;
+            }
+        return texels;
+    }
+
+    // A surface of `format` at `width` x `height` (any size: the device takes
+    // partial blocks) filled with `cells`, then a rectangle of it overwritten.
+    std::vector<std::uint8_t> compress(D3DFORMAT format, UINT width, UINT height, const RECT* rect) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(device->CreateTexture(width, height, 1, 0, format, D3DPOOL_SYSTEMMEM, &texture, nullptr), D3D_OK);
+        if (!texture) return {};
+        IDirect3DSurface9* surface = nullptr;
+        texture->GetSurfaceLevel(0, &surface);
+        Level whole(device, width, height, D3DFMT_A8R8G8B8);
+        writeLevel(whole.texture, 0, cells(width, height, 1).data(), width * 4, height);
+        EXPECT_EQ(
+            D3DXLoadSurfaceFromSurface(surface, nullptr, nullptr, whole.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+            D3D_OK);
+        if (rect) {
+            UINT w = UINT(rect->right - rect->left), h = UINT(rect->bottom - rect->top);
+            Level part(device, w, h, D3DFMT_A8R8G8B8);
+            writeLevel(part.texture, 0, cells(w, h, 2).data(), w * 4, h);
+            EXPECT_EQ(
+                D3DXLoadSurfaceFromSurface(surface, nullptr, rect, part.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+                D3D_OK);
+        }
+        unsigned blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
+        std::vector<std::uint8_t> bytes = readLevel(texture, 0, (width + 3) / 4 * blockBytes, (height + 3) / 4);
+        surface->Release();
+        texture->Release();
+        return bytes;
+    }
+};
+
+}  // namespace
+
+TEST_F(ThreadedCompression, SameBytesWhateverTheThreadCount) {
+    const RECT inner{5, 3, 2049, 267};
+    const struct {
+        UINT width, height;
+        const RECT* rect;
+    } surfaces[] = {
+        {4094, 7, nullptr},   // two block rows, both edges partial
+        {2050, 270, &inner},  // more block rows than one batch; then a rectangle unaligned on every side
+    };
+    for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5}) {
+        for (const auto& s : surfaces) {
+            SCOPED_TRACE(testing::Message() << format << " " << s.width << "x" << s.height << (s.rect ? " rect" : ""));
+            D3D9SoftSetThreadCount(1);
+            long started = d3d9soft::compressionThreadsStarted();
+            const std::vector<std::uint8_t> reference = compress(format, s.width, s.height, s.rect);
+            EXPECT_EQ(d3d9soft::compressionThreadsStarted(), started);  // one thread means none started
+            ASSERT_FALSE(reference.empty());
+            for (unsigned count : {2u, 3u, 7u}) {
+                D3D9SoftSetThreadCount(count);
+                started = d3d9soft::compressionThreadsStarted();
+                EXPECT_EQ(compress(format, s.width, s.height, s.rect), reference) << count << " threads";
+                EXPECT_GT(d3d9soft::compressionThreadsStarted(), started) << count << " threads";
+            }
+        }
+    }
+}
+
+// Threaded output is not only self-consistent but right: each cell comes
+// back close to its colour, in the last rows of the last batch too.
+TEST_F(ThreadedCompression, EveryRowReachesTheSurface) {
+    D3D9SoftSetThreadCount(7);
+    const UINT width = 2050, height = 270;
+    Level source(device, width, height, D3DFMT_A8R8G8B8);
+    const std::vector<std::uint32_t> texels = cells(width, height, 3);
+    writeLevel(source.texture, 0, texels.data(), width * 4, height);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(width, height, 1, 0, D3DFMT_DXT5, D3DPOOL_SYSTEMMEM, &texture, nullptr), D3D_OK);
+    IDirect3DSurface9* surface = nullptr;
+    texture->GetSurfaceLevel(0, &surface);
+    ASSERT_EQ(
+        D3DXLoadSurfaceFromSurface(surface, nullptr, nullptr, source.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+        D3D_OK);
+    const std::vector<std::uint32_t> back = argb(surface);
+    surface->Release();
+    texture->Release();
+    int worst = 0;
+    for (std::size_t i = 0; i < texels.size(); ++i)
+        for (int c = 0; c < 32; c += 8)
+            worst = std::max(worst, std::abs(int((back[i] >> c) & 255) - int((texels[i] >> c) & 255)));
+    EXPECT_LE(worst, 12);
+}
+
+TEST(ThreadCount, ZeroMeansEveryCoreAndLargeCountsAreCapped) {
+    D3D9SoftSetThreadCount(0);
+    const unsigned cores = D3D9SoftGetThreadCount();
+    EXPECT_GE(cores, 1u);
+    D3D9SoftSetThreadCount(1);
+    EXPECT_EQ(D3D9SoftGetThreadCount(), 1u);
+    D3D9SoftSetThreadCount(100000);
+    EXPECT_EQ(D3D9SoftGetThreadCount(), 256u);
+    D3D9SoftSetThreadCount(0);
+    EXPECT_EQ(D3D9SoftGetThreadCount(), cores);
+}
