@@ -24,6 +24,7 @@ class WorkListIndex {
 public:
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
 
+    WorkListIndex();  // of an empty work list
     explicit WorkListIndex(const std::vector<TextureEntry>& workList);
 
     std::size_t remaining() const { return nodes[1].count; }

@@ -68,11 +68,11 @@ std::vector<std::uint32_t> formatRanks(const std::vector<TextureEntry>& textures
 
 // Re-sorting every page, stably by size and then stably by format, leaves
 // the remaining textures in the order of one stable sort by (format, size):
-// removing textures never reorders the rest. So one sort per group suffices.
-std::vector<std::uint32_t> walkOrder(const AtlasGroup& group, int sortMode) {
-    const std::vector<TextureEntry>& textures = group.textures;
+// removing textures never reorders the rest. So one sort suffices while the
+// sort mode stays; a new mode re-sorts what remains, ties in its present order.
+std::vector<std::uint32_t> walkOrder(const std::vector<TextureEntry>& textures, bool byFormat, int sortMode) {
     std::vector<std::uint32_t> ranks;
-    if (group.format.empty()) ranks = formatRanks(textures);
+    if (byFormat) ranks = formatRanks(textures);
     std::vector<SortKey> keys(textures.size());
     for (std::uint32_t i = 0; i < keys.size(); ++i) {
         keys[i] = sizeKey(textures[i].rect, sortMode);
@@ -84,6 +84,9 @@ std::vector<std::uint32_t> walkOrder(const AtlasGroup& group, int sortMode) {
     for (std::size_t i = 0; i < keys.size(); ++i) order[i] = keys[i].texture;
     return order;
 }
+
+// Modes that give the same size order.
+int sizeOrderOf(int sortMode) { return sortMode == 1 ? 1 : 0; }
 
 // For each position of the sorted work list, the end of its run of one
 // format: where a page's walk of a group without format stops.
@@ -104,20 +107,25 @@ struct GroupLayout {
     std::vector<AtlasGroup>& pages;
     std::vector<TextureEntry>& workList;
     const MessageCallback& warning;
+    const int& sortMode;  // a warning callback may change it; each page reads it anew
     AtlasGroup& group;
+    WorkListIndex remaining;
     std::vector<std::size_t> runEnds;
+    int sortedBy = 0;  // size order of the work list
     PackTree tree;
     int nextNumber = 0;
 
     GroupLayout(TextureAtlas& atlas, std::vector<AtlasGroup>& pages, std::vector<TextureEntry>& workList,
-                const MessageCallback& warning, AtlasGroup& group)
-        : atlas(atlas), pages(pages), workList(workList), warning(warning), group(group) {}
+                const MessageCallback& warning, const int& sortMode, AtlasGroup& group)
+        : atlas(atlas), pages(pages), workList(workList), warning(warning), sortMode(sortMode), group(group) {}
 
-    void run(int sortMode);
-    bool fillPage(WorkListIndex& remaining);
+    void run();
+    void sortWorkList();
+    void resortRemaining();
+    bool fillPage();
 };
 
-void GroupLayout::run(int sortMode) {
+void GroupLayout::run() {
     int mipLevels = 1;
     for (const TextureEntry& texture : group.textures) mipLevels = std::max(mipLevels, texture.mipLevels);
     if (group.mipLevels <= 0) group.mipLevels = mipLevels;
@@ -125,23 +133,41 @@ void GroupLayout::run(int sortMode) {
     // Copy in the order of adding, which reads the group's strings in the
     // order they were made, then move the copies into the walk order.
     workList.assign(group.textures.begin(), group.textures.end());
-    std::vector<TextureEntry> sorted;
-    sorted.reserve(workList.size());
-    for (std::uint32_t i : walkOrder(group, sortMode)) sorted.push_back(std::move(workList[i]));
-    workList.swap(sorted);
-    if (group.format.empty()) runEnds = formatRunEnds(workList);
-    WorkListIndex remaining(workList);
+    sortWorkList();
     while (remaining.remaining() > 0) {
+        if (sizeOrderOf(sortMode) != sortedBy) resortRemaining();
         // No progress happens only when memory runs out; give the group up.
-        if (!fillPage(remaining)) break;
+        if (!fillPage()) break;
     }
     workList.clear();
+}
+
+void GroupLayout::sortWorkList() {
+    sortedBy = sizeOrderOf(sortMode);
+    std::vector<TextureEntry> sorted;
+    sorted.reserve(workList.size());
+    for (std::uint32_t i : walkOrder(workList, group.format.empty(), sortedBy))
+        sorted.push_back(std::move(workList[i]));
+    workList.swap(sorted);
+    if (group.format.empty()) runEnds = formatRunEnds(workList);
+    remaining = WorkListIndex(workList);
+}
+
+// Drops the places of textures already taken, keeping the order of the rest.
+void GroupLayout::resortRemaining() {
+    std::vector<TextureEntry> left;
+    left.reserve(remaining.remaining());
+    for (std::size_t position = remaining.firstRemaining(0); position != WorkListIndex::none;
+         position = remaining.firstRemaining(position + 1))
+        left.push_back(std::move(workList[position]));
+    workList.swap(left);
+    sortWorkList();
 }
 
 // Walks the remaining textures in order, as a page would, but jumps over
 // those that can neither go on this page nor are too large for any page.
 // Returns false when the page neither placed nor dropped a texture.
-bool GroupLayout::fillPage(WorkListIndex& remaining) {
+bool GroupLayout::fillPage() {
     pages.push_back(AtlasGroup());
     AtlasGroup& page = pages.back();
     page.name = group.name + std::to_string(nextNumber);
@@ -203,8 +229,8 @@ void TextureAtlas::layout(ITextureAtlasConfiguration* configuration) {
     std::vector<AtlasGroup>().swap(pages);
     outputPath = configuration->getOutputPath();
     for (GroupIterator group = configuration->beginGroups(); group != configuration->endGroups(); ++group) {
-        GroupLayout groupLayout(*this, pages, pending, warningCallback, *group);
-        groupLayout.run(sortMode);
+        GroupLayout groupLayout(*this, pages, pending, warningCallback, sortMode, *group);
+        groupLayout.run();
     }
 }
 
