@@ -10,8 +10,8 @@ namespace textureatlas {
 ITextureAtlasConfiguration::~ITextureAtlasConfiguration() = default;
 ITextureAtlas::~ITextureAtlas() = default;
 
-// The library's operator new yields null instead of throwing (built with
-// -fcheck-new), so a failed allocation gives a null result here.
+// The classes' operator new yields null instead of throwing, so a failed
+// allocation gives a null result here.
 ITextureAtlasConfiguration* ITextureAtlasConfiguration::create() { return new D3DTextureAtlasConfiguration(); }
 
 ITextureAtlas* ITextureAtlas::create(IDirect3DDevice9* device) { return new D3DTextureAtlas(device); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "interface/host_memory.h"
+
 #include <textureatlas/types.h>
 
 #include <cstddef>
@@ -64,7 +66,7 @@ private:
     };
     void combine(std::size_t node);
 
-    std::vector<Node> nodes;  // implicit binary tree; positions start at `leafCount`
+    HostVector<Node> nodes;  // implicit binary tree; positions start at `leafCount`
     std::size_t leafCount = 1;
 };
 

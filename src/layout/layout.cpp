@@ -1,12 +1,14 @@
 // Distribution of each group's textures over atlas pages.
 #include "interface/TextureAtlas.h"
 #include "interface/TextureAtlasConfiguration.h"
+#include "interface/host_memory.h"
 #include "layout/PackTree.h"
 #include "layout/WorkListIndex.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -47,20 +49,22 @@ SortKey sizeKey(const Rect& rect, int sortMode) {
 
 // Descending byte-wise order of the distinct format names (std::string
 // compares bytes as unsigned, a prefix first).
-std::vector<std::uint32_t> formatRanks(const std::vector<TextureEntry>& textures) {
-    std::unordered_map<std::string, std::uint32_t> ids;
-    std::vector<const std::string*> names;
-    std::vector<std::uint32_t> idOfTexture;
+HostVector<std::uint32_t> formatRanks(const std::vector<TextureEntry>& textures) {
+    std::unordered_map<std::string, std::uint32_t, std::hash<std::string>, std::equal_to<std::string>,
+                       HostMemoryAllocator<std::pair<const std::string, std::uint32_t>>>
+        ids;
+    HostVector<const std::string*> names;
+    HostVector<std::uint32_t> idOfTexture;
     idOfTexture.reserve(textures.size());
     for (const TextureEntry& texture : textures) {
         auto inserted = ids.emplace(texture.format, static_cast<std::uint32_t>(names.size()));
         if (inserted.second) names.push_back(&inserted.first->first);
         idOfTexture.push_back(inserted.first->second);
     }
-    std::vector<std::uint32_t> byName(names.size());
+    HostVector<std::uint32_t> byName(names.size());
     for (std::uint32_t i = 0; i < byName.size(); ++i) byName[i] = i;
     std::sort(byName.begin(), byName.end(), [&](std::uint32_t a, std::uint32_t b) { return *names[a] > *names[b]; });
-    std::vector<std::uint32_t> rankOfId(names.size());
+    HostVector<std::uint32_t> rankOfId(names.size());
     for (std::uint32_t rank = 0; rank < byName.size(); ++rank) rankOfId[byName[rank]] = rank;
     for (std::uint32_t& id : idOfTexture) id = rankOfId[id];
     return idOfTexture;
@@ -70,17 +74,17 @@ std::vector<std::uint32_t> formatRanks(const std::vector<TextureEntry>& textures
 // the remaining textures in the order of one stable sort by (format, size):
 // removing textures never reorders the rest. So one sort suffices while the
 // sort mode stays; a new mode re-sorts what remains, ties in its present order.
-std::vector<std::uint32_t> walkOrder(const std::vector<TextureEntry>& textures, bool byFormat, int sortMode) {
-    std::vector<std::uint32_t> ranks;
+HostVector<std::uint32_t> walkOrder(const std::vector<TextureEntry>& textures, bool byFormat, int sortMode) {
+    HostVector<std::uint32_t> ranks;
     if (byFormat) ranks = formatRanks(textures);
-    std::vector<SortKey> keys(textures.size());
+    HostVector<SortKey> keys(textures.size());
     for (std::uint32_t i = 0; i < keys.size(); ++i) {
         keys[i] = sizeKey(textures[i].rect, sortMode);
         keys[i].formatRank = ranks.empty() ? 0 : ranks[i];
         keys[i].texture = i;
     }
     std::stable_sort(keys.begin(), keys.end(), comesFirst);
-    std::vector<std::uint32_t> order(keys.size());
+    HostVector<std::uint32_t> order(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i) order[i] = keys[i].texture;
     return order;
 }
@@ -90,8 +94,8 @@ int sizeOrderOf(int sortMode) { return sortMode == 1 ? 1 : 0; }
 
 // For each position of the sorted work list, the end of its run of one
 // format: where a page's walk of a group without format stops.
-std::vector<std::size_t> formatRunEnds(const std::vector<TextureEntry>& workList) {
-    std::vector<std::size_t> ends(workList.size());
+HostVector<std::size_t> formatRunEnds(const std::vector<TextureEntry>& workList) {
+    HostVector<std::size_t> ends(workList.size());
     for (std::size_t i = workList.size(); i-- > 0;) {
         const bool runGoesOn = i + 1 < workList.size() && workList[i + 1].format == workList[i].format;
         ends[i] = runGoesOn ? ends[i + 1] : i + 1;
@@ -110,7 +114,7 @@ struct GroupLayout {
     const int& sortMode;  // a warning callback may change it; each page reads it anew
     AtlasGroup& group;
     WorkListIndex remaining;
-    std::vector<std::size_t> runEnds;
+    HostVector<std::size_t> runEnds;
     int sortedBy = 0;  // size order of the work list
     PackTree tree;
     int nextNumber = 0;
