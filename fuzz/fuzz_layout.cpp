@@ -136,8 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string fast = describe(atlas.result()), literal = describe(expected.pages);
     if (fast != literal) differ("pages", fast, literal);
-    if (warnings != expected.warnings) differ("warnings", std::to_string(warnings.size()) + "\n",
-                                              std::to_string(expected.warnings.size()) + "\n");
+    if (warnings != expected.warnings)
+        differ("warnings", std::to_string(warnings.size()) + "\n", std::to_string(expected.warnings.size()) + "\n");
     for (std::size_t g = 0; g < expectedGroups.size(); ++g)
         if (configuration.allGroups()[g].mipLevels != expectedGroups[g].mipLevels)
             differ("derived mip levels", std::to_string(configuration.allGroups()[g].mipLevels) + "\n",

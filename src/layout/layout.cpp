@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 #include <functional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 

@@ -120,8 +120,8 @@ TEST(Layout, WorkedExamples) {
 TEST(Layout, SortModeSetByAWarningCallbackAppliesFromTheNextPage) {
     for (int mode : {0, 1}) {
         GroupsConfiguration configuration;
-        configuration.addGroup("g", 64, 64, "A8R8G8B8", 1, 0)->textures = {
-            texture("C", 60, 60), texture("X", 65, 1), texture("P", 64, 20), texture("Q", 30, 50)};
+        configuration.addGroup("g", 64, 64, "A8R8G8B8", 1, 0)->textures = {texture("C", 60, 60), texture("X", 65, 1),
+                                                                           texture("P", 64, 20), texture("Q", 30, 50)};
         InspectableAtlas atlas;
         switchAt = 1;
         switchTo = mode;
@@ -217,7 +217,8 @@ TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
         ASSERT_EQ(atlas.output(), "out" + std::to_string(trial) + "/");
         pagesSeen += static_cast<int>(expected.pages.size());
         dropsSeen += static_cast<int>(expected.warnings.size());
-        switchesSeen += switchAt > 0 && static_cast<int>(warnings.size()) >= switchAt && (sortMode == 1) != (switchTo == 1);
+        switchesSeen +=
+            switchAt > 0 && static_cast<int>(warnings.size()) >= switchAt && (sortMode == 1) != (switchTo == 1);
     }
     switchAt = 0;
     // The generator must really produce the situations it is meant to cover.
