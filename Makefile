@@ -56,12 +56,13 @@ windows:
 	@scripts/windows-build.sh build-windows
 
 # Valgrind memcheck over page generation end to end (configuration, layout,
-# composition, DDS and index files) and the hostile-input suite.
+# composition, DDS and index files), the hostile-input suite and a host that
+# edits and copies records.
 valgrind: build
 	@cd $(BUILD)/tests/scratch && valgrind -q --error-exitcode=1 --leak-check=full \
 	  --errors-for-leak-kinds=definite,indirect ../unit_tests --gtest_filter='Generate.*' && \
 	  valgrind -q --error-exitcode=1 --leak-check=full \
-	  --errors-for-leak-kinds=definite,indirect ../api_tests --gtest_filter='HostileInput.*:Lifetime.*'
+	  --errors-for-leak-kinds=definite,indirect ../api_tests --gtest_filter='HostileInput.*:Lifetime.*:HostRecords.*'
 
 # Every fuzz target for a short while (scripts/fuzz.sh SECONDS for longer runs).
 fuzz-smoke:

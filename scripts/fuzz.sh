@@ -10,7 +10,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
-targets=${*:-"fuzz_config_load fuzz_image_info fuzz_texture_load fuzz_dds"}
+targets=${*:-"fuzz_config_load fuzz_layout fuzz_image_info fuzz_texture_load fuzz_dds"}
 build=build-fuzz
 
 scripts/install-deps.sh --hardening
@@ -20,7 +20,7 @@ CC=clang CXX=clang++ cmake -S . -B $build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTE
 cmake --build $build -j "$(nproc)" --target $targets
 
 seeds=$build/seeds
-rm -rf "$seeds" && mkdir -p "$seeds/config" "$seeds/images" "$seeds/dds"
+rm -rf "$seeds" && mkdir -p "$seeds/config" "$seeds/images" "$seeds/dds" "$seeds/layout"
 /usr/bin/python3 fuzz/make_seeds.py "$seeds/images"
 find tests/data -type f -name '*.cfg' -exec cp {} "$seeds/config/" \;
 find tests/data -type f ! -name '*.cfg' -size -64k -exec cp {} "$seeds/images/" \;
@@ -31,6 +31,7 @@ summary=""
 for target in $targets; do
   case $target in
     fuzz_config_load) seed=$seeds/config; extra="-max_len=8192 -dict=fuzz/config.dict" ;;
+    fuzz_layout) seed=$seeds/layout; extra="-max_len=2048" ;;  # grows its own corpus from nothing
     fuzz_dds) seed=$seeds/dds; extra="-max_len=16384" ;;
     *) seed=$seeds/images; extra="-max_len=16384" ;;
   esac

@@ -28,7 +28,13 @@ unexpected=$(printf '%s\n' "$exports" | grep -v -E '^_ZN12textureatlas(26ITextur
 [ -z "$unexpected" ] || { echo "unexpected exports:"; printf '%s\n' "$unexpected"; exit 1; }
 for wanted in _ZN12textureatlas26ITextureAtlasConfiguration6createEv \
               _ZN12textureatlas13ITextureAtlas6createEP16IDirect3DDevice9 \
-              _ZTVN12textureatlas26ITextureAtlasConfigurationE _ZTVN12textureatlas13ITextureAtlasE; do
+              _ZTVN12textureatlas26ITextureAtlasConfigurationE _ZTVN12textureatlas13ITextureAtlasE \
+              _ZN12textureatlas26ITextureAtlasConfigurationC1Ev _ZN12textureatlas26ITextureAtlasConfigurationC2Ev \
+              _ZN12textureatlas26ITextureAtlasConfigurationC1ERKS0_ _ZN12textureatlas26ITextureAtlasConfigurationC2ERKS0_ \
+              _ZN12textureatlas26ITextureAtlasConfigurationaSERKS0_ \
+              _ZN12textureatlas13ITextureAtlasC1Ev _ZN12textureatlas13ITextureAtlasC2Ev \
+              _ZN12textureatlas13ITextureAtlasC1ERKS0_ _ZN12textureatlas13ITextureAtlasC2ERKS0_ \
+              _ZN12textureatlas13ITextureAtlasaSERKS0_; do
   printf '%s\n' "$exports" | grep -qx "$wanted" || { echo "missing export: $wanted"; exit 1; }
 done
 # D3DX and allocation come from outside (Direct3D itself only through the

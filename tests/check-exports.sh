@@ -1,6 +1,7 @@
 #!/bin/sh
-# The shared library exports the two interfaces and nothing else: no
-# allocation functions, no implementation classes, no libstdc++.
+# The shared library exports the two interfaces (with their constructors and
+# copy assignment) and nothing else: no allocation functions, no
+# implementation classes, no libstdc++.
 set -eu
 lib=$1
 symbols=$(nm -D --defined-only "$lib" | awk '{print $3}' | c++filt)
@@ -13,7 +14,13 @@ for wanted in 'textureatlas::ITextureAtlas::create(IDirect3DDevice9*)' \
               'vtable for textureatlas::ITextureAtlas' \
               'vtable for textureatlas::ITextureAtlasConfiguration' \
               'typeinfo for textureatlas::ITextureAtlas' \
-              'typeinfo for textureatlas::ITextureAtlasConfiguration'; do
+              'typeinfo for textureatlas::ITextureAtlasConfiguration' \
+              'textureatlas::ITextureAtlas::ITextureAtlas()' \
+              'textureatlas::ITextureAtlas::ITextureAtlas(textureatlas::ITextureAtlas const&)' \
+              'textureatlas::ITextureAtlas::operator=(textureatlas::ITextureAtlas const&)' \
+              'textureatlas::ITextureAtlasConfiguration::ITextureAtlasConfiguration()' \
+              'textureatlas::ITextureAtlasConfiguration::ITextureAtlasConfiguration(textureatlas::ITextureAtlasConfiguration const&)' \
+              'textureatlas::ITextureAtlasConfiguration::operator=(textureatlas::ITextureAtlasConfiguration const&)'; do
   printf '%s\n' "$symbols" | grep -qxF "$wanted" || { echo "missing export: $wanted"; exit 1; }
 done
 # The host's memory library must supply these; the library must not define them.

@@ -28,6 +28,12 @@ public:
     // Holds one reference on `device` until deleted. A null device gives an
     // atlas whose maximum page size is 0. Null when allocation fails.
     static ITextureAtlas* create(IDirect3DDevice9* device);
+
+    // What the compiler would define (they copy nothing), defined in the
+    // library so that it exports them as part of its binary interface.
+    ITextureAtlas();
+    ITextureAtlas(const ITextureAtlas&);
+    ITextureAtlas& operator=(const ITextureAtlas&);
 };
 
 }  // namespace textureatlas

@@ -33,6 +33,12 @@ public:
 
     // Null when the object cannot be allocated.
     static ITextureAtlasConfiguration* create();
+
+    // What the compiler would define (they copy nothing), defined in the
+    // library so that it exports them as part of its binary interface.
+    ITextureAtlasConfiguration();
+    ITextureAtlasConfiguration(const ITextureAtlasConfiguration&);
+    ITextureAtlasConfiguration& operator=(const ITextureAtlasConfiguration&);
 };
 
 }  // namespace textureatlas

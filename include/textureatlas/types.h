@@ -1,8 +1,82 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
+
+// The host memory library, which the host links.
+namespace tarn {
+namespace vek {
+namespace memory {
+void* ql_malloc(std::size_t size, std::uint32_t flags);
+void ql_free(void* pointer);
+}  // namespace memory
+}  // namespace vek
+}  // namespace tarn
+
+namespace textureatlas {
+
+// Storage from the host memory library. The vectors of records below use it
+// whichever module grows, copies or destroys them, so the library and the
+// host can both do so. When the host memory library returns null it throws
+// std::bad_alloc, like the default allocator (aborts without exceptions).
+template <class T>
+struct HostMemoryAllocator {
+    typedef T value_type;
+    typedef T* pointer;
+    typedef const T* const_pointer;
+    typedef T& reference;
+    typedef const T& const_reference;
+    typedef std::size_t size_type;
+    typedef std::ptrdiff_t difference_type;
+    typedef std::true_type propagate_on_container_move_assignment;
+    typedef std::true_type is_always_equal;
+    template <class U>
+    struct rebind {
+        typedef HostMemoryAllocator<U> other;
+    };
+
+    HostMemoryAllocator() noexcept {}
+    template <class U>
+    HostMemoryAllocator(const HostMemoryAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t count) {
+        void* storage = count <= max_size() ? tarn::vek::memory::ql_malloc(count * sizeof(T), 0) : nullptr;
+        if (!storage) outOfMemory();
+        return static_cast<T*>(storage);
+    }
+    T* allocate(std::size_t count, const void*) { return allocate(count); }
+    void deallocate(T* storage, std::size_t) noexcept { tarn::vek::memory::ql_free(storage); }
+    std::size_t max_size() const noexcept { return static_cast<std::size_t>(-1) / sizeof(T); }
+    // libstdc++ calls these members of std::allocator directly before C++20.
+    template <class U, class... Args>
+    void construct(U* where, Args&&... args) {
+        ::new (static_cast<void*>(where)) U(static_cast<Args&&>(args)...);
+    }
+    template <class U>
+    void destroy(U* where) {
+        where->~U();
+    }
+
+    friend bool operator==(const HostMemoryAllocator&, const HostMemoryAllocator&) noexcept { return true; }
+    friend bool operator!=(const HostMemoryAllocator&, const HostMemoryAllocator&) noexcept { return false; }
+
+private:
+    [[noreturn]] static void outOfMemory() {
+#if defined(__cpp_exceptions) || defined(_CPPUNWIND)
+        throw std::bad_alloc();
+#else
+        std::abort();
+#endif
+    }
+};
+
+}  // namespace textureatlas
 
 namespace textureatlas {
 
@@ -37,6 +111,26 @@ struct TextureEntry {
     int mipLevels = 0;
 };
 
+}  // namespace textureatlas
+
+namespace std {
+// std::allocator of a record type is the host memory allocator, so that
+// every std::vector of records takes its storage from the host memory library.
+template <>
+class allocator<textureatlas::TextureEntry> : public textureatlas::HostMemoryAllocator<textureatlas::TextureEntry> {
+public:
+    template <class U>
+    struct rebind {
+        typedef allocator<U> other;
+    };
+    allocator() noexcept {}
+    template <class U>
+    allocator(const allocator<U>&) noexcept {}
+};
+}  // namespace std
+
+namespace textureatlas {
+
 // One configuration group and, with the same fields, one atlas page.
 struct AtlasGroup {
     std::string name;
@@ -47,6 +141,24 @@ struct AtlasGroup {
     int border = 0;
     int index = -1;      // page number within its group; -1 in a configuration
 };
+
+}  // namespace textureatlas
+
+namespace std {
+template <>
+class allocator<textureatlas::AtlasGroup> : public textureatlas::HostMemoryAllocator<textureatlas::AtlasGroup> {
+public:
+    template <class U>
+    struct rebind {
+        typedef allocator<U> other;
+    };
+    allocator() noexcept {}
+    template <class U>
+    allocator(const allocator<U>&) noexcept {}
+};
+}  // namespace std
+
+namespace textureatlas {
 
 typedef std::vector<AtlasGroup>::iterator GroupIterator;
 

@@ -16,7 +16,8 @@ namespace {
 // one is cut there and ends the reading.
 const std::streamsize maxLineLength = 1022;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+// Blank, tab, line feed, vertical tab, form feed, carriage return.
+bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Reads one line's tokens and integers the way a string stream does: after a
 // failed read every later read fails too. The line is a C string, so a NUL

@@ -2,6 +2,7 @@
 
 #include <textureatlas/ITextureAtlas.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ public:
     void setSortMode(int mode) override;
     void setErrorCallback(MessageCallback callback) override;
     void setWarningCallback(MessageCallback callback) override;
+
+    // From the host memory library; null when it has no memory left.
+    static void* operator new(std::size_t size) noexcept;
+    static void operator delete(void* pointer) noexcept;
 
     virtual bool generateFromMemory(const std::vector<MemoryImage>& images);
     virtual bool generate();

@@ -2,6 +2,7 @@
 
 #include <textureatlas/ITextureAtlasConfiguration.h>
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ public:
     GroupIterator eraseGroup(GroupIterator where) override;
     void setErrorCallback(MessageCallback callback) override;
     void setWarningCallback(MessageCallback callback) override;
+
+    // From the host memory library; null when it has no memory left.
+    static void* operator new(std::size_t size) noexcept;
+    static void operator delete(void* pointer) noexcept;
 
     // The bodies of load() and save() on streams, so that a test or a fuzzer
     // can drive them without files.

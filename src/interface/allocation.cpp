@@ -1,27 +1,28 @@
-// Every allocation the library makes goes to the host memory library.
-//
-// On Linux the whole process shares one set of allocation functions, so these
-// definitions must stay inside the library: the version script keeps them
-// local (calls from our own code bind to them at link time and nothing else
-// sees them), and libstdc++ is linked statically with its symbols hidden, so
-// that string and container code compiled into the library allocates and
-// frees through the same pair. Allocation failure yields null, never throws.
+// The library's objects and packing-tree nodes come from the host memory
+// library through class-level allocation functions; its vectors do through
+// HostMemoryAllocator. Nothing is replaced globally: character strings, the
+// host's own allocations and the standard library's internals keep the
+// default allocation, so a host may edit the strings of the records it gets.
+// A failed allocation yields null (the functions are noexcept, so a
+// new-expression checks for it).
+#include "interface/TextureAtlas.h"
+#include "interface/TextureAtlasConfiguration.h"
+#include "layout/PackTree.h"
+
 #include <tarn/vek/memory.h>
 
-#include <cstddef>
-#include <new>
+namespace textureatlas {
 
 using tarn::vek::memory::ql_free;
 using tarn::vek::memory::ql_malloc;
 
-void* operator new(std::size_t size) { return ql_malloc(size, 0); }
-void* operator new[](std::size_t size) { return ql_malloc(size, 0); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return ql_malloc(size, 0); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return ql_malloc(size, 0); }
+void* TextureAtlasConfiguration::operator new(std::size_t size) noexcept { return ql_malloc(size, 0); }
+void TextureAtlasConfiguration::operator delete(void* pointer) noexcept { ql_free(pointer); }
 
-void operator delete(void* pointer) noexcept { ql_free(pointer); }
-void operator delete[](void* pointer) noexcept { ql_free(pointer); }
-void operator delete(void* pointer, std::size_t) noexcept { ql_free(pointer); }
-void operator delete[](void* pointer, std::size_t) noexcept { ql_free(pointer); }
-void operator delete(void* pointer, const std::nothrow_t&) noexcept { ql_free(pointer); }
-void operator delete[](void* pointer, const std::nothrow_t&) noexcept { ql_free(pointer); }
+void* TextureAtlas::operator new(std::size_t size) noexcept { return ql_malloc(size, 0); }
+void TextureAtlas::operator delete(void* pointer) noexcept { ql_free(pointer); }
+
+void* PackNode::operator new(std::size_t size) noexcept { return ql_malloc(size, 0); }
+void PackNode::operator delete(void* pointer) noexcept { ql_free(pointer); }
+
+}  // namespace textureatlas

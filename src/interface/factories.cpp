@@ -10,8 +10,15 @@ namespace textureatlas {
 ITextureAtlasConfiguration::~ITextureAtlasConfiguration() = default;
 ITextureAtlas::~ITextureAtlas() = default;
 
-// The library's operator new yields null instead of throwing (built with
-// -fcheck-new), so a failed allocation gives a null result here.
+ITextureAtlasConfiguration::ITextureAtlasConfiguration() = default;
+ITextureAtlasConfiguration::ITextureAtlasConfiguration(const ITextureAtlasConfiguration&) = default;
+ITextureAtlasConfiguration& ITextureAtlasConfiguration::operator=(const ITextureAtlasConfiguration&) = default;
+ITextureAtlas::ITextureAtlas() = default;
+ITextureAtlas::ITextureAtlas(const ITextureAtlas&) = default;
+ITextureAtlas& ITextureAtlas::operator=(const ITextureAtlas&) = default;
+
+// The classes' operator new yields null instead of throwing, so a failed
+// allocation gives a null result here.
 ITextureAtlasConfiguration* ITextureAtlasConfiguration::create() { return new D3DTextureAtlasConfiguration(); }
 
 ITextureAtlas* ITextureAtlas::create(IDirect3DDevice9* device) { return new D3DTextureAtlas(device); }

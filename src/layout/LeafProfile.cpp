@@ -43,7 +43,7 @@ void LeafProfile::add(const Rect& leaf) {
 void LeafProfile::remove(const Rect& leaf) {
     if (!isActive) return;
     const std::size_t width = static_cast<std::size_t>(leaf.width);
-    std::vector<int>& list = heights[width];
+    HostVector<int>& list = heights[width];
     auto found = std::find(list.begin(), list.end(), leaf.height);
     if (found == list.end()) return;
     *found = list.back();

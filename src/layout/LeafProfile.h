@@ -1,8 +1,8 @@
 #pragma once
 
-#include <textureatlas/types.h>
+#include "interface/host_memory.h"
 
-#include <vector>
+#include <textureatlas/types.h>
 
 namespace textureatlas {
 
@@ -30,10 +30,10 @@ private:
     bool isActive = false;
     int widthLimit = 0;
     int heightLimit = 0;
-    std::vector<int> tallestAt;             // per exact width
-    std::vector<int> tallestFrom;           // per width: over that width and all wider ones
-    std::vector<std::vector<int>> heights;  // the leaves' heights, per exact width
-    std::vector<int> usedWidths;            // widths whose `heights` may be non-empty
+    HostVector<int> tallestAt;            // per exact width
+    HostVector<int> tallestFrom;          // per width: over that width and all wider ones
+    HostVector<HostVector<int>> heights;  // the leaves' heights, per exact width
+    HostVector<int> usedWidths;           // widths whose `heights` may be non-empty
 };
 
 }  // namespace textureatlas

@@ -1,7 +1,6 @@
 #include "layout/PackTree.h"
 
 #include <algorithm>
-#include <new>
 
 namespace textureatlas {
 
@@ -49,8 +48,8 @@ bool PackNode::split(Rect& rect) {
         secondRegion = Rect{region.x, below, region.width, dh};
     }
     // Both children or neither: a node with one child would be neither free nor used.
-    PackNode* a = new (std::nothrow) PackNode(firstRegion, this);
-    PackNode* b = new (std::nothrow) PackNode(secondRegion, this);
+    PackNode* a = new PackNode(firstRegion, this);
+    PackNode* b = new PackNode(secondRegion, this);
     if (!a || !b) {
         delete a;
         delete b;
@@ -79,7 +78,7 @@ void PackNode::refreshLargestFreeUpwards() {
 
 void PackTree::initialize(int width, int height) {
     clear();
-    root = new (std::nothrow) PackNode(Rect{0, 0, width, height});
+    root = new PackNode(Rect{0, 0, width, height});
     leaves.reset(width, height);
     if (root) leaves.add(root->region);
 }

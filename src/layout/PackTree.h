@@ -4,6 +4,7 @@
 
 #include <textureatlas/types.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace textureatlas {
@@ -29,6 +30,10 @@ struct PackNode {
     std::int64_t largestFreeArea = 0;
 
     explicit PackNode(const Rect& region, PackNode* parent = nullptr);
+
+    // From the host memory library; null when it has no memory left.
+    static void* operator new(std::size_t size) noexcept;
+    static void operator delete(void* pointer) noexcept;
 
     bool isLeaf() const { return first == nullptr; }
     bool fits(const Rect& rect) const { return rect.width <= region.width && rect.height <= region.height; }

@@ -17,6 +17,8 @@ SizeRange sizesOf(const Rect& rect) {
 
 }  // namespace
 
+WorkListIndex::WorkListIndex() : nodes(2, Node{nothing, 0}) {}
+
 WorkListIndex::WorkListIndex(const std::vector<TextureEntry>& workList) {
     while (leafCount < workList.size()) leafCount *= 2;
     nodes.assign(2 * leafCount, Node{nothing, 0});

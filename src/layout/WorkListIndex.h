@@ -1,5 +1,7 @@
 #pragma once
 
+#include "interface/host_memory.h"
+
 #include <textureatlas/types.h>
 
 #include <cstddef>
@@ -24,6 +26,7 @@ class WorkListIndex {
 public:
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
 
+    WorkListIndex();  // of an empty work list
     explicit WorkListIndex(const std::vector<TextureEntry>& workList);
 
     std::size_t remaining() const { return nodes[1].count; }
@@ -63,7 +66,7 @@ private:
     };
     void combine(std::size_t node);
 
-    std::vector<Node> nodes;  // implicit binary tree; positions start at `leafCount`
+    HostVector<Node> nodes;  // implicit binary tree; positions start at `leafCount`
     std::size_t leafCount = 1;
 };
 

@@ -103,16 +103,17 @@ bool copyIntoCells(IDirect3DTexture9* page, UINT pageLevels, IDirect3DTexture9* 
     return true;
 }
 
-// Block compression of the composed levels. These copies are not checked: a
-// level that fails keeps what the new texture held, and the page is saved.
+// Block compression of the composed levels. None of these calls is checked
+// and all three are made for every level, even when a surface is missing (the
+// copy then fails on its own): a level that fails keeps what the new texture
+// held, and the page is saved.
 void compressLevels(IDirect3DTexture9* composed, UINT levels, IDirect3DTexture9* compressed) {
     for (UINT level = 0; level < levels; ++level) {
         ComRef<IDirect3DSurface9> from;
         ComRef<IDirect3DSurface9> to;
         composed->GetSurfaceLevel(level, from.out());
         compressed->GetSurfaceLevel(level, to.out());
-        if (from.get() && to.get())
-            D3DXLoadSurfaceFromSurface(to.get(), nullptr, nullptr, from.get(), nullptr, nullptr, D3DX_DEFAULT, 0);
+        D3DXLoadSurfaceFromSurface(to.get(), nullptr, nullptr, from.get(), nullptr, nullptr, D3DX_DEFAULT, 0);
     }
 }
 

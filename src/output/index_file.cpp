@@ -1,5 +1,8 @@
+#include "output/index_file.h"
+
 #include <fstream>
 #include <locale>
+#include <ostream>
 #include <string>
 
 #include "interface/TextureAtlas.h"
@@ -8,7 +11,7 @@ namespace textureatlas {
 
 namespace {
 
-void writeHeader(std::ofstream& out, const std::string& fileName) {
+void writeHeader(std::ostream& out, const std::string& fileName) {
     out << "# " << fileName << std::endl;
     out << "# " << std::endl;
     out << "# " << std::endl;
@@ -27,7 +30,7 @@ void writeHeader(std::ofstream& out, const std::string& fileName) {
 
 // Single precision on purpose: the printed digits of inexact quotients (pages
 // made by hand need not be powers of two) depend on it.
-void writeEntry(std::ofstream& out, const AtlasGroup& page, const TextureEntry& texture) {
+void writeEntry(std::ostream& out, const AtlasGroup& page, const TextureEntry& texture) {
     const float pageWidth = static_cast<float>(page.rect.width);
     const float pageHeight = static_cast<float>(page.rect.height);
     const float bu = texture.border ? static_cast<float>(page.border) / pageWidth : 0.0f;
@@ -43,13 +46,17 @@ void writeEntry(std::ofstream& out, const AtlasGroup& page, const TextureEntry& 
 void writeIndexFile(const char* fileName, const std::vector<AtlasGroup>& pages) {
     const std::string name = fileName ? fileName : "";
     std::ofstream out(name);
-    out.imbue(std::locale::classic());  // '.' whatever the host's global locale
-    writeHeader(out, name);
-    for (const AtlasGroup& page : pages)
-        for (const TextureEntry& texture : page.textures) writeEntry(out, page, texture);
+    writeIndex(out, name, pages);
 }
 
 }  // namespace
+
+void writeIndex(std::ostream& out, const std::string& fileName, const std::vector<AtlasGroup>& pages) {
+    out.imbue(std::locale::classic());  // '.' whatever the host's global locale
+    writeHeader(out, fileName);
+    for (const AtlasGroup& page : pages)
+        for (const TextureEntry& texture : page.textures) writeEntry(out, page, texture);
+}
 
 bool TextureAtlas::generateFromMemory(const std::vector<MemoryImage>&) { return true; }
 bool TextureAtlas::generate() { return true; }

@@ -26,7 +26,6 @@ public:
 };
 
 std::vector<std::string> warnings;
-void collectWarning(const std::string& message) { warnings.push_back(message); }
 const std::string tooLarge = "Texture size larger than maximum atlas size: ";
 
 TextureEntry texture(const std::string& name, int width, int height, const std::string& format = "F", int mips = 1) {
@@ -52,9 +51,19 @@ std::string describe(const std::vector<AtlasGroup>& pages, bool full = false) {
     return out.str();
 }
 
+// A warning callback that sets the sort mode while the layout runs: at the
+// `switchAt`-th warning (never when 0) the mode becomes `switchTo`.
+TextureAtlas* switchingAtlas = nullptr;
+int switchAt = 0, switchTo = 0;
+void collectAndSwitch(const std::string& message) {
+    warnings.push_back(message);
+    if (static_cast<int>(warnings.size()) == switchAt) switchingAtlas->setSortMode(switchTo);
+}
+
 void layOut(TextureAtlas& atlas, ITextureAtlasConfiguration& configuration, int sortMode) {
     warnings.clear();
-    atlas.setWarningCallback(collectWarning);
+    switchingAtlas = &atlas;
+    atlas.setWarningCallback(collectAndSwitch);
     atlas.setSortMode(sortMode);
     atlas.layout(&configuration);
 }
@@ -106,6 +115,28 @@ TEST(Layout, WorkedExamples) {
     expectLayout(0, 2048, 2048, 256, 256, "F", 2, {texture("a", 8, 8, "F", 9)}, "g0 F 8x8 m2: a 0,0\n", {});
 }
 
+// C fills page 0; X is dropped while it is filled. From page 1 on, the longest
+// side puts P before Q; by area Q would come first.
+TEST(Layout, SortModeSetByAWarningCallbackAppliesFromTheNextPage) {
+    for (int mode : {0, 1}) {
+        GroupsConfiguration configuration;
+        configuration.addGroup("g", 64, 64, "A8R8G8B8", 1, 0)->textures = {texture("C", 60, 60), texture("X", 65, 1),
+                                                                           texture("P", 64, 20), texture("Q", 30, 50)};
+        InspectableAtlas atlas;
+        switchAt = 1;
+        switchTo = mode;
+        layOut(atlas, configuration, 0);
+        switchAt = 0;
+        EXPECT_EQ(describe(atlas.result()), mode == 1 ? "g0 A8R8G8B8 64x64 m1: C 0,0\n"
+                                                        "g1 A8R8G8B8 64x32 m1: P 0,0\n"
+                                                        "g2 A8R8G8B8 32x64 m1: Q 0,0\n"
+                                                      : "g0 A8R8G8B8 64x64 m1: C 0,0\n"
+                                                        "g1 A8R8G8B8 32x64 m1: Q 0,0\n"
+                                                        "g2 A8R8G8B8 64x32 m1: P 0,0\n");
+        EXPECT_EQ(warnings, std::vector<std::string>{tooLarge + "X"});
+    }
+}
+
 TEST(Layout, WithoutADeviceOnlyEmptyRectanglesFit) {
     GroupsConfiguration configuration;
     configuration.addGroup("g", 256, 256, "", 0, 0)->textures = {texture("a", 4, 4), texture("line", 0, 4),
@@ -138,13 +169,14 @@ TEST(Layout, HostileSizesFinish) {
 }
 
 // The real layout against the literal one over thousands of small random
-// groups: many pages, drops, format runs, clamps and (stable) ties. One atlas
-// lays them all out, so each layout must replace the last one's result.
+// groups: many pages, drops, format runs, clamps, (stable) ties and sort
+// modes changed by the warning callback. One atlas lays them all out, so each
+// layout must replace the last one's result.
 TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
     std::mt19937 random(2024);
     auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     const std::vector<std::string> formats = {"DXT1", "DXT5", "A8R8G8B8", "", "DXT", "\xe9X"};
-    int groupsDone = 0, pagesSeen = 0, dropsSeen = 0;
+    int groupsDone = 0, pagesSeen = 0, dropsSeen = 0, switchesSeen = 0;
     InspectableAtlas atlas;
     for (int trial = 0; trial < 1500; ++trial) {
         GroupsConfiguration configuration;
@@ -153,6 +185,8 @@ TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
         atlas.maxWidth = maxChoice == 0 ? 0 : maxChoice < 3 ? between(1, 200) : 2048;
         atlas.maxHeight = maxChoice == 0 ? 0 : maxChoice < 3 ? between(1, 200) : 2048;
         const int sortMode = between(0, 2);
+        switchAt = between(0, 3);
+        switchTo = between(0, 2);
         for (int g = between(1, 3); g > 0; --g, ++groupsDone) {
             const int width = between(0, 4) == 0 ? between(-2, 0) : between(1, 300);
             const int height = between(0, 4) == 0 ? between(-2, 0) : between(1, 300);
@@ -169,7 +203,11 @@ TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
             }
         }
         std::vector<AtlasGroup> expectedGroups = configuration.allGroups();
-        const literal::Result expected = literal::layout(expectedGroups, sortMode, atlas.maxWidth, atlas.maxHeight);
+        int literalMode = sortMode, literalWarnings = 0;
+        const literal::Result expected =
+            literal::layout(expectedGroups, literalMode, atlas.maxWidth, atlas.maxHeight, [&](const std::string&) {
+                if (++literalWarnings == switchAt) literalMode = switchTo;
+            });
         layOut(atlas, configuration, sortMode);
         ASSERT_EQ(describe(atlas.result(), true), describe(expected.pages, true)) << "trial " << trial;
         ASSERT_EQ(warnings, expected.warnings) << "trial " << trial;
@@ -179,9 +217,13 @@ TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
         ASSERT_EQ(atlas.output(), "out" + std::to_string(trial) + "/");
         pagesSeen += static_cast<int>(expected.pages.size());
         dropsSeen += static_cast<int>(expected.warnings.size());
+        switchesSeen +=
+            switchAt > 0 && static_cast<int>(warnings.size()) >= switchAt && (sortMode == 1) != (switchTo == 1);
     }
+    switchAt = 0;
     // The generator must really produce the situations it is meant to cover.
     EXPECT_GT(groupsDone, 2500);
     EXPECT_GT(pagesSeen, 5000);
     EXPECT_GT(dropsSeen, 1000);
+    EXPECT_GT(switchesSeen, 100);  // layouts whose size order changed on the way
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -17,6 +18,10 @@ namespace literal {
 using textureatlas::AtlasGroup;
 using textureatlas::Rect;
 using textureatlas::TextureEntry;
+
+// Sizes may be anything; sums wrap around as in the real layout.
+inline int plus(int a, int b) { return int(unsigned(a) + unsigned(b)); }
+inline int minus(int a, int b) { return int(unsigned(a) - unsigned(b)); }
 
 struct Node {
     Rect region;
@@ -29,14 +34,14 @@ struct Node {
     bool insert(Rect& r) {
         if (!fits(r)) return false;
         if (first) return first->insert(r) || second->insert(r);
-        const int dw = region.width - r.width;
-        const int dh = region.height - r.height;
+        const int dw = minus(region.width, r.width);
+        const int dh = minus(region.height, r.height);
         if (dw > dh) {
-            second.reset(new Node(Rect{region.x + r.width, region.y, dw, region.height}));
-            first.reset(new Node(Rect{region.x, region.y + r.height, r.width, dh}));
+            second.reset(new Node(Rect{plus(region.x, r.width), region.y, dw, region.height}));
+            first.reset(new Node(Rect{region.x, plus(region.y, r.height), r.width, dh}));
         } else {
-            first.reset(new Node(Rect{region.x + r.width, region.y, dw, r.height}));
-            second.reset(new Node(Rect{region.x, region.y + r.height, region.width, dh}));
+            first.reset(new Node(Rect{plus(region.x, r.width), region.y, dw, r.height}));
+            second.reset(new Node(Rect{region.x, plus(region.y, r.height), region.width, dh}));
         }
         r.x = region.x;
         r.y = region.y;
@@ -44,9 +49,10 @@ struct Node {
     }
 };
 
+// Capped at 2^30, as in the real layout.
 inline int nextPowerOfTwo(int n) {
     int p = 1;
-    while (p < n) p *= 2;
+    while (p < n && p < (1 << 30)) p *= 2;
     return p;
 }
 
@@ -56,9 +62,11 @@ struct Result {
 };
 
 // Lays out `groups` (whose mipLevels it derives in place) as the atlas would.
-inline Result layout(std::vector<AtlasGroup>& groups, int sortMode, int maxWidth, int maxHeight) {
+// `onWarning` sees each message and may change `sortMode`, which every page reads.
+inline Result layout(std::vector<AtlasGroup>& groups, const int& sortMode, int maxWidth, int maxHeight,
+                     const std::function<void(const std::string&)>& onWarning = nullptr) {
     Result result;
-    auto bySize = [sortMode](const TextureEntry& a, const TextureEntry& b) {
+    auto bySize = [&sortMode](const TextureEntry& a, const TextureEntry& b) {
         const Rect& p = a.rect;
         const Rect& q = b.rect;
         if (sortMode == 1)
@@ -94,12 +102,13 @@ inline Result layout(std::vector<AtlasGroup>& groups, int sortMode, int maxWidth
                 }
                 if (root.insert(t.rect)) {
                     page.textures.push_back(t);
-                    page.rect.width = std::max(page.rect.width, t.rect.x + t.rect.width);
-                    page.rect.height = std::max(page.rect.height, t.rect.y + t.rect.height);
+                    page.rect.width = std::max(page.rect.width, plus(t.rect.x, t.rect.width));
+                    page.rect.height = std::max(page.rect.height, plus(t.rect.y, t.rect.height));
                     pending.erase(pending.begin() + i);
                 } else if (!root.fits(t.rect)) {
                     result.warnings.push_back("Texture size larger than maximum atlas size: " + t.name);
                     pending.erase(pending.begin() + i);
+                    if (onWarning) onWarning(result.warnings.back());
                 } else {
                     ++i;
                 }

@@ -1,7 +1,8 @@
 // Smoke test of textureatlas.dll under Wine: a host that links the DLL and
 // the host memory DLL, probes images with the platform's D3DX, reads, saves
-// and re-reads a configuration, lays it out and writes the index file. Pages
-// are not composed: there is no display for a device here.
+// and re-reads a configuration, edits and copies its records as a host may,
+// lays it out and writes the index file. Pages are not composed: there is no
+// display for a device here.
 #include <textureatlas/textureatlas.h>
 #include <windows.h>
 
@@ -86,6 +87,25 @@ int main() {
     reread->setTexturePath("tex");
     check(reread->load("saved.cfg") && countTextures(reread) == 2, "saved configuration reads back");
     delete reread;
+
+    // A host may edit the strings of the records it gets and copy records out;
+    // the DLL later frees what the host allocated, and the other way round.
+    group = configuration->findGroup("g");
+    if (group != configuration->endGroups()) {
+        const std::string longText(300, 'x');
+        group->name += longText;
+        group->format = longText;
+        for (TextureEntry& texture : group->textures) {
+            texture.name = longText;
+            texture.path.clear();
+            texture.format += longText;
+        }
+        std::vector<AtlasGroup> copies(configuration->beginGroups(), configuration->endGroups());
+        copies.front().textures.push_back(copies.front().textures.front());
+        copies.front().name = "short";
+        group->textures.push_back(copies.front().textures.back());
+        check(countTextures(configuration) == 3, "records copied and grown by the host");
+    }
 
     // Without a device every texture is too large for a page of size 0.
     ITextureAtlas* atlas = ITextureAtlas::create(nullptr);
