@@ -165,6 +165,7 @@ std::vector<GroupJob> groupJobs(ITextureAtlasConfiguration& configuration) {
                                     ? texture.path.substr(texturePath.size())
                                     : texture.name;
             job.textures.push_back(TextureRef{texture.name, given, texture.path, texture.border});
+            job.texels += static_cast<long long>(texture.rect.width) * texture.rect.height;
         }
         jobs.push_back(std::move(job));
     }
@@ -203,8 +204,16 @@ std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const Gro
     std::vector<char> done(jobs.size(), 0);
     std::atomic<size_t> next{0};
     std::atomic<size_t> firstFailure{jobs.size()};
+    std::atomic<unsigned> working{static_cast<unsigned>(threads)};
+    // Largest groups first, so that no big one starts last and runs alone;
+    // messages and results still go out in group order.
+    std::vector<size_t> order(jobs.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return jobs[a].texels > jobs[b].texels; });
     auto work = [&]() {
-        for (size_t i = next++; i < jobs.size(); i = next++) {
+        for (size_t taken = next++; taken < jobs.size(); taken = next++) {
+            size_t i = order[taken];
             if (i < firstFailure.load()) {
                 GroupOutcome outcome = runGroup(jobs[i], options, i);
                 if (!outcome.ok) {
@@ -218,6 +227,9 @@ std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const Gro
             done[i] = 1;
             finished.notify_all();
         }
+        // Out of groups: the ones still running take this thread's share of
+        // the block compression (the bytes do not depend on the count).
+        if (unsigned left = --working) setLayerThreads(layerThreadsPerGroup(budget, left));
     };
     std::vector<std::thread> pool;
     for (size_t t = 0; t < threads; ++t) pool.emplace_back(work);

@@ -24,6 +24,7 @@ struct GroupSettings {
 struct GroupJob {
     GroupSettings settings;
     std::vector<TextureRef> textures;
+    long long texels = 0;  // the textures' area: what decoding and compressing it costs
 };
 
 struct GroupOutcome {
