@@ -22,7 +22,6 @@
 #include <unordered_map>
 
 namespace fs = std::filesystem;
-using textureatlas::ITextureAtlas;
 using textureatlas::ITextureAtlasConfiguration;
 
 std::string asDirectory(std::string path) {
@@ -96,33 +95,6 @@ void printSummary(const AtlasResult& result, const BuildOptions& options, double
     std::printf("index: %s\n", options.indexFile.c_str());
     if (!options.jsonFile.empty()) std::printf("json: %s\n", options.jsonFile.c_str());
     if (options.preview) std::printf("preview: %spreview/index.html\n", options.outputDirectory.c_str());
-}
-
-// Lays out and writes; false when the library reported a failure.
-bool composeAtlas(ITextureAtlasConfiguration& configuration, const BuildOptions& options) {
-    SoftwareDevice device;
-    std::string error;
-    if (!createDevice(device, error)) {
-        std::fprintf(stderr, "texatlas: error: %s\n", error.c_str());
-        return false;
-    }
-    ITextureAtlas* atlas = ITextureAtlas::create(device.device);
-    if (!atlas) {
-        std::fprintf(stderr, "texatlas: error: out of memory\n");
-        releaseDevice(device);
-        return false;
-    }
-    atlas->setErrorCallback(printLibraryError);
-    atlas->setWarningCallback(printLibraryWarning);
-    atlas->setSortMode(options.sortMode);
-    atlas->layout(&configuration);
-    PageWatcher watcher;
-    if (!options.quiet) startPageWatcher(watcher, options.outputDirectory);
-    bool written = atlas->write(options.indexFile.c_str());
-    stopPageWatcher(watcher);
-    delete atlas;
-    releaseDevice(device);
-    return written;
 }
 
 int limitOf(int requested) { return requested <= 0 || requested > 2048 ? 2048 : requested; }
@@ -288,9 +260,10 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     staged.indexFile = stageFile(staging, ".index", options.indexFile);
     configuration.setOutputPath(staged.outputDirectory.c_str());
 
-    if (hasGroups ? !buildByGroup(configuration, staged, outcomes) : !composeAtlas(configuration, staged))
-        return abandon(staging, "build failed", hadOutput);
-    if (hasGroups && !writeJoinedIndex(staged.indexFile, outcomes))
+    // A configuration without groups has nothing to place.
+    if (!hasGroups) return abandon(staging, "no texture was placed", hadOutput);
+    if (!buildByGroup(configuration, staged, outcomes)) return abandon(staging, "build failed", hadOutput);
+    if (!writeJoinedIndex(staged.indexFile, outcomes))
         return abandon(staging, "cannot write " + staged.indexFile, hadOutput);
     if (!renameIndexHeader(staged.indexFile, options.indexFile) || !readIndexFile(staged.indexFile, result, error) ||
         !readPageFiles(staged.outputDirectory, result, error))
