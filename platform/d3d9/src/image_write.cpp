@@ -8,22 +8,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csetjmp>
+#include <cstdio>  // jpeglib.h needs FILE
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include <jpeglib.h>
+
 #include "surface_copy.h"
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#endif
-#include <stb_image_write.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace d3d9soft {
 
@@ -229,27 +223,27 @@ void appendPng(png_structp png, png_bytep data, png_size_t length) {
 
 void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
-bool encodePng16(const Pixels& pixels, bool alpha, Bytes& out) {
+// Samples as readLevel gives them (R, G, B, A; 16-bit ones little-endian)
+// become big-endian PNG samples; alpha is dropped when the source has none.
+bool encodePng(const Pixels& pixels, unsigned depth, bool alpha, Bytes& out) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, nullptr);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
-    // Samples big-endian as PNG wants them; alpha dropped when the source has none.
-    const unsigned channels = alpha ? 4 : 3;
-    Bytes rows(std::size_t(pixels.width) * pixels.height * channels * 2);
+    const unsigned channels = alpha ? 4 : 3, bytes = depth / 8;
+    Bytes rows(std::size_t(pixels.width) * pixels.height * channels * bytes);
     for (std::size_t t = 0, n = std::size_t(pixels.width) * pixels.height; t < n; ++t)
-        for (unsigned c = 0; c < channels; ++c) {
-            const std::uint8_t* sample = &pixels.bytes[(t * 4 + c) * 2];  // R, G, B, A little-endian
-            rows[(t * channels + c) * 2] = sample[1];
-            rows[(t * channels + c) * 2 + 1] = sample[0];
-        }
+        for (unsigned c = 0; c < channels; ++c)
+            for (unsigned b = 0; b < bytes; ++b)
+                rows[(t * channels + c) * bytes + b] = pixels.bytes[(t * 4 + c) * bytes + bytes - 1 - b];
     bool ok = false;
     if (info && !setjmp(png_jmpbuf(png))) {
         png_set_write_fn(png, &out, appendPng, nullptr);
-        png_set_IHDR(png, info, pixels.width, pixels.height, 16, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_IHDR(png, info, pixels.width, pixels.height, int(depth),
+                     alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
         for (unsigned y = 0; y < pixels.height; ++y)
-            png_write_row(png, rows.data() + std::size_t(y) * pixels.width * channels * 2);
+            png_write_row(png, rows.data() + std::size_t(y) * pixels.width * channels * bytes);
         png_write_end(png, nullptr);
         ok = true;
     }
@@ -257,26 +251,60 @@ bool encodePng16(const Pixels& pixels, bool alpha, Bytes& out) {
     return ok;
 }
 
-void appendBytes(void* context, void* data, int size) {
-    auto* out = static_cast<Bytes*>(context);
-    const std::uint8_t* bytes = static_cast<const std::uint8_t*>(data);
-    out->insert(out->end(), bytes, bytes + size);
+struct JpegWriteError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+void failEncode(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JpegWriteError*>(cinfo->err)->jump, 1); }
+
+// Kept free of objects with destructors: libjpeg leaves it by longjmp.
+bool compressJpeg(jpeg_compress_struct& cinfo, JpegWriteError& error, const std::uint8_t* rgb, unsigned width,
+                  unsigned height, unsigned char** buffer, unsigned long* size) {
+    if (setjmp(error.jump)) return false;
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, buffer, size);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < height) {
+        JSAMPROW row = const_cast<JSAMPROW>(rgb + std::size_t(cinfo.next_scanline) * width * 3);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    return true;
 }
 
-// PNG and JPG of 8-bit channels through stb_image_write.
-HRESULT writeStb(IDirect3DTexture9* texture, D3DXIMAGE_FILEFORMAT fileFormat, D3DFORMAT source, Bytes& out) {
+// Baseline JPEG at quality 90; alpha has no place in it.
+bool encodeJpeg(const Pixels& pixels, Bytes& out) {
+    Bytes rgb(std::size_t(pixels.width) * pixels.height * 3);
+    for (std::size_t t = 0, n = std::size_t(pixels.width) * pixels.height; t < n; ++t)
+        std::memcpy(&rgb[t * 3], &pixels.bytes[t * 4], 3);
+    jpeg_compress_struct cinfo{};
+    JpegWriteError error;
+    cinfo.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = failEncode;
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    bool ok = compressJpeg(cinfo, error, rgb.data(), pixels.width, pixels.height, &buffer, &size);
+    jpeg_destroy_compress(&cinfo);
+    if (ok) out.assign(buffer, buffer + size);
+    std::free(buffer);
+    return ok;
+}
+
+// PNG (8 or 16 bits a channel) and JPG of level 0.
+HRESULT writePngOrJpeg(IDirect3DTexture9* texture, D3DXIMAGE_FILEFORMAT fileFormat, D3DFORMAT source, Bytes& out) {
+    const bool wide = fileFormat == D3DXIFF_PNG && isWide(source);
     Pixels pixels;
-    HRESULT hr = readLevel(texture, D3DFMT_A8B8G8R8, pixels);  // R, G, B, A in memory
+    HRESULT hr = readLevel(texture, wide ? D3DFMT_A16B16G16R16 : D3DFMT_A8B8G8R8, pixels);  // R, G, B, A in memory
     if (FAILED(hr)) return hr;
-    int components = fileFormat == D3DXIFF_PNG && formatInfo(source).alpha ? 4 : 3;
-    if (components == 3) {
-        for (std::size_t i = 0, n = std::size_t(pixels.width) * pixels.height; i < n; ++i)
-            std::memmove(&pixels.bytes[i * 3], &pixels.bytes[i * 4], 3);
-    }
-    const int w = int(pixels.width), h = int(pixels.height);
-    int ok = fileFormat == D3DXIFF_PNG
-                 ? stbi_write_png_to_func(appendBytes, &out, w, h, components, pixels.bytes.data(), w * components)
-                 : stbi_write_jpg_to_func(appendBytes, &out, w, h, components, pixels.bytes.data(), 90);
+    bool ok = fileFormat == D3DXIFF_PNG ? encodePng(pixels, wide ? 16 : 8, formatInfo(source).alpha, out)
+                                         : encodeJpeg(pixels, out);
     return ok ? D3D_OK : E_FAIL;
 }
 
@@ -303,15 +331,8 @@ HRESULT encodeTextureImage(IDirect3DTexture9* texture, D3DXIMAGE_FILEFORMAT file
         case D3DXIFF_PPM:
             return writePpm(texture, out);
         case D3DXIFF_PNG:
-            if (isWide(desc.Format)) {
-                Pixels pixels;
-                HRESULT hr = readLevel(texture, D3DFMT_A16B16G16R16, pixels);
-                if (FAILED(hr)) return hr;
-                return encodePng16(pixels, info.alpha, out) ? D3D_OK : E_FAIL;
-            }
-            return writeStb(texture, fileFormat, desc.Format, out);
         case D3DXIFF_JPG:
-            return writeStb(texture, fileFormat, desc.Format, out);
+            return writePngOrJpeg(texture, fileFormat, desc.Format, out);
         case D3DXIFF_HDR:
             return writeFloatImage(texture, false, out);
         case D3DXIFF_PFM:
