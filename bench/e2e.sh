@@ -88,16 +88,22 @@ for run in argb dxt5; do
 done
 
 # ---- Parallel paths -------------------------------------------------------
-best_of() {  # name, command...: runs it $runs times and keeps the fastest run as name
+keep_best() {  # name, command...: one run, kept as name when it is the fastest so far
   kept=$1; shift  # not "name": timed sets that
-  rm -f "$work/$kept.time"
+  timed "$kept.try" "$@"
+  if [ ! -f "$work/$kept.time" ] || awk "BEGIN { exit !($(wall "$kept.try") < $(wall "$kept")) }"; then
+    mv "$work/$kept.try.time" "$work/$kept.time"
+    mv "$work/$kept.try.out" "$work/$kept.out"
+  fi
+}
+# Two commands, each run $runs times, taking turns so that a slow spell of
+# this shared machine falls on both alike; the fastest run of each is kept.
+best_of_pair() {  # name1 name2 "command1" "command2"
+  rm -f "$work/$1.time" "$work/$2.time"
   i=0
   while [ "$i" -lt "$runs" ]; do
-    timed "$kept.try" "$@"
-    if [ ! -f "$work/$kept.time" ] || awk "BEGIN { exit !($(wall "$kept.try") < $(wall "$kept")) }"; then
-      mv "$work/$kept.try.time" "$work/$kept.time"
-      mv "$work/$kept.try.out" "$work/$kept.out"
-    fi
+    eval keep_best "$1" "$3"
+    eval keep_best "$2" "$4"
     i=$((i + 1))
   done
 }
@@ -125,8 +131,9 @@ one=${E2E_GROUP:-neverball}
 files=$(cat $(for group in $groups; do echo "$work/$group.list"; done) | wc -l)
 
 if "$tool" build --help 2>&1 | grep -q -- '--jobs'; then
-  best_of four_j1 "$tool" build "$work/four.cfg" -t "$textures" -o "$pages/four_j1" -j 1 --force -q
-  best_of four_j2 "$tool" build "$work/four.cfg" -t "$textures" -o "$pages/four_j2" -j 2 --force -q
+  best_of_pair four_j1 four_j2 \
+    '"$tool" build "$work/four.cfg" -t "$textures" -o "$pages/four_j1" -j 1 --force -q' \
+    '"$tool" build "$work/four.cfg" -t "$textures" -o "$pages/four_j2" -j 2 --force -q'
   j1=$(wall four_j1) j2=$(wall four_j2)
   echo "four groups ($files files, DXT5, full mips), texatlas build: -j 1 $j1 s (peak $(peak_mb four_j1) MB)," \
        "-j 2 $j2 s (peak $(peak_mb four_j2) MB); ratio $(ratio "$j2" "$j1") (target 0.6);" \
@@ -135,8 +142,9 @@ else
   echo "four groups: skipped, this texatlas has no -j"
 fi
 
-best_of one_t1 "$host" --threads 1 build "$work/one.cfg" "$textures/" "$pages/one_t1/"
-best_of one_t2 "$host" --threads 2 build "$work/one.cfg" "$textures/" "$pages/one_t2/"
+best_of_pair one_t1 one_t2 \
+  '"$host" --threads 1 build "$work/one.cfg" "$textures/" "$pages/one_t1/"' \
+  '"$host" --threads 2 build "$work/one.cfg" "$textures/" "$pages/one_t2/"'
 t1=$(wall one_t1) t2=$(wall one_t2)
 echo "one group ($one, $(value one_t1 pages) DXT5 pages, full mips), layer threads: 1 $t1 s, 2 $t2 s;" \
      "ratio $(ratio "$t2" "$t1") (target 0.75); pages $(same_pages "$pages/one_t1" "$pages/one_t2")" \
