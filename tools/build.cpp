@@ -2,6 +2,7 @@
 
 #include "atlas_result.h"
 #include "device.h"
+#include "fit.h"
 #include "group_build.h"
 #include "json_output.h"
 #include "messages.h"
@@ -72,11 +73,11 @@ int duplicateCount(const AtlasResult& result) {
 }
 
 void printSummary(const AtlasResult& result, const BuildOptions& options, double seconds) {
-    const MessageCounts& counts = messageCounts();
+    const SkippedTextures& skipped = skippedTextures();
     std::printf("%s %d texture%s on %zu page%s", options.dryRun ? "would place" : "placed", placedTextureCount(result),
                 placedTextureCount(result) == 1 ? "" : "s", result.pages.size(), result.pages.size() == 1 ? "" : "s");
-    std::printf(", dropped %zu (larger than their pages)", counts.dropped.size());
-    if (!counts.missing.empty()) std::printf(", %zu unreadable", counts.missing.size());
+    std::printf(", dropped %zu (larger than their pages)", skipped.dropped.size());
+    if (!skipped.unreadable.empty()) std::printf(", %zu unreadable", skipped.unreadable.size());
     if (duplicateCount(result)) std::printf(", %d duplicates placed once", duplicateCount(result));
     std::printf(", %.2f s\n", seconds);
     for (const PageResult& page : result.pages)
@@ -96,8 +97,6 @@ void printSummary(const AtlasResult& result, const BuildOptions& options, double
     if (!options.jsonFile.empty()) std::printf("json: %s\n", options.jsonFile.c_str());
     if (options.preview) std::printf("preview: %spreview/index.html\n", options.outputDirectory.c_str());
 }
-
-int limitOf(int requested) { return requested <= 0 || requested > 2048 ? 2048 : requested; }
 
 // The pages as the layout gave them, for a run that writes none.
 void laidOutResult(const std::vector<GroupOutcome>& outcomes, AtlasResult& result) {
@@ -199,8 +198,8 @@ void addGroupResults(ITextureAtlasConfiguration& configuration, const std::vecto
     for (const GroupOutcome& outcome : outcomes) {
         GroupResult chosen;
         chosen.name = group == configuration.endGroups() ? "" : (group++)->name;
-        chosen.width = limitOf(outcome.width);
-        chosen.height = limitOf(outcome.height);
+        chosen.width = pageLimit(outcome.width);
+        chosen.height = pageLimit(outcome.height);
         chosen.tried = outcome.tried;
         chosen.duplicates = outcome.textures.merged;
         result.groups.push_back(chosen);

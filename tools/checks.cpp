@@ -11,6 +11,7 @@
 #include <set>
 
 #include "device.h"
+#include "fit.h"
 #include "format_names.h"
 #include "reasons.h"
 #include "report.h"
@@ -22,7 +23,6 @@ namespace {
 // The reader's line buffer holds this many characters; a longer line is cut
 // there and ends the reading.
 const size_t kMaxLineLength = 1022;
-const int kLargestPage = 2048;
 const int kMostMipLevels = 12;  // a 2048 page: 2048, 1024, ..., 1
 const char* const kGroupKeywords[] = {"width", "height", "format", "miplevels", "border"};
 
@@ -309,8 +309,7 @@ int checkSources(const CheckedConfiguration& configuration, const std::string& t
     }
     int failures = 0;
     for (const CheckedGroup& group : configuration.groups) {
-        int pageWidth = group.width <= 0 || group.width > kLargestPage ? kLargestPage : group.width;
-        int pageHeight = group.height <= 0 || group.height > kLargestPage ? kLargestPage : group.height;
+        int pageWidth = pageLimit(group.width), pageHeight = pageLimit(group.height);
         for (const CheckedTexture& texture : group.textures) {
             std::string where = configuration.file + ":" + std::to_string(texture.line);
             std::string path = textureDirectory + texture.name;

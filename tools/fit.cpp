@@ -7,8 +7,6 @@
 
 namespace {
 
-const int kLargestPage = 2048;  // what the library allows on a device
-
 int log2Of(int value) {
     int log = 0;
     while ((1 << (log + 1)) <= value) ++log;
@@ -31,6 +29,8 @@ std::vector<int> candidateLimits(int largest, int limit) {
 }
 
 }  // namespace
+
+int pageLimit(int requested) { return requested <= 0 || requested > kLargestPage ? kLargestPage : requested; }
 
 PageCost pageCost(const std::vector<texatlas_layout::LaidOutPage>& pages) {
     PageCost cost;
@@ -59,8 +59,7 @@ FitResult fitPageLimits(textureatlas::ITextureAtlasConfiguration& configuration,
     FitResult best;
     auto group = configuration.beginGroups();
     if (group == configuration.endGroups()) return best;
-    auto clamp = [](int requested) { return requested <= 0 || requested > kLargestPage ? kLargestPage : requested; };
-    const int widthLimit = clamp(group->rect.width), heightLimit = clamp(group->rect.height);
+    const int widthLimit = pageLimit(group->rect.width), heightLimit = pageLimit(group->rect.height);
     // Textures too large for the group's own limit are dropped whatever the
     // limits; the others must stay placed.
     int largestWidth = 1, largestHeight = 1;

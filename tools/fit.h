@@ -23,6 +23,11 @@ struct PageCost {
     long long width = 0;  // sum of the page widths
 };
 
+// The largest page the library makes, and the limit the layout uses for a
+// requested size: 0, negative or over the largest mean the largest.
+const int kLargestPage = 2048;
+int pageLimit(int requested);
+
 PageCost pageCost(const std::vector<texatlas_layout::LaidOutPage>& pages);
 
 // True when `a` at limits (aw, ah) is the better choice than `b` at (bw, bh):

@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <set>
 #include <thread>
 #include <unordered_map>
 
@@ -178,11 +177,9 @@ unsigned layerThreadsPerGroup(unsigned threads, unsigned groupThreads) {
 
 std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const GroupRunOptions& options) {
     std::vector<GroupOutcome> outcomes(jobs.size());
-    // Groups of one name write the same page files: they run one after the
-    // other, so that the last one's pages stay, as with one atlas.
-    std::set<std::string> names;
-    for (const GroupJob& job : jobs) names.insert(job.settings.name);
-    size_t threads = names.size() < jobs.size() ? 1 : std::min<size_t>(std::max(options.jobs, 1), jobs.size());
+    // Groups have names of their own (the checks refuse two with one name), so
+    // no two groups write the same page file.
+    size_t threads = std::min<size_t>(std::max(options.jobs, 1), jobs.size());
     // -j counts every thread, as make's does: -j 1 is one thread in all.
     unsigned budget = static_cast<unsigned>(std::max(options.jobs, 1));
     setLayerThreads(layerThreadsPerGroup(budget, static_cast<unsigned>(std::max<size_t>(threads, 1))));

@@ -7,15 +7,8 @@
 
 namespace {
 
-const std::string kDroppedPrefix = "Texture size larger than maximum atlas size: ";
-const std::string kMissingPrefix = "Failed to load texture: ";
-
 std::mutex outputMutex;  // the page watcher prints from its own thread
 thread_local MessageLog* capturing = nullptr;
-
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 }  // namespace
 
@@ -23,8 +16,6 @@ MessageCounts& messageCounts() {
     static MessageCounts counts;
     return counts;
 }
-
-void resetMessageCounts() { messageCounts() = MessageCounts(); }
 
 void captureMessages(MessageLog* log) { capturing = log; }
 
@@ -50,10 +41,7 @@ void printLibraryWarning(const std::string& message) {
         return;
     }
     std::lock_guard<std::mutex> lock(outputMutex);
-    MessageCounts& counts = messageCounts();
-    ++counts.warnings;
-    if (startsWith(message, kDroppedPrefix)) counts.dropped.push_back(message.substr(kDroppedPrefix.size()));
-    if (startsWith(message, kMissingPrefix)) counts.missing.push_back(message.substr(kMissingPrefix.size()));
+    ++messageCounts().warnings;
     std::string reason = explainLibraryMessage(message);
     std::fprintf(stderr, "texatlas: warning: %s%s%s\n", message.c_str(), reason.empty() ? "" : ": ", reason.c_str());
 }

@@ -9,13 +9,10 @@
 struct MessageCounts {
     int errors = 0;
     int warnings = 0;
-    std::vector<std::string> dropped;  // textures too large for their pages
-    std::vector<std::string> missing;  // textures whose image could not be read
 };
 
 // The library takes plain function pointers, so the counts are process-wide.
 MessageCounts& messageCounts();
-void resetMessageCounts();
 
 // While a log is set on a thread, the library's messages on that thread are
 // kept there instead of printed, so that groups built at the same time report

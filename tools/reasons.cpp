@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "device.h"
+#include "fit.h"
 
 namespace fs = std::filesystem;
 
@@ -15,7 +16,6 @@ namespace {
 const std::string kMissingPrefix = "Failed to load texture: ";
 const std::string kDroppedPrefix = "Texture size larger than maximum atlas size: ";
 const std::string kLoadPrefix = "Could not load texture: ";
-const int kLargestPage = 2048;
 
 struct LayoutLimit {
     std::string name;
@@ -30,9 +30,6 @@ std::vector<LayoutLimit> limits;
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
-
-// The page area the layout uses: 0, negative or over the largest mean the largest.
-int pageLimit(int requested) { return requested <= 0 || requested > kLargestPage ? kLargestPage : requested; }
 
 std::string sizeText(unsigned width, unsigned height) { return std::to_string(width) + " x " + std::to_string(height); }
 
