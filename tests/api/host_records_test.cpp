@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <string>
+
+#include "api/software_device.h"
 #include <vector>
 
 using namespace textureatlas;
@@ -24,19 +26,6 @@ std::string dxt1Dds() {
     words[21] = MAKEFOURCC('D', 'X', 'T', '1');
     words[27] = 0x1000;
     return std::string(reinterpret_cast<const char*>(words), sizeof words);
-}
-
-IDirect3DDevice9* createDevice() {
-    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!direct3D) return nullptr;
-    D3DPRESENT_PARAMETERS parameters = {};
-    parameters.Windowed = TRUE;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    IDirect3DDevice9* device = nullptr;
-    direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                           &parameters, &device);
-    direct3D->Release();
-    return device;
 }
 
 const std::string longText(300, 'x');  // well past any small-string buffer
@@ -69,7 +58,7 @@ std::size_t liveBlocks() { return mem::stats().liveBlocks; }
 TEST(HostRecords, StringsMayBeEditedAndRecordsCopiedAndOnlyNamedAllocationsUseHostMemory) {
     const mem::Stats start = mem::stats();
     ASSERT_EQ(start.liveBytes, 0u);
-    IDirect3DDevice9* device = createDevice();
+    IDirect3DDevice9* device = createSoftwareDevice();
     ASSERT_NE(device, nullptr);
     const std::string image = dxt1Dds();
 

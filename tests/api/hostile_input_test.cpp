@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "api/software_device.h"
+
 using namespace textureatlas;
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -107,19 +109,6 @@ std::vector<Sample> validSamples() {
     return samples;
 }
 
-IDirect3DDevice9* createDevice() {
-    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!direct3D) return nullptr;
-    D3DPRESENT_PARAMETERS parameters = {};
-    parameters.Windowed = TRUE;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    IDirect3DDevice9* device = nullptr;
-    direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                           &parameters, &device);
-    direct3D->Release();
-    return device;
-}
-
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
 class HostileInput : public ::testing::Test {
@@ -131,7 +120,7 @@ protected:
         fs::create_directories(scratch + "out");
         messages.clear();
         before = tarn::vek::memory::stats();
-        device = createDevice();
+        device = createSoftwareDevice();
         ASSERT_NE(device, nullptr);
         config.reset(ITextureAtlasConfiguration::create());
         atlas.reset(ITextureAtlas::create(device));
