@@ -110,15 +110,3 @@ TEST_F(ThreadedCompression, EveryRowReachesTheSurface) {
             worst = std::max(worst, std::abs(int((back[i] >> c) & 255) - int((texels[i] >> c) & 255)));
     EXPECT_LE(worst, 12);
 }
-
-TEST(ThreadCount, ZeroMeansEveryCoreAndLargeCountsAreCapped) {
-    D3D9SoftSetThreadCount(0);
-    const unsigned cores = D3D9SoftGetThreadCount();
-    EXPECT_GE(cores, 1u);
-    D3D9SoftSetThreadCount(1);
-    EXPECT_EQ(D3D9SoftGetThreadCount(), 1u);
-    D3D9SoftSetThreadCount(100000);
-    EXPECT_EQ(D3D9SoftGetThreadCount(), 256u);
-    D3D9SoftSetThreadCount(0);
-    EXPECT_EQ(D3D9SoftGetThreadCount(), cores);
-}
