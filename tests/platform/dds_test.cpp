@@ -248,8 +248,8 @@ struct PixelFormatFields {
 };
 
 // A legacy DDS file written byte by byte: header fields as given, then `data`.
-Bytes ddsBytes(std::uint32_t flags, std::uint32_t width, std::uint32_t height, std::uint32_t depth,
-               std::uint32_t mips, const PixelFormatFields& pf, std::uint32_t caps2, const Bytes& data) {
+Bytes ddsBytes(std::uint32_t flags, std::uint32_t width, std::uint32_t height, std::uint32_t depth, std::uint32_t mips,
+               const PixelFormatFields& pf, std::uint32_t caps2, const Bytes& data) {
     Bytes file(128, 0);
     auto put = [&file](std::size_t offset, std::uint32_t value) { std::memcpy(&file[offset], &value, 4); };
     std::memcpy(file.data(), "DDS ", 4);
@@ -275,6 +275,81 @@ Bytes countingBytes(std::size_t size) {
 }
 
 }  // namespace
+
+// Every pixel format of the platform's DDS writer, as its documentation
+// lists them: read back from a bare header, and written for the formats a
+// texture can have.
+TEST_F(Dds, EveryPixelFormatMatchesThePlatformsTable) {
+    const std::uint32_t rgb = 0x40, alphaPixels = 0x1, lum = 0x20000, bumpLum = 0x40000, dudv = 0x80000, cc = 0x4;
+    const struct {
+        D3DFORMAT format;
+        PixelFormatFields pf;
+    } cases[] = {
+        {D3DFMT_R8G8B8, {rgb, 0, 24, 0xff0000, 0xff00, 0xff, 0}},
+        {D3DFMT_A8R8G8B8, {rgb | alphaPixels, 0, 32, 0xff0000, 0xff00, 0xff, 0xff000000}},
+        {D3DFMT_X8R8G8B8, {rgb, 0, 32, 0xff0000, 0xff00, 0xff, 0}},
+        {D3DFMT_A8B8G8R8, {rgb | alphaPixels, 0, 32, 0xff, 0xff00, 0xff0000, 0xff000000}},
+        {D3DFMT_X8B8G8R8, {rgb, 0, 32, 0xff, 0xff00, 0xff0000, 0}},
+        {D3DFMT_R5G6B5, {rgb, 0, 16, 0xf800, 0x7e0, 0x1f, 0}},
+        {D3DFMT_A1R5G5B5, {rgb | alphaPixels, 0, 16, 0x7c00, 0x3e0, 0x1f, 0x8000}},
+        {D3DFMT_X1R5G5B5, {rgb, 0, 16, 0x7c00, 0x3e0, 0x1f, 0}},
+        {D3DFMT_A4R4G4B4, {rgb | alphaPixels, 0, 16, 0xf00, 0xf0, 0xf, 0xf000}},
+        {D3DFMT_X4R4G4B4, {rgb, 0, 16, 0xf00, 0xf0, 0xf, 0}},
+        {D3DFMT_R3G3B2, {rgb, 0, 8, 0xe0, 0x1c, 0x3, 0}},
+        {D3DFMT_A8R3G3B2, {rgb | alphaPixels, 0, 16, 0xe0, 0x1c, 0x3, 0xff00}},
+        {D3DFMT_A2B10G10R10, {rgb | alphaPixels, 0, 32, 0x3ff00000, 0xffc00, 0x3ff, 0xc0000000}},
+        {D3DFMT_A2R10G10B10, {rgb | alphaPixels, 0, 32, 0x3ff, 0xffc00, 0x3ff00000, 0xc0000000}},
+        {D3DFMT_G16R16, {rgb, 0, 32, 0xffff, 0xffff0000, 0, 0}},
+        {D3DFMT_A8, {0x2, 0, 8, 0, 0, 0, 0xff}},
+        {D3DFMT_L8, {lum, 0, 8, 0xff, 0, 0, 0}},
+        {D3DFMT_L16, {lum, 0, 16, 0xffff, 0, 0, 0}},
+        {D3DFMT_A8L8, {lum | alphaPixels, 0, 16, 0xff, 0, 0, 0xff00}},
+        {D3DFMT_A4L4, {lum | alphaPixels, 0, 8, 0xf, 0, 0, 0xf0}},
+        {D3DFMT_P8, {0x20, 0, 8, 0, 0, 0, 0}},
+        {D3DFMT_A8P8, {0x20 | alphaPixels, 0, 16, 0, 0, 0, 0xff00}},
+        {D3DFMT_V8U8, {dudv, 0, 16, 0xff, 0xff00, 0, 0}},
+        {D3DFMT_V16U16, {dudv, 0, 32, 0xffff, 0xffff0000, 0, 0}},
+        {D3DFMT_Q8W8V8U8, {dudv, 0, 32, 0xff, 0xff00, 0xff0000, 0xff000000}},
+        {D3DFMT_A2W10V10U10, {dudv | alphaPixels, 0, 32, 0x3ff00000, 0xffc00, 0x3ff, 0xc0000000}},
+        {D3DFMT_X8L8V8U8, {bumpLum, 0, 32, 0xff, 0xff00, 0xff0000, 0}},
+        {D3DFMT_L6V5U5, {bumpLum, 0, 16, 0x1f, 0x3e0, 0xfc00, 0}},
+        {D3DFMT_DXT1, {cc, 0x31545844, 0, 0, 0, 0, 0}},
+        {D3DFMT_DXT2, {cc, 0x32545844, 0, 0, 0, 0, 0}},
+        {D3DFMT_DXT3, {cc, 0x33545844, 0, 0, 0, 0, 0}},
+        {D3DFMT_DXT4, {cc, 0x34545844, 0, 0, 0, 0, 0}},
+        {D3DFMT_DXT5, {cc, 0x35545844, 0, 0, 0, 0, 0}},
+        {D3DFMT_UYVY, {cc, 0x59565955, 0, 0, 0, 0, 0}},
+        {D3DFMT_YUY2, {cc, 0x32595559, 0, 0, 0, 0, 0}},
+        {D3DFMT_R8G8_B8G8, {cc, 0x47424752, 0, 0, 0, 0, 0}},
+        {D3DFMT_G8R8_G8B8, {cc, 0x42475247, 0, 0, 0, 0, 0}},
+        {D3DFMT_A16B16G16R16, {cc, 36, 0, 0, 0, 0, 0}},
+        {D3DFMT_Q16W16V16U16, {cc, 110, 0, 0, 0, 0, 0}},
+        {D3DFMT_R16F, {cc, 111, 0, 0, 0, 0, 0}},
+        {D3DFMT_G16R16F, {cc, 112, 0, 0, 0, 0, 0}},
+        {D3DFMT_A16B16G16R16F, {cc, 113, 0, 0, 0, 0, 0}},
+        {D3DFMT_R32F, {cc, 114, 0, 0, 0, 0, 0}},
+        {D3DFMT_G32R32F, {cc, 115, 0, 0, 0, 0, 0}},
+        {D3DFMT_A32B32G32R32F, {cc, 116, 0, 0, 0, 0, 0}},
+        {D3DFMT_CxV8U8, {cc, 117, 0, 0, 0, 0, 0}},
+    };
+    const std::string path = scratchPath("format.dds");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        const Bytes file = ddsBytes(0x1007, 4, 4, 0, 1, c.pf, 0, Bytes(1024 + 4 * 4 * 16));
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), D3D_OK);
+        EXPECT_EQ(info.Format, c.format);
+        IDirect3DTexture9* texture = nullptr;
+        if (FAILED(D3DXCreateTexture(device, 4, 4, 1, 0, c.format, D3DPOOL_SYSTEMMEM, &texture))) continue;
+        if (levelDesc(texture, 0).Format == c.format) {
+            ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), D3D_OK);
+            const Bytes saved = readFile(path);
+            ASSERT_GE(saved.size(), 128u);
+            EXPECT_EQ(Bytes(saved.begin() + 80, saved.begin() + 108), Bytes(file.begin() + 80, file.begin() + 108));
+        }
+        texture->Release();
+    }
+}
 
 // Unused pixel-format fields full of junk, as other tools write them, do not
 // hide the format; an A8L8 file that claims 8 bits is still A8L8.
@@ -345,10 +420,9 @@ TEST_F(Dds, ResourceTypeAndFirstFaceOrSliceOfEveryLevel) {
         D3DXIMAGE_INFO info{};
         ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), c.hr);
         IDirect3DTexture9* texture = nullptr;
-        HRESULT loaded = D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), 0, 0,
-                                                             D3DX_FROM_FILE, 0, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM,
-                                                             D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr,
-                                                             &texture);
+        HRESULT loaded = D3DXCreateTextureFromFileInMemoryEx(
+            device, file.data(), UINT(file.size()), 0, 0, D3DX_FROM_FILE, 0, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM,
+            D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
         ASSERT_EQ(loaded, c.hr);
         if (FAILED(c.hr)) continue;
         EXPECT_EQ(std::make_pair(info.ResourceType, info.Depth), std::make_pair(c.type, c.reportedDepth));

@@ -13,7 +13,8 @@ struct DdsPixelFormat {
     DWORD flags, fourCC, bitCount, redMask, greenMask, blueMask, alphaMask;
 };
 
-// False for formats that have no DDS description.
+// The pixel format of a DDS header for `format`, from its row of the format
+// table; false for formats that have no DDS description.
 bool ddsPixelFormat(D3DFORMAT format, DdsPixelFormat& out);
 
 // The 128 bytes in front of the level data.

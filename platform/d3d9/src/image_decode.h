@@ -76,12 +76,6 @@ struct StbPixels {
 };
 StbPixels stbDecodeRgba8(ByteView file);
 
-// Bytes of one packed level of `format`; 0 for a format without a known size.
-std::uint64_t levelByteSize(D3DFORMAT format, std::uint64_t width, std::uint64_t height);
-// Bytes from one row (of blocks, for DXT) to the next in a packed level.
-std::uint64_t levelRowPitch(D3DFORMAT format, std::uint64_t width);
-bool isBlockFormat(D3DFORMAT format);
-
 // Little/big-endian readers; callers check bounds first.
 inline std::uint16_t readLe16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 inline std::uint32_t readLe32(const std::uint8_t* p) {

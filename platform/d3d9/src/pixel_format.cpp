@@ -8,63 +8,73 @@ namespace d3d9soft {
 
 namespace {
 
-constexpr std::uint8_t S_R = 1, S_G = 2, S_B = 4, S_A = 8;
+constexpr FormatKind None = FormatKind::Unsupported, Packed = FormatKind::Packed, Half = FormatKind::Float16,
+                     Float = FormatKind::Float32, Palette = FormatKind::Palette, Block = FormatKind::Block;
+// Signed channels.
+constexpr std::uint8_t UV = 1 | 2, UVW = UV | 4, UVWQ = UVW | 8;
+constexpr std::uint32_t Rgb = kDdsRgb, RgbA = kDdsRgb | kDdsAlphaPixels, AlphaOnly = kDdsAlpha, FourCc = kDdsFourCc,
+                        Indexed = kDdsIndexed, IndexedA = kDdsIndexed | kDdsAlphaPixels, Luminance = kDdsLuminance,
+                        LuminanceA = kDdsLuminance | kDdsAlphaPixels, BumpLuminance = kDdsBumpLuminance,
+                        BumpDuDv = kDdsBumpDuDv, BumpDuDvA = kDdsBumpDuDv | kDdsAlphaPixels;
 
-// bits and shifts: R, G, B, A
+// One row a format: kind, bytes per unit of unitWidth x unitHeight texels,
+// bits and shifts of R, G, B, A, signed channels, luminance, alpha; then the
+// DDS pixel format's flags and R, G, B, A masks. The DDS masks are those the
+// platform writes: the 10:10:10:2 formats carry red and blue swapped relative
+// to their names, and X8L8V8U8's luminance sits in the blue mask.
+// clang-format off
 const FormatInfo formatTable[] = {
-    {D3DFMT_R8G8B8, FormatKind::Packed, 3, {8, 8, 8, 0}, {16, 8, 0, 0}, 0, false, false},
-    {D3DFMT_A8R8G8B8, FormatKind::Packed, 4, {8, 8, 8, 8}, {16, 8, 0, 24}, 0, false, true},
-    {D3DFMT_X8R8G8B8, FormatKind::Packed, 4, {8, 8, 8, 0}, {16, 8, 0, 0}, 0, false, false},
-    {D3DFMT_R5G6B5, FormatKind::Packed, 2, {5, 6, 5, 0}, {11, 5, 0, 0}, 0, false, false},
-    {D3DFMT_X1R5G5B5, FormatKind::Packed, 2, {5, 5, 5, 0}, {10, 5, 0, 0}, 0, false, false},
-    {D3DFMT_A1R5G5B5, FormatKind::Packed, 2, {5, 5, 5, 1}, {10, 5, 0, 15}, 0, false, true},
-    {D3DFMT_A4R4G4B4, FormatKind::Packed, 2, {4, 4, 4, 4}, {8, 4, 0, 12}, 0, false, true},
-    {D3DFMT_R3G3B2, FormatKind::Packed, 1, {3, 3, 2, 0}, {5, 2, 0, 0}, 0, false, false},
-    {D3DFMT_A8, FormatKind::Packed, 1, {0, 0, 0, 8}, {0, 0, 0, 0}, 0, false, true},
-    {D3DFMT_A8R3G3B2, FormatKind::Packed, 2, {3, 3, 2, 8}, {5, 2, 0, 8}, 0, false, true},
-    {D3DFMT_X4R4G4B4, FormatKind::Packed, 2, {4, 4, 4, 0}, {8, 4, 0, 0}, 0, false, false},
-    {D3DFMT_A2B10G10R10, FormatKind::Packed, 4, {10, 10, 10, 2}, {0, 10, 20, 30}, 0, false, true},
-    {D3DFMT_A8B8G8R8, FormatKind::Packed, 4, {8, 8, 8, 8}, {0, 8, 16, 24}, 0, false, true},
-    {D3DFMT_X8B8G8R8, FormatKind::Packed, 4, {8, 8, 8, 0}, {0, 8, 16, 0}, 0, false, false},
-    {D3DFMT_G16R16, FormatKind::Packed, 4, {16, 16, 0, 0}, {0, 16, 0, 0}, 0, false, false},
-    {D3DFMT_A2R10G10B10, FormatKind::Packed, 4, {10, 10, 10, 2}, {20, 10, 0, 30}, 0, false, true},
-    {D3DFMT_A16B16G16R16, FormatKind::Packed, 8, {16, 16, 16, 16}, {0, 16, 32, 48}, 0, false, true},
-    {D3DFMT_A8P8, FormatKind::Palette, 2, {0, 0, 0, 8}, {0, 0, 0, 8}, 0, false, true},
-    {D3DFMT_P8, FormatKind::Palette, 1, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, false, true},
-    {D3DFMT_L8, FormatKind::Packed, 1, {8, 0, 0, 0}, {0, 0, 0, 0}, 0, true, false},
-    {D3DFMT_A8L8, FormatKind::Packed, 2, {8, 0, 0, 8}, {0, 0, 0, 8}, 0, true, true},
-    {D3DFMT_A4L4, FormatKind::Packed, 1, {4, 0, 0, 4}, {0, 0, 0, 4}, 0, true, true},
-    {D3DFMT_V8U8, FormatKind::Packed, 2, {8, 8, 0, 0}, {0, 8, 0, 0}, S_R | S_G, false, false},
-    {D3DFMT_L6V5U5, FormatKind::Packed, 2, {5, 5, 6, 0}, {0, 5, 10, 0}, S_R | S_G, false, false},
+    {D3DFMT_R8G8B8,        Packed,  3,  1, 1, {8, 8, 8, 0},     {16, 8, 0, 0},   0,    false, false, Rgb,           {0xff0000, 0xff00, 0xff, 0}},
+    {D3DFMT_A8R8G8B8,      Packed,  4,  1, 1, {8, 8, 8, 8},     {16, 8, 0, 24},  0,    false, true,  RgbA,          {0xff0000, 0xff00, 0xff, 0xff000000}},
+    {D3DFMT_X8R8G8B8,      Packed,  4,  1, 1, {8, 8, 8, 0},     {16, 8, 0, 0},   0,    false, false, Rgb,           {0xff0000, 0xff00, 0xff, 0}},
+    {D3DFMT_R5G6B5,        Packed,  2,  1, 1, {5, 6, 5, 0},     {11, 5, 0, 0},   0,    false, false, Rgb,           {0xf800, 0x7e0, 0x1f, 0}},
+    {D3DFMT_X1R5G5B5,      Packed,  2,  1, 1, {5, 5, 5, 0},     {10, 5, 0, 0},   0,    false, false, Rgb,           {0x7c00, 0x3e0, 0x1f, 0}},
+    {D3DFMT_A1R5G5B5,      Packed,  2,  1, 1, {5, 5, 5, 1},     {10, 5, 0, 15},  0,    false, true,  RgbA,          {0x7c00, 0x3e0, 0x1f, 0x8000}},
+    {D3DFMT_A4R4G4B4,      Packed,  2,  1, 1, {4, 4, 4, 4},     {8, 4, 0, 12},   0,    false, true,  RgbA,          {0xf00, 0xf0, 0xf, 0xf000}},
+    {D3DFMT_R3G3B2,        Packed,  1,  1, 1, {3, 3, 2, 0},     {5, 2, 0, 0},    0,    false, false, Rgb,           {0xe0, 0x1c, 0x3, 0}},
+    {D3DFMT_A8,            Packed,  1,  1, 1, {0, 0, 0, 8},     {0, 0, 0, 0},    0,    false, true,  AlphaOnly,     {0, 0, 0, 0xff}},
+    {D3DFMT_A8R3G3B2,      Packed,  2,  1, 1, {3, 3, 2, 8},     {5, 2, 0, 8},    0,    false, true,  RgbA,          {0xe0, 0x1c, 0x3, 0xff00}},
+    {D3DFMT_X4R4G4B4,      Packed,  2,  1, 1, {4, 4, 4, 0},     {8, 4, 0, 0},    0,    false, false, Rgb,           {0xf00, 0xf0, 0xf, 0}},
+    {D3DFMT_A2B10G10R10,   Packed,  4,  1, 1, {10, 10, 10, 2},  {0, 10, 20, 30}, 0,    false, true,  RgbA,          {0x3ff00000, 0xffc00, 0x3ff, 0xc0000000}},
+    {D3DFMT_A8B8G8R8,      Packed,  4,  1, 1, {8, 8, 8, 8},     {0, 8, 16, 24},  0,    false, true,  RgbA,          {0xff, 0xff00, 0xff0000, 0xff000000}},
+    {D3DFMT_X8B8G8R8,      Packed,  4,  1, 1, {8, 8, 8, 0},     {0, 8, 16, 0},   0,    false, false, Rgb,           {0xff, 0xff00, 0xff0000, 0}},
+    {D3DFMT_G16R16,        Packed,  4,  1, 1, {16, 16, 0, 0},   {0, 16, 0, 0},   0,    false, false, Rgb,           {0xffff, 0xffff0000, 0, 0}},
+    {D3DFMT_A2R10G10B10,   Packed,  4,  1, 1, {10, 10, 10, 2},  {20, 10, 0, 30}, 0,    false, true,  RgbA,          {0x3ff, 0xffc00, 0x3ff00000, 0xc0000000}},
+    {D3DFMT_A16B16G16R16,  Packed,  8,  1, 1, {16, 16, 16, 16}, {0, 16, 32, 48}, 0,    false, true,  FourCc,        {}},
+    {D3DFMT_A8P8,          Palette, 2,  1, 1, {0, 0, 0, 8},     {0, 0, 0, 8},    0,    false, true,  IndexedA,      {0, 0, 0, 0xff00}},
+    {D3DFMT_P8,            Palette, 1,  1, 1, {0, 0, 0, 0},     {0, 0, 0, 0},    0,    false, true,  Indexed,       {}},
+    {D3DFMT_L8,            Packed,  1,  1, 1, {8, 0, 0, 0},     {0, 0, 0, 0},    0,    true,  false, Luminance,     {0xff, 0, 0, 0}},
+    {D3DFMT_A8L8,          Packed,  2,  1, 1, {8, 0, 0, 8},     {0, 0, 0, 8},    0,    true,  true,  LuminanceA,    {0xff, 0, 0, 0xff00}},
+    {D3DFMT_A4L4,          Packed,  1,  1, 1, {4, 0, 0, 4},     {0, 0, 0, 4},    0,    true,  true,  LuminanceA,    {0xf, 0, 0, 0xf0}},
+    {D3DFMT_V8U8,          Packed,  2,  1, 1, {8, 8, 0, 0},     {0, 8, 0, 0},    UV,   false, false, BumpDuDv,      {0xff, 0xff00, 0, 0}},
+    {D3DFMT_L6V5U5,        Packed,  2,  1, 1, {5, 5, 6, 0},     {0, 5, 10, 0},   UV,   false, false, BumpLuminance, {0x1f, 0x3e0, 0xfc00, 0}},
     // Luminance reads into alpha, as D3DX does; blue is absent.
-    {D3DFMT_X8L8V8U8, FormatKind::Packed, 4, {8, 8, 0, 8}, {0, 8, 0, 16}, S_R | S_G, false, false},
-    {D3DFMT_Q8W8V8U8, FormatKind::Packed, 4, {8, 8, 8, 8}, {0, 8, 16, 24}, S_R | S_G | S_B | S_A, false, false},
-    {D3DFMT_V16U16, FormatKind::Packed, 4, {16, 16, 0, 0}, {0, 16, 0, 0}, S_R | S_G, false, false},
-    {D3DFMT_A2W10V10U10, FormatKind::Packed, 4, {10, 10, 10, 2}, {0, 10, 20, 30}, S_R | S_G | S_B, false, true},
-    {D3DFMT_L16, FormatKind::Packed, 2, {16, 0, 0, 0}, {0, 0, 0, 0}, 0, true, false},
-    {D3DFMT_Q16W16V16U16,
-     FormatKind::Packed,
-     8,
-     {16, 16, 16, 16},
-     {0, 16, 32, 48},
-     S_R | S_G | S_B | S_A,
-     false,
-     false},
-    {D3DFMT_R16F, FormatKind::Float16, 2, {16, 0, 0, 0}, {0, 0, 0, 0}, 0, false, false},
-    {D3DFMT_G16R16F, FormatKind::Float16, 4, {16, 16, 0, 0}, {0, 16, 0, 0}, 0, false, false},
-    {D3DFMT_A16B16G16R16F, FormatKind::Float16, 8, {16, 16, 16, 16}, {0, 16, 32, 48}, 0, false, true},
-    {D3DFMT_R32F, FormatKind::Float32, 4, {32, 0, 0, 0}, {0, 0, 0, 0}, 0, false, false},
-    {D3DFMT_G32R32F, FormatKind::Float32, 8, {32, 32, 0, 0}, {0, 32, 0, 0}, 0, false, false},
-    {D3DFMT_A32B32G32R32F, FormatKind::Float32, 16, {32, 32, 32, 32}, {0, 32, 64, 96}, 0, false, true},
-    {D3DFMT_DXT1, FormatKind::Block, 8, {5, 6, 5, 1}, {0, 0, 0, 0}, 0, false, true},
-    {D3DFMT_DXT2, FormatKind::Block, 16, {5, 6, 5, 4}, {0, 0, 0, 0}, 0, false, true},
-    {D3DFMT_DXT3, FormatKind::Block, 16, {5, 6, 5, 4}, {0, 0, 0, 0}, 0, false, true},
-    {D3DFMT_DXT4, FormatKind::Block, 16, {5, 6, 5, 8}, {0, 0, 0, 0}, 0, false, true},
-    {D3DFMT_DXT5, FormatKind::Block, 16, {5, 6, 5, 8}, {0, 0, 0, 0}, 0, false, true},
+    {D3DFMT_X8L8V8U8,      Packed,  4,  1, 1, {8, 8, 0, 8},     {0, 8, 0, 16},   UV,   false, false, BumpLuminance, {0xff, 0xff00, 0xff0000, 0}},
+    {D3DFMT_Q8W8V8U8,      Packed,  4,  1, 1, {8, 8, 8, 8},     {0, 8, 16, 24},  UVWQ, false, false, BumpDuDv,      {0xff, 0xff00, 0xff0000, 0xff000000}},
+    {D3DFMT_V16U16,        Packed,  4,  1, 1, {16, 16, 0, 0},   {0, 16, 0, 0},   UV,   false, false, BumpDuDv,      {0xffff, 0xffff0000, 0, 0}},
+    {D3DFMT_A2W10V10U10,   Packed,  4,  1, 1, {10, 10, 10, 2},  {0, 10, 20, 30}, UVW,  false, true,  BumpDuDvA,     {0x3ff00000, 0xffc00, 0x3ff, 0xc0000000}},
+    {D3DFMT_L16,           Packed,  2,  1, 1, {16, 0, 0, 0},    {0, 0, 0, 0},    0,    true,  false, Luminance,     {0xffff, 0, 0, 0}},
+    {D3DFMT_Q16W16V16U16,  Packed,  8,  1, 1, {16, 16, 16, 16}, {0, 16, 32, 48}, UVWQ, false, false, FourCc,        {}},
+    {D3DFMT_R16F,          Half,    2,  1, 1, {16, 0, 0, 0},    {0, 0, 0, 0},    0,    false, false, FourCc,        {}},
+    {D3DFMT_G16R16F,       Half,    4,  1, 1, {16, 16, 0, 0},   {0, 16, 0, 0},   0,    false, false, FourCc,        {}},
+    {D3DFMT_A16B16G16R16F, Half,    8,  1, 1, {16, 16, 16, 16}, {0, 16, 32, 48}, 0,    false, true,  FourCc,        {}},
+    {D3DFMT_R32F,          Float,   4,  1, 1, {32, 0, 0, 0},    {0, 0, 0, 0},    0,    false, false, FourCc,        {}},
+    {D3DFMT_G32R32F,       Float,   8,  1, 1, {32, 32, 0, 0},   {0, 32, 0, 0},   0,    false, false, FourCc,        {}},
+    {D3DFMT_A32B32G32R32F, Float,   16, 1, 1, {32, 32, 32, 32}, {0, 32, 64, 96}, 0,    false, true,  FourCc,        {}},
+    {D3DFMT_CxV8U8,        None,    2,  1, 1, {},               {},              0,    false, false, FourCc,        {}},
+    {D3DFMT_UYVY,          None,    4,  2, 1, {},               {},              0,    false, false, FourCc,        {}},
+    {D3DFMT_R8G8_B8G8,     None,    4,  2, 1, {},               {},              0,    false, false, FourCc,        {}},
+    {D3DFMT_YUY2,          None,    4,  2, 1, {},               {},              0,    false, false, FourCc,        {}},
+    {D3DFMT_G8R8_G8B8,     None,    4,  2, 1, {},               {},              0,    false, false, FourCc,        {}},
+    {D3DFMT_DXT1,          Block,   8,  4, 4, {5, 6, 5, 1},     {0, 0, 0, 0},    0,    false, true,  FourCc,        {}},
+    {D3DFMT_DXT2,          Block,   16, 4, 4, {5, 6, 5, 4},     {0, 0, 0, 0},    0,    false, true,  FourCc,        {}},
+    {D3DFMT_DXT3,          Block,   16, 4, 4, {5, 6, 5, 4},     {0, 0, 0, 0},    0,    false, true,  FourCc,        {}},
+    {D3DFMT_DXT4,          Block,   16, 4, 4, {5, 6, 5, 8},     {0, 0, 0, 0},    0,    false, true,  FourCc,        {}},
+    {D3DFMT_DXT5,          Block,   16, 4, 4, {5, 6, 5, 8},     {0, 0, 0, 0},    0,    false, true,  FourCc,        {}},
 };
+// clang-format on
 
-const FormatInfo unsupportedFormat = {D3DFMT_UNKNOWN, FormatKind::Unsupported, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, false,
-                                      false};
+const FormatInfo unknownFormat = {D3DFMT_UNKNOWN, None, 0, 1, 1, {}, {}, 0, false, false, 0, {}};
 
 template <unsigned Bytes>
 std::uint64_t loadWord(const std::uint8_t* src) {
@@ -251,19 +261,18 @@ void decodePalette(const FormatInfo& info, const std::uint8_t* src, Float4* dst,
 const FormatInfo& formatInfo(D3DFORMAT format) {
     for (const FormatInfo& info : formatTable)
         if (info.format == format) return info;
-    return unsupportedFormat;
+    return unknownFormat;
 }
+
+FormatRows allFormats() { return FormatRows{formatTable, sizeof formatTable / sizeof formatTable[0]}; }
 
 bool isBlockFormat(D3DFORMAT format) { return formatInfo(format).kind == FormatKind::Block; }
 
 unsigned rowPitch(const FormatInfo& info, unsigned width) {
-    if (info.kind == FormatKind::Block) return (width + 3) / 4 * info.bytes;
-    return width * info.bytes;
+    return (width + info.unitWidth - 1) / info.unitWidth * info.bytes;
 }
 
-unsigned rowCount(const FormatInfo& info, unsigned height) {
-    return info.kind == FormatKind::Block ? (height + 3) / 4 : height;
-}
+unsigned rowCount(const FormatInfo& info, unsigned height) { return (height + info.unitHeight - 1) / info.unitHeight; }
 
 std::size_t levelSize(const FormatInfo& info, unsigned width, unsigned height) {
     return std::size_t(rowPitch(info, width)) * rowCount(info, height);
