@@ -7,5 +7,5 @@
 // names without D3DFMT_, in any letter case (it upper-cases before looking up).
 bool isKnownPageFormat(const std::string& name);
 
-// "A8R8G8B8, X8R8G8B8, ..." for messages and help.
+// "R8G8B8, A8R8G8B8, ..." in the library table's order, for messages and help.
 std::string knownPageFormatList();

@@ -4,9 +4,10 @@
 // for the shared library that the tool composes and saves with.
 #include "layout_probe.h"
 
-#include "interface/TextureAtlas.h"
-
 #include <textureatlas/ITextureAtlasConfiguration.h>
+
+#include "formats/formats.h"
+#include "interface/TextureAtlas.h"
 
 namespace texatlas_layout {
 
@@ -53,6 +54,13 @@ std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& config
         pages.push_back(std::move(out));
     }
     return pages;
+}
+
+std::vector<std::string> pageFormatNames() {
+    std::vector<std::string> names;
+    for (std::size_t row = 0; const char* name = textureatlas::formatNameAt(row); ++row)
+        if (textureatlas::formatFromName(textureatlas::toUpper(name)) != D3DFMT_UNKNOWN) names.push_back(name);
+    return names;
 }
 
 }  // namespace texatlas_layout

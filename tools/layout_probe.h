@@ -33,4 +33,9 @@ __attribute__((visibility("default"))) std::vector<LaidOutPage> layOut(
     textureatlas::ITextureAtlasConfiguration& configuration, int sortMode,
     textureatlas::MessageCallback warning = textureatlas::nullMessageHandler);
 
+// The format names that the library's page generation turns into a format,
+// in its table's order: every name whose upper-cased spelling the library's
+// own lookup finds (CxV8U8 upper-cased names none).
+__attribute__((visibility("default"))) std::vector<std::string> pageFormatNames();
+
 }  // namespace texatlas_layout

@@ -1,6 +1,5 @@
 #include "formats/formats.h"
 
-
 namespace textureatlas {
 
 namespace {
@@ -71,6 +70,10 @@ D3DFORMAT formatFromName(const std::string& name) {
     for (const FormatRow& row : kFormats)
         if (name == row.name) return row.value;
     return D3DFMT_UNKNOWN;
+}
+
+const char* formatNameAt(std::size_t index) {
+    return index < sizeof kFormats / sizeof kFormats[0] ? kFormats[index].name : nullptr;
 }
 
 bool isDXTFormat(D3DFORMAT format) {

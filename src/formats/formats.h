@@ -4,6 +4,7 @@
 
 #include <d3d9.h>
 
+#include <cstddef>
 #include <string>
 
 namespace textureatlas {
@@ -13,6 +14,10 @@ std::string formatName(D3DFORMAT format);
 
 // The value whose name equals `name` exactly (case-sensitive), else D3DFMT_UNKNOWN.
 D3DFORMAT formatFromName(const std::string& name);
+
+// The name of the table's row `index`, or null past the last row: the table
+// in its order, for whoever lists the names.
+const char* formatNameAt(std::size_t index);
 
 // True for DXT1 to DXT5.
 bool isDXTFormat(D3DFORMAT format);

@@ -55,7 +55,7 @@ class CheckBeforeWorkTest(unittest.TestCase):
                                   "ui/panel.png bordr\n"               # 8
                                   "group k width 12px\n")              # 9
         self.assertEqual(code, 2, err)
-        for expected in ("a.cfg:1: unknown format 'DXT9'; known formats: A8R8G8B8",
+        for expected in ("a.cfg:1: unknown format 'DXT9'; known formats: R8G8B8, A8R8G8B8",
                          "a.cfg:3: unknown group setting 'miplevel' (did you mean 'miplevels'?)",
                          "a.cfg:4: width 'abc' is not a whole number",
                          "a.cfg:5: border -3 is negative",
@@ -94,6 +94,11 @@ class CheckBeforeWorkTest(unittest.TestCase):
         self.assertEqual(code, 2)
         self.assertIn("texatlas: error: -f: unknown format 'bc1'; known formats:", err)
         self.assertIn("DXT1", err)
+        # Page generation upper-cases the name, and CXV8U8 is no format.
+        code, _, err = run("pack", os.path.join(TEXTURES, "ui"), "-f", "CxV8U8", cwd=self.dir)
+        self.assertEqual(code, 2)
+        self.assertIn("unknown format 'CxV8U8'", err)
+        self.assertEqual(err.count("CxV8U8"), 1, err)
         code, _, err = run("pack", os.path.join(TEXTURES, "ui"), "-n", "a/b", cwd=self.dir)
         self.assertEqual(code, 2)
         self.assertIn("group name 'a/b'", err)
