@@ -26,6 +26,10 @@ TEST(Formats, TableNamesValuesAndBlockFormats) {
               "UYVY R8G8_B8G8 YUY2 G8R8_G8B8 DXT1 DXT2 DXT3 DXT4 DXT5 ");
     EXPECT_EQ(dxt, "DXT1 DXT2 DXT3 DXT4 DXT5 ");
     EXPECT_EQ(formatName(D3DFMT_UNKNOWN), "UNKNOWN");
+    // Listed row by row, the table holds those names and no others.
+    std::string listed;
+    for (std::size_t row = 0; const char* name = formatNameAt(row); ++row) listed += std::string(name) + " ";
+    EXPECT_EQ(listed, names);
 }
 
 TEST(Formats, LookupIsExactAndOnlyAsciiLettersAreUpperCased) {
