@@ -273,8 +273,8 @@ TEST_F(SurfaceCopy, LoaderArgumentsAndFilesInMemory) {
     EXPECT_EQ(std::make_tuple(info.Width, info.Height, info.Format, info.ImageFileFormat),
               std::make_tuple(2u, 1u, D3DFMT_A8R8G8B8, D3DXIFF_TGA));
     EXPECT_EQ(argb(dest)[3], 0xff445566u);
-    EXPECT_EQ(D3DXLoadSurfaceFromFileInMemory(dest.surface, nullptr, nullptr, file.data(), 0, nullptr,
-                                              D3DX_DEFAULT, 0, nullptr),
+    EXPECT_EQ(D3DXLoadSurfaceFromFileInMemory(dest.surface, nullptr, nullptr, file.data(), 0, nullptr, D3DX_DEFAULT, 0,
+                                              nullptr),
               D3DERR_INVALIDCALL);
     const Bytes junk(40, 'x');
     // Without an info pointer a probe reads nothing, so any existing file passes.
@@ -287,7 +287,8 @@ TEST_F(SurfaceCopy, LoaderArgumentsAndFilesInMemory) {
 
 // Signed channels move between the signed and unsigned ranges (a half added,
 // then truncated, on the way to signed); NaN is the largest value; the
-// luminance of X8L8V8U8 is alpha; premultiplied blocks un-premultiply truncating.
+// luminance of X8L8V8U8 is alpha; premultiplied blocks un-premultiply in floats from
+// their 565 endpoints, rounded.
 TEST_F(SurfaceCopy, SignedFloatAndPremultipliedConversions) {
     const struct {
         D3DFORMAT from, to;
@@ -315,6 +316,19 @@ TEST_F(SurfaceCopy, SignedFloatAndPremultipliedConversions) {
             EXPECT_EQ(words, c.out);
         }
     }
+
+    // Floats are clamped channel by channel (NaN counts as 1) before they
+    // become bytes or luminance; luminance is weighted, then rounded.
+    const float floats[16] = {0.0f,  0.1f,  NAN,  INFINITY,  1.0f,  1.1f,  1.2f,  1.3f,
+                              -0.1f, -0.2f, -NAN, -INFINITY, -1.0f, -1.1f, -1.2f, -1.3f};
+    RECT pair{0, 0, 2, 2};
+    Level colour(device, 2, 2, D3DFMT_A8R8G8B8), luminance(device, 2, 2, D3DFMT_A8L8);
+    ASSERT_EQ(fromMemory(colour, nullptr, floats, D3DFMT_A32B32G32R32F, 32, &pair), D3D_OK);
+    ASSERT_EQ(fromMemory(luminance, nullptr, floats, D3DFMT_A32B32G32R32F, 32, &pair), D3D_OK);
+    EXPECT_EQ(argb(colour), (std::vector<std::uint32_t>{0xff001affu, 0xffffffffu, 0x000000ffu, 0u}));
+    std::vector<std::uint16_t> texels(4);
+    std::memcpy(texels.data(), readLevel(luminance.texture, 0, 4, 2).data(), 8);
+    EXPECT_EQ(texels, (std::vector<std::uint16_t>{0xff25, 0xffff, 0x0012, 0x0000}));
 
     // Alpha 0x88 everywhere; the premultiplied colour 565 (16, 32, 16) is 0x84, 0x82, 0x84.
     for (D3DFORMAT format : {D3DFMT_DXT2, D3DFMT_DXT4}) {
@@ -361,4 +375,41 @@ TEST_F(SurfaceCopy, ColourKeyIsComparedInTheSourceFormat) {
     // Zero in a signed range is the middle of the unsigned one.
     EXPECT_EQ(oneTexel(D3DFMT_Q8W8V8U8, 0x38000028, 0xb8a8807fu), 0x80808080u);
     EXPECT_NE(oneTexel(D3DFMT_Q8W8V8U8, 0x38000028, 0xb8a8907fu), 0x80808080u);
+}
+
+// Blocks are keyed after decoding (and un-premultiplying), with the key's
+// colour in R5G6B5 range: 0xfb and 0xfd round to the largest 5- and 6-bit
+// values, 0xfa and 0xfc do not.
+TEST_F(SurfaceCopy, ColourKeyOfBlocksComparesDecodedTexelsInTheirPrecision) {
+    const std::uint8_t dxt4[16] = {0x22, 0xcc, 0x86, 0xc6, 0xe6, 0x86, 0xc6, 0xe6, 0x10, 0x84, 0x10, 0x84};
+    const std::uint8_t dxt5[16] = {0xff, 0x00, 0x00, 0x00, 0x00, 0x49, 0x92, 0x24, 0x00, 0xf8, 0x00, 0xf8};
+    const std::vector<std::uint32_t> dxt4Rows = {0x00000000u, 0x22ffffffu, 0x44ffffffu, 0x66ffffffu,
+                                                 0x88f7f3f7u, 0xaac5c2c5u, 0xcca5a2a5u, 0xff848284u};
+    std::vector<std::uint32_t> dxt4Plain = dxt4Rows, dxt4Keyed = dxt4Rows;
+    dxt4Plain.insert(dxt4Plain.end(), dxt4Rows.begin(), dxt4Rows.end());
+    dxt4Keyed[2] = 0;
+    dxt4Keyed.insert(dxt4Keyed.end(), dxt4Keyed.begin(), dxt4Keyed.end());
+    std::vector<std::uint32_t> dxt5Plain(8, 0xffff0000u), dxt5Keyed(8, 0);
+    dxt5Plain.insert(dxt5Plain.end(), 8, 0x00ff0000u);
+    dxt5Keyed.insert(dxt5Keyed.end(), 8, 0x00ff0000u);
+    const struct {
+        D3DFORMAT format;
+        const std::uint8_t* block;
+        D3DCOLOR key;
+        const std::vector<std::uint32_t>& expected;
+    } cases[] = {
+        {D3DFMT_DXT4, dxt4, 0x44ffffffu, dxt4Keyed}, {D3DFMT_DXT4, dxt4, 0x44fbfdfbu, dxt4Keyed},
+        {D3DFMT_DXT4, dxt4, 0x44fafcfau, dxt4Plain}, {D3DFMT_DXT4, dxt4, 0x45ffffffu, dxt4Plain},
+        {D3DFMT_DXT5, dxt5, 0xffff0000u, dxt5Keyed}, {D3DFMT_DXT5, dxt5, 0xfffb0000u, dxt5Keyed},
+        {D3DFMT_DXT5, dxt5, 0xfeff0000u, dxt5Plain},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.format << " key " << std::hex << c.key);
+        Level dest(device, 4, 4, D3DFMT_A8R8G8B8);
+        RECT rect{0, 0, 4, 4};
+        ASSERT_EQ(D3DXLoadSurfaceFromMemory(dest.surface, nullptr, nullptr, c.block, c.format, 16, nullptr, &rect,
+                                            D3DX_FILTER_NONE, c.key),
+                  D3D_OK);
+        EXPECT_EQ(argb(dest), c.expected);
+    }
 }

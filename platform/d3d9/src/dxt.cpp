@@ -72,6 +72,31 @@ void decodeInterpolatedAlpha(const std::uint8_t* block, std::uint8_t rgba[64]) {
     for (int i = 0; i < 16; ++i) rgba[4 * i + 3] = std::uint8_t(values[(indices >> (3 * i)) & 7]);
 }
 
+// D3DX divides the colour by alpha in floats straight from the 565 endpoints
+// (not from their 8-bit expansions), clamps and rounds.
+void unpremultiply(const std::uint8_t* colours, std::uint8_t rgba[64]) {
+    const unsigned c0 = colours[0] | (colours[1] << 8), c1 = colours[2] | (colours[3] << 8);
+    const unsigned shift[3] = {11, 5, 0}, mask[3] = {31, 63, 31};
+    float palette[4][3];
+    for (int c = 0; c < 3; ++c) {
+        float a = float((c0 >> shift[c]) & mask[c]) / float(mask[c]);
+        float b = float((c1 >> shift[c]) & mask[c]) / float(mask[c]);
+        palette[0][c] = a;
+        palette[1][c] = b;
+        palette[2][c] = (2 * a + b) / 3;
+        palette[3][c] = (a + 2 * b) / 3;
+    }
+    const std::uint32_t indices =
+        colours[4] | (colours[5] << 8) | (colours[6] << 16) | (std::uint32_t(colours[7]) << 24);
+    for (int i = 0; i < 16; ++i) {
+        const float alpha = rgba[4 * i + 3] / 255.0f;
+        for (int c = 0; c < 3; ++c) {
+            float value = alpha > 0 ? palette[(indices >> (2 * i)) & 3][c] / alpha : 0.0f;
+            rgba[4 * i + c] = value >= 1.0f ? 255 : std::uint8_t(value * 255.0f + 0.5f);
+        }
+    }
+}
+
 void encodeExplicitAlpha(const std::uint8_t rgba[64], std::uint8_t* block) {
     std::memset(block, 0, 8);
     for (int i = 0; i < 16; ++i) {
@@ -129,14 +154,7 @@ void decodeDxtBlock(D3DFORMAT format, const std::uint8_t* block, std::uint8_t rg
         decodeExplicitAlpha(block, rgba);
     else
         decodeInterpolatedAlpha(block, rgba);
-    if (!premultiplied(format)) return;
-    for (int i = 0; i < 16; ++i) {
-        unsigned alpha = rgba[4 * i + 3];
-        for (int c = 0; c < 3; ++c) {
-            unsigned value = alpha ? rgba[4 * i + c] * 255u / alpha : 0;  // truncated, as D3DX does
-            rgba[4 * i + c] = std::uint8_t(value > 255 ? 255 : value);
-        }
-    }
+    if (premultiplied(format)) unpremultiply(block + 8, rgba);
 }
 
 void encodeDxtBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* block) {

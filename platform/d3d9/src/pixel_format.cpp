@@ -136,12 +136,11 @@ template <unsigned Bytes>
 void encodeUnsigned(const PackedChannels& k, bool luminance, const Float4* src, std::uint8_t* dst, unsigned count) {
     for (unsigned i = 0; i < count; ++i, dst += Bytes) {
         float value[4] = {src[i].r, src[i].g, src[i].b, src[i].a};
+        for (float& v : value) v = v > 0.0f ? (v < 1.0f ? v : 1.0f) : v == v ? 0.0f : 1.0f;  // NaN is the largest
+        // Luminance weighs the clamped channels, as D3DX does.
         if (luminance) value[0] = value[0] * 0.2125f + value[1] * 0.7154f + value[2] * 0.0721f;
         std::uint64_t word = 0;
-        for (int c = 0; c < 4; ++c) {
-            float v = value[c] > 0.0f ? (value[c] < 1.0f ? value[c] : 1.0f) : value[c] == value[c] ? 0.0f : 1.0f;
-            word |= (std::uint64_t(v * k.maxValue[c] + 0.5f) & k.mask[c]) << k.shift[c];
-        }
+        for (int c = 0; c < 4; ++c) word |= (std::uint64_t(value[c] * k.maxValue[c] + 0.5f) & k.mask[c]) << k.shift[c];
         storeWord<Bytes>(dst, word);
     }
 }

@@ -21,11 +21,6 @@ std::uint8_t toByte(float value) {
     return std::uint8_t(value * 255.0f + 0.5f);
 }
 
-std::uint32_t toArgb(const Float4& texel) {
-    return (std::uint32_t(toByte(texel.a)) << 24) | (std::uint32_t(toByte(texel.r)) << 16) |
-           (std::uint32_t(toByte(texel.g)) << 8) | toByte(texel.b);
-}
-
 unsigned rectWidth(const RECT& r) { return unsigned(r.right - r.left); }
 unsigned rectHeight(const RECT& r) { return unsigned(r.bottom - r.top); }
 
@@ -35,19 +30,30 @@ bool isFloatKind(const FormatInfo& format) {
 
 // A colour key as the source format holds it: the key is rounded to the
 // format's precision, and only the bits of channels the format has are compared.
+// Palette and block formats compare decoded texels instead, each channel
+// rounded to the precision the format stores it in (8 bits for palettes; 5, 6,
+// 5 and the alpha bits for blocks, as D3DX compares DXT texels in R5G6B5 range).
 struct SourceKey {
     bool active = false;
-    bool raw = false;  // compare stored bytes; else compare decoded 8-bit channels
+    bool raw = false;  // compare stored bytes; else compare decoded channels
     std::uint8_t bytes[16] = {};
     std::uint8_t mask[16] = {};
-    D3DCOLOR argb = 0;
+    float levels[4] = {255, 255, 255, 255};
+    unsigned decoded[4] = {};
 
-    SourceKey(const FormatInfo& format, D3DCOLOR key) : active(key != 0), argb(key) {
+    SourceKey(const FormatInfo& format, D3DCOLOR key) : active(key != 0) {
         raw = format.kind == FormatKind::Packed || isFloatKind(format);
-        if (!active || !raw) return;
+        if (!active) return;
         const float scale = 1.0f / 255.0f;
         Float4 value{float((key >> 16) & 255) * scale, float((key >> 8) & 255) * scale, float(key & 255) * scale,
                      float(key >> 24) * scale};
+        if (!raw) {
+            for (int c = 0; c < 4; ++c) {
+                if (format.kind == FormatKind::Block) levels[c] = float((1u << format.bits[c]) - 1);
+                decoded[c] = quantized((&value.r)[c], levels[c]);
+            }
+            return;
+        }
         for (int c = 0; c < 4; ++c)  // a signed channel takes the key from the unsigned range
             if (format.signedMask & (1u << c)) (&value.r)[c] = (&value.r)[c] * 2.0f - 1.0f;
         encodeRow(format, &value, bytes, 1);
@@ -58,9 +64,19 @@ struct SourceKey {
         }
     }
 
+    static unsigned quantized(float value, float levels) {
+        return unsigned(std::min(1.0f, std::max(0.0f, value)) * levels + 0.5f);
+    }
+
     bool matches(const std::uint8_t* texel, unsigned size) const {
         for (unsigned i = 0; i < size; ++i)
             if ((texel[i] & mask[i]) != (bytes[i] & mask[i])) return false;
+        return true;
+    }
+
+    bool matches(const Float4& texel) const {
+        for (int c = 0; c < 4; ++c)
+            if (quantized((&texel.r)[c], levels[c]) != decoded[c]) return false;
         return true;
     }
 };
@@ -141,7 +157,7 @@ private:
     void applyColorKey(const std::uint8_t* raw, Float4* texels, unsigned count) {
         for (unsigned i = 0; i < count; ++i) {
             bool keyed = key.raw ? key.matches(raw + std::size_t(i) * view.format->bytes, view.format->bytes)
-                                 : toArgb(texels[i]) == key.argb;
+                                 : key.matches(texels[i]);
             if (keyed) texels[i] = Float4{0, 0, 0, 0};
         }
     }
