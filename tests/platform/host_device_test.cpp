@@ -4,8 +4,8 @@
 
 namespace {
 
-// A host device: reports its own limits, refuses 24-bit textures, and
-// delegates the rest to the software device.
+// A host device: reports its own limits, refuses 24-bit and X8L8V8U8
+// textures, and delegates the rest to the software device.
 class HostDevice final : public IDirect3DDevice9 {
 public:
     explicit HostDevice(IDirect3DDevice9* inner) : inner(inner) {}
@@ -21,7 +21,7 @@ public:
     HRESULT STDMETHODCALLTYPE CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                                             D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* shared) override {
         requests.push_back(format);
-        if (format == D3DFMT_R8G8B8) return D3DERR_NOTAVAILABLE;
+        if (format == D3DFMT_R8G8B8 || format == D3DFMT_X8L8V8U8) return D3DERR_NOTAVAILABLE;
         return inner->CreateTexture(width, height, levels, usage, format, pool, texture, shared);
     }
     std::vector<D3DFORMAT> requests;
@@ -68,6 +68,20 @@ TEST_F(HostObjects, CreateTextureFollowsTheHostsCapsAndFallsBackOnRefusal) {
     EXPECT_EQ(desc.Width, 256u);   // 512 after rounding up, then the host's limit
     EXPECT_EQ(desc.Height, 128u);  // rounded up to a power of two
     EXPECT_EQ(texture->GetLevelCount(), 9u);
+    texture->Release();
+}
+
+// Without X8L8V8U8, CxV8U8 falls back to V8U8.
+TEST_F(HostObjects, BumpFormatsFallBackInTheOrderTheHostAllows) {
+    HostDevice host(device);
+    D3DFORMAT format = D3DFMT_CxV8U8;
+    ASSERT_EQ(D3DXCheckTextureRequirements(&host, nullptr, nullptr, nullptr, 0, &format, D3DPOOL_SYSTEMMEM), D3D_OK);
+    EXPECT_EQ(format, D3DFMT_V8U8);
+    host.requests.clear();
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(D3DXCreateTexture(&host, 4, 4, 1, 0, D3DFMT_CxV8U8, D3DPOOL_SYSTEMMEM, &texture), D3D_OK);
+    EXPECT_EQ(host.requests, (std::vector<D3DFORMAT>{D3DFMT_CxV8U8, D3DFMT_X8L8V8U8, D3DFMT_V8U8}));
+    EXPECT_EQ(levelDesc(texture, 0).Format, D3DFMT_V8U8);
     texture->Release();
 }
 

@@ -91,7 +91,8 @@ TEST_F(TextureCreation, FilterTextureBoxFiltersEachLevelFromTheOneAboveUncounted
 }
 
 // The requirements a texture would get, each asked for alone or together;
-// usages meant for buffers are refused.
+// usages meant for buffers are refused. CxV8U8, which devices no longer
+// make, becomes X8L8V8U8.
 TEST_F(TextureCreation, CheckTextureRequirementsReportsWhatCreationMakes) {
     const UINT none = 12345;  // out value not asked for
     const struct {
@@ -106,6 +107,8 @@ TEST_F(TextureCreation, CheckTextureRequirementsReportsWhatCreationMakes) {
         {64, 63, 9, D3DFMT_DXT5, 64, 64, 7, D3DFMT_DXT5},
         {0xfffffffe, 1, 0, D3DFMT_L8, 4096, 1, 13, D3DFMT_L8},
         {none, none, 0, D3DFMT_UNKNOWN, none, none, 9, D3DFMT_A8R8G8B8},
+        {none, none, none, D3DFORMAT(D3DX_DEFAULT), none, none, none, D3DFMT_A8R8G8B8},
+        {none, none, none, D3DFMT_CxV8U8, none, none, none, D3DFMT_X8L8V8U8},
     };
     for (const auto& c : cases) {
         UINT width = c.width, height = c.height, levels = c.levels;
@@ -120,8 +123,11 @@ TEST_F(TextureCreation, CheckTextureRequirementsReportsWhatCreationMakes) {
     }
     EXPECT_EQ(D3DXCheckTextureRequirements(nullptr, nullptr, nullptr, nullptr, 0, nullptr, D3DPOOL_DEFAULT),
               D3DERR_INVALIDCALL);
-    for (DWORD usage : {D3DUSAGE_WRITEONLY, D3DUSAGE_DONOTCLIP, D3DUSAGE_POINTS, D3DUSAGE_RTPATCHES,
-                        D3DUSAGE_NPATCHES}) {
+    // D3DX_DEFAULT as the usage asks for nothing in particular.
+    EXPECT_EQ(D3DXCheckTextureRequirements(device, nullptr, nullptr, nullptr, D3DX_DEFAULT, nullptr, D3DPOOL_DEFAULT),
+              D3D_OK);
+    for (DWORD usage :
+         {D3DUSAGE_WRITEONLY, D3DUSAGE_DONOTCLIP, D3DUSAGE_POINTS, D3DUSAGE_RTPATCHES, D3DUSAGE_NPATCHES}) {
         IDirect3DTexture9* texture = nullptr;
         EXPECT_EQ(D3DXCheckTextureRequirements(device, nullptr, nullptr, nullptr, usage, nullptr, D3DPOOL_DEFAULT),
                   D3DERR_INVALIDCALL);

@@ -22,31 +22,35 @@ unsigned fullChainLength(unsigned width, unsigned height) {
     return levels;
 }
 
-// What D3DX picks when the device cannot create the requested format.
-D3DFORMAT replacementFormat(D3DFORMAT format) {
+// What D3DX tries, in order, when the device cannot create the requested
+// format; D3DFMT_UNKNOWN ends the list.
+const D3DFORMAT* replacementFormats(D3DFORMAT format) {
+    static const D3DFORMAT none[] = {D3DFMT_UNKNOWN}, x8r8g8b8[] = {D3DFMT_X8R8G8B8, D3DFMT_UNKNOWN},
+                           a8r8g8b8[] = {D3DFMT_A8R8G8B8, D3DFMT_UNKNOWN},
+                           bump[] = {D3DFMT_X8L8V8U8, D3DFMT_V8U8, D3DFMT_UNKNOWN};
     switch (format) {
         case D3DFMT_R8G8B8:
         case D3DFMT_UYVY:
         case D3DFMT_YUY2:
         case D3DFMT_R8G8_B8G8:
         case D3DFMT_G8R8_G8B8:
-            return D3DFMT_X8R8G8B8;
+            return x8r8g8b8;
         case D3DFMT_P8:
         case D3DFMT_A8P8:
         case D3DFMT_MULTI2_ARGB8:
-            return D3DFMT_A8R8G8B8;
+            return a8r8g8b8;
         case D3DFMT_CxV8U8:
-            return D3DFMT_V8U8;
+            return bump;
         default:
-            return D3DFMT_UNKNOWN;
+            return none;
     }
 }
 
 bool isUnavailable(HRESULT hr) { return hr == D3DERR_INVALIDCALL || hr == D3DERR_NOTAVAILABLE; }
 
 // Usages that mean nothing for a texture; D3DX refuses them.
-constexpr DWORD kBufferOnlyUsage = D3DUSAGE_WRITEONLY | D3DUSAGE_DONOTCLIP | D3DUSAGE_POINTS | D3DUSAGE_RTPATCHES |
-                                   D3DUSAGE_NPATCHES;
+constexpr DWORD kBufferOnlyUsage =
+    D3DUSAGE_WRITEONLY | D3DUSAGE_DONOTCLIP | D3DUSAGE_POINTS | D3DUSAGE_RTPATCHES | D3DUSAGE_NPATCHES;
 
 // Whether `device` makes textures of `format`: asked by making a small one,
 // which works for a host's device as well as ours.
@@ -77,10 +81,13 @@ HRESULT checkRequirements(IDirect3DDevice9* device, UINT* width, UINT* height, U
     if (h == 0) h = 1;
 
     D3DFORMAT f = format ? *format : D3DFMT_UNKNOWN;
-    if (f == D3DFMT_UNKNOWN) f = D3DFMT_A8R8G8B8;
+    if (f == D3DFMT_UNKNOWN || f == D3DFORMAT(D3DX_DEFAULT)) f = D3DFMT_A8R8G8B8;
     if (probeFormat && !deviceMakes(device, f, usage, pool)) {
-        D3DFORMAT replacement = replacementFormat(f);
-        if (replacement != D3DFMT_UNKNOWN) f = replacement;
+        // The first the device makes, else the last one (it is tried on creation anyway).
+        for (const D3DFORMAT* r = replacementFormats(f); *r != D3DFMT_UNKNOWN; ++r) {
+            f = *r;
+            if (deviceMakes(device, f, usage, pool)) break;
+        }
     }
     if (caps.TextureCaps & D3DPTEXTURECAPS_POW2) {
         w = roundUpToPowerOfTwo(w);
@@ -111,6 +118,7 @@ extern "C" HRESULT WINAPI D3DXCheckTextureRequirements(LPDIRECT3DDEVICE9 pDevice
                                                        UINT* pNumMipLevels, DWORD Usage, D3DFORMAT* pFormat,
                                                        D3DPOOL Pool) {
     InternalCalls internal;
+    if (Usage == D3DX_DEFAULT) Usage = 0;  // D3DX takes it as no usage at all
     return checkRequirements(pDevice, pWidth, pHeight, pNumMipLevels, Usage, pFormat, Pool, true);
 }
 
@@ -127,9 +135,8 @@ extern "C" HRESULT WINAPI D3DXCreateTexture(LPDIRECT3DDEVICE9 pDevice, UINT Widt
     if (FAILED(hr)) return hr;
 
     hr = pDevice->CreateTexture(Width, Height, MipLevels, Usage, Format, Pool, ppTexture, nullptr);
-    D3DFORMAT replacement = replacementFormat(Format);
-    if (FAILED(hr) && isUnavailable(hr) && replacement != D3DFMT_UNKNOWN)
-        hr = pDevice->CreateTexture(Width, Height, MipLevels, Usage, replacement, Pool, ppTexture, nullptr);
+    for (const D3DFORMAT* r = replacementFormats(Format); FAILED(hr) && isUnavailable(hr) && *r != D3DFMT_UNKNOWN; ++r)
+        hr = pDevice->CreateTexture(Width, Height, MipLevels, Usage, *r, Pool, ppTexture, nullptr);
     if (FAILED(hr)) *ppTexture = nullptr;
     return hr;
 }
