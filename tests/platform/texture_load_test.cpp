@@ -242,8 +242,8 @@ TEST_F(TextureLoad, ColourKeyMipFilterAndSkippedLevels) {
         return readFile(path);
     };
     const Bytes dds16 = saved(D3DFMT_X1R5G5B5, 4, 1, "x1.dds"), dds32 = saved(D3DFMT_X8R8G8B8, 4, 3, "x8.dds");
-    const Bytes grey = readFile(convertPixels(pattern(4, 4, true), 4, 4, "-colorspace gray -define png:color-type=0",
-                                              "grey.png"));
+    const Bytes grey =
+        readFile(convertPixels(pattern(4, 4, true), 4, 4, "-colorspace gray -define png:color-type=0", "grey.png"));
     auto load = [&](const Bytes& file, D3DFORMAT format, DWORD mipFilter, D3DCOLOR key, UINT levels = 0) {
         IDirect3DTexture9* texture = nullptr;
         EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), D3DX_DEFAULT,
@@ -258,9 +258,12 @@ TEST_F(TextureLoad, ColourKeyMipFilterAndSkippedLevels) {
         D3DCOLOR key;
         D3DFORMAT expected;
     } formats[] = {
-        {&dds16, D3DFMT_UNKNOWN, 0, D3DFMT_X1R5G5B5},        {&dds16, D3DFMT_UNKNOWN, 0xff000000, D3DFMT_A1R5G5B5},
-        {&dds16, D3DFMT_X1R5G5B5, 0xff000000, D3DFMT_X1R5G5B5}, {&dds32, D3DFMT_UNKNOWN, 0xff000000, D3DFMT_A8R8G8B8},
-        {&grey, D3DFMT_UNKNOWN, 0, D3DFMT_L8},                {&grey, D3DFMT_UNKNOWN, 0xff000000, D3DFMT_A8L8},
+        {&dds16, D3DFMT_UNKNOWN, 0, D3DFMT_X1R5G5B5},
+        {&dds16, D3DFMT_UNKNOWN, 0xff000000, D3DFMT_A1R5G5B5},
+        {&dds16, D3DFMT_X1R5G5B5, 0xff000000, D3DFMT_X1R5G5B5},
+        {&dds32, D3DFMT_UNKNOWN, 0xff000000, D3DFMT_A8R8G8B8},
+        {&grey, D3DFMT_UNKNOWN, 0, D3DFMT_L8},
+        {&grey, D3DFMT_UNKNOWN, 0xff000000, D3DFMT_A8L8},
     };
     for (const auto& c : formats) {
         IDirect3DTexture9* texture = load(*c.file, c.requested, D3DX_DEFAULT, c.key);
@@ -295,4 +298,39 @@ TEST_F(TextureLoad, ColourKeyMipFilterAndSkippedLevels) {
     ASSERT_NE(clamped, nullptr);
     EXPECT_EQ(levelDesc(clamped, 0).Width, 1u) << "at most all but the last level";
     clamped->Release();
+}
+
+// A 2x2 R8G8B8 DDS with 2 levels: skipped levels are gone from the texture
+// and from the source information, which describes the first level kept.
+// Only bits 26-30 count: bit 31 alone skips nothing.
+TEST_F(TextureLoad, SkippedDdsLevelsLeaveTheSourceInformation) {
+    Bytes file(128 + 15, 0xff);
+    const std::uint32_t header[] = {0x20534444, 124, 0xa1007, 2, 2, 12, 0, 2};
+    std::memcpy(file.data(), header, sizeof header);
+    std::memset(file.data() + sizeof header, 0, 128 - sizeof header);
+    const std::uint32_t pixelFormat[] = {32, 0x40, 0, 24, 0xff0000, 0xff00, 0xff, 0, 0x401008};
+    std::memcpy(file.data() + 76, pixelFormat, sizeof pixelFormat);
+    const struct {
+        DWORD mipFilter;
+        UINT size, levels;
+    } cases[] = {
+        {D3DX_SKIP_DDS_MIP_LEVELS(0, D3DX_FILTER_POINT), 2, 2},
+        {D3DX_SKIP_DDS_MIP_LEVELS(1, D3DX_FILTER_POINT), 1, 1},
+        {D3DX_SKIP_DDS_MIP_LEVELS(3, D3DX_FILTER_POINT), 1, 1},
+        {D3DX_FILTER_POINT | 0x80000000u, 2, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.mipFilter);
+        IDirect3DTexture9* texture = nullptr;
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), D3DX_DEFAULT,
+                                                      D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM,
+                                                      D3DX_DEFAULT, c.mipFilter, 0, &info, nullptr, &texture),
+                  D3D_OK);
+        EXPECT_EQ(std::make_tuple(info.Width, info.Height, info.Depth, info.MipLevels, info.Format),
+                  std::make_tuple(c.size, c.size, 1u, c.levels, D3DFMT_R8G8B8));
+        EXPECT_EQ(std::make_tuple(texture->GetLevelCount(), levelDesc(texture, 0).Width, levelDesc(texture, 0).Format),
+                  std::make_tuple(DWORD(c.levels), c.size, D3DFMT_X8R8G8B8));
+        texture->Release();
+    }
 }

@@ -121,6 +121,12 @@ HRESULT createTexture(IDirect3DDevice9* device, ByteView file, UINT width, UINT 
     skipLevels = std::min<unsigned>(skipLevels, unsigned(image.levels.size()) - 1);
     if (image.info.ImageFileFormat != D3DXIFF_DDS) skipLevels = 0;
     image.levels.erase(image.levels.begin(), image.levels.begin() + skipLevels);
+    if (skipLevels) {  // the source information describes the levels that remain
+        image.info.Width = image.levels[0].width;
+        image.info.Height = image.levels[0].height;
+        image.info.Depth = std::max(1u, image.info.Depth >> skipLevels);
+        image.info.MipLevels = UINT(image.levels.size());
+    }
     const UINT imageWidth = image.levels[0].width, imageHeight = image.levels[0].height;
     UINT fileLevels = UINT(image.levels.size());
 
