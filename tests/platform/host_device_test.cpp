@@ -4,8 +4,8 @@
 
 namespace {
 
-// A host device: reports its own limits, refuses 24-bit and X8L8V8U8
-// textures, and delegates the rest to the software device.
+// A host device: reports its own limits, refuses 24-bit, 8-bit RGB,
+// X4R4G4B4 and X8L8V8U8 textures, and delegates the rest to the software device.
 class HostDevice final : public IDirect3DDevice9 {
 public:
     explicit HostDevice(IDirect3DDevice9* inner) : inner(inner) {}
@@ -21,7 +21,8 @@ public:
     HRESULT STDMETHODCALLTYPE CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                                             D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* shared) override {
         requests.push_back(format);
-        if (format == D3DFMT_R8G8B8 || format == D3DFMT_X8L8V8U8) return D3DERR_NOTAVAILABLE;
+        for (D3DFORMAT refused : {D3DFMT_R8G8B8, D3DFMT_R3G3B2, D3DFMT_X4R4G4B4, D3DFMT_X8L8V8U8})
+            if (format == refused) return D3DERR_NOTAVAILABLE;
         return inner->CreateTexture(width, height, levels, usage, format, pool, texture, shared);
     }
     std::vector<D3DFORMAT> requests;
@@ -71,12 +72,16 @@ TEST_F(HostObjects, CreateTextureFollowsTheHostsCapsAndFallsBackOnRefusal) {
     texture->Release();
 }
 
-// Without X8L8V8U8, CxV8U8 falls back to V8U8.
-TEST_F(HostObjects, BumpFormatsFallBackInTheOrderTheHostAllows) {
+// Without X8L8V8U8, CxV8U8 falls back to V8U8; R3G3B2 to X4R4G4B4, else
+// X1R5G5B5, else R5G6B5.
+TEST_F(HostObjects, FormatsFallBackInTheOrderTheHostAllows) {
     HostDevice host(device);
-    D3DFORMAT format = D3DFMT_CxV8U8;
-    ASSERT_EQ(D3DXCheckTextureRequirements(&host, nullptr, nullptr, nullptr, 0, &format, D3DPOOL_SYSTEMMEM), D3D_OK);
-    EXPECT_EQ(format, D3DFMT_V8U8);
+    for (auto [asked, made] : {std::pair{D3DFMT_CxV8U8, D3DFMT_V8U8}, std::pair{D3DFMT_R3G3B2, D3DFMT_X1R5G5B5}}) {
+        D3DFORMAT format = asked;
+        ASSERT_EQ(D3DXCheckTextureRequirements(&host, nullptr, nullptr, nullptr, 0, &format, D3DPOOL_SYSTEMMEM),
+                  D3D_OK);
+        EXPECT_EQ(format, made);
+    }
     host.requests.clear();
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(D3DXCreateTexture(&host, 4, 4, 1, 0, D3DFMT_CxV8U8, D3DPOOL_SYSTEMMEM, &texture), D3D_OK);

@@ -27,7 +27,8 @@ unsigned fullChainLength(unsigned width, unsigned height) {
 const D3DFORMAT* replacementFormats(D3DFORMAT format) {
     static const D3DFORMAT none[] = {D3DFMT_UNKNOWN}, x8r8g8b8[] = {D3DFMT_X8R8G8B8, D3DFMT_UNKNOWN},
                            a8r8g8b8[] = {D3DFMT_A8R8G8B8, D3DFMT_UNKNOWN},
-                           bump[] = {D3DFMT_X8L8V8U8, D3DFMT_V8U8, D3DFMT_UNKNOWN};
+                           bump[] = {D3DFMT_X8L8V8U8, D3DFMT_V8U8, D3DFMT_UNKNOWN},
+                           rgb8[] = {D3DFMT_X4R4G4B4, D3DFMT_X1R5G5B5, D3DFMT_R5G6B5, D3DFMT_UNKNOWN};
     switch (format) {
         case D3DFMT_R8G8B8:
         case D3DFMT_UYVY:
@@ -35,6 +36,9 @@ const D3DFORMAT* replacementFormats(D3DFORMAT format) {
         case D3DFMT_R8G8_B8G8:
         case D3DFMT_G8R8_G8B8:
             return x8r8g8b8;
+        case D3DFMT_R3G3B2:
+            return rgb8;
+        case D3DFMT_A8R3G3B2:
         case D3DFMT_P8:
         case D3DFMT_A8P8:
         case D3DFMT_MULTI2_ARGB8:
