@@ -21,7 +21,7 @@ struct Step {
     int texture = -1;  // into the page's textures; -1 for a compression copy
     int level = 0;
     RECT destination{};  // the rectangle the library passes
-    RECT cell{};         // the texture's cell at this level
+    RECT cell{};         // the texture's cell at this level: what may be written
 };
 
 struct PagePlan {
@@ -70,15 +70,21 @@ PagePlan planPage(const LaidOutPage& page) {
     plan.packedPairs = isPackedPairs(format);
     for (size_t t = 0; t < page.textures.size(); ++t) {
         const LaidOutTexture& texture = page.textures[t];
-        int x = texture.x - texture.margin, y = texture.y - texture.margin;
-        int w = texture.width + 2 * texture.margin, h = texture.height + 2 * texture.margin;
+        const RECT cell = makeRect(texture.x - texture.margin, texture.y - texture.margin,
+                                   texture.width + 2 * texture.margin, texture.height + 2 * texture.margin);
+        int x = cell.left, y = cell.top, w = cell.right - cell.left, h = cell.bottom - cell.top;
         for (int level = 0; level < plan.levels && w > 0 && h > 0; ++level) {
             Step step;
             step.texture = static_cast<int>(t);
             step.level = level;
-            step.cell = makeRect(x, y, w, h);
-            // Level 0 gets the image alone, the lower levels the whole cell.
-            step.destination = level == 0 ? makeRect(texture.x, texture.y, texture.width, texture.height) : step.cell;
+            // Level 0 gets the image alone, the lower levels the halved cell.
+            step.destination =
+                level == 0 ? makeRect(texture.x, texture.y, texture.width, texture.height) : makeRect(x, y, w, h);
+            // Halving x and w apart loses up to a texel at the right and
+            // bottom that no cell holds, and without it the image could not
+            // stand where the index says: the cell reaches to where the next
+            // one starts. Cells apart at level 0 stay apart this way.
+            step.cell = RECT{x, y, cell.right >> level, cell.bottom >> level};
             plan.steps.push_back(step);
             x /= 2, y /= 2, w /= 2, h /= 2;
         }

@@ -95,10 +95,13 @@ def next_power_of_two(n):
 
 
 def cell_at(cell, level):
+    """The cell at `level`, from its halved corner to where the next cell
+    starts; None where the library's halving leaves it empty."""
     x, y, w, h = cell
-    for _ in range(level):
-        x, y, w, h = x // 2, y // 2, w // 2, h // 2
-    return x, y, w, h
+    halved = (x >> level, y >> level, w >> level, h >> level)
+    if halved[2] == 0 or halved[3] == 0:
+        return None
+    return halved[0], halved[1], ((x + w) >> level) - halved[0], ((y + h) >> level) - halved[1]
 
 
 def image_at(image, cell, level, size):
@@ -171,9 +174,9 @@ class ExtrudeTest(unittest.TestCase):
                 continue
             source = Image.open(os.path.join(self.dir, "src", name)).convert("RGBA")
             for level in range(len(extruded[page].levels)):
-                cx, cy, cw, ch = cell_at(cell, level)
-                if cw == 0 or ch == 0:
+                if not cell_at(cell, level):
                     break
+                cx, cy, cw, ch = cell_at(cell, level)
                 left, top, right, bottom = image_at(image, (cx, cy, cw, ch), level, TEXTURES[name][0])
                 if left >= right or top >= bottom:
                     continue
@@ -200,10 +203,12 @@ class ExtrudeTest(unittest.TestCase):
             ours, library = Dds(os.path.join(self.extruded, page)), Dds(os.path.join(self.plain, page))
             cells = [cell for p, _, _, cell in self.cells() if p == page]
             for level, (a, b) in enumerate(zip(ours.levels, library.levels)):
-                inside = set()
-                for cell in cells:
-                    cx, cy, cw, ch = cell_at(cell, level)
+                inside, area = set(), 0
+                for cell in filter(None, (cell_at(c, level) for c in cells)):
+                    cx, cy, cw, ch = cell
                     inside.update((x, y) for y in range(cy, cy + ch) for x in range(cx, cx + cw))
+                    area += cw * ch
+                self.assertEqual(len(inside), area, "cells overlap at level %d" % level)
                 for y, row in enumerate(a):
                     for x, texel in enumerate(row):
                         if (x, y) not in inside:
