@@ -19,9 +19,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
+
+#include "soft_device.h"
 
 namespace {
 
@@ -34,19 +35,6 @@ struct Entry {
     std::string name, page;
     double u, v, width, height;
 };
-
-IDirect3DDevice9* createDevice() {
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!d3d) return nullptr;
-    D3DPRESENT_PARAMETERS parameters = {};
-    parameters.Windowed = TRUE;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    IDirect3DDevice9* device = nullptr;
-    d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
-                      &device);
-    d3d->Release();
-    return device;
-}
 
 // The first `count` levels of an image file loaded as the page generation
 // loads a source (or, for a DDS page, its own levels), each converted to
