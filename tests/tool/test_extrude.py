@@ -262,6 +262,22 @@ class ExtrudeTest(unittest.TestCase):
         for page in self.pages(os.path.join(work, "plain")):
             self.assertEqual(read(os.path.join(work, "plain", page)), read(os.path.join(work, "extruded", page)))
 
+    def test_groups_extruded_at_the_same_time_give_the_same_pages(self):
+        text = read(os.path.join(self.dir, "atlas.cfg"), "r")
+        with open(os.path.join(self.dir, "two.cfg"), "w") as f:
+            f.write(text + text.replace("group g ", "group h "))
+        for jobs in ("1", "2"):
+            code, _, err = run("build", "two.cfg", "-t", "src", "-o", "two-" + jobs, "-i", "two-%s.txt" % jobs, "-j", jobs,
+                               "--extrude", cwd=self.dir)
+            self.assertEqual(code, 0, err)
+        one, two = os.path.join(self.dir, "two-1"), os.path.join(self.dir, "two-2")
+        self.assertEqual(self.pages(one), self.pages(two))
+        for page in self.pages(one):
+            self.assertEqual(read(os.path.join(one, page)), read(os.path.join(two, page)), page)
+        # Each group's pages are extruded: the second group's equal the first's.
+        for page in self.pages(self.extruded):
+            self.assertEqual(read(os.path.join(one, page.replace("g", "h", 1))), read(os.path.join(self.extruded, page)))
+
     def test_help_names_the_option_and_a_rebuild_follows_it(self):
         for command in ("build", "pack"):
             self.assertIn("--extrude", run(command, "--help", cwd=self.dir)[1])
