@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "soft_device.h"
+
 using namespace textureatlas;
 namespace fs = std::filesystem;
 
@@ -33,19 +35,6 @@ double secondsSince(Clock::time_point start) {
 }
 
 void printMessage(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
-
-IDirect3DDevice9* createDevice() {
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!d3d) return nullptr;
-    D3DPRESENT_PARAMETERS parameters = {};
-    parameters.Windowed = TRUE;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    IDirect3DDevice9* device = nullptr;
-    d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
-                      &device);
-    d3d->Release();
-    return device;
-}
 
 std::unique_ptr<ITextureAtlasConfiguration> loadConfiguration(const char* file, const char* textureDir,
                                                               const char* outputDir) {

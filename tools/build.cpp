@@ -173,6 +173,7 @@ bool buildByGroup(ITextureAtlasConfiguration& configuration, const BuildOptions&
     run.fit = options.fit;
     run.dedup = options.dedup;
     run.dryRun = options.dryRun;
+    run.extrude = options.extrude;
     std::vector<GroupJob> jobs = groupJobs(configuration);
     PageWatcher watcher;
     if (!options.quiet && !options.dryRun) startPageWatcher(watcher, options.outputDirectory);
@@ -225,6 +226,7 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     addInputs(configuration, manifest);
     manifest.inputs.push_back(std::string("fit ") + (options.fit ? "yes" : "no"));
     manifest.inputs.push_back(std::string("dedup ") + (options.dedup ? "yes" : "no"));
+    manifest.inputs.push_back(std::string("extrude ") + (options.extrude ? "yes" : "no"));
     manifest.inputs.push_back("save " + options.saveConfig);
     std::string manifestFile = manifestPath(options.indexFile);
     Manifest previous;

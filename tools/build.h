@@ -25,6 +25,7 @@ struct BuildOptions {
     bool dedup = true;            // place files with identical contents once
     int jobs = 1;                 // groups built at the same time
     bool dryRun = false;          // lay out and report, write no page or index
+    bool extrude = false;         // fill bordered textures' margins, levels where the index says
     std::string saveConfig;       // empty: none; else the configuration with the limits used
 };
 

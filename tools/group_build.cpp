@@ -1,6 +1,7 @@
 #include "group_build.h"
 
 #include "device.h"
+#include "extrude.h"
 #include "fit.h"
 #include "page_watcher.h"
 
@@ -88,7 +89,10 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     // into the joined index.
     std::string index =
         options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" + std::to_string(number) + ".txt";
+    Extrusion* extrusion =
+        options.extrude ? startExtrusion(device.device, outcome.pages, printLibraryWarning) : nullptr;
     bool ok = atlas->write(index.c_str());
+    stopExtrusion(extrusion, ok);
     delete atlas;
     releaseDevice(device);
     if (ok && !readIndexLines(index, outcome)) {

@@ -43,6 +43,7 @@ struct GroupRunOptions {
     int sortMode = 0;
     int jobs = 1;
     bool fit = false, dedup = true, dryRun = false;
+    bool extrude = false;  // bordered textures' margins and levels as their index rectangles say
     PageWatcher* watcher = nullptr;  // told each group's pages before they are written
 };
 

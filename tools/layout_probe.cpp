@@ -49,7 +49,8 @@ std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& config
         for (const textureatlas::TextureEntry& texture : page.textures) {
             const int inset = texture.border ? page.border : 0;
             out.textures.push_back(LaidOutTexture{texture.name, texture.rect.x + inset, texture.rect.y + inset,
-                                                  texture.rect.width - 2 * inset, texture.rect.height - 2 * inset});
+                                                  texture.rect.width - 2 * inset, texture.rect.height - 2 * inset,
+                                                  inset});
         }
         pages.push_back(std::move(out));
     }

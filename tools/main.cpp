@@ -38,6 +38,7 @@ struct OutputArguments {
     bool strict = false;
     bool noDedup = false;
     bool dryRun = false;
+    bool extrude = false;
     int jobs = 0;  // 0: one per core
 };
 
@@ -69,6 +70,9 @@ void addOutputOptions(CLI::App& command, OutputArguments& arguments) {
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
     command.add_flag("--dry-run", arguments.dryRun, "Lay out and report (and write --json), but write no page");
+    command.add_flag("--extrude", arguments.extrude,
+                     "Fill bordered textures' margins with their edge texels and put each mip level's image where "
+                     "the index says (the library leaves margins empty)");
 }
 
 struct ConfigurationDeleter {
@@ -111,6 +115,7 @@ bool resolveOutput(const OutputArguments& arguments, const std::string& defaultN
     options.strict = arguments.strict;
     options.dedup = !arguments.noDedup;
     options.dryRun = arguments.dryRun;
+    options.extrude = arguments.extrude;
     options.jobs =
         arguments.jobs > 0 ? arguments.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string indexDirectory = fs::path(options.indexFile).parent_path().string();

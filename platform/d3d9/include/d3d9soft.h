@@ -2,6 +2,8 @@
 // counterpart; not part of the SDK headers. Safe to call from any thread.
 #pragma once
 
+#include <d3d9.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -13,6 +15,35 @@ void D3D9SoftSetThreadCount(unsigned count);
 
 // The count in use, with 0 resolved to the number of cores.
 unsigned D3D9SoftGetThreadCount(void);
+
+// Surface-copy hook: lets the host that owns a device act on what each
+// D3DXLoadSurfaceFromSurface wrote into a surface of that device, before the
+// surface is used any further (compressed, saved).
+
+// One finished D3DXLoadSurfaceFromSurface, its arguments as passed (null
+// rectangles mean whole surfaces, the filter is not resolved).
+typedef struct D3D9SoftSurfaceCopy {
+    IDirect3DSurface9* pDestSurface;
+    const RECT* pDestRect;
+    IDirect3DSurface9* pSrcSurface;
+    const RECT* pSrcRect;
+    DWORD Filter;
+    HRESULT Result;  // what the call returns
+} D3D9SoftSurfaceCopy;
+
+typedef void (*D3D9SoftSurfaceCopyHook)(void* context, const D3D9SoftSurfaceCopy* copy);
+
+// Installs `hook` for the copies into surfaces of `device`, one of the
+// layer's devices (D3DERR_INVALIDCALL for any other); a null hook removes it.
+// It runs on the copying thread right after each call made from outside the
+// layer, failed ones included, never for the layer's own internal copies; the
+// calls the hook makes are internal too, so they do not run it again. The
+// hook lives as long as the device.
+HRESULT D3D9SoftSetSurfaceCopyHook(IDirect3DDevice9* device, D3D9SoftSurfaceCopyHook hook, void* context);
+
+// Bytes of one texel of `format`; 0 when its texels are not whole bytes
+// (block and packed YUV formats) or the layer does not know the format.
+UINT D3D9SoftGetTexelBytes(D3DFORMAT format);
 
 #ifdef __cplusplus
 }

@@ -23,6 +23,10 @@ public:
     InternalCalls& operator=(const InternalCalls&) = delete;
 };
 
+// True while an InternalCalls is alive on this thread: a call made now comes
+// from the layer itself (or from a host hook it runs), not from the host.
+bool insideLayerCall();
+
 extern std::atomic<long> liveDevices;
 extern std::atomic<long> liveTextures;
 extern std::atomic<long> liveSurfaces;

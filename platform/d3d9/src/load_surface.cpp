@@ -9,6 +9,7 @@
 
 #include "injection.h"
 #include "surface_copy.h"
+#include "surface_copy_hook.h"
 
 namespace d3d9soft {
 
@@ -48,20 +49,8 @@ public:
     PixelView view{};
 };
 
-}  // namespace
-
-}  // namespace d3d9soft
-
-using namespace d3d9soft;
-
-extern "C" HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY* pDestPalette,
-                                                     const RECT* pDestRect, LPDIRECT3DSURFACE9 pSrcSurface,
-                                                     const PALETTEENTRY* pSrcPalette, const RECT* pSrcRect,
-                                                     DWORD Filter, D3DCOLOR ColorKey) {
-    HRESULT injected;
-    if (injectedFailure("D3DXLoadSurfaceFromSurface", injected)) return injected;
-    InternalCalls internal;
-    (void)pDestPalette;
+HRESULT loadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const RECT* pDestRect, LPDIRECT3DSURFACE9 pSrcSurface,
+                               const PALETTEENTRY* pSrcPalette, const RECT* pSrcRect, DWORD Filter, D3DCOLOR ColorKey) {
     if (!pDestSurface || !pSrcSurface) return D3DERR_INVALIDCALL;
     DWORD filter;
     if (!resolveFilter(Filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, filter)) return D3DERR_INVALIDCALL;
@@ -102,6 +91,28 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSur
         return E_OUTOFMEMORY;
     }
     return D3D_OK;
+}
+
+}  // namespace
+
+}  // namespace d3d9soft
+
+using namespace d3d9soft;
+
+extern "C" HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY* pDestPalette,
+                                                     const RECT* pDestRect, LPDIRECT3DSURFACE9 pSrcSurface,
+                                                     const PALETTEENTRY* pSrcPalette, const RECT* pSrcRect,
+                                                     DWORD Filter, D3DCOLOR ColorKey) {
+    (void)pDestPalette;
+    const bool fromHost = !insideLayerCall();
+    HRESULT result;
+    if (!injectedFailure("D3DXLoadSurfaceFromSurface", result)) {
+        InternalCalls internal;
+        result = loadSurfaceFromSurface(pDestSurface, pDestRect, pSrcSurface, pSrcPalette, pSrcRect, Filter, ColorKey);
+    }
+    if (fromHost)
+        reportSurfaceCopy(D3D9SoftSurfaceCopy{pDestSurface, pDestRect, pSrcSurface, pSrcRect, Filter, result});
+    return result;
 }
 
 extern "C" HRESULT WINAPI D3DXLoadSurfaceFromMemory(LPDIRECT3DSURFACE9 pDestSurface, const PALETTEENTRY* pDestPalette,

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <d3d9.h>
+#include <d3d9soft.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "pixel_format.h"
@@ -40,9 +42,18 @@ public:
                                             D3DPOOL Pool, IDirect3DTexture9** ppTexture,
                                             HANDLE* pSharedHandle) override;
 
+    struct SurfaceCopyHook {
+        D3D9SoftSurfaceCopyHook function = nullptr;
+        void* context = nullptr;
+    };
+    void setSurfaceCopyHook(const SurfaceCopyHook& hook);
+    SurfaceCopyHook surfaceCopyHook();
+
 private:
     std::atomic<ULONG> references{1};
     SoftDirect3D* direct3D;
+    std::mutex hookMutex;  // the host may set the hook while another thread copies
+    SurfaceCopyHook copyHook;
 };
 
 class SoftTexture;

@@ -32,8 +32,10 @@ std::map<std::string, Injection>& injections() {
 InternalCalls::InternalCalls() { ++internalDepth; }
 InternalCalls::~InternalCalls() { --internalDepth; }
 
+bool insideLayerCall() { return internalDepth > 0; }
+
 bool injectedFailure(const char* function, HRESULT& result) {
-    if (internalDepth > 0) return false;
+    if (insideLayerCall()) return false;
     std::lock_guard<std::mutex> lock(mutex);
     Injection& entry = injections()[function];
     ++entry.calls;

@@ -1,0 +1,161 @@
+// The host's surface-copy hook: once after each copy the host makes into a
+// surface of its device, with the call's arguments; never for the layer's own
+// copies, for copies the hook makes, or for another device's surfaces.
+#include <d3d9soft.h>
+
+#include "platform/image_fixtures.h"
+#include "platform/soft_device.h"
+
+namespace {
+
+struct SeenCopy {
+    IDirect3DSurface9* dest;
+    bool hasDestRect;
+    RECT destRect;
+    IDirect3DSurface9* source;
+    bool hasSourceRect;
+    DWORD filter;
+    HRESULT result;
+    std::uint32_t firstTexel;  // of the destination rectangle, read inside the hook
+};
+
+struct Recorder {
+    std::vector<SeenCopy> copies;
+    IDirect3DSurface9* copyAgainInto = nullptr;  // the hook's own copy, when set
+
+    static void hook(void* context, const D3D9SoftSurfaceCopy* copy) {
+        Recorder& self = *static_cast<Recorder*>(context);
+        SeenCopy seen{copy->pDestSurface,
+                      copy->pDestRect != nullptr,
+                      {},
+                      copy->pSrcSurface,
+                      copy->pSrcRect != nullptr,
+                      copy->Filter,
+                      copy->Result,
+                      0};
+        if (copy->pDestRect) seen.destRect = *copy->pDestRect;
+        D3DLOCKED_RECT locked{};
+        if (SUCCEEDED(copy->pDestSurface->LockRect(&locked, copy->pDestRect, D3DLOCK_READONLY))) {
+            std::memcpy(&seen.firstTexel, locked.pBits, 4);
+            copy->pDestSurface->UnlockRect();
+        }
+        self.copies.push_back(seen);
+        if (self.copyAgainInto)
+            D3DXLoadSurfaceFromSurface(self.copyAgainInto, nullptr, nullptr, copy->pSrcSurface, nullptr, nullptr,
+                                       D3DX_FILTER_NONE, 0);
+    }
+};
+
+class SurfaceCopyHook : public SoftDeviceTest {
+protected:
+    void fill(const Level& level, std::uint32_t texel, UINT width, UINT height) {
+        std::vector<std::uint32_t> texels(std::size_t(width) * height, texel);
+        writeLevel(level.texture, 0, texels.data(), width * 4, height);
+    }
+    Recorder recorder;
+};
+
+TEST_F(SurfaceCopyHook, RunsOnceAfterEachHostCopyWithItsArguments) {
+    ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, Recorder::hook, &recorder), D3D_OK);
+    Level page(device, 8, 8, D3DFMT_A8R8G8B8);
+    Level source(device, 2, 2, D3DFMT_A8R8G8B8);
+    fill(source, 0xff123456u, 2, 2);
+
+    RECT cell{4, 2, 6, 4};
+    ASSERT_EQ(copy(page, &cell, source), D3D_OK);
+    ASSERT_EQ(recorder.copies.size(), 1u);
+    const SeenCopy& seen = recorder.copies[0];
+    EXPECT_EQ(seen.dest, page.surface);
+    ASSERT_TRUE(seen.hasDestRect);
+    EXPECT_EQ(seen.destRect.left, 4);
+    EXPECT_EQ(seen.destRect.top, 2);
+    EXPECT_EQ(seen.destRect.right, 6);
+    EXPECT_EQ(seen.destRect.bottom, 4);
+    EXPECT_EQ(seen.source, source.surface);
+    EXPECT_FALSE(seen.hasSourceRect);
+    EXPECT_EQ(seen.filter, DWORD(D3DX_FILTER_NONE));
+    EXPECT_EQ(seen.result, D3D_OK);
+    EXPECT_EQ(seen.firstTexel, 0xff123456u) << "the hook runs after the copy";
+
+    // The default filter is passed unresolved; a failed call is reported with its result.
+    ASSERT_EQ(copy(page, nullptr, source, D3DX_DEFAULT), D3D_OK);
+    RECT outside{6, 6, 10, 10};
+    EXPECT_EQ(copy(page, &outside, source), D3DERR_INVALIDCALL);
+    d3d9soft::failCall("D3DXLoadSurfaceFromSurface", 1, E_OUTOFMEMORY);
+    EXPECT_EQ(copy(page, &cell, source), E_OUTOFMEMORY);
+    ASSERT_EQ(recorder.copies.size(), 4u);
+    EXPECT_FALSE(recorder.copies[1].hasDestRect);
+    EXPECT_EQ(recorder.copies[1].filter, D3DX_DEFAULT);
+    EXPECT_EQ(recorder.copies[2].result, D3DERR_INVALIDCALL);
+    EXPECT_EQ(recorder.copies[3].result, E_OUTOFMEMORY);
+
+    ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, nullptr, &recorder), D3D_OK);
+    ASSERT_EQ(copy(page, &cell, source), D3D_OK);
+    EXPECT_EQ(recorder.copies.size(), 4u) << "a removed hook is not run";
+}
+
+TEST_F(SurfaceCopyHook, NotRunForTheLayersOwnCopiesNorForCopiesTheHookMakes) {
+    ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, Recorder::hook, &recorder), D3D_OK);
+    // A 3 x 3 image: loaded into a 4 x 4 texture, its chain filtered level by level.
+    fixtures::BmpImage image;
+    image.width = image.height = 3;
+    image.values.assign(9, 0x808080u);
+    IDirect3DTexture9* loaded = nullptr;
+    ASSERT_EQ(loadImage(fixtures::bmpFile(image), &loaded), D3D_OK);
+    ASSERT_EQ(loaded->GetLevelCount(), 3u);
+    EXPECT_EQ(D3DXFilterTexture(loaded, nullptr, 0, D3DX_FILTER_BOX), D3D_OK);
+    EXPECT_TRUE(recorder.copies.empty());
+
+    Level page(device, 4, 4, D3DFMT_A8R8G8B8);
+    Level other(device, 4, 4, D3DFMT_A8R8G8B8);
+    recorder.copyAgainInto = other.surface;
+    IDirect3DSurface9* top = nullptr;
+    ASSERT_EQ(loaded->GetSurfaceLevel(0, &top), D3D_OK);
+    EXPECT_EQ(D3DXLoadSurfaceFromSurface(page.surface, nullptr, nullptr, top, nullptr, nullptr, D3DX_FILTER_NONE, 0),
+              D3D_OK);
+    top->Release();
+    loaded->Release();
+    ASSERT_EQ(recorder.copies.size(), 1u);
+    EXPECT_EQ(recorder.copies[0].dest, page.surface);
+    recorder.copyAgainInto = nullptr;
+    EXPECT_EQ(argb(other)[0], 0xff808080u) << "the hook's own copy was made";
+}
+
+TEST_F(SurfaceCopyHook, RunsOnlyForSurfacesOfItsDevice) {
+    IDirect3DDevice9* second = nullptr;
+    D3DPRESENT_PARAMETERS params{};
+    ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &second), D3D_OK);
+    Recorder secondRecorder;
+    ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, Recorder::hook, &recorder), D3D_OK);
+    ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(second, Recorder::hook, &secondRecorder), D3D_OK);
+    {
+        Level mine(device, 4, 4, D3DFMT_A8R8G8B8);
+        Level theirs(second, 4, 4, D3DFMT_A8R8G8B8);
+        ASSERT_EQ(copy(theirs, nullptr, mine), D3D_OK);  // read from ours, written into theirs
+        ASSERT_EQ(copy(mine, nullptr, theirs), D3D_OK);
+        ASSERT_EQ(copy(mine, nullptr, mine), D3D_OK);
+        ASSERT_EQ(recorder.copies.size(), 2u);
+        EXPECT_EQ(recorder.copies[0].dest, mine.surface);
+        EXPECT_EQ(recorder.copies[0].source, theirs.surface);
+        EXPECT_EQ(recorder.copies[1].source, mine.surface);
+        ASSERT_EQ(secondRecorder.copies.size(), 1u);
+        EXPECT_EQ(secondRecorder.copies[0].dest, theirs.surface);
+    }
+    second->Release();
+    EXPECT_EQ(D3D9SoftSetSurfaceCopyHook(nullptr, Recorder::hook, &recorder), D3DERR_INVALIDCALL);
+}
+
+TEST(TexelBytes, WholeBytesOrNone) {
+    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_A8R8G8B8), 4u);
+    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_R5G6B5), 2u);
+    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_L8), 1u);
+    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_A16B16G16R16F), 8u);
+    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_A32B32G32R32F), 16u);
+    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_DXT1), 0u);
+    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_DXT5), 0u);
+    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_UYVY), 0u);
+    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_YUY2), 0u);
+    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_UNKNOWN), 0u);
+}
+
+}  // namespace
