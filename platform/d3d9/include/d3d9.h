@@ -108,7 +108,9 @@ struct PALETTEENTRY {
 
 // ---- Enumerations -------------------------------------------------------
 
-enum D3DFORMAT {
+// D3DX carries D3DX_DEFAULT and D3DFMT_FROM_FILE in a D3DFORMAT, so every
+// 32-bit value must be one the enumeration can hold.
+enum D3DFORMAT : unsigned int {
     D3DFMT_UNKNOWN = 0,
 
     D3DFMT_R8G8B8 = 20,
