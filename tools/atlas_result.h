@@ -29,6 +29,7 @@ struct GroupResult {
     int width = 0, height = 0;
     int tried = 0;  // limit pairs tried by the fitting; 0: the group's own limits
     int duplicates = 0;
+    int pages = 0, largestWidth = 0, largestHeight = 0;  // what the layout made within the limits
 };
 
 struct AtlasResult {

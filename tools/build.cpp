@@ -78,14 +78,17 @@ void printSummary(const AtlasResult& result, const BuildOptions& options, double
                 placedTextureCount(result) == 1 ? "" : "s", result.pages.size(), result.pages.size() == 1 ? "" : "s");
     std::printf(", dropped %zu (larger than their pages)", skipped.dropped.size());
     if (!skipped.unreadable.empty()) std::printf(", %zu unreadable", skipped.unreadable.size());
-    if (duplicateCount(result)) std::printf(", %d duplicates placed once", duplicateCount(result));
+    if (duplicateCount(result))
+        std::printf(", %d duplicate%s placed once", duplicateCount(result), duplicateCount(result) == 1 ? "" : "s");
     std::printf(", %.2f s\n", seconds);
     for (const PageResult& page : result.pages)
         std::printf("  %-24s %5d x %-5d %-10s %3zu texture%s  fill %5.1f%%\n", page.file.c_str(), page.width,
                     page.height, page.format.c_str(), page.textures.size(), page.textures.size() == 1 ? " " : "s",
                     fillRatio(page) * 100.0);
     for (const GroupResult& group : result.groups) {
-        std::printf("  group %s: page limits %d x %d", group.name.c_str(), group.width, group.height);
+        // The pages' own size first: the limits are only what the layout was allowed.
+        std::printf("  group %s: %d page%s of up to %d x %d, page limits %d x %d", group.name.c_str(), group.pages,
+                    group.pages == 1 ? "" : "s", group.largestWidth, group.largestHeight, group.width, group.height);
         if (group.tried) std::printf(" (fitted, %d tried)", group.tried);
         std::printf("\n");
     }
@@ -203,6 +206,11 @@ void addGroupResults(ITextureAtlasConfiguration& configuration, const std::vecto
         chosen.height = pageLimit(outcome.height);
         chosen.tried = outcome.tried;
         chosen.duplicates = outcome.textures.merged;
+        chosen.pages = static_cast<int>(outcome.pages.size());
+        for (const texatlas_layout::LaidOutPage& page : outcome.pages) {
+            chosen.largestWidth = std::max(chosen.largestWidth, page.width);
+            chosen.largestHeight = std::max(chosen.largestHeight, page.height);
+        }
         result.groups.push_back(chosen);
     }
 }
@@ -231,6 +239,7 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     std::string manifestFile = manifestPath(options.indexFile);
     Manifest previous;
     bool hadOutput = readManifest(manifestFile, previous);
+    if (!options.dryRun) removeAbandonedStaging(options.outputDirectory);
     if (!options.dryRun && !options.force && hadOutput && upToDate(previous, manifest)) {
         if (!options.quiet) std::printf("up to date: %s (--force rebuilds)\n", options.indexFile.c_str());
         return options.strict && messageCounts().warnings ? kExitLibraryFailure : kExitSuccess;

@@ -305,7 +305,7 @@ int checkSources(const CheckedConfiguration& configuration, const std::string& t
     std::string error;
     if (!createDevice(device, error)) {
         reportError("", error);
-        return 1;
+        return -1;
     }
     int failures = 0;
     for (const CheckedGroup& group : configuration.groups) {

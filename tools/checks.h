@@ -45,5 +45,6 @@ bool checkWritableFile(const std::string& path, std::string& error);
 
 // Decodes every source of the configuration completely and checks its size
 // against its group's pages; reports each problem. Returns the number of
-// sources that a build could not use.
+// sources that a build could not use, or -1 when no device could be made
+// to read them with (reported).
 int checkSources(const CheckedConfiguration& configuration, const std::string& textureDirectory);

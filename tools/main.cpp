@@ -119,12 +119,15 @@ bool resolveOutput(const OutputArguments& arguments, const std::string& defaultN
     options.jobs =
         arguments.jobs > 0 ? arguments.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string indexDirectory = fs::path(options.indexFile).parent_path().string();
-    if (!prepareDirectory(options.outputDirectory, error) || !prepareDirectory(asDirectory(indexDirectory), error))
+    // A dry run writes no page and no index, so it makes no folder for them.
+    if (!options.dryRun &&
+        (!prepareDirectory(options.outputDirectory, error) || !prepareDirectory(asDirectory(indexDirectory), error)))
         return false;
     if (!options.jsonFile.empty() &&
         !prepareDirectory(asDirectory(fs::path(options.jsonFile).parent_path().string()), error))
         return false;
-    if (!checkWritableFile(options.indexFile, error) || !checkWritableFile(manifestPath(options.indexFile), error) ||
+    if ((!options.dryRun &&
+         (!checkWritableFile(options.indexFile, error) || !checkWritableFile(manifestPath(options.indexFile), error))) ||
         (!options.jsonFile.empty() && !checkWritableFile(options.jsonFile, error)))
         return false;
     manifest.inputs.push_back("output " + options.outputDirectory);
@@ -229,6 +232,7 @@ int runCheckCommand(const std::string& configFile, std::string textures) {
     size_t textureCount = 0;
     for (const CheckedGroup& group : checked.groups) textureCount += group.textures.size();
     int unreadable = checkSources(checked, asDirectory(textures));
+    if (unreadable < 0) return kExitLibraryFailure;  // no device to read them with: said already
     std::printf("%s: %zu group%s, %zu texture%s, %d error%s, %d unreadable source%s, %d warning%s\n",
                 configFile.c_str(), checked.groups.size(), checked.groups.size() == 1 ? "" : "s", textureCount,
                 textureCount == 1 ? "" : "s", checked.errors, checked.errors == 1 ? "" : "s", unreadable,

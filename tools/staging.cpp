@@ -24,8 +24,9 @@ void onInterrupt(int signal) {
     _exit(128 + signal);
 }
 
-// Staging directories of builds that are no longer running.
-void removeAbandoned(const std::string& outputDirectory) {
+}  // namespace
+
+void removeAbandonedStaging(const std::string& outputDirectory) {
     std::error_code code;
     for (fs::directory_iterator entry(outputDirectory.empty() ? "." : outputDirectory, code), end;
          !code && entry != end; entry.increment(code)) {
@@ -37,6 +38,8 @@ void removeAbandoned(const std::string& outputDirectory) {
         fs::remove_all(entry->path(), ignored);
     }
 }
+
+namespace {
 
 // rename(), or a copy beside the destination and a rename when the two are
 // on different file systems.
@@ -59,7 +62,7 @@ bool moveFile(const std::string& from, const std::string& to, std::string& error
 }  // namespace
 
 bool openStaging(const std::string& outputDirectory, Staging& staging, std::string& error) {
-    removeAbandoned(outputDirectory);
+    removeAbandonedStaging(outputDirectory);
     staging = Staging();
     staging.directory = outputDirectory + kStagingPrefix + std::to_string(getpid()) + "/";
     struct sigaction action;

@@ -13,6 +13,10 @@ struct Staging {
     std::vector<std::pair<std::string, std::string>> moves;
 };
 
+// Removes the staging directories in `outputDirectory` of builds that are no
+// longer running (killed ones leave theirs).
+void removeAbandonedStaging(const std::string& outputDirectory);
+
 // Creates `<output>/.texatlas-staging-<pid>/`,
 // removes what interrupted builds left there, and makes an interrupt leave
 // the previous output alone.

@@ -69,8 +69,8 @@ class FitTest(unittest.TestCase):
         self.assertEqual(dds_size(os.path.join(self.dir, "packed", "atlas0.dds")), (1024, 512))
         group = json.loads(read(os.path.join(self.dir, "packed.json"), "r"))["groups"][0]
         self.assertTrue(group["fitted"])
-        self.assertIn("page limits %d x %d (fitted" % (group["pageWidthLimit"], group["pageHeightLimit"]),
-                      self.out)
+        self.assertIn("1 page of up to 1024 x 512, page limits %d x %d (fitted" %
+                      (group["pageWidthLimit"], group["pageHeightLimit"]), self.out)
         code, out, err = run("pack", "sprites", "-o", "unfitted", "--no-fit", cwd=self.dir)
         self.assertEqual(code, 0, err)
         width, height = dds_size(os.path.join(self.dir, "unfitted", "atlas0.dds"))

@@ -250,9 +250,17 @@ class StagingTest(unittest.TestCase):
         self.assertNotEqual(process.returncode, 0)
         self.assertIn("interrupted; the previous output is untouched", err)
         self.assertEqual({k: v for k, v in snapshot(out).items() if not k.startswith(".texatlas-staging-")}, before)
-        # The next build clears what the interrupted one left.
-        self.assertEqual(self.build(CONFIG, "--force")[0], 0)
+        # The next run clears what the interrupted one left, also when it has nothing to build.
+        code, stdout, _ = self.build()
+        self.assertEqual(code, 0)
+        self.assertIn("up to date", stdout)
         self.assertFalse([n for n in os.listdir(out) if n.startswith(".texatlas")])
+
+    def test_a_dry_run_creates_nothing(self):
+        code, stdout, err = run("build", CONFIG, "-t", self.textures, "-o", "dry/out", "--dry-run", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        self.assertIn("dry run: no page or index file written", stdout)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "dry")))
 
 
 class ConventionsTest(unittest.TestCase):
