@@ -117,3 +117,90 @@ TEST_F(BlockCompression, LevelsSmallerThanABlockCompress) {
     std::vector<std::uint8_t> block = readLevel(chain.texture, 2, 8, 1);
     EXPECT_EQ(block[0] | (block[1] << 8), 0x001f);  // pure blue, padding did not pull the endpoints
 }
+
+namespace {
+
+// The decoder's palette of two R5G6B5 endpoints, entry by entry (4-colour
+// mode unless `three`), as A8R8G8B8.
+std::uint32_t paletteEntry(unsigned c0, unsigned c1, int entry, bool three) {
+    auto expand = [](unsigned v, int shift, int bits) {
+        unsigned q = (v >> shift) & ((1u << bits) - 1);
+        return bits == 6 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2);
+    };
+    std::uint32_t texel = 0xff000000u;
+    for (auto [shift, bits, at] : {std::tuple{11, 5, 16}, std::tuple{5, 6, 8}, std::tuple{0, 5, 0}}) {
+        unsigned a = expand(c0, shift, bits), b = expand(c1, shift, bits);
+        unsigned v = entry == 0 ? a : entry == 1 ? b : three ? (a + b) / 2 : entry == 2 ? (2 * a + b) / 3 : (a + 2 * b) / 3;
+        texel |= v << at;
+    }
+    return texel;
+}
+
+}  // namespace
+
+// Blocks of one to three colours that some pair of endpoints holds exactly
+// (in either mode for DXT1, in four colours for DXT5) come back exact.
+TEST_F(BlockCompression, BlocksOfFewColoursThatEndpointsCanHoldAreExact) {
+    std::srand(7);
+    for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT5}) {
+        for (int trial = 0; trial < 300; ++trial) {
+            SCOPED_TRACE(testing::Message() << format << " trial " << trial);
+            const unsigned c0 = unsigned(std::rand()) & 0xffff, c1 = unsigned(std::rand()) & 0xffff;
+            const bool three = format == D3DFMT_DXT1 && trial % 3 == 0;
+            const int colours = 1 + (trial / 3) % 3, entries = three ? 3 : 4;
+            int chosen[3];
+            for (int k = 0; k < colours; ++k) chosen[k] = std::rand() % entries;
+            std::vector<std::uint32_t> texels(16);
+            for (int i = 0; i < 16; ++i) texels[i] = paletteEntry(c0, c1, chosen[i % colours], three);
+            Level packed(device, 4, 4, format);
+            EXPECT_EQ(roundTrip(texels, packed), texels);
+        }
+    }
+}
+
+// A single colour takes the best pair there is: in the better mode, no entry
+// of any endpoint pair lies nearer in any channel (channels are independent
+// for one colour, the mode is the block's).
+TEST_F(BlockCompression, SingleColoursTakeTheNearestEntryOfAnyEndpoints) {
+    for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT5}) {
+        for (unsigned v = 0; v < 256; v += 5) {
+            const std::uint32_t colour = 0xff000000u | (v << 16) | ((255 - v) << 8) | ((v * 7) & 255);
+            Level packed(device, 4, 4, format);
+            const std::uint32_t back = roundTrip(std::vector<std::uint32_t>(16, colour), packed)[0];
+            int best = INT32_MAX;
+            for (bool three : {false, format == D3DFMT_DXT1}) {
+                int total = 0;
+                for (int c = 0; c < 3; ++c) {
+                    const int bits = c == 1 ? 6 : 5, shift = c == 2 ? 11 : c == 1 ? 5 : 0, want = channel(colour, c);
+                    int nearest = 255;
+                    for (unsigned a = 0; a < (1u << bits); ++a)
+                        for (unsigned b = 0; b < (1u << bits); ++b)
+                            for (int entry = 0; entry < (three ? 3 : 4); ++entry) {
+                                int got = channel(paletteEntry(a << shift, b << shift, entry, three), c);
+                                nearest = std::min(nearest, std::abs(got - want));
+                            }
+                    total += nearest * nearest;
+                }
+                best = std::min(best, total);
+            }
+            int error = 0;
+            for (int c = 0; c < 3; ++c) error += (channel(back, c) - channel(colour, c)) * (channel(back, c) - channel(colour, c));
+            EXPECT_EQ(error, best) << format << " value " << v;
+        }
+    }
+}
+
+// Interpolated alpha picks its mode per block: soft edges between 0 and 255
+// need the six-step mode, a ramp the eight-step one; both come back exact.
+TEST_F(BlockCompression, AlphaTakesTheModeThatHoldsTheBlock) {
+    std::vector<int> sixSteps = {0, 255, 100, 140, 0, 255, 116, 124, 0, 0, 255, 255, 100, 140, 108, 132};
+    std::vector<int> eightSteps(16);
+    for (int i = 0; i < 16; ++i) eightSteps[i] = 200 - (i % 8) * 20;  // 200 down to 60 in sevenths of 140
+    for (const std::vector<int>* alphas : {&sixSteps, &eightSteps}) {
+        std::vector<std::uint32_t> texels(16);
+        for (int i = 0; i < 16; ++i) texels[i] = (std::uint32_t((*alphas)[i]) << 24) | 0x00406080u;
+        Level packed(device, 4, 4, D3DFMT_DXT5);
+        std::vector<std::uint32_t> back = roundTrip(texels, packed);
+        for (int i = 0; i < 16; ++i) EXPECT_EQ(channel(back[i], 3), (*alphas)[i]) << i;
+    }
+}

@@ -2,17 +2,7 @@
 
 #include <cstring>
 
-#define STB_DXT_STATIC
-#define STB_DXT_IMPLEMENTATION
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#endif
-#include <stb_dxt.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
-#include <squish.h>
+#include "dxt_fit.h"
 
 namespace d3d9soft {
 
@@ -105,43 +95,6 @@ void encodeExplicitAlpha(const std::uint8_t rgba[64], std::uint8_t* block) {
     }
 }
 
-// stb_dxt wants a constant alpha when it encodes colour alone.
-void encodeColours(const std::uint8_t rgba[64], std::uint8_t* block) {
-    std::uint8_t opaque[64];
-    std::memcpy(opaque, rgba, 64);
-    for (int i = 0; i < 16; ++i) opaque[4 * i + 3] = 255;
-    stb_compress_dxt_block(block, opaque, 0, STB_DXT_HIGHQUAL);
-}
-
-void encodeInterpolatedAlpha(const std::uint8_t rgba[64], std::uint8_t* block) {
-    std::uint8_t alpha[16];
-    bool constant = true;
-    for (int i = 0; i < 16; ++i) {
-        alpha[i] = rgba[4 * i + 3];
-        constant = constant && alpha[i] == alpha[0];
-    }
-    if (constant) {  // the common opaque block: both endpoints exact, every index 0
-        std::memset(block, 0, 8);
-        block[0] = block[1] = alpha[0];
-        return;
-    }
-    stb_compress_bc4_block(block, alpha);
-}
-
-void encodeDxt1(const std::uint8_t rgba[64], std::uint8_t* block) {
-    int transparent = 0;
-    for (int i = 0; i < 16; ++i) transparent += rgba[4 * i + 3] < 128;
-    if (transparent == 0) {
-        encodeColours(rgba, block);
-    } else if (transparent == 16) {
-        static const std::uint8_t allTransparent[8] = {0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff};
-        std::memcpy(block, allTransparent, 8);
-    } else {
-        // stb_dxt has no three-colour mode; squish's per-block fit keeps the 1-bit alpha.
-        squish::Compress(rgba, block, squish::kDxt1 | squish::kColourRangeFit);
-    }
-}
-
 }  // namespace
 
 void decodeDxtBlock(D3DFORMAT format, const std::uint8_t* block, std::uint8_t rgba[64]) {
@@ -159,7 +112,7 @@ void decodeDxtBlock(D3DFORMAT format, const std::uint8_t* block, std::uint8_t rg
 
 void encodeDxtBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* block) {
     if (format == D3DFMT_DXT1) {
-        encodeDxt1(rgba, block);
+        fitColourBlock(rgba, true, block);
         return;
     }
     std::uint8_t source[64];
@@ -172,8 +125,8 @@ void encodeDxtBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t*
     if (format == D3DFMT_DXT2 || format == D3DFMT_DXT3)
         encodeExplicitAlpha(source, block);
     else
-        encodeInterpolatedAlpha(source, block);
-    encodeColours(source, block + 8);
+        fitAlphaBlock(source, block);
+    fitColourBlock(source, false, block + 8);
 }
 
 }  // namespace d3d9soft

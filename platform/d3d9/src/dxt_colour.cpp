@@ -1,0 +1,421 @@
+// Colour endpoints and indices of a DXT block. One pass per kind of block:
+// a single colour from tables of the best endpoint pairs, two or three
+// colours by trying every way of placing them on the palette, anything else
+// along its principal axis, refined by least squares. Every candidate is
+// judged by the exact palette the decoder builds, so the error is the one the
+// page will show.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "dxt_fit.h"
+
+namespace d3d9soft {
+
+namespace {
+
+constexpr int kLargest[3] = {31, 63, 31};
+
+int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2); }
+
+struct Colours {
+    int count = 0;
+    int rgb[3][16];     // channel by channel; lanes past `count` repeat colour 0
+    float lane[3][16];  // the same in floats
+    int position[16];   // where each colour lies in the block
+};
+
+struct Fit {
+    int q[2][3];  // the endpoints, quantised per channel
+    std::uint8_t index[16];
+    int error = INT_MAX;
+};
+
+// `three`: DXT1's mode of a midpoint and transparent black, for which index 3
+// is never an opaque colour.
+int paletteEntry(int a, int b, int entry, bool three) {
+    switch (entry) {
+        case 0: return a;
+        case 1: return b;
+        case 2: return three ? (a + b) / 2 : (2 * a + b) / 3;
+        default: return (a + 2 * b) / 3;
+    }
+}
+
+int assignIndices(const Colours& colours, const int q[2][3], bool three, std::uint8_t index[16]) {
+    float palette[4][3];
+    for (int c = 0; c < 3; ++c) {
+        int a = expand(q[0][c], c), b = expand(q[1][c], c);
+        for (int k = 0; k < 4; ++k) palette[k][c] = float(paletteEntry(a, b, k, three));
+    }
+    // Distances to every entry over all sixteen lanes, then the nearest entry
+    // without branches, all of which the compiler runs four wide (squares of
+    // whole numbers stay exact in floats). Ties go to the lower entry.
+    if (three)
+        for (float& e : palette[3]) e = 1e9f;  // no opaque texel takes entry 3
+    float distance[4][16];
+    for (int k = 0; k < 4; ++k)
+        for (int i = 0; i < 16; ++i) {
+            float dr = palette[k][0] - colours.lane[0][i], dg = palette[k][1] - colours.lane[1][i],
+                  db = palette[k][2] - colours.lane[2][i];
+            distance[k][i] = dr * dr + dg * dg + db * db;
+        }
+    float best[16];
+    int entry[16];
+    for (int i = 0; i < 16; ++i) {
+        const float d0 = distance[0][i], d1 = distance[1][i], d2 = distance[2][i], d3 = distance[3][i];
+        const float low = std::min(d0, d1), high = std::min(d2, d3);
+        const int lowEntry = int(d1 < d0), highEntry = 2 + int(d3 < d2), takeHigh = int(high < low);
+        best[i] = std::min(low, high);
+        entry[i] = lowEntry + takeHigh * (highEntry - lowEntry);
+    }
+    float total = 0;
+    for (int i = 0; i < colours.count; ++i) {
+        index[i] = std::uint8_t(entry[i]);
+        total += best[i];
+    }
+    return int(total);
+}
+
+// The least-squares endpoints for fixed indices, then per channel the best
+// of the four quantised pairs around them (the error separates by channel
+// once the indices are fixed). False when the indices pick one entry only.
+// Each endpoint's share in an entry is counted in thirds (halves for three
+// colours), so the sums are whole numbers, exact and quick.
+bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
+    static const int thirds[4] = {3, 0, 2, 1}, halves[4] = {2, 0, 1, 0};
+    const int* share = three ? halves : thirds;
+    const int whole = three ? 2 : 3;
+    int a[16] = {}, b[16] = {};
+    for (int i = 0; i < colours.count; ++i) {
+        a[i] = share[index[i]];
+        b[i] = whole - a[i];
+    }
+    int aa = 0, ab = 0, bb = 0, ax[3] = {}, bx[3] = {};
+    for (int i = 0; i < 16; ++i) {
+        aa += a[i] * a[i];
+        ab += a[i] * b[i];
+        bb += b[i] * b[i];
+    }
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 16; ++i) {
+            ax[c] += a[i] * colours.rgb[c][i];
+            bx[c] += b[i] * colours.rgb[c][i];
+        }
+    const int det = aa * bb - ab * ab;
+    if (det == 0) return false;
+    for (int c = 0; c < 3; ++c) {
+        const float scale = float(whole * kLargest[c]) / (255.0f * float(det));
+        const int qa = std::clamp(int(std::floor(float(ax[c] * bb - bx[c] * ab) * scale)), 0, kLargest[c] - 1);
+        const int qb = std::clamp(int(std::floor(float(bx[c] * aa - ax[c] * ab) * scale)), 0, kLargest[c] - 1);
+        int best = INT_MAX;
+        for (int da = 0; da < 2; ++da)
+            for (int db = 0; db < 2; ++db) {
+                // The channel's squared error, less the part that does not depend on the endpoints.
+                const int ea = expand(qa + da, c), eb = expand(qb + db, c);
+                const int e = ea * ea * aa + 2 * ea * eb * ab + eb * eb * bb - 2 * whole * (ea * ax[c] + eb * bx[c]);
+                if (e < best) {
+                    best = e;
+                    q[0][c] = qa + da;
+                    q[1][c] = qb + db;
+                }
+            }
+    }
+    return true;
+}
+
+// The colour of texel i, quantised to R5G6B5.
+void quantise(const Colours& colours, int i, int q[3]) {
+    for (int c = 0; c < 3; ++c) q[c] = (colours.rgb[c][i] * kLargest[c] + 127) / 255;
+}
+
+// The principal axis of the block's colours (not normalised). Integer sums
+// keep it exact and quick.
+void principalAxis(const Colours& colours, float axis[3]) {
+    int sum[3] = {}, product[6] = {};
+    for (int i = 0; i < colours.count; ++i) {
+        const int r = colours.rgb[0][i], g = colours.rgb[1][i], b = colours.rgb[2][i];
+        sum[0] += r;
+        sum[1] += g;
+        sum[2] += b;
+        product[0] += r * r;
+        product[1] += r * g;
+        product[2] += r * b;
+        product[3] += g * g;
+        product[4] += g * b;
+        product[5] += b * b;
+    }
+    const float n = float(colours.count);
+    auto covariance = [&](int p, int x, int y) { return float(product[p]) - float(sum[x]) * float(sum[y]) / n; };
+    float cov[3][3];
+    cov[0][0] = covariance(0, 0, 0);
+    cov[0][1] = cov[1][0] = covariance(1, 0, 1);
+    cov[0][2] = cov[2][0] = covariance(2, 0, 2);
+    cov[1][1] = covariance(3, 1, 1);
+    cov[1][2] = cov[2][1] = covariance(4, 1, 2);
+    cov[2][2] = covariance(5, 2, 2);
+    // Power iteration from the row of the widest channel.
+    int widest = cov[1][1] >= cov[0][0] ? (cov[2][2] > cov[1][1] ? 2 : 1) : (cov[2][2] > cov[0][0] ? 2 : 0);
+    for (int c = 0; c < 3; ++c) axis[c] = cov[widest][c];
+    for (int iteration = 0; iteration < 4; ++iteration) {
+        float next[3];
+        for (int r = 0; r < 3; ++r) next[r] = cov[r][0] * axis[0] + cov[r][1] * axis[1] + cov[r][2] * axis[2];
+        float length = std::max({std::fabs(next[0]), std::fabs(next[1]), std::fabs(next[2])});
+        if (length <= 0) break;
+        for (int r = 0; r < 3; ++r) axis[r] = next[r] / length;
+    }
+}
+
+float along(const float axis[3], int r, int g, int b) { return float(r) * axis[0] + float(g) * axis[1] + float(b) * axis[2]; }
+
+// Starting endpoints: the colours lying furthest apart along the axis.
+void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
+    int low = 0, high = 0;
+    float lowest = INFINITY, highest = -INFINITY;
+    for (int i = 0; i < colours.count; ++i) {
+        float t = along(axis, colours.rgb[0][i], colours.rgb[1][i], colours.rgb[2][i]);
+        if (t < lowest) lowest = t, low = i;
+        if (t > highest) highest = t, high = i;
+    }
+    quantise(colours, high, q[0]);
+    quantise(colours, low, q[1]);
+}
+
+// Extremes, then indices and endpoints in turn while the error falls.
+Fit fitAlongAxis(const Colours& colours, const int start[2][3], bool three) {
+    Fit fit;
+    std::memcpy(fit.q, start, sizeof fit.q);
+    fit.error = assignIndices(colours, fit.q, three, fit.index);
+    for (int pass = 0; pass < 2 && fit.error > 0; ++pass) {
+        Fit next;
+        if (!solveEndpoints(colours, fit.index, three, next.q) || std::memcmp(next.q, fit.q, sizeof fit.q) == 0) break;
+        next.error = assignIndices(colours, next.q, three, next.index);
+        if (next.error >= fit.error) break;
+        fit = next;
+    }
+    return fit;
+}
+
+// For one channel value the endpoint pair whose entry 2 comes nearest, in
+// each mode and channel width. Ties go to the closest pair, which decoders
+// that round their thirds differently still show alike.
+struct SingleColourTables {
+    struct Pair {
+        std::uint8_t q0, q1;
+        std::uint16_t error;  // squared
+    };
+    Pair four[2][256], three[2][256];  // [0]: 5 bits, [1]: 6 bits
+
+    SingleColourTables() {
+        for (int wide = 0; wide < 2; ++wide) {
+            const int channel = wide ? 1 : 0;
+            for (int v = 0; v < 256; ++v)
+                for (int mode = 0; mode < 2; ++mode) {
+                    Pair best{0, 0, 0xffff};
+                    int bestSpread = INT_MAX;
+                    for (int q0 = 0; q0 <= kLargest[channel]; ++q0)
+                        for (int q1 = 0; q1 <= kLargest[channel]; ++q1) {
+                            int value = paletteEntry(expand(q0, channel), expand(q1, channel), 2, mode == 1);
+                            int error = (value - v) * (value - v), spread = std::abs(q0 - q1);
+                            if (error < best.error || (error == best.error && spread < bestSpread)) {
+                                best = Pair{std::uint8_t(q0), std::uint8_t(q1), std::uint16_t(error)};
+                                bestSpread = spread;
+                            }
+                        }
+                    (mode ? three : four)[wide][v] = best;
+                }
+        }
+    }
+};
+
+Fit fitSingleColour(const Colours& colours, bool three) {
+    static const SingleColourTables tables;
+    Fit fit;
+    fit.error = 0;
+    for (int c = 0; c < 3; ++c) {
+        const SingleColourTables::Pair& pair = (three ? tables.three : tables.four)[c == 1][colours.rgb[c][0]];
+        fit.q[0][c] = pair.q0;
+        fit.q[1][c] = pair.q1;
+        fit.error += pair.error * colours.count;
+    }
+    std::memset(fit.index, 2, sizeof fit.index);
+    return fit;
+}
+
+// Two or three colours: every placement of them on the palette that keeps
+// their order along the axis, each with its best endpoints, which finds the
+// exact block whenever one exists.
+struct FewColours {
+    int n;
+    int rgb[3][3];  // [colour][channel], in order along the axis
+    int count[3];
+};
+
+Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
+    // Shares of endpoint 0, in thirds (halves for three colours), of the
+    // entries from endpoint 0 to endpoint 1.
+    static const int fourLine[4] = {3, 2, 1, 0}, threeLine[3] = {2, 1, 0};
+    const int* line = three ? threeLine : fourLine;
+    const int steps = three ? 3 : 4, whole = three ? 2 : 3;
+    Fit best;
+    int place[3] = {0, 0, 0};
+    for (;;) {
+        // Next non-decreasing placement.
+        int i = few.n - 1;
+        while (i >= 0 && place[i] == steps - 1) --i;
+        if (i < 0) break;
+        ++place[i];
+        for (int j = i + 1; j < few.n; ++j) place[j] = place[i];
+        if (place[0] == place[few.n - 1]) continue;  // one entry for all
+        int share[3], aa = 0, ab = 0, bb = 0, ax[3] = {}, bx[3] = {};
+        for (int k = 0; k < few.n; ++k) {
+            const int a = share[k] = line[place[k]], b = whole - a, w = few.count[k];
+            aa += w * a * a;
+            ab += w * a * b;
+            bb += w * b * b;
+            for (int c = 0; c < 3; ++c) {
+                ax[c] += w * a * few.rgb[k][c];
+                bx[c] += w * b * few.rgb[k][c];
+            }
+        }
+        const float det = float(aa * bb - ab * ab);
+        Fit fit;
+        int error = 0;
+        for (int c = 0; c < 3 && error < best.error; ++c) {
+            // The least-squares pair, then the exact best of the quantised pairs around it.
+            const float scale = float(whole * kLargest[c]) / (255.0f * det);
+            const int qa = std::clamp(int(std::lround(float(ax[c] * bb - bx[c] * ab) * scale)), 0, kLargest[c]);
+            const int qb = std::clamp(int(std::lround(float(bx[c] * aa - ax[c] * ab) * scale)), 0, kLargest[c]);
+            int bestChannel = INT_MAX;
+            for (int a = std::max(qa - 1, 0); a <= std::min(qa + 1, kLargest[c]); ++a)
+                for (int b = std::max(qb - 1, 0); b <= std::min(qb + 1, kLargest[c]); ++b) {
+                    const int ea = expand(a, c), eb = expand(b, c);
+                    int e = 0;
+                    for (int k = 0; k < few.n; ++k) {
+                        // The decoder's entry: its thirds (halves) rounded down.
+                        const int sum = share[k] * ea + (whole - share[k]) * eb;
+                        const int d = (three ? sum / 2 : sum / 3) - few.rgb[k][c];
+                        e += few.count[k] * d * d;
+                    }
+                    if (e < bestChannel) {
+                        bestChannel = e;
+                        fit.q[0][c] = a;
+                        fit.q[1][c] = b;
+                    }
+                }
+            error += bestChannel;
+        }
+        if (error < best.error) {
+            best = fit;
+            best.error = error;
+            if (error == 0) break;
+        }
+    }
+    if (best.error != INT_MAX) best.error = assignIndices(colours, best.q, three, best.index);
+    return best;
+}
+
+unsigned pack565(const int q[3]) { return unsigned(q[0] << 11 | q[1] << 5 | q[2]); }
+
+// Endpoint order selects the mode: colour 0 above colour 1 for four colours,
+// not above for three. Texels not among `colours` are DXT1's transparent ones.
+void writeBlock(const Fit& fit, const Colours& colours, bool three, std::uint8_t block[8]) {
+    unsigned c0 = pack565(fit.q[0]), c1 = pack565(fit.q[1]);
+    std::uint8_t index[16];
+    std::memset(index, 3, sizeof index);
+    for (int i = 0; i < colours.count; ++i) index[colours.position[i]] = fit.index[i];
+    if (!three && c0 < c1) {
+        std::swap(c0, c1);
+        for (std::uint8_t& i : index) i ^= 1;
+    } else if (!three && c0 == c1) {
+        std::memset(index, 0, sizeof index);  // every entry is colour 0, and entry 3 would be transparent in DXT1
+    } else if (three && c0 > c1) {
+        std::swap(c0, c1);
+        for (std::uint8_t& i : index)
+            if (i < 2) i ^= 1;
+    }
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 16; ++i) bits |= std::uint32_t(index[i]) << (2 * i);
+    block[0] = std::uint8_t(c0);
+    block[1] = std::uint8_t(c0 >> 8);
+    block[2] = std::uint8_t(c1);
+    block[3] = std::uint8_t(c1 >> 8);
+    for (int i = 0; i < 4; ++i) block[4 + i] = std::uint8_t(bits >> (8 * i));
+}
+
+Fit better(Fit a, const Fit& b) { return b.error < a.error ? b : a; }
+
+}  // namespace
+
+void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8]) {
+    Colours colours;
+    FewColours few;
+    few.n = 0;  // 4: more than three colours
+    for (int i = 0; i < 16; ++i) {
+        const std::uint8_t* texel = rgba + 4 * i;
+        if (dxt1 && texel[3] < 128) continue;
+        const int n = colours.count++;
+        for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
+        colours.position[n] = i;
+        if (few.n > 3) continue;
+        int k = 0;
+        while (k < few.n && !(few.rgb[k][0] == texel[0] && few.rgb[k][1] == texel[1] && few.rgb[k][2] == texel[2]))
+            ++k;
+        if (k < few.n) {
+            ++few.count[k];
+        } else if (few.n < 3) {
+            for (int c = 0; c < 3; ++c) few.rgb[k][c] = texel[c];
+            few.count[few.n++] = 1;
+        } else {
+            few.n = 4;
+        }
+    }
+    if (colours.count == 0) {  // all transparent
+        static const std::uint8_t transparent[8] = {0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff};
+        std::memcpy(block, transparent, 8);
+        return;
+    }
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 16; ++i) {
+            if (i >= colours.count) colours.rgb[c][i] = colours.rgb[c][0];
+            colours.lane[c][i] = float(colours.rgb[c][i]);
+        }
+    // Transparent texels need DXT1's three-colour mode; opaque DXT1 blocks may take either.
+    const bool mustUseThree = colours.count < 16, mayUseThree = dxt1;
+    Fit fit, threeFit;
+    if (few.n == 1) {
+        if (!mustUseThree) fit = fitSingleColour(colours, false);
+        if (mayUseThree) threeFit = fitSingleColour(colours, true);
+    } else {
+        float axis[3];
+        principalAxis(colours, axis);
+        int start[2][3];
+        extremes(colours, axis, start);
+        if (!mustUseThree) fit = fitAlongAxis(colours, start, false);
+        // Three colours rarely win where four fit closely (here an RMS error
+        // under about 4.6 per channel); skipping them there saves a third of the time.
+        if (mayUseThree && (mustUseThree || fit.error > 1024)) threeFit = fitAlongAxis(colours, start, true);
+        if (few.n <= 3 && std::min(fit.error, threeFit.error) > 0) {
+            // In order along the axis, for the placements that keep it.
+            float t[3];
+            for (int k = 0; k < few.n; ++k) t[k] = along(axis, few.rgb[k][0], few.rgb[k][1], few.rgb[k][2]);
+            for (int a = 0; a < few.n; ++a)
+                for (int b = a + 1; b < few.n; ++b)
+                    if (t[b] < t[a]) {
+                        std::swap(t[a], t[b]);
+                        std::swap(few.rgb[a], few.rgb[b]);
+                        std::swap(few.count[a], few.count[b]);
+                    }
+            if (!mustUseThree) fit = better(fit, fitFewColours(colours, few, false));
+            if (mayUseThree && std::min(fit.error, threeFit.error) > 0)
+                threeFit = better(threeFit, fitFewColours(colours, few, true));
+        }
+    }
+    if (threeFit.error < fit.error)
+        writeBlock(threeFit, colours, true, block);
+    else
+        writeBlock(fit, colours, false, block);
+}
+
+}  // namespace d3d9soft
