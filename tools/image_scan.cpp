@@ -1,5 +1,7 @@
 #include "image_scan.h"
 
+#include "manifest.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -29,11 +31,17 @@ static bool isHidden(const fs::path& path) {
     return name.size() > 1 && name[0] == '.' && name != "..";
 }
 
+fs::path comparable(const std::string& path) {
+    std::error_code code;
+    fs::path made = fs::weakly_canonical(fs::absolute(path, code), code);
+    return code ? fs::path(path) : made;
+}
+
 // Image files under `directory`, named with `prefix`, in name order.
 // Symlinked folders are followed, each real folder once, so that a link back
 // up ends no walk; the first name in order is the one kept.
 static bool scanDirectory(const fs::path& directory, const std::string& prefix, std::set<fs::path>& visited,
-                          std::vector<std::string>& names, std::string& error) {
+                          std::set<fs::path>& skipped, std::vector<std::string>& names, std::string& error) {
     std::error_code code;
     std::vector<fs::path> entries;
     for (fs::directory_iterator entry(directory, code), end; !code && entry != end; entry.increment(code))
@@ -43,12 +51,16 @@ static bool scanDirectory(const fs::path& directory, const std::string& prefix, 
         return false;
     }
     std::sort(entries.begin(), entries.end());
+    // An earlier build's output here is no source: its manifest names it.
+    for (const fs::path& entry : entries)
+        if (entry.extension() == ".manifest")
+            for (const std::string& output : outputsOfManifest(entry.string())) skipped.insert(comparable(output));
     for (const fs::path& entry : entries) {
-        if (isHidden(entry)) continue;
+        if (isHidden(entry) || (!skipped.empty() && skipped.count(comparable(entry.string())))) continue;
         std::string name = prefix + entry.filename().string();
         if (fs::is_directory(entry, code)) {
             if (!visited.insert(fs::canonical(entry, code)).second || code) continue;
-            if (!scanDirectory(entry, name + "/", visited, names, error)) return false;
+            if (!scanDirectory(entry, name + "/", visited, skipped, names, error)) return false;
         } else if (fs::is_regular_file(entry, code) && hasImageExtension(name)) {
             names.push_back(name);
         }
@@ -56,7 +68,8 @@ static bool scanDirectory(const fs::path& directory, const std::string& prefix, 
     return true;
 }
 
-bool findImages(const std::vector<std::string>& inputs, std::vector<FoundImage>& images, std::string& error) {
+bool findImages(const std::vector<std::string>& inputs, std::set<fs::path> skipped, std::vector<FoundImage>& images,
+                std::string& error) {
     images.clear();
     // One directory alone: names relative to it. Otherwise names keep the
     // path as given, so that the texture directory is empty.
@@ -74,7 +87,7 @@ bool findImages(const std::vector<std::string>& inputs, std::vector<FoundImage>&
         }
         std::vector<std::string> names;
         std::set<fs::path> visited = {fs::canonical(input, code)};
-        if (!scanDirectory(input, "", visited, names, error)) return false;
+        if (!scanDirectory(input, "", visited, skipped, names, error)) return false;
         for (const std::string& name : names) {
             if (relative)
                 images.push_back(FoundImage{asDirectory(input), name});

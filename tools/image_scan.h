@@ -2,6 +2,8 @@
 // configuration file.
 #pragma once
 
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,14 @@ struct FoundImage {
 // directory, sorted by name within the directory so that builds are
 // repeatable; hidden files and folders are skipped. With one directory the
 // names are relative to it; otherwise they keep the path as given.
-bool findImages(const std::vector<std::string>& inputs, std::vector<FoundImage>& images, std::string& error);
+// Files and folders in `skipped` (as `comparable` gives them) are left out
+// wherever they lie, and so are the outputs that a texatlas manifest in a
+// scanned folder names: the tool's own outputs are never sources.
+bool findImages(const std::vector<std::string>& inputs, std::set<std::filesystem::path> skipped,
+                std::vector<FoundImage>& images, std::string& error);
+
+// A path in the one form in which two names of one file compare equal, also
+// for files that do not exist yet.
+std::filesystem::path comparable(const std::string& path);
 
 bool hasImageExtension(const std::string& path);

@@ -6,6 +6,7 @@
 #include "cli.h"
 #include "device.h"
 #include "image_scan.h"
+#include "manifest.h"
 #include "messages.h"
 #include "preview.h"
 #include "probe.h"
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -174,20 +176,35 @@ bool readsBack(const std::string& name) {
     return !name.empty() && name[0] != '#' && name != "group" && name.find_first_of(" \t\r\n\v\f") == std::string::npos;
 }
 
+// What this run and the last one into the same index write, which `pack`
+// must never take for sources: the output folder when it lies inside an
+// input, the index, its manifest, the JSON, the saved configuration, the
+// previews and every file the last run's manifest names.
+std::set<fs::path> ownOutputs(const BuildOptions& options, const std::string& saveConfig) {
+    std::set<fs::path> outputs;
+    for (const std::string& path : {options.outputDirectory, options.indexFile, manifestPath(options.indexFile),
+                                    options.jsonFile, saveConfig, options.outputDirectory + "preview"})
+        if (!path.empty()) outputs.insert(comparable(path));
+    Manifest previous;
+    if (readManifest(manifestPath(options.indexFile), previous))
+        for (const std::string& path : previous.outputs) outputs.insert(comparable(path));
+    return outputs;
+}
+
 int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) {
     bool sourceFormats = pack.format == "source";
     if ((!sourceFormats && !checkPageFormat("-f", pack.format)) || !checkGroupName("-n", pack.name))
         return kExitBadInput;
     if (pack.border < 0) return badInput("--border " + std::to_string(pack.border) + " is negative");
-    std::vector<FoundImage> images;
     std::string error;
-    if (!findImages(pack.directories, images, error)) return badInput(error);
-    if (images.empty()) return badInput("no image files found");
     BuildOptions options;
     Manifest manifest;
     manifest.inputs.push_back("command pack");
     for (const std::string& directory : pack.directories) manifest.inputs.push_back("directory " + directory);
     if (!resolveOutput(arguments, pack.name, options, manifest, error)) return badInput(error);
+    std::vector<FoundImage> images;
+    if (!findImages(pack.directories, ownOutputs(options, pack.saveConfig), images, error)) return badInput(error);
+    if (images.empty()) return badInput("no image files found");
     options.fit = !pack.noFit;
     options.saveConfig = pack.saveConfig;
     const std::string format = sourceFormats ? "" : pack.format;

@@ -56,6 +56,22 @@ bool readManifest(const std::string& path, Manifest& manifest) {
     return true;
 }
 
+std::vector<std::string> outputsOfManifest(const std::string& path) {
+    Manifest manifest;
+    if (!readManifest(path, manifest)) return {};
+    const fs::path index = fs::path(path.substr(0, path.size() - std::string(".manifest").size()));
+    fs::path recordedIndex;
+    for (const std::string& output : manifest.outputs)
+        if (fs::path(output).filename() == index.filename()) recordedIndex = output;
+    if (recordedIndex.empty()) return {};
+    std::vector<std::string> outputs;
+    for (const std::string& output : manifest.outputs) {
+        fs::path relative = fs::path(output).lexically_relative(recordedIndex.parent_path());
+        if (!relative.empty()) outputs.push_back((index.parent_path() / relative).lexically_normal().string());
+    }
+    return outputs;
+}
+
 bool writeManifest(const std::string& path, const Manifest& manifest) {
     std::ofstream file(path, std::ios::binary);
     file << kFirstLine << "\n";

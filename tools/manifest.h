@@ -16,6 +16,11 @@ std::string hashText(const std::string& text);
 
 std::string manifestPath(const std::string& indexPath);
 bool readManifest(const std::string& path, Manifest& manifest);
+
+// The files that the manifest at `path` says its build wrote, where they lie
+// now: its paths were given from where that build ran, so they are taken
+// relative to the index beside the manifest. Empty when `path` is no manifest.
+std::vector<std::string> outputsOfManifest(const std::string& path);
 bool writeManifest(const std::string& path, const Manifest& manifest);
 
 // True when `previous` was made from the same inputs and all its outputs

@@ -53,6 +53,28 @@ def entries(index):
     return read(index, "r").splitlines()[14:]
 
 
+class OwnOutputsTest(unittest.TestCase):
+    """pack never takes in what it wrote: packing a folder twice is up to date."""
+
+    def test_packing_a_folder_twice_is_stable(self):
+        work = fresh("own")
+        sprites(work, 3, size=(16, 16))
+        names = ["s000.png", "s001.png", "s002.png"]
+        for extra in ([], ["--preview", "--json", "out/atlas.json"]):
+            code, out, err = run("pack", ".", *extra, cwd=work)
+            self.assertEqual(code, 0, err)
+            self.assertNotIn("up to date", out)
+            self.assertEqual(sorted(l.split("\t\t")[0] for l in entries(os.path.join(work, "out", "atlas.txt"))),
+                             names)
+            self.assertIn("up to date", run("pack", ".", *extra, cwd=work)[1])
+        # Into the folder itself, beside the earlier output folder: neither run's files are sources.
+        for _ in range(2):
+            code, out, err = run("pack", ".", "-o", ".", "--save-config", "saved.cfg", cwd=work)
+            self.assertEqual(code, 0, err)
+            self.assertEqual(sorted(l.split("\t\t")[0] for l in entries(os.path.join(work, "atlas.txt"))), names)
+        self.assertIn("up to date", out)
+
+
 class FitTest(unittest.TestCase):
     """100 different 64 x 64 sprites: one 1024 x 512 page, not 2048 wide."""
 
