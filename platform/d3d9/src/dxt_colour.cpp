@@ -16,6 +16,8 @@ namespace d3d9soft {
 namespace {
 
 constexpr int kLargest[3] = {31, 63, 31};
+// Blocks of up to this many colours try every placement on the palette.
+constexpr int kFewColours = 4;
 
 int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2); }
 
@@ -106,9 +108,11 @@ bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool t
     const int det = aa * bb - ab * ab;
     if (det == 0) return false;
     for (int c = 0; c < 3; ++c) {
+        // Truncation is the floor here: below zero the clamp decides either way.
+        // Truncation serves as the floor: below zero the clamp decides either way.
         const float scale = float(whole * kLargest[c]) / (255.0f * float(det));
-        const int qa = std::clamp(int(std::floor(float(ax[c] * bb - bx[c] * ab) * scale)), 0, kLargest[c] - 1);
-        const int qb = std::clamp(int(std::floor(float(bx[c] * aa - ax[c] * ab) * scale)), 0, kLargest[c] - 1);
+        const int qa = std::clamp(int(float(ax[c] * bb - bx[c] * ab) * scale), 0, kLargest[c] - 1);
+        const int qb = std::clamp(int(float(bx[c] * aa - ax[c] * ab) * scale), 0, kLargest[c] - 1);
         int best = INT_MAX;
         for (int da = 0; da < 2; ++da)
             for (int db = 0; db < 2; ++db) {
@@ -180,6 +184,15 @@ void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
     }
     quantise(colours, high, q[0]);
     quantise(colours, low, q[1]);
+    if (std::memcmp(q[0], q[1], sizeof q[0]) != 0) return;
+    // Close colours that round to one endpoint would leave every texel on
+    // entry 0 and nothing to refine: round them apart instead.
+    for (int c = 0; c < 3; ++c) {
+        const int a = colours.rgb[c][high] * kLargest[c], b = colours.rgb[c][low] * kLargest[c];
+        if (a == b) continue;
+        q[0][c] = a > b ? (a + 254) / 255 : a / 255;
+        q[1][c] = a > b ? b / 255 : (b + 254) / 255;
+    }
 }
 
 // Extremes, then indices and endpoints in turn while the error falls.
@@ -243,23 +256,88 @@ Fit fitSingleColour(const Colours& colours, bool three) {
     return fit;
 }
 
-// Two or three colours: every placement of them on the palette that keeps
-// their order along the axis, each with its best endpoints, which finds the
-// exact block whenever one exists.
+// A few colours: every placement of them on the palette that keeps their
+// order along the axis is ranked by its least-squares error before
+// quantisation; then the exact best quantised endpoints around the
+// solution of each in turn.
 struct FewColours {
     int n;
-    int rgb[3][3];  // [colour][channel], in order along the axis
-    int count[3];
+    int rgb[kFewColours][3];  // [colour][channel], in order along the axis
+    int count[kFewColours];
 };
 
+struct Placement {
+    int share[kFewColours];  // of endpoint 0 in each colour's entry, in thirds (halves for three colours)
+    int aa, ab, bb, ax[3], bx[3];
+    float score;  // lower is better
+};
+
+// The least-squares sums of a placement and its error less a constant.
+void weighPlacement(const FewColours& few, int whole, Placement& p) {
+    p.aa = p.ab = p.bb = 0;
+    for (int c = 0; c < 3; ++c) p.ax[c] = p.bx[c] = 0;
+    for (int k = 0; k < few.n; ++k) {
+        const int a = p.share[k], b = whole - a, w = few.count[k];
+        p.aa += w * a * a;
+        p.ab += w * a * b;
+        p.bb += w * b * b;
+        for (int c = 0; c < 3; ++c) {
+            p.ax[c] += w * a * few.rgb[k][c];
+            p.bx[c] += w * b * few.rgb[k][c];
+        }
+    }
+    // The residual is the colours' own square sum less what the solution explains.
+    const float det = float(p.aa * p.bb - p.ab * p.ab);
+    p.score = 0;
+    for (int c = 0; c < 3; ++c) {
+        const float ax = float(p.ax[c]), bx = float(p.bx[c]);
+        p.score -= (ax * (ax * float(p.bb) - bx * float(p.ab)) + bx * (bx * float(p.aa) - ax * float(p.ab))) / det;
+    }
+}
+
+// The exact best quantised endpoints around a placement's solution.
+int quantisePlacement(const FewColours& few, const Placement& p, bool three, int limit, int q[2][3]) {
+    const int whole = three ? 2 : 3;
+    const float det = float(p.aa * p.bb - p.ab * p.ab);
+    int error = 0;
+    for (int c = 0; c < 3 && error < limit; ++c) {
+        // Rounded to nearest; below zero the clamp decides either way.
+        const float scale = float(whole * kLargest[c]) / (255.0f * det);
+        const int qa = std::clamp(int(float(p.ax[c] * p.bb - p.bx[c] * p.ab) * scale + 0.5f), 0, kLargest[c]);
+        const int qb = std::clamp(int(float(p.bx[c] * p.aa - p.ax[c] * p.ab) * scale + 0.5f), 0, kLargest[c]);
+        int best = INT_MAX;
+        for (int a = std::max(qa - 1, 0); a <= std::min(qa + 1, kLargest[c]); ++a)
+            for (int b = std::max(qb - 1, 0); b <= std::min(qb + 1, kLargest[c]); ++b) {
+                const int ea = expand(a, c), eb = expand(b, c);
+                int e = 0;
+                for (int k = 0; k < few.n; ++k) {
+                    // The decoder's entry: its thirds (halves) rounded down.
+                    const int sum = p.share[k] * ea + (whole - p.share[k]) * eb;
+                    const int d = (three ? sum / 2 : sum / 3) - few.rgb[k][c];
+                    e += few.count[k] * d * d;
+                }
+                if (e < best) {
+                    best = e;
+                    q[0][c] = a;
+                    q[1][c] = b;
+                }
+            }
+        error += best;
+    }
+    return error;
+}
+
 Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
-    // Shares of endpoint 0, in thirds (halves for three colours), of the
-    // entries from endpoint 0 to endpoint 1.
+    // Entries from endpoint 0 to endpoint 1.
     static const int fourLine[4] = {3, 2, 1, 0}, threeLine[3] = {2, 1, 0};
     const int* line = three ? threeLine : fourLine;
     const int steps = three ? 3 : 4, whole = three ? 2 : 3;
-    Fit best;
-    int place[3] = {0, 0, 0};
+    // At most 31 placements (four colours, four entries), the best ranked
+    // first so that the exact search of the rest stops early. Three colours
+    // search them all, which finds the exact block whenever one exists; four
+    // only the best few, which are nearly always the best quantised too.
+    Placement ranked[31];
+    int placements = 0, place[kFewColours] = {};
     for (;;) {
         // Next non-decreasing placement.
         int i = few.n - 1;
@@ -268,48 +346,20 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
         ++place[i];
         for (int j = i + 1; j < few.n; ++j) place[j] = place[i];
         if (place[0] == place[few.n - 1]) continue;  // one entry for all
-        int share[3], aa = 0, ab = 0, bb = 0, ax[3] = {}, bx[3] = {};
-        for (int k = 0; k < few.n; ++k) {
-            const int a = share[k] = line[place[k]], b = whole - a, w = few.count[k];
-            aa += w * a * a;
-            ab += w * a * b;
-            bb += w * b * b;
-            for (int c = 0; c < 3; ++c) {
-                ax[c] += w * a * few.rgb[k][c];
-                bx[c] += w * b * few.rgb[k][c];
-            }
-        }
-        const float det = float(aa * bb - ab * ab);
+        Placement& p = ranked[placements];
+        for (int k = 0; k < few.n; ++k) p.share[k] = line[place[k]];
+        weighPlacement(few, whole, p);
+        for (int at = placements++; at > 0 && ranked[at - 1].score > ranked[at].score; --at)
+            std::swap(ranked[at - 1], ranked[at]);
+    }
+    Fit best;
+    const int searched = few.n <= 3 ? placements : std::min(placements, 4);
+    for (int k = 0; k < searched && best.error > 0; ++k) {
         Fit fit;
-        int error = 0;
-        for (int c = 0; c < 3 && error < best.error; ++c) {
-            // The least-squares pair, then the exact best of the quantised pairs around it.
-            const float scale = float(whole * kLargest[c]) / (255.0f * det);
-            const int qa = std::clamp(int(std::lround(float(ax[c] * bb - bx[c] * ab) * scale)), 0, kLargest[c]);
-            const int qb = std::clamp(int(std::lround(float(bx[c] * aa - ax[c] * ab) * scale)), 0, kLargest[c]);
-            int bestChannel = INT_MAX;
-            for (int a = std::max(qa - 1, 0); a <= std::min(qa + 1, kLargest[c]); ++a)
-                for (int b = std::max(qb - 1, 0); b <= std::min(qb + 1, kLargest[c]); ++b) {
-                    const int ea = expand(a, c), eb = expand(b, c);
-                    int e = 0;
-                    for (int k = 0; k < few.n; ++k) {
-                        // The decoder's entry: its thirds (halves) rounded down.
-                        const int sum = share[k] * ea + (whole - share[k]) * eb;
-                        const int d = (three ? sum / 2 : sum / 3) - few.rgb[k][c];
-                        e += few.count[k] * d * d;
-                    }
-                    if (e < bestChannel) {
-                        bestChannel = e;
-                        fit.q[0][c] = a;
-                        fit.q[1][c] = b;
-                    }
-                }
-            error += bestChannel;
-        }
+        const int error = quantisePlacement(few, ranked[k], three, best.error, fit.q);
         if (error < best.error) {
             best = fit;
             best.error = error;
-            if (error == 0) break;
         }
     }
     if (best.error != INT_MAX) best.error = assignIndices(colours, best.q, three, best.index);
@@ -351,24 +401,24 @@ Fit better(Fit a, const Fit& b) { return b.error < a.error ? b : a; }
 void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8]) {
     Colours colours;
     FewColours few;
-    few.n = 0;  // 4: more than three colours
+    few.n = 0;  // kFewColours + 1: more than that
     for (int i = 0; i < 16; ++i) {
         const std::uint8_t* texel = rgba + 4 * i;
         if (dxt1 && texel[3] < 128) continue;
         const int n = colours.count++;
         for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
         colours.position[n] = i;
-        if (few.n > 3) continue;
+        if (few.n > kFewColours) continue;
         int k = 0;
         while (k < few.n && !(few.rgb[k][0] == texel[0] && few.rgb[k][1] == texel[1] && few.rgb[k][2] == texel[2]))
             ++k;
         if (k < few.n) {
             ++few.count[k];
-        } else if (few.n < 3) {
+        } else if (few.n < kFewColours) {
             for (int c = 0; c < 3; ++c) few.rgb[k][c] = texel[c];
             few.count[few.n++] = 1;
         } else {
-            few.n = 4;
+            few.n = kFewColours + 1;
         }
     }
     if (colours.count == 0) {  // all transparent
@@ -396,9 +446,9 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         // Three colours rarely win where four fit closely (here an RMS error
         // under about 4.6 per channel); skipping them there saves a third of the time.
         if (mayUseThree && (mustUseThree || fit.error > 1024)) threeFit = fitAlongAxis(colours, start, true);
-        if (few.n <= 3 && std::min(fit.error, threeFit.error) > 0) {
+        if (few.n <= kFewColours && std::min(fit.error, threeFit.error) > 0) {
             // In order along the axis, for the placements that keep it.
-            float t[3];
+            float t[kFewColours];
             for (int k = 0; k < few.n; ++k) t[k] = along(axis, few.rgb[k][0], few.rgb[k][1], few.rgb[k][2]);
             for (int a = 0; a < few.n; ++a)
                 for (int b = a + 1; b < few.n; ++b)
