@@ -9,16 +9,31 @@
 
 namespace fs = std::filesystem;
 
+static std::string lowerExtension(const std::string& path) {
+    std::string extension = fs::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
 bool hasImageExtension(const std::string& path) {
     // Every file type the image reader decodes (it tells them by content).
     static const char* const kExtensions[] = {".bmp", ".dib", ".jpg", ".jpeg", ".tga", ".png",
                                               ".dds", ".ppm", ".pgm", ".pnm",  ".hdr", ".pfm"};
-    std::string extension = fs::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = lowerExtension(path);
     for (const char* known : kExtensions)
         if (extension == known) return true;
     return false;
+}
+
+std::string imageTypeName(const std::string& path) {
+    static const char* const kTypes[][2] = {{".gif", "GIF"},  {".webp", "WebP"}, {".psd", "PSD"},  {".tif", "TIFF"},
+                                            {".tiff", "TIFF"}, {".ico", "ICO"},  {".svg", "SVG"},  {".avif", "AVIF"},
+                                            {".jxl", "JPEG XL"}, {".exr", "OpenEXR"}, {".xcf", "XCF"}, {".ktx", "KTX"}};
+    const std::string extension = lowerExtension(path);
+    for (const auto& type : kTypes)
+        if (extension == type[0]) return type[1];
+    return "";
 }
 
 static std::string asDirectory(std::string path) {
@@ -41,7 +56,8 @@ fs::path comparable(const std::string& path) {
 // Symlinked folders are followed, each real folder once, so that a link back
 // up ends no walk; the first name in order is the one kept.
 static bool scanDirectory(const fs::path& directory, const std::string& prefix, std::set<fs::path>& visited,
-                          std::set<fs::path>& skipped, std::vector<std::string>& names, std::string& error) {
+                          std::set<fs::path>& skipped, std::vector<std::string>& names, std::vector<std::string>& unread,
+                          std::string& error) {
     std::error_code code;
     std::vector<fs::path> entries;
     for (fs::directory_iterator entry(directory, code), end; !code && entry != end; entry.increment(code))
@@ -60,16 +76,18 @@ static bool scanDirectory(const fs::path& directory, const std::string& prefix, 
         std::string name = prefix + entry.filename().string();
         if (fs::is_directory(entry, code)) {
             if (!visited.insert(fs::canonical(entry, code)).second || code) continue;
-            if (!scanDirectory(entry, name + "/", visited, skipped, names, error)) return false;
+            if (!scanDirectory(entry, name + "/", visited, skipped, names, unread, error)) return false;
         } else if (fs::is_regular_file(entry, code) && hasImageExtension(name)) {
             names.push_back(name);
+        } else if (!imageTypeName(name).empty()) {
+            unread.push_back(entry.string());
         }
     }
     return true;
 }
 
 bool findImages(const std::vector<std::string>& inputs, std::set<fs::path> skipped, std::vector<FoundImage>& images,
-                std::string& error) {
+                std::vector<std::string>& unread, std::string& error) {
     images.clear();
     // One directory alone: names relative to it. Otherwise names keep the
     // path as given, so that the texture directory is empty.
@@ -87,7 +105,7 @@ bool findImages(const std::vector<std::string>& inputs, std::set<fs::path> skipp
         }
         std::vector<std::string> names;
         std::set<fs::path> visited = {fs::canonical(input, code)};
-        if (!scanDirectory(input, "", visited, skipped, names, error)) return false;
+        if (!scanDirectory(input, "", visited, skipped, names, unread, error)) return false;
         for (const std::string& name : names) {
             if (relative)
                 images.push_back(FoundImage{asDirectory(input), name});

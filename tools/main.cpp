@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -172,8 +173,14 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
     return runBuild(*configuration, options, manifest);
 }
 
-bool readsBack(const std::string& name) {
-    return !name.empty() && name[0] != '#' && name != "group" && name.find_first_of(" \t\r\n\v\f") == std::string::npos;
+// Why a configuration file could not name a texture, or "" when it can: a
+// line is one name (and " border"), at most 1022 characters.
+std::string unnameable(const std::string& name) {
+    if (name.find_first_of(" \t\r\n\v\f") != std::string::npos) return "a blank in its name";
+    if (name[0] == '#') return "a leading '#' (a comment line)";
+    if (name == "group") return "the name 'group' (a group line)";
+    if (name.size() + std::strlen(" border") > 1022) return "a name longer than a configuration line";
+    return "";
 }
 
 // What this run and the last one into the same index write, which `pack`
@@ -203,7 +210,9 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     for (const std::string& directory : pack.directories) manifest.inputs.push_back("directory " + directory);
     if (!resolveOutput(arguments, pack.name, options, manifest, error)) return badInput(error);
     std::vector<FoundImage> images;
-    if (!findImages(pack.directories, ownOutputs(options, pack.saveConfig), images, error)) return badInput(error);
+    std::vector<std::string> unreadTypes;
+    if (!findImages(pack.directories, ownOutputs(options, pack.saveConfig), images, unreadTypes, error))
+        return badInput(error);
     if (images.empty()) return badInput("no image files found");
     options.fit = !pack.noFit;
     options.saveConfig = pack.saveConfig;
@@ -215,11 +224,17 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     setReasonTextureDirectory(images.front().directory);
     configuration->setOutputPath(options.outputDirectory.c_str());
     configuration->addGroup(pack.name.c_str(), pack.width, pack.height, format.c_str(), pack.mipLevels, pack.border);
+    // A texture that a configuration file cannot name is left out, so that
+    // the saved configuration always builds the same pages and index.
     for (const FoundImage& image : images) {
-        configuration->addTexture(image.name.c_str(), pack.border > 0);
-        if (!pack.saveConfig.empty() && !readsBack(image.name))
-            reportWarning(image.name, "cannot be named in a configuration file (blanks, or a leading '#')");
+        std::string why = unnameable(image.name);
+        if (why.empty())
+            configuration->addTexture(image.name.c_str(), pack.border > 0);
+        else
+            reportWarning(image.directory + image.name, "left out: " + why + " cannot stand in a configuration file");
     }
+    for (const std::string& file : unreadTypes)
+        reportWarning(file, "left out: " + imageTypeName(file) + " files are not read (BMP, JPEG, PNG, TGA, DDS, PPM/PGM, HDR and PFM are)");
     return runBuild(*configuration, options, manifest);
 }
 
@@ -258,14 +273,26 @@ int runCheckCommand(const std::string& configFile, std::string textures) {
     return unreadable ? kExitLibraryFailure : kExitSuccess;
 }
 
+// The header's facts, once the pixels have decoded too: a file whose header
+// reads and whose pixels do not cannot be used either.
 int runInfoCommand(const std::vector<std::string>& files) {
     ImageProbe probe;
     if (!openProbe(probe)) return badInput("out of memory");
+    SoftwareDevice device;
+    std::string deviceError;
+    if (!createDevice(device, deviceError)) {
+        closeProbe(probe);
+        reportError("", deviceError);
+        return kExitLibraryFailure;
+    }
     int status = kExitSuccess;
     for (const std::string& file : files) {
         ImageFacts facts;
         std::string reason;
-        if (probeImage(probe, file, facts, reason)) {
+        if (probeImage(probe, file, facts, reason) && !(reason = decodeFailure(device.device, file)).empty()) {
+            reportError(file, "cannot read: " + reason);
+            if (status == kExitSuccess) status = kExitLibraryFailure;  // a header that fails is bad input, and says so
+        } else if (reason.empty()) {
             std::printf("%s: %d x %d, %s, %d mip level%s\n", file.c_str(), facts.width, facts.height,
                         facts.format.c_str(), facts.mipLevels, facts.mipLevels == 1 ? "" : "s");
         } else {
@@ -274,6 +301,7 @@ int runInfoCommand(const std::vector<std::string>& files) {
         }
     }
     closeProbe(probe);
+    releaseDevice(device);
     return status;
 }
 

@@ -213,6 +213,24 @@ class PackInfoPreviewTest(unittest.TestCase):
         self.assertEqual(code, 2)
         self.assertIn("no image files", err)
 
+    def test_pack_leaves_out_what_a_configuration_cannot_name_and_what_it_cannot_read(self):
+        work = fresh("unnameable")
+        sources = os.path.join(work, "in")
+        os.makedirs(sources)
+        for name in ("ok.png", "a b.png", "#c.png"):
+            shutil.copy(os.path.join(TEXTURES, "ui", "panel.png"), os.path.join(sources, name))
+        write(os.path.join(sources, "anim.gif"), "GIF89a")
+        code, out, err = run("pack", "in", "--save-config", "saved.cfg", "-o", "packed", cwd=work)
+        self.assertEqual(code, 0, err)
+        self.assertIn("in/a b.png: left out: a blank in its name", err)
+        self.assertIn("in/#c.png: left out: a leading '#'", err)
+        self.assertIn("in/anim.gif: left out: GIF files are not read", err)
+        self.assertIn("placed 1 texture on 1 page", out)
+        code, _, err = run("build", "saved.cfg", "-t", "in", "-o", "built", "-i", "built/atlas.txt", cwd=work)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(read(os.path.join(work, "packed", "atlas.txt"), "r").splitlines()[1:],
+                         read(os.path.join(work, "built", "atlas.txt"), "r").splitlines()[1:])
+
     def test_info(self):
         work = fresh("info")
         write(os.path.join(work, "junk.png"), "this is not an image")
@@ -223,6 +241,15 @@ class PackInfoPreviewTest(unittest.TestCase):
         self.assertIn("panel.png: 128 x 96, A8R8G8B8, 1 mip level", out)
         self.assertIn("junk.png: cannot read: not an image", err)
         self.assertIn("absent.png: cannot read: no such file", err)
+        # A header that reads over pixels that do not is no image either.
+        data = bytearray(read(os.path.join(TEXTURES, "ui", "panel.png")))
+        data[60:] = bytes(len(data) - 60)
+        with open(os.path.join(work, "corrupt.png"), "wb") as f:
+            f.write(data)
+        code, out, err = run("info", "corrupt.png", cwd=work)
+        self.assertEqual(code, 1)
+        self.assertIn("corrupt.png: cannot read: the image data is truncated or corrupt", err)
+        self.assertEqual(out, "")
 
     def test_preview_command_on_an_existing_build(self):
         work = fresh("preview")
