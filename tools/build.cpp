@@ -177,6 +177,7 @@ bool buildByGroup(ITextureAtlasConfiguration& configuration, const BuildOptions&
     run.dedup = options.dedup;
     run.dryRun = options.dryRun;
     run.extrude = options.extrude;
+    run.strict = options.strict;
     std::vector<GroupJob> jobs = groupJobs(configuration);
     PageWatcher watcher;
     if (!options.quiet && !options.dryRun) startPageWatcher(watcher, options.outputDirectory);

@@ -4,6 +4,7 @@
 #include "extrude.h"
 #include "fit.h"
 #include "page_watcher.h"
+#include "reasons.h"
 
 #include <d3d9soft.h>
 #include <textureatlas/textureatlas.h>
@@ -103,7 +104,7 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     return ok;
 }
 
-GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_t number) {
+GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, size_t number) {
     GroupOutcome outcome;
     captureMessages(&outcome.messages);
     outcome.textures = findDuplicates(job.textures, options.dedup);
@@ -150,6 +151,39 @@ GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_
     }
     captureMessages(nullptr);
     return outcome;
+}
+
+// Every source of the job whose pixels do not decode, with the reason.
+std::vector<std::pair<std::string, std::string>> unusableSources(const GroupJob& job) {
+    std::vector<std::pair<std::string, std::string>> unusable;
+    SoftwareDevice device;
+    std::string error;
+    if (!createDevice(device, error)) return unusable;
+    for (const TextureRef& texture : job.textures) {
+        std::string reason = decodeFailure(device.device, texture.path);
+        if (!reason.empty()) unusable.emplace_back(texture.name, reason);
+    }
+    releaseDevice(device);
+    return unusable;
+}
+
+// The library stops at the first source it cannot load. Only then are the
+// sources decoded, all of them once, so that a build of good sources decodes
+// nothing twice; every unusable one is left out, with a warning naming it,
+// and the group is built once more from the rest.
+GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_t number) {
+    GroupOutcome outcome = attemptGroup(job, options, number);
+    if (outcome.ok || options.dryRun || options.strict) return outcome;
+    std::vector<std::pair<std::string, std::string>> unusable = unusableSources(job);
+    if (unusable.empty() || unusable.size() == job.textures.size()) return outcome;
+    GroupJob usable = job;
+    usable.textures.clear();
+    for (const TextureRef& texture : job.textures)
+        if (std::none_of(unusable.begin(), unusable.end(), [&](const auto& u) { return u.first == texture.name; }))
+            usable.textures.push_back(texture);
+    GroupOutcome retried = attemptGroup(usable, options, number);
+    retried.messages.leftOut = std::move(unusable);
+    return retried;
 }
 
 }  // namespace

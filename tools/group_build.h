@@ -44,6 +44,7 @@ struct GroupRunOptions {
     int jobs = 1;
     bool fit = false, dedup = true, dryRun = false;
     bool extrude = false;  // bordered textures' margins and levels as their index rectangles say
+    bool strict = false;   // a source that cannot be used fails the group instead of being left out
     PageWatcher* watcher = nullptr;  // told each group's pages before they are written
 };
 

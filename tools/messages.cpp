@@ -20,6 +20,12 @@ MessageCounts& messageCounts() {
 void captureMessages(MessageLog* log) { capturing = log; }
 
 void replayMessages(const MessageLog& log) {
+    for (const auto& [name, reason] : log.leftOut) {
+        std::lock_guard<std::mutex> lock(outputMutex);
+        ++messageCounts().warnings;
+        skippedTextures().unreadable.push_back(SkippedTexture{name, reason});
+        std::fprintf(stderr, "texatlas: warning: %s: left out: %s\n", name.c_str(), reason.c_str());
+    }
     for (const auto& message : log.messages)
         message.first ? printLibraryError(message.second) : printLibraryWarning(message.second);
 }

@@ -19,6 +19,9 @@ MessageCounts& messageCounts();
 // in group order. Replaying prints and counts them as if they came then.
 struct MessageLog {
     std::vector<std::pair<bool, std::string>> messages;  // (is error, text)
+    // Sources the tool left out after the library could not load them
+    // (name, reason): replayed first, each as a warning and an unreadable texture.
+    std::vector<std::pair<std::string, std::string>> leftOut;
 };
 void captureMessages(MessageLog* log);
 void replayMessages(const MessageLog& log);

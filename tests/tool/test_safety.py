@@ -183,15 +183,16 @@ class StagingTest(unittest.TestCase):
         out = os.path.join(self.dir, "out")
         before = snapshot(out)
         # The last group's source: the pages of the groups before it are composed first.
+        # Under --strict a source that cannot be used fails the build.
         truncate(os.path.join(self.textures, "small", "gem.png"))
-        code, stdout, err = self.build()
+        code, stdout, err = self.build(CONFIG, "--strict")
         self.assertEqual(code, 1)
         self.assertIn("page 1 of", stdout)  # earlier pages had been written when it failed
         self.assertIn("Could not load texture: %s/small/gem.png: the image data is truncated" % self.textures, err)
         self.assertIn("texatlas: error: build failed; the previous output is untouched", err)
         self.assertEqual(snapshot(out), before)
         # Nothing failed partway before the first build either: no output at all.
-        code, _, err = run("build", CONFIG, "-t", self.textures, "-o", "other", cwd=self.dir)
+        code, _, err = run("build", CONFIG, "-t", self.textures, "-o", "other", "--strict", cwd=self.dir)
         self.assertEqual(code, 1)
         self.assertIn("nothing was written", err)
         self.assertEqual(os.listdir(os.path.join(self.dir, "other")), [])
@@ -255,6 +256,21 @@ class StagingTest(unittest.TestCase):
         self.assertEqual(code, 0)
         self.assertIn("up to date", stdout)
         self.assertFalse([n for n in os.listdir(out) if n.startswith(".texatlas")])
+
+    def test_sources_that_do_not_decode_are_left_out_each_named_and_the_rest_built(self):
+        truncate(os.path.join(self.textures, "small", "gem.png"))
+        truncate(os.path.join(self.textures, "ui", "panel.png"))
+        code, stdout, err = self.build()
+        self.assertEqual(code, 0, err)
+        for name in ("small/gem.png", "ui/panel.png"):
+            self.assertIn("texatlas: warning: %s: left out: the image data is truncated or corrupt" % name, err)
+        self.assertNotIn("error", err)
+        self.assertIn("2 unreadable", stdout)
+        layout = json.loads(read(os.path.join(self.dir, "out", "atlas.json"), "r"))
+        self.assertEqual(sorted(t["name"] for t in layout["unreadable"]), ["small/gem.png", "ui/panel.png"])
+        names = [t["name"] for t in layout["textures"]]
+        self.assertNotIn("ui/panel.png", names)
+        self.assertIn("ui/icon_heart.png", names)
 
     def test_a_dry_run_creates_nothing(self):
         code, stdout, err = run("build", CONFIG, "-t", self.textures, "-o", "dry/out", "--dry-run", cwd=self.dir)
