@@ -6,7 +6,6 @@
 #include "group_build.h"
 #include "json_output.h"
 #include "messages.h"
-#include "page_watcher.h"
 #include "preview.h"
 #include "reasons.h"
 #include "staging.h"
@@ -178,12 +177,10 @@ bool buildByGroup(ITextureAtlasConfiguration& configuration, const BuildOptions&
     run.dryRun = options.dryRun;
     run.extrude = options.extrude;
     run.strict = options.strict;
+    run.progress = !options.quiet && !options.dryRun;
+    run.finalDirectory = options.finalDirectory;
     std::vector<GroupJob> jobs = groupJobs(configuration);
-    PageWatcher watcher;
-    if (!options.quiet && !options.dryRun) startPageWatcher(watcher, options.outputDirectory);
-    run.watcher = &watcher;
     outcomes = runGroups(jobs, run);
-    stopPageWatcher(watcher);
     if (outcomes.size() != jobs.size()) return false;
     for (const GroupOutcome& outcome : outcomes)
         if (!outcome.ok) return false;
@@ -268,12 +265,17 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     if (!openStaging(options.outputDirectory, staging, error)) return finish(error.c_str());
     BuildOptions staged = options;
     staged.outputDirectory = staging.directory;
+    staged.finalDirectory = options.outputDirectory;
     staged.indexFile = stageFile(staging, ".index", options.indexFile);
     configuration.setOutputPath(staged.outputDirectory.c_str());
 
     // A configuration without groups has nothing to place.
     if (!hasGroups) return abandon(staging, "no texture was placed", hadOutput);
-    if (!buildByGroup(configuration, staged, outcomes)) return abandon(staging, "build failed", hadOutput);
+    if (!buildByGroup(configuration, staged, outcomes)) {
+        for (const GroupOutcome& outcome : outcomes)
+            if (!outcome.saveFailure.empty()) return abandon(staging, outcome.saveFailure, hadOutput);
+        return abandon(staging, "build failed", hadOutput);
+    }
     if (!writeJoinedIndex(staged.indexFile, outcomes))
         return abandon(staging, "cannot write " + staged.indexFile, hadOutput);
     if (!renameIndexHeader(staged.indexFile, options.indexFile) || !readIndexFile(staged.indexFile, result, error) ||

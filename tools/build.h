@@ -14,6 +14,7 @@ enum ExitCode { kExitSuccess = 0, kExitLibraryFailure = 1, kExitBadInput = 2 };
 
 struct BuildOptions {
     std::string outputDirectory;  // ends in '/' unless empty
+    std::string finalDirectory;   // where the pages end up when outputDirectory is a staging one
     std::string indexFile;
     std::string jsonFile;         // empty: none
     int sortMode = 0;             // 0 area, 1 longest side

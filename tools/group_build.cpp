@@ -3,7 +3,6 @@
 #include "device.h"
 #include "extrude.h"
 #include "fit.h"
-#include "page_watcher.h"
 #include "reasons.h"
 
 #include <d3d9soft.h>
@@ -14,8 +13,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -66,6 +67,39 @@ struct ConfigurationDeleter {
     void operator()(ITextureAtlasConfiguration* configuration) const { delete configuration; }
 };
 
+// What the tool says of each page as the layer saves it: the layout named
+// the pages, the layer's save hook tells when each is on disk.
+struct PageReports {
+    const GroupRunOptions* options;
+    std::map<std::string, const texatlas_layout::LaidOutPage*> pages;  // by file name
+    size_t count = 0;
+    std::string failure;
+};
+
+void onPageSaved(void* context, const D3D9SoftTextureSave* save) {
+    PageReports& reports = *static_cast<PageReports*>(context);
+    const std::string file = fs::path(save->pDestFile).filename().string();
+    if (FAILED(save->Result)) {
+        if (reports.failure.empty())
+            reports.failure = "cannot write " + reports.options->finalDirectory + file +
+                              (save->SystemError ? std::string(": ") + std::strerror(save->SystemError) : "");
+        return;
+    }
+    if (!reports.options->progress) return;
+    auto found = reports.pages.find(file);
+    IDirect3DTexture9* texture = static_cast<IDirect3DTexture9*>(save->pSrcTexture);
+    D3DSURFACE_DESC desc{};
+    texture->GetLevelDesc(0, &desc);
+    const DWORD levels = texture->GetLevelCount();
+    const std::string label = found == reports.pages.end()
+                                  ? "page"
+                                  : "page " + std::to_string(found->second->index + 1) + " of " +
+                                        std::to_string(reports.count);
+    printProgress(label + ": " + file + "  " + std::to_string(desc.Width) + " x " + std::to_string(desc.Height) +
+                  "  " + (found == reports.pages.end() ? "" : found->second->format + "  ") +
+                  std::to_string(levels) + " mip level" + (levels == 1 ? "" : "s"));
+}
+
 // Composes and saves the group's pages through the library, as a host
 // would, and reads back the index entries it wrote.
 bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptions& options, size_t number,
@@ -85,6 +119,9 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     atlas->setErrorCallback(printLibraryError);
     atlas->setWarningCallback(printLibraryWarning);
     atlas->setSortMode(options.sortMode);
+    PageReports reports{&options, {}, outcome.pages.size(), ""};
+    for (const texatlas_layout::LaidOutPage& page : outcome.pages) reports.pages[page.name + ".dds"] = &page;
+    D3D9SoftSetTextureSaveHook(device.device, onPageSaved, &reports);
     atlas->layout(&configuration);
     // Each group's index goes to a file of its own beside the pages, then
     // into the joined index.
@@ -94,6 +131,7 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
         options.extrude ? startExtrusion(device.device, outcome.pages, printLibraryWarning) : nullptr;
     bool ok = atlas->write(index.c_str());
     stopExtrusion(extrusion, ok);
+    outcome.saveFailure = reports.failure;
     delete atlas;
     releaseDevice(device);
     if (ok && !readIndexLines(index, outcome)) {
@@ -140,13 +178,6 @@ GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, s
     if (options.dryRun) {
         outcome.ok = true;
     } else {
-        if (options.watcher) {
-            std::vector<std::pair<std::string, std::string>> labels;
-            for (const texatlas_layout::LaidOutPage& page : outcome.pages)
-                labels.emplace_back(page.name + ".dds", "page " + std::to_string(page.index + 1) + " of " +
-                                                            std::to_string(outcome.pages.size()));
-            labelPages(*options.watcher, labels);
-        }
         outcome.ok = composeGroup(*configuration, options, number, outcome);
     }
     captureMessages(nullptr);

@@ -14,7 +14,6 @@
 namespace textureatlas {
 class ITextureAtlasConfiguration;
 }
-struct PageWatcher;
 
 struct GroupSettings {
     std::string name, format;
@@ -36,6 +35,7 @@ struct GroupOutcome {
     std::vector<std::string> header;   // the index file's header lines after the first
     std::vector<std::string> entries;  // index lines, duplicates after their first
     MessageLog messages;
+    std::string saveFailure;  // the first page that could not be saved: its final file and the system's reason
 };
 
 struct GroupRunOptions {
@@ -45,7 +45,8 @@ struct GroupRunOptions {
     bool fit = false, dedup = true, dryRun = false;
     bool extrude = false;  // bordered textures' margins and levels as their index rectangles say
     bool strict = false;   // a source that cannot be used fails the group instead of being left out
-    PageWatcher* watcher = nullptr;  // told each group's pages before they are written
+    bool progress = false;         // a line on stdout for each page as it is saved
+    std::string finalDirectory;    // where the pages end up, for messages
 };
 
 // The groups of `configuration` as jobs (settings and the textures it read).

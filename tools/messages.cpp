@@ -52,4 +52,10 @@ void printLibraryWarning(const std::string& message) {
     std::fprintf(stderr, "texatlas: warning: %s%s%s\n", message.c_str(), reason.empty() ? "" : ": ", reason.c_str());
 }
 
+void printProgress(const std::string& line) {
+    std::lock_guard<std::mutex> lock(outputMutex);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
 void silentMessage(const std::string&) {}

@@ -26,6 +26,9 @@ struct MessageLog {
 void captureMessages(MessageLog* log);
 void replayMessages(const MessageLog& log);
 
+// A line of progress on stdout, flushed, between whole messages.
+void printProgress(const std::string& line);
+
 void printLibraryError(const std::string& message);
 void printLibraryWarning(const std::string& message);
 void silentMessage(const std::string& message);

@@ -3,6 +3,8 @@
 // copies, for copies the hook makes, or for another device's surfaces.
 #include <d3d9soft.h>
 
+#include <cerrno>
+
 #include "platform/image_fixtures.h"
 #include "platform/soft_device.h"
 
@@ -159,3 +161,45 @@ TEST(TexelBytes, WholeBytesOrNone) {
 }
 
 }  // namespace
+
+// The texture-save hook: once after each save of a texture of its device,
+// with what the file system said; a failed save names the system's reason.
+TEST_F(SurfaceCopyHook, SavesAreReportedWithTheirBytesAndTheSystemsReason) {
+    struct Saves {
+        std::vector<D3D9SoftTextureSave> seen;
+        std::vector<std::string> files;
+        static void hook(void* context, const D3D9SoftTextureSave* save) {
+            static_cast<Saves*>(context)->seen.push_back(*save);
+            static_cast<Saves*>(context)->files.push_back(save->pDestFile);
+        }
+    } saves;
+    ASSERT_EQ(D3D9SoftSetTextureSaveHook(device, Saves::hook, &saves), D3D_OK);
+    Level page(device, 8, 8, D3DFMT_A8R8G8B8, 0);
+    const std::string good = fixtures::scratchPath("hooked.dds"),
+                      missing = fixtures::scratchPath("no/such/folder/page.dds"),
+                      folder = fixtures::scratchPath("");
+    EXPECT_EQ(D3DXSaveTextureToFileA(good.c_str(), D3DXIFF_DDS, page.texture, nullptr), D3D_OK);
+    EXPECT_NE(D3DXSaveTextureToFileA(missing.c_str(), D3DXIFF_DDS, page.texture, nullptr), D3D_OK);
+    EXPECT_NE(D3DXSaveTextureToFileA(folder.c_str(), D3DXIFF_PNG, page.texture, nullptr), D3D_OK);
+    ASSERT_EQ(saves.seen.size(), 3u);
+    EXPECT_EQ(saves.files, (std::vector<std::string>{good, missing, folder}));
+    EXPECT_EQ(saves.seen[0].Result, D3D_OK);
+    EXPECT_EQ(saves.seen[0].pSrcTexture, page.texture);
+    EXPECT_EQ(saves.seen[0].FileBytes, 128u + 4 * (64 + 16 + 4 + 1));  // header, then four levels
+    EXPECT_EQ(saves.seen[0].SystemError, 0);
+    EXPECT_EQ(saves.seen[1].SystemError, ENOENT);
+    EXPECT_EQ(saves.seen[1].FileBytes, 0u);
+    EXPECT_EQ(saves.seen[2].SystemError, EISDIR);
+    // Another device's textures are not this hook's.
+    IDirect3DDevice9* second = nullptr;
+    D3DPRESENT_PARAMETERS params{};
+    ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &second), D3D_OK);
+    {
+        Level theirs(second, 4, 4, D3DFMT_A8R8G8B8);
+        EXPECT_EQ(D3DXSaveTextureToFileA(good.c_str(), D3DXIFF_DDS, theirs.texture, nullptr), D3D_OK);
+        EXPECT_EQ(saves.seen.size(), 3u);
+    }
+    second->Release();
+    EXPECT_EQ(D3D9SoftSetTextureSaveHook(nullptr, Saves::hook, &saves), D3DERR_INVALIDCALL);
+    D3D9SoftSetTextureSaveHook(device, nullptr, nullptr);
+}

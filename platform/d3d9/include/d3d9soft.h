@@ -3,6 +3,7 @@
 #pragma once
 
 #include <d3d9.h>
+#include <d3dx9.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -40,6 +41,28 @@ typedef void (*D3D9SoftSurfaceCopyHook)(void* context, const D3D9SoftSurfaceCopy
 // calls the hook makes are internal too, so they do not run it again. The
 // hook lives as long as the device.
 HRESULT D3D9SoftSetSurfaceCopyHook(IDirect3DDevice9* device, D3D9SoftSurfaceCopyHook hook, void* context);
+
+// Texture-save hook: tells the host that owns a device about each texture of
+// that device that D3DXSaveTextureToFileA saved or failed to save, so that
+// it can follow a build's files without watching the file system.
+
+// One finished D3DXSaveTextureToFileA, its arguments as passed.
+typedef struct D3D9SoftTextureSave {
+    LPCSTR pDestFile;
+    D3DXIMAGE_FILEFORMAT DestFormat;
+    IDirect3DBaseTexture9* pSrcTexture;
+    HRESULT Result;    // what the call returns
+    unsigned long long FileBytes;  // bytes written, 0 on failure
+    int SystemError;   // errno of the file operation that failed, 0 when none did
+} D3D9SoftTextureSave;
+
+typedef void (*D3D9SoftTextureSaveHook)(void* context, const D3D9SoftTextureSave* save);
+
+// Installs `hook` for the saves of textures of `device`, one of the layer's
+// devices (D3DERR_INVALIDCALL for any other); a null hook removes it. It runs
+// on the saving thread right after each call made from outside the layer,
+// failed ones included. The hook lives as long as the device.
+HRESULT D3D9SoftSetTextureSaveHook(IDirect3DDevice9* device, D3D9SoftTextureSaveHook hook, void* context);
 
 // Bytes of one texel of `format`; 0 when its texels are not whole bytes
 // (block and packed YUV formats) or the layer does not know the format.

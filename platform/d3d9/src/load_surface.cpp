@@ -9,7 +9,7 @@
 
 #include "injection.h"
 #include "surface_copy.h"
-#include "surface_copy_hook.h"
+#include "host_hooks.h"
 
 namespace d3d9soft {
 

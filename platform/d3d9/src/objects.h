@@ -48,12 +48,19 @@ public:
     };
     void setSurfaceCopyHook(const SurfaceCopyHook& hook);
     SurfaceCopyHook surfaceCopyHook();
+    struct TextureSaveHook {
+        D3D9SoftTextureSaveHook function = nullptr;
+        void* context = nullptr;
+    };
+    void setTextureSaveHook(const TextureSaveHook& hook);
+    TextureSaveHook textureSaveHook();
 
 private:
     std::atomic<ULONG> references{1};
     SoftDirect3D* direct3D;
-    std::mutex hookMutex;  // the host may set the hook while another thread copies
+    std::mutex hookMutex;  // the host may set a hook while another thread copies or saves
     SurfaceCopyHook copyHook;
+    TextureSaveHook saveHook;
 };
 
 class SoftTexture;

@@ -2,12 +2,14 @@
 // level 0 (previews, hosts).
 #include <d3dx9.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "dds_write.h"
+#include "host_hooks.h"
 #include "image_write.h"
 #include "injection.h"
 #include "surface_copy.h"
@@ -16,15 +18,36 @@ namespace d3d9soft {
 
 namespace {
 
-bool writeFile(const char* path, const std::vector<std::uint8_t>& bytes) {
+// What a save did to the file system, for the host's save hook.
+struct FileOutcome {
+    unsigned long long bytes = 0;
+    int error = 0;  // errno of the first operation that failed
+};
+
+void noteError(FileOutcome& outcome) {
+    if (!outcome.error) outcome.error = errno ? errno : EIO;
+}
+
+bool writeFile(const char* path, const std::vector<std::uint8_t>& bytes, FileOutcome& outcome) {
+    errno = 0;
     std::FILE* file = std::fopen(path, "wb");
-    if (!file) return false;
+    if (!file) {
+        noteError(outcome);
+        return false;
+    }
     bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    if (!written) noteError(outcome);
+    if (std::fclose(file) != 0) {
+        noteError(outcome);
+        written = false;
+    }
+    if (!written) std::remove(path);
+    outcome.bytes = written ? bytes.size() : 0;
+    return written;
 }
 
 // Writes level `level` to `file`, rows tightly packed.
-HRESULT writeLevel(std::FILE* file, IDirect3DTexture9* texture, UINT level) {
+HRESULT writeLevel(std::FILE* file, IDirect3DTexture9* texture, UINT level, FileOutcome& outcome) {
     D3DSURFACE_DESC desc{};
     HRESULT hr = texture->GetLevelDesc(level, &desc);
     if (FAILED(hr)) return hr;
@@ -42,12 +65,13 @@ HRESULT writeLevel(std::FILE* file, IDirect3DTexture9* texture, UINT level) {
             written = std::fwrite(bits, 1, rowBytes, file) == rowBytes;
     }
     texture->UnlockRect(level);
+    if (!written) noteError(outcome);
     return written ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 // Streams the levels straight to the file: a whole page never needs a second
 // copy in memory. A failed save leaves no partial file behind.
-HRESULT saveDds(const char* path, IDirect3DTexture9* texture) {
+HRESULT saveDds(const char* path, IDirect3DTexture9* texture, FileOutcome& outcome) {
     DWORD levels = texture->GetLevelCount();
     D3DSURFACE_DESC top{};
     if (levels == 0 || FAILED(texture->GetLevelDesc(0, &top))) return D3DERR_INVALIDCALL;
@@ -55,20 +79,44 @@ HRESULT saveDds(const char* path, IDirect3DTexture9* texture) {
     DdsPixelFormat pixelFormat;
     if (info.kind == FormatKind::Unsupported || !ddsPixelFormat(top.Format, pixelFormat)) return E_NOTIMPL;
     const std::vector<std::uint8_t> header = ddsHeader(top.Format, top.Width, top.Height, levels);
+    errno = 0;
     std::FILE* file = std::fopen(path, "wb");
-    if (!file) return D3DERR_INVALIDCALL;
+    if (!file) {
+        noteError(outcome);
+        return D3DERR_INVALIDCALL;
+    }
     HRESULT hr = std::fwrite(header.data(), 1, header.size(), file) == header.size() ? D3D_OK : D3DERR_INVALIDCALL;
-    for (UINT level = 0; SUCCEEDED(hr) && level < levels; ++level) hr = writeLevel(file, texture, level);
-    if (std::fclose(file) != 0 && SUCCEEDED(hr)) hr = D3DERR_INVALIDCALL;
+    if (FAILED(hr)) noteError(outcome);
+    for (UINT level = 0; SUCCEEDED(hr) && level < levels; ++level) hr = writeLevel(file, texture, level, outcome);
+    const long end = std::ftell(file);
+    if (std::fclose(file) != 0 && SUCCEEDED(hr)) {
+        noteError(outcome);
+        hr = D3DERR_INVALIDCALL;
+    }
     if (FAILED(hr)) std::remove(path);
+    outcome.bytes = SUCCEEDED(hr) && end > 0 ? static_cast<unsigned long long>(end) : 0;
     return hr;
 }
 
-HRESULT saveImage(const char* path, D3DXIMAGE_FILEFORMAT fileFormat, IDirect3DTexture9* texture) {
+HRESULT saveImage(const char* path, D3DXIMAGE_FILEFORMAT fileFormat, IDirect3DTexture9* texture,
+                  FileOutcome& outcome) {
     std::vector<std::uint8_t> encoded;
     HRESULT hr = encodeTextureImage(texture, fileFormat, encoded);
     if (FAILED(hr)) return hr;
-    return writeFile(path, encoded) ? D3D_OK : D3DERR_INVALIDCALL;
+    return writeFile(path, encoded, outcome) ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+HRESULT saveTexture(LPCSTR path, D3DXIMAGE_FILEFORMAT fileFormat, LPDIRECT3DBASETEXTURE9 source,
+                    FileOutcome& outcome) {
+    if (!path || !*path || !source) return D3DERR_INVALIDCALL;
+    if (source->GetType() != D3DRTYPE_TEXTURE) return E_NOTIMPL;
+    IDirect3DTexture9* texture = static_cast<IDirect3DTexture9*>(source);
+    try {
+        if (fileFormat == D3DXIFF_DDS) return saveDds(path, texture, outcome);
+        return saveImage(path, fileFormat, texture, outcome);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 }  // namespace
@@ -79,16 +127,14 @@ using namespace d3d9soft;
 
 extern "C" HRESULT WINAPI D3DXSaveTextureToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat,
                                                  LPDIRECT3DBASETEXTURE9 pSrcTexture, const PALETTEENTRY*) {
-    HRESULT injected;
-    if (injectedFailure("D3DXSaveTextureToFileA", injected)) return injected;
-    InternalCalls internal;
-    if (!pDestFile || !*pDestFile || !pSrcTexture) return D3DERR_INVALIDCALL;
-    if (pSrcTexture->GetType() != D3DRTYPE_TEXTURE) return E_NOTIMPL;
-    IDirect3DTexture9* texture = static_cast<IDirect3DTexture9*>(pSrcTexture);
-    try {
-        if (DestFormat == D3DXIFF_DDS) return saveDds(pDestFile, texture);
-        return saveImage(pDestFile, DestFormat, texture);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+    const bool fromHost = !insideLayerCall();
+    HRESULT result;
+    FileOutcome outcome;
+    if (!injectedFailure("D3DXSaveTextureToFileA", result)) {
+        InternalCalls internal;
+        result = saveTexture(pDestFile, DestFormat, pSrcTexture, outcome);
     }
+    if (fromHost && pDestFile && pSrcTexture)
+        reportTextureSave(D3D9SoftTextureSave{pDestFile, DestFormat, pSrcTexture, result, outcome.bytes, outcome.error});
+    return result;
 }

@@ -1,6 +1,6 @@
-// The host's surface-copy hook of a device, and the texel sizes a host needs
-// to work on the surfaces it is shown.
-#include "surface_copy_hook.h"
+// The host's hooks of a device (surface copies, texture saves), and the
+// texel sizes a host needs to work on the surfaces it is shown.
+#include "host_hooks.h"
 
 #include <d3d9soft.h>
 
@@ -31,9 +31,37 @@ void reportSurfaceCopy(const D3D9SoftSurfaceCopy& copy) {
     if (hook.function) hook.function(hook.context, &copy);
 }
 
+void SoftDevice::setTextureSaveHook(const TextureSaveHook& hook) {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    saveHook = hook;
+}
+
+SoftDevice::TextureSaveHook SoftDevice::textureSaveHook() {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    return saveHook;
+}
+
+void reportTextureSave(const D3D9SoftTextureSave& save) {
+    if (!save.pSrcTexture) return;
+    InternalCalls internal;
+    IDirect3DDevice9* device = nullptr;
+    if (FAILED(save.pSrcTexture->GetDevice(&device)) || !device) return;
+    SoftDevice* soft = dynamic_cast<SoftDevice*>(device);
+    SoftDevice::TextureSaveHook hook = soft ? soft->textureSaveHook() : SoftDevice::TextureSaveHook{};
+    device->Release();  // the texture keeps the device alive
+    if (hook.function) hook.function(hook.context, &save);
+}
+
 }  // namespace d3d9soft
 
 using namespace d3d9soft;
+
+extern "C" HRESULT D3D9SoftSetTextureSaveHook(IDirect3DDevice9* device, D3D9SoftTextureSaveHook hook, void* context) {
+    SoftDevice* soft = dynamic_cast<SoftDevice*>(device);
+    if (!soft) return D3DERR_INVALIDCALL;
+    soft->setTextureSaveHook(SoftDevice::TextureSaveHook{hook, hook ? context : nullptr});
+    return D3D_OK;
+}
 
 extern "C" HRESULT D3D9SoftSetSurfaceCopyHook(IDirect3DDevice9* device, D3D9SoftSurfaceCopyHook hook, void* context) {
     SoftDevice* soft = dynamic_cast<SoftDevice*>(device);
