@@ -2,7 +2,8 @@
 // class-level allocation functions, packing-tree nodes through blocks of it
 // (PackNodePool) and its vectors through HostMemoryAllocator. Nothing is
 // replaced globally: character strings, the host's own allocations and the
-// standard library's internals keep the default allocation, so a host may edit the strings of the records it gets.
+// standard library's internals keep the default allocation, so a host may
+// edit the strings of the records it gets.
 // A failed allocation yields null (the functions are noexcept, so a
 // new-expression checks for it).
 #include "interface/TextureAtlas.h"

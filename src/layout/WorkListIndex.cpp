@@ -30,9 +30,9 @@ WorkListIndex::WorkListIndex(const std::vector<TextureEntry>& workList, const Ho
 void WorkListIndex::combine(std::size_t node) {
     const SizeRange& a = nodes[2 * node];
     const SizeRange& b = nodes[2 * node + 1];
-    nodes[node] = SizeRange{std::min(a.minWidth, b.minWidth), std::min(a.minHeight, b.minHeight),
-                            std::max(a.maxWidth, b.maxWidth), std::max(a.maxHeight, b.maxHeight),
-                            std::min(a.minArea, b.minArea)};
+    nodes[node] =
+        SizeRange{std::min(a.minWidth, b.minWidth), std::min(a.minHeight, b.minHeight),
+                  std::max(a.maxWidth, b.maxWidth), std::max(a.maxHeight, b.maxHeight), std::min(a.minArea, b.minArea)};
 }
 
 // Once a node's sizes stay the same, so do its ancestors'.

@@ -108,7 +108,8 @@ int sizeOrderOf(int sortMode) { return sortMode == 1 ? 1 : 0; }
 
 // For each walk position, the end of its run of one format: where a page's
 // walk of a group without format stops.
-HostVector<std::size_t> formatRunEnds(const std::vector<TextureEntry>& textures, const HostVector<std::uint32_t>& order) {
+HostVector<std::size_t> formatRunEnds(const std::vector<TextureEntry>& textures,
+                                      const HostVector<std::uint32_t>& order) {
     HostVector<std::size_t> ends(order.size());
     for (std::size_t i = order.size(); i-- > 0;) {
         const bool runGoesOn = i + 1 < order.size() && textures[order[i + 1]].format == textures[order[i]].format;
@@ -137,7 +138,7 @@ struct GroupLayout {
         int x, y;
     };
     HostVector<Placement> placed;  // of the page being filled, in placing order
-    int sortedBy = 0;                  // size order of `order`
+    int sortedBy = 0;              // size order of `order`
     PackTree tree;
     int nextNumber = 0;
 

@@ -99,7 +99,8 @@ TEST(PackNodePool, ReusesItsBlocksAndReportsExhaustion) {
 
         pool.recycle();
         const std::size_t calls = mem::stats().mallocCalls;
-        for (int i = 0; i < 5000; ++i) ASSERT_EQ(pool.make(Rect{0, i, 2, 2}, made[0]), made[static_cast<std::size_t>(i)]);
+        for (int i = 0; i < 5000; ++i)
+            ASSERT_EQ(pool.make(Rect{0, i, 2, 2}, made[0]), made[static_cast<std::size_t>(i)]);
         EXPECT_EQ(mem::stats().mallocCalls, calls);
         EXPECT_EQ(made[7]->region.y, 7);
         EXPECT_EQ(made[7]->parent, made[0]);
@@ -132,8 +133,10 @@ TEST(PackTree, LaterPagesReuseTheFirstOnesMemory) {
             Rect rect{0, 0, 1 + i % 7, 1 + i % 5};
             if (tree.insert(rect)) placed += std::to_string(rect.x) + "," + std::to_string(rect.y) + " ";
         }
-        if (page == 0) first = placed;
-        else EXPECT_EQ(placed, first);
+        if (page == 0)
+            first = placed;
+        else
+            EXPECT_EQ(placed, first);
         tree.clear();
     }
     EXPECT_EQ(mem::stats().mallocCalls, calls);

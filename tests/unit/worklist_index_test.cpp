@@ -69,9 +69,12 @@ TEST(WorkListIndex, MatchesAPlainScanWhileTexturesLeave) {
         std::vector<TextureEntry> textures;
         for (int i = 0; i < count; ++i) {
             const int pick = between(0, 30);
-            if (pick == 0) textures.push_back(sized(INT_MAX, INT_MAX));
-            else if (pick == 1) textures.push_back(sized(-between(1, 5), between(0, 5)));
-            else textures.push_back(sized(between(0, largest), between(0, largest)));
+            if (pick == 0)
+                textures.push_back(sized(INT_MAX, INT_MAX));
+            else if (pick == 1)
+                textures.push_back(sized(-between(1, 5), between(0, 5)));
+            else
+                textures.push_back(sized(between(0, largest), between(0, largest)));
         }
         HostVector<std::uint32_t> order(textures.size());
         for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
