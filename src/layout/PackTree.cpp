@@ -1,6 +1,10 @@
 #include "layout/PackTree.h"
 
+#include <tarn/vek/memory.h>
+
 #include <algorithm>
+#include <new>
+#include <type_traits>
 
 namespace textureatlas {
 
@@ -13,11 +17,11 @@ PackNode::PackNode(const Rect& region, PackNode* parent)
 
 // Depth first, `first` before `second`, without recursion: a page of many
 // empty rectangles makes a tree as deep as their number.
-PackNode* PackNode::place(Rect& rect) {
+PackNode* PackNode::findLeaf(const Rect& rect) {
     PackNode* node = this;
     for (;;) {
         if (node->mayHoldBelow(rect)) {
-            if (node->isLeaf()) return node->split(rect) ? node : nullptr;
+            if (node->isLeaf()) return node;
             node = node->first;
             continue;
         }
@@ -34,33 +38,23 @@ PackNode* PackNode::place(Rect& rect) {
 }
 
 // The larger leftover keeps the node's full length as the `second` strip.
-bool PackNode::split(Rect& rect) {
+void PackNode::split(Rect& rect, PackNode* a, PackNode* b) {
     const int dw = subtractWrapping(region.width, rect.width);
     const int dh = subtractWrapping(region.height, rect.height);
     const int right = addWrapping(region.x, rect.width);
     const int below = addWrapping(region.y, rect.height);
-    Rect firstRegion, secondRegion;
     if (dw > dh) {
-        secondRegion = Rect{right, region.y, dw, region.height};
-        firstRegion = Rect{region.x, below, rect.width, dh};
+        *b = PackNode(Rect{right, region.y, dw, region.height}, this);
+        *a = PackNode(Rect{region.x, below, rect.width, dh}, this);
     } else {
-        firstRegion = Rect{right, region.y, dw, rect.height};
-        secondRegion = Rect{region.x, below, region.width, dh};
-    }
-    // Both children or neither: a node with one child would be neither free nor used.
-    PackNode* a = new PackNode(firstRegion, this);
-    PackNode* b = new PackNode(secondRegion, this);
-    if (!a || !b) {
-        delete a;
-        delete b;
-        return false;
+        *a = PackNode(Rect{right, region.y, dw, rect.height}, this);
+        *b = PackNode(Rect{region.x, below, region.width, dh}, this);
     }
     first = a;
     second = b;
     rect.x = region.x;
     rect.y = region.y;
     refreshLargestFreeUpwards();
-    return true;
 }
 
 void PackNode::refreshLargestFreeUpwards() {
@@ -76,20 +70,64 @@ void PackNode::refreshLargestFreeUpwards() {
     }
 }
 
+// Nodes are never destroyed one by one: a whole page goes at once.
+static_assert(std::is_trivially_destructible<PackNode>::value, "pool nodes are dropped without destruction");
+
+struct PackNodePool::Block {
+    static constexpr std::size_t capacity = 1024;
+    Block* next = nullptr;
+    alignas(PackNode) unsigned char storage[capacity * sizeof(PackNode)];
+};
+
+PackNodePool::~PackNodePool() {
+    while (first) {
+        Block* next = first->next;
+        tarn::vek::memory::ql_free(first);
+        first = next;
+    }
+}
+
+PackNode* PackNodePool::make(const Rect& region, PackNode* parent) {
+    if (!current || used == Block::capacity) {
+        Block* next = current ? current->next : first;
+        if (!next) {
+            void* memory = tarn::vek::memory::ql_malloc(sizeof(Block), 0);
+            if (!memory) return nullptr;
+            next = new (memory) Block;
+            (current ? current->next : first) = next;
+        }
+        current = next;
+        used = 0;
+    }
+    return new (current->storage + sizeof(PackNode) * used++) PackNode(region, parent);
+}
+
+void PackNodePool::recycle() {
+    current = nullptr;
+    used = 0;
+}
+
 void PackTree::initialize(int width, int height) {
     clear();
-    root = new PackNode(Rect{0, 0, width, height});
+    root = nodes.make(Rect{0, 0, width, height}, nullptr);
     leaves.reset(width, height);
     if (root) leaves.add(root->region);
 }
 
 bool PackTree::insert(Rect& rect) {
     if (!root || !mayHold(rect.width, rect.height)) return false;
-    PackNode* used = root->place(rect);
-    if (!used) return false;
-    leaves.remove(used->region);
-    leaves.add(used->first->region);
-    leaves.add(used->second->region);
+    PackNode* leaf = root->findLeaf(rect);
+    if (!leaf) return false;
+    // Both children or neither: a node with one child would be neither free nor used.
+    PackNode* a = nodes.make(Rect{}, leaf);
+    PackNode* b = a ? nodes.make(Rect{}, leaf) : nullptr;
+    if (!b) return false;
+    leaf->split(rect, a, b);
+    // The children first: the strip that keeps the leaf's full height then
+    // stops the profile's walk after the removal early.
+    leaves.add(a->region);
+    leaves.add(b->region);
+    leaves.remove(leaf->region);
     return true;
 }
 
@@ -101,24 +139,9 @@ bool PackTree::mayHold(int width, int height) const {
 
 bool PackTree::fits(const Rect& rect) const { return root && root->fits(rect); }
 
-// First subtree, second subtree, then the node, without recursion.
 void PackTree::clear() {
-    PackNode* node = root;
-    while (node) {
-        if (node->first) {
-            node = node->first;
-            continue;
-        }
-        if (node->second) {
-            node = node->second;
-            continue;
-        }
-        PackNode* up = node->parent;
-        if (up) (up->first == node ? up->first : up->second) = nullptr;
-        delete node;
-        node = up;
-    }
     root = nullptr;
+    nodes.recycle();
 }
 
 int nextPowerOfTwo(int n) {

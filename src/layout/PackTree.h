@@ -31,16 +31,13 @@ struct PackNode {
 
     explicit PackNode(const Rect& region, PackNode* parent = nullptr);
 
-    // From the host memory library; null when it has no memory left.
-    static void* operator new(std::size_t size) noexcept;
-    static void operator delete(void* pointer) noexcept;
-
     bool isLeaf() const { return first == nullptr; }
     bool fits(const Rect& rect) const { return rect.width <= region.width && rect.height <= region.height; }
-    // Places `rect` at the first leaf below, depth first, that is large enough.
-    bool insert(Rect& rect) { return place(rect) != nullptr; }
-    // The same, returning the node that took the rectangle.
-    PackNode* place(Rect& rect);
+    // The first leaf below, depth first, that is large enough for `rect`.
+    PackNode* findLeaf(const Rect& rect);
+    // Takes `rect` in this leaf's corner with the two given fresh nodes as
+    // its children, and writes the position into rect.x and rect.y.
+    void split(Rect& rect, PackNode* a, PackNode* b);
 
 private:
     bool mayHoldBelow(const Rect& rect) const {
@@ -49,8 +46,30 @@ private:
         return fits(rect) && rect.width <= largestFreeWidth && rect.height <= largestFreeHeight &&
                (!areaBounds || static_cast<std::int64_t>(rect.width) * rect.height <= largestFreeArea);
     }
-    bool split(Rect& rect);
     void refreshLargestFreeUpwards();
+};
+
+// The nodes of one page, carved from blocks of the host memory library. A
+// new page reuses the blocks of the last one, so a layout of many pages
+// asks for memory only a few times, and a page's nodes lie close together.
+class PackNodePool {
+public:
+    PackNodePool() = default;
+    ~PackNodePool();
+
+    // Null when the host memory library has no memory left.
+    PackNode* make(const Rect& region, PackNode* parent);
+    // Every node made so far is gone; the blocks stay for reuse.
+    void recycle();
+
+private:
+    PackNodePool(const PackNodePool&) = delete;
+    PackNodePool& operator=(const PackNodePool&) = delete;
+
+    struct Block;
+    Block* first = nullptr;
+    Block* current = nullptr;
+    std::size_t used = 0;  // nodes taken from `current`
 };
 
 // A guillotine packing tree for one page: first fit, depth first.
@@ -78,6 +97,7 @@ private:
     PackTree& operator=(const PackTree&) = delete;
 
     PackNode* root = nullptr;
+    PackNodePool nodes;
     LeafProfile leaves;
 };
 

@@ -17,30 +17,37 @@ SizeRange sizesOf(const Rect& rect) {
 
 }  // namespace
 
-WorkListIndex::WorkListIndex() : nodes(2, Node{nothing, 0}) {}
+WorkListIndex::WorkListIndex() : nodes(2, nothing) {}
 
-WorkListIndex::WorkListIndex(const std::vector<TextureEntry>& workList) {
-    while (leafCount < workList.size()) leafCount *= 2;
-    nodes.assign(2 * leafCount, Node{nothing, 0});
-    for (std::size_t i = 0; i < workList.size(); ++i) nodes[leafCount + i] = Node{sizesOf(workList[i].rect), 1};
+WorkListIndex::WorkListIndex(const std::vector<TextureEntry>& workList, const HostVector<std::uint32_t>& order)
+    : count(order.size()) {
+    while (leafCount < order.size()) leafCount *= 2;
+    nodes.assign(2 * leafCount, nothing);
+    for (std::size_t i = 0; i < order.size(); ++i) nodes[leafCount + i] = sizesOf(workList[order[i]].rect);
     for (std::size_t node = leafCount - 1; node >= 1; --node) combine(node);
 }
 
 void WorkListIndex::combine(std::size_t node) {
-    const Node& a = nodes[2 * node];
-    const Node& b = nodes[2 * node + 1];
-    nodes[node] = Node{SizeRange{std::min(a.sizes.minWidth, b.sizes.minWidth),
-                                 std::min(a.sizes.minHeight, b.sizes.minHeight),
-                                 std::max(a.sizes.maxWidth, b.sizes.maxWidth),
-                                 std::max(a.sizes.maxHeight, b.sizes.maxHeight),
-                                 std::min(a.sizes.minArea, b.sizes.minArea)},
-                       a.count + b.count};
+    const SizeRange& a = nodes[2 * node];
+    const SizeRange& b = nodes[2 * node + 1];
+    nodes[node] =
+        SizeRange{std::min(a.minWidth, b.minWidth), std::min(a.minHeight, b.minHeight),
+                  std::max(a.maxWidth, b.maxWidth), std::max(a.maxHeight, b.maxHeight), std::min(a.minArea, b.minArea)};
 }
 
+// Once a node's sizes stay the same, so do its ancestors'.
 void WorkListIndex::remove(std::size_t position) {
     std::size_t node = leafCount + position;
-    nodes[node] = Node{nothing, 0};
-    for (node /= 2; node >= 1; node /= 2) combine(node);
+    nodes[node] = nothing;
+    --count;
+    for (node /= 2; node >= 1; node /= 2) {
+        const SizeRange before = nodes[node];
+        combine(node);
+        const SizeRange& after = nodes[node];
+        if (before.minWidth == after.minWidth && before.minHeight == after.minHeight &&
+            before.maxWidth == after.maxWidth && before.maxHeight == after.maxHeight && before.minArea == after.minArea)
+            break;
+    }
 }
 
 std::size_t WorkListIndex::firstRemaining(std::size_t from) const {

@@ -27,9 +27,16 @@ public:
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
 
     WorkListIndex();  // of an empty work list
-    explicit WorkListIndex(const std::vector<TextureEntry>& workList);
+    // Position i holds workList[order[i]].
+    WorkListIndex(const std::vector<TextureEntry>& workList, const HostVector<std::uint32_t>& order);
 
-    std::size_t remaining() const { return nodes[1].count; }
+    std::size_t remaining() const { return count; }
+    // The size of the texture at a remaining position, read from the index,
+    // which a search has just passed, rather than from the far work list.
+    Rect sizeAt(std::size_t position) const {
+        const SizeRange& sizes = nodes[leafCount + position];
+        return Rect{0, 0, sizes.minWidth, sizes.minHeight};
+    }
     void remove(std::size_t position);
     // First remaining position not before `from`, or `none`.
     std::size_t firstRemaining(std::size_t from) const;
@@ -44,8 +51,8 @@ public:
         std::size_t node = leafCount + from;
         int height = 0;  // of `node` above the positions
         for (;;) {
-            const Node& n = nodes[node];
-            if (n.count > 0 && mayTake(n.sizes)) {
+            const SizeRange& sizes = nodes[node];
+            if (holdsAny(sizes) && mayTake(sizes)) {
                 if (height == 0) return node - leafCount < to ? node - leafCount : none;
                 node *= 2;
                 --height;
@@ -60,14 +67,16 @@ public:
     }
 
 private:
-    struct Node {
-        SizeRange sizes;  // over the remaining positions below
-        std::uint32_t count;
-    };
+    // A texture's area is below INT64_MAX even at INT_MAX x INT_MAX, so the
+    // empty range's minArea marks a subtree with no remaining position.
+    static bool holdsAny(const SizeRange& sizes) { return sizes.minArea != INT64_MAX; }
     void combine(std::size_t node);
 
-    HostVector<Node> nodes;  // implicit binary tree; positions start at `leafCount`
+    // Implicit binary tree of the sizes over the remaining positions below
+    // each node; positions start at `leafCount`.
+    HostVector<SizeRange> nodes;
     std::size_t leafCount = 1;
+    std::size_t count = 0;
 };
 
 }  // namespace textureatlas
