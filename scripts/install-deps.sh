@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages the build, tests and demo need, only those missing.
-# Usage: install-deps.sh [--hardening | --packages P...]
+# Usage: install-deps.sh [--hardening | --browser | --packages P...]
 set -eu
 packages="cmake make g++ pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -9,6 +9,8 @@ packages="cmake make g++ pkg-config binutils
 # The extra CI steps (sanitizers, fuzzing, valgrind, the Windows cross build).
 [ "${1:-}" = "--hardening" ] && packages="$packages clang libclang-rt-dev valgrind
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev"
+# A real browser for the preview page's test (CI; without it the test is skipped).
+[ "${1:-}" = "--browser" ] && packages="$packages chromium chromium-driver python3-selenium fonts-dejavu-core"
 # Scripts that need packages of their own name them: --packages P...
 [ "${1:-}" = "--packages" ] && { shift; packages="$*"; }
 missing=""

@@ -315,6 +315,10 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
         return abandon(staging, "--strict: the library reported warnings", hadOutput);
 
     for (const auto& move : staging.moves) manifest.outputs.push_back(move.second);
+    for (const SkippedTexture& texture : skippedTextures().dropped)
+        manifest.leftOut.push_back("dropped " + texture.name + "\t" + texture.reason);
+    for (const SkippedTexture& texture : skippedTextures().unreadable)
+        manifest.leftOut.push_back("unreadable " + texture.name + "\t" + texture.reason);
     if (!writeManifest(stageFile(staging, ".manifest", manifestFile), manifest))
         return abandon(staging, "cannot write the manifest", hadOutput);
     if (!commitStaging(staging, manifestFile, previous.outputs, error)) return finish(error.c_str());

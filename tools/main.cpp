@@ -247,6 +247,16 @@ int runPreviewCommand(const std::string& indexFile, std::string pages, std::stri
     if (!readIndexFile(indexFile, result, error) || !readPageFiles(pages, result, error) ||
         !prepareDirectory(output, error))
         return badInput(error);
+    // The left-out lists, as the build that wrote the index recorded them.
+    Manifest manifest;
+    if (readManifest(manifestPath(indexFile), manifest))
+        for (const std::string& line : manifest.leftOut) {
+            const size_t space = line.find(' '), tab = line.find('\t');
+            if (space == std::string::npos || tab == std::string::npos || tab < space) continue;
+            SkippedTexture texture{line.substr(space + 1, tab - space - 1), line.substr(tab + 1)};
+            (line.compare(0, space, "dropped") == 0 ? skippedTextures().dropped : skippedTextures().unreadable)
+                .push_back(texture);
+        }
     SoftwareDevice device;
     if (!createDevice(device, error)) return badInput(error);
     bool ok = writePreviews(device.device, result, pages, output, error);

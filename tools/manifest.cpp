@@ -50,6 +50,8 @@ bool readManifest(const std::string& path, Manifest& manifest) {
             manifest.outputs.push_back(line.substr(7));
         else if (line.compare(0, 6, "input ") == 0)
             manifest.inputs.push_back(line.substr(6));
+        else if (line.compare(0, 9, "left-out ") == 0)
+            manifest.leftOut.push_back(line.substr(9));
         else
             return false;
     }
@@ -77,6 +79,7 @@ bool writeManifest(const std::string& path, const Manifest& manifest) {
     file << kFirstLine << "\n";
     for (const std::string& line : manifest.inputs) file << "input " << line << "\n";
     for (const std::string& line : manifest.outputs) file << "output " << line << "\n";
+    for (const std::string& line : manifest.leftOut) file << "left-out " << line << "\n";
     file.close();
     return static_cast<bool>(file);
 }

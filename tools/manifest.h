@@ -8,6 +8,9 @@
 struct Manifest {
     std::vector<std::string> inputs;   // configuration, options, each source's size and time
     std::vector<std::string> outputs;  // files the build wrote
+    // Textures the build left out, "dropped NAME\tREASON" or "unreadable
+    // NAME\tREASON", so that a later preview lists them too.
+    std::vector<std::string> leftOut;
 };
 
 // Adds "source <path> <size> <modification time>" for a file.

@@ -2,7 +2,6 @@
 
 #include <d3d9.h>
 #include <d3dx9.h>
-#include <stb_easy_font.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
@@ -22,68 +21,7 @@ struct Canvas {
     std::vector<std::uint8_t> rgba;
 };
 
-struct Colour {
-    std::uint8_t r, g, b, a;
-};
-
-const Colour kOutline = {255, 0, 255, 255};
-const Colour kLabelBack = {0, 0, 0, 200};
-const Colour kLabelText = {255, 255, 255, 255};
-const int kMaxPreviewSide = 4096;
-
-void blend(Canvas& canvas, int x, int y, Colour colour) {
-    if (x < 0 || y < 0 || x >= canvas.width || y >= canvas.height) return;
-    std::uint8_t* pixel = &canvas.rgba[(static_cast<size_t>(y) * canvas.width + x) * 4];
-    int a = colour.a;
-    pixel[0] = static_cast<std::uint8_t>((colour.r * a + pixel[0] * (255 - a)) / 255);
-    pixel[1] = static_cast<std::uint8_t>((colour.g * a + pixel[1] * (255 - a)) / 255);
-    pixel[2] = static_cast<std::uint8_t>((colour.b * a + pixel[2] * (255 - a)) / 255);
-    pixel[3] = 255;
-}
-
-void fillRect(Canvas& canvas, int x0, int y0, int x1, int y1, Colour colour) {
-    x0 = std::max(x0, 0);
-    y0 = std::max(y0, 0);
-    x1 = std::min(x1, canvas.width);
-    y1 = std::min(y1, canvas.height);
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) blend(canvas, x, y, colour);
-}
-
-void outlineRect(Canvas& canvas, int x0, int y0, int x1, int y1, Colour colour) {
-    if (x1 <= x0 || y1 <= y0) return;
-    fillRect(canvas, x0, y0, x1, y0 + 1, colour);
-    fillRect(canvas, x0, y1 - 1, x1, y1, colour);
-    fillRect(canvas, x0, y0 + 1, x0 + 1, y1 - 1, colour);
-    fillRect(canvas, x1 - 1, y0 + 1, x1, y1 - 1, colour);
-}
-
-int textWidth(std::string text) { return stb_easy_font_width(&text[0]); }
-
-void drawText(Canvas& canvas, int x, int y, std::string text, Colour colour) {
-    static char vertices[64 * 1024];  // stb_easy_font needs about 270 bytes a character
-    int quads = stb_easy_font_print(static_cast<float>(x), static_cast<float>(y), &text[0], nullptr, vertices,
-                                    sizeof(vertices));
-    for (int q = 0; q < quads; ++q) {
-        const float* corner = reinterpret_cast<const float*>(vertices + q * 64);  // 4 vertices of 16 bytes
-        float left = corner[0], top = corner[1];
-        float right = corner[8], bottom = corner[9];  // the third vertex
-        fillRect(canvas, static_cast<int>(left), static_cast<int>(top), static_cast<int>(right + 0.5f),
-                 static_cast<int>(bottom + 0.5f), colour);
-    }
-}
-
-// The name, shortened from the left until it fits `room` pixels; empty when
-// not even a few characters fit.
-std::string fittingLabel(const std::string& name, int room) {
-    std::string label = name.substr(name.find_last_of('/') + 1);
-    if (textWidth(label) <= room) return label;
-    while (label.size() > 3) {
-        label.pop_back();
-        if (textWidth(label + "~") <= room) return label + "~";
-    }
-    return std::string();
-}
+const int kMaxPreviewSide = 16384;
 
 // Loads level 0 of a page as 32-bit BGRA, whatever its format.
 bool loadPage(IDirect3DDevice9* device, const std::string& path, Canvas& page, std::string& error) {
@@ -136,35 +74,10 @@ bool loadPage(IDirect3DDevice9* device, const std::string& path, Canvas& page, s
     return true;
 }
 
-// The page magnified, over a checkerboard so that transparent texels show.
-Canvas compose(const Canvas& page, int scale) {
-    Canvas canvas;
-    canvas.width = page.width * scale;
-    canvas.height = page.height * scale;
-    canvas.rgba.resize(static_cast<size_t>(canvas.width) * canvas.height * 4);
-    for (int y = 0; y < canvas.height; ++y) {
-        for (int x = 0; x < canvas.width; ++x) {
-            const std::uint8_t* bgra = &page.rgba[(static_cast<size_t>(y / scale) * page.width + x / scale) * 4];
-            std::uint8_t check = ((x / 8 + y / 8) % 2) ? 96 : 64;
-            std::uint8_t* out = &canvas.rgba[(static_cast<size_t>(y) * canvas.width + x) * 4];
-            out[0] = out[1] = out[2] = check;
-            out[3] = 255;
-            blend(canvas, x, y, Colour{bgra[2], bgra[1], bgra[0], bgra[3]});
-        }
-    }
-    return canvas;
-}
-
-void drawCells(Canvas& canvas, const PageResult& page, int scale) {
-    for (const PlacedTexture& texture : page.textures) {
-        int x0 = texture.x * scale, y0 = texture.y * scale;
-        int x1 = (texture.x + texture.width) * scale, y1 = (texture.y + texture.height) * scale;
-        outlineRect(canvas, x0, y0, x1, y1, kOutline);
-        std::string label = fittingLabel(texture.name, x1 - x0 - 6);
-        if (label.empty() || y1 - y0 < 14) continue;
-        fillRect(canvas, x0 + 1, y0 + 1, x0 + 5 + textWidth(label), y0 + 12, kLabelBack);
-        drawText(canvas, x0 + 3, y0 + 3, label, kLabelText);
-    }
+// The page as RGBA at 1:1: the browser magnifies it and draws the
+// checkerboard under it, the cells and their labels over it.
+void toRgba(Canvas& page) {
+    for (size_t i = 0; i < page.rgba.size(); i += 4) std::swap(page.rgba[i], page.rgba[i + 2]);
 }
 
 std::string htmlEscape(const std::string& text) {
@@ -219,48 +132,91 @@ void writeSkippedList(std::ostringstream& html, const char* title, const std::ve
     html << "</ul>\n";
 }
 
-// Zoom buttons set each page image's width from its texel size (fit: the
-// window's width at most); cells are placed in percent so they follow.
-const char kScript[] =
-    "<script>\n"
-    "function zoom(k){for(const i of document.querySelectorAll('.page img')){"
-    "i.style.width=k?(i.dataset.w*k)+'px':'';i.style.maxWidth=k?'none':'100%';}}\n"
-    "function find(q){q=q.toLowerCase();let first=null;for(const c of document.querySelectorAll('.cell')){"
-    "const hit=q!==''&&c.dataset.name.toLowerCase().includes(q);c.classList.toggle('hit',hit);"
-    "if(hit&&!first)first=c;}if(first)first.scrollIntoView({block:'center'});"
-    "document.getElementById('found').textContent=q?document.querySelectorAll('.hit').length+' found':'';}\n"
-    "zoom(0);\n</script>\n";
+// The page's script: zoom sets each page image's width from its texel size
+// (fit: the window's width at most), and the cells, placed in percent,
+// follow. Labels are the browser's text, with every glyph its fonts have;
+// one that does not fit its cell is hidden, the name staying in the info
+// line on hover or click and in the search.
+const char kScript[] = R"(<script>
+function cells(){return document.querySelectorAll('.cell');}
+function names(c){return c.dataset.names.split('\n');}
+function describe(c){const n=names(c);return n.join(', ')+' \u2014 '+c.closest('.page').dataset.page+', cell '+
+c.dataset.cell+(n.length>1?' ('+n.length+' identical files)':'');}
+function show(c){document.getElementById('info').textContent=describe(c);}
+function select(c){for(const s of document.querySelectorAll('.cell.selected'))s.classList.remove('selected');
+c.classList.add('selected');show(c);}
+function fitLabels(){for(const c of cells()){const l=c.firstElementChild;c.classList.remove('tight');
+if(l.offsetWidth>c.clientWidth-2||l.offsetHeight>c.clientHeight-2)c.classList.add('tight');}}
+function zoom(k){for(const i of document.querySelectorAll('.page img')){i.style.width=i.dataset.w*(k||i.dataset.scale)+'px';
+i.style.maxWidth=k?'none':'100%';}fitLabels();}
+function find(q){q=q.toLowerCase();let first=null,count=0;for(const c of cells()){
+const hit=q!==''&&names(c).some(n=>n.toLowerCase().includes(q));c.classList.toggle('hit',hit);
+if(hit){count++;if(!first)first=c;}}if(first){first.scrollIntoView({block:'center'});show(first);}
+document.getElementById('found').textContent=q?count+' found':'';}
+for(const c of cells()){c.addEventListener('mouseenter',()=>show(c));c.addEventListener('click',()=>select(c));}
+window.addEventListener('resize',fitLabels);window.addEventListener('load',fitLabels);
+zoom(0);
+</script>
+)";
+
+const char kStyle[] = R"(<style>
+body{font:14px sans-serif;background:#222;color:#ddd;margin:20px}
+.bar{position:sticky;top:0;background:#222;padding:6px 0;z-index:3}
+#info{min-height:1.3em;color:#ff8;margin-top:4px}
+.page{position:relative;display:inline-block;margin:8px 0 24px;line-height:0;
+background:repeating-conic-gradient(#404040 0 25%,#606060 0 50%) 0 0/16px 16px}
+.page img{display:block;height:auto;image-rendering:pixelated}
+.cell{position:absolute;box-sizing:border-box;border:1px solid #f0f;overflow:hidden;cursor:pointer}
+.cell span{position:absolute;left:1px;top:1px;font:11px sans-serif;line-height:normal;white-space:nowrap;
+background:rgba(0,0,0,.7);color:#fff;padding:0 2px;pointer-events:none}
+.cell.tight span{visibility:hidden}
+.cell:hover,.cell.selected{border-color:#ff0;background:rgba(255,255,0,.25)}
+.cell.hit{border:2px solid #0ff;background:rgba(0,255,255,.35)}
+</style>
+)";
 
 bool writeHtml(const AtlasResult& result, const std::string& path) {
     std::ostringstream html;
-    html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Atlas pages</title>\n<style>\n"
-            "body{font:14px sans-serif;background:#222;color:#ddd;margin:20px}\n"
-            ".bar{position:sticky;top:0;background:#222;padding:6px 0;z-index:2}\n"
-            ".page{position:relative;display:inline-block;margin:8px 0 24px;line-height:0}\n"
-            ".page img{image-rendering:pixelated}\n"
-            ".cell{position:absolute;box-sizing:border-box;border:1px solid transparent}\n"
-            ".cell:hover{border-color:#ff0;background:rgba(255,255,0,.25)}\n"
-            ".cell.hit{border:2px solid #0ff;background:rgba(0,255,255,.35)}\n"
-            ".cell:hover::after{content:attr(data-name);position:absolute;left:0;top:100%;z-index:1;"
-            "line-height:normal;white-space:nowrap;background:#000;color:#fff;padding:2px 4px}\n"
-            "</style></head><body>\n<h1>Atlas pages</h1>\n"
-            "<div class=\"bar\">Zoom <button onclick=\"zoom(0)\">fit</button> <button onclick=\"zoom(1)\">1:1</button> "
-            "<button onclick=\"zoom(2)\">2:1</button> &nbsp; Find <input type=\"search\" "
-            "oninput=\"find(this.value)\" placeholder=\"texture name\"> <span id=\"found\"></span></div>\n";
+    html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Atlas pages</title>\n"
+         << kStyle
+         << "</head><body>\n<h1>Atlas pages</h1>\n"
+            "<div class=\"bar\">Zoom <button id=\"fit\" onclick=\"zoom(0)\">fit</button> "
+            "<button id=\"x1\" onclick=\"zoom(1)\">1:1</button> <button id=\"x2\" onclick=\"zoom(2)\">2:1</button> "
+            "&nbsp; Find <input id=\"find\" type=\"search\" oninput=\"find(this.value)\" placeholder=\"texture name\"> "
+            "<span id=\"found\"></span><div id=\"info\"></div></div>\n";
     for (const PageResult& page : result.pages) {
         int scale = previewScale(page.width, page.height);
         html << "<h2>" << htmlEscape(page.file) << "</h2>\n<p>" << page.width << " x " << page.height << ", "
              << htmlEscape(page.format) << ", " << page.mipLevels << " mip level" << (page.mipLevels == 1 ? "" : "s")
              << ", " << page.textures.size() << " texture" << (page.textures.size() == 1 ? "" : "s") << ", fill "
-             << percent(fillRatio(page)) << "</p>\n<div class=\"page\"><img src=\"" << htmlEscape(previewFileName(page))
-             << "\" data-w=\"" << page.width << "\" width=\"" << page.width * scale << "\" alt=\""
-             << htmlEscape(page.name) << "\">\n";
+             << percent(fillRatio(page)) << "</p>\n<div class=\"page\" data-page=\"" << htmlEscape(page.file)
+             << "\"><img src=\"" << htmlEscape(previewFileName(page)) << "\" data-w=\"" << page.width
+             << "\" data-scale=\"" << scale << "\" width=\"" << page.width * scale << "\" height=\""
+             << page.height * scale << "\" alt=\"" << htmlEscape(page.name) << "\">\n";
+        // Identical files share a cell: one cell names them all.
+        std::vector<std::pair<const PlacedTexture*, std::vector<std::string>>> cellsOfPage;
         for (const PlacedTexture& texture : page.textures) {
-            html << "<div class=\"cell\" style=\"left:" << percentOf(texture.x, page.width)
-                 << ";top:" << percentOf(texture.y, page.height) << ";width:" << percentOf(texture.width, page.width)
-                 << ";height:" << percentOf(texture.height, page.height) << "\" data-name=\""
-                 << htmlEscape(texture.name) << " (" << texture.width << " x " << texture.height << " at " << texture.x
-                 << ", " << texture.y << ")\"></div>\n";
+            auto same = std::find_if(cellsOfPage.begin(), cellsOfPage.end(), [&](const auto& cell) {
+                const PlacedTexture& other = *cell.first;
+                return other.x == texture.x && other.y == texture.y && other.width == texture.width &&
+                       other.height == texture.height;
+            });
+            if (same == cellsOfPage.end())
+                cellsOfPage.push_back({&texture, {texture.name}});
+            else
+                same->second.push_back(texture.name);
+        }
+        for (const auto& [texture, cellNames] : cellsOfPage) {
+            std::string joined;
+            for (const std::string& name : cellNames) joined += (joined.empty() ? "" : "&#10;") + htmlEscape(name);
+            const std::string shown = cellNames.front().substr(cellNames.front().find_last_of('/') + 1);
+            html << "<div class=\"cell\" style=\"left:" << percentOf(texture->x, page.width)
+                 << ";top:" << percentOf(texture->y, page.height)
+                 << ";width:" << percentOf(texture->width, page.width)
+                 << ";height:" << percentOf(texture->height, page.height) << "\" data-names=\"" << joined
+                 << "\" data-cell=\"" << texture->x << ", " << texture->y << ", " << texture->width << " x "
+                 << texture->height << "\"><span>" << htmlEscape(shown)
+                 << (cellNames.size() > 1 ? " +" + std::to_string(cellNames.size() - 1) : "") << "</span></div>\n";
         }
         html << "</div>\n";
     }
@@ -285,15 +241,13 @@ bool writePreviews(IDirect3DDevice9* device, const AtlasResult& result, const st
     for (const PageResult& page : result.pages) {
         Canvas pixels;
         if (!loadPage(device, pageDirectory + page.file, pixels, error)) return false;
-        int scale = previewScale(pixels.width, pixels.height);
-        if (pixels.width * scale > kMaxPreviewSide || pixels.height * scale > kMaxPreviewSide) {
+        if (pixels.width > kMaxPreviewSide || pixels.height > kMaxPreviewSide) {
             error = "page " + page.file + " is too large to preview";
             return false;
         }
-        Canvas canvas = compose(pixels, scale);
-        drawCells(canvas, page, scale);
+        toRgba(pixels);
         std::string path = previewDirectory + previewFileName(page);
-        if (!stbi_write_png(path.c_str(), canvas.width, canvas.height, 4, canvas.rgba.data(), canvas.width * 4)) {
+        if (!stbi_write_png(path.c_str(), pixels.width, pixels.height, 4, pixels.rgba.data(), pixels.width * 4)) {
             error = "cannot write " + path;
             return false;
         }

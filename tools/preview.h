@@ -1,6 +1,6 @@
-// Pictures of the result for people: one PNG per page with every image's
-// rectangle outlined and named where there is room, and one HTML page that
-// shows them all with names on hover and each page's fill ratio.
+// Pictures of the result for people: one PNG per page at 1:1, and one HTML
+// page that shows them magnified with every cell outlined, labelled where the
+// label fits, named on hover, click and search, and each page's fill ratio.
 #pragma once
 
 #include "atlas_result.h"
