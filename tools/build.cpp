@@ -298,10 +298,9 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     }
     if (options.preview) {
         std::string previewDirectory = staged.outputDirectory + "preview/";
-        SoftwareDevice device;
-        bool ok = prepareDirectory(previewDirectory, error) && createDevice(device, error) &&
-                  writePreviews(device.device, result, staged.outputDirectory, previewDirectory, error);
-        releaseDevice(device);
+        bool ok = prepareDirectory(previewDirectory, error) &&
+                  writePreviews(result, staged.outputDirectory, previewDirectory,
+                                static_cast<unsigned>(std::max(options.jobs, 1)), error);
         if (!ok) return abandon(staging, error, hadOutput);
         std::error_code code;
         std::vector<std::string> previews;

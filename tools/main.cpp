@@ -257,11 +257,8 @@ int runPreviewCommand(const std::string& indexFile, std::string pages, std::stri
             (line.compare(0, space, "dropped") == 0 ? skippedTextures().dropped : skippedTextures().unreadable)
                 .push_back(texture);
         }
-    SoftwareDevice device;
-    if (!createDevice(device, error)) return badInput(error);
-    bool ok = writePreviews(device.device, result, pages, output, error);
-    releaseDevice(device);
-    if (!ok) return badInput(error);
+    if (!writePreviews(result, pages, output, std::max(1u, std::thread::hardware_concurrency()), error))
+        return badInput(error);
     std::printf("preview: %sindex.html (%zu page%s)\n", output.c_str(), result.pages.size(),
                 result.pages.size() == 1 ? "" : "s");
     return kExitSuccess;

@@ -2,82 +2,54 @@
 
 #include <d3d9.h>
 #include <d3dx9.h>
-#include <stb_image_write.h>
+#include <png.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <thread>
 #include <vector>
 
+#include "device.h"
 #include "reasons.h"
 
 namespace {
 
-struct Canvas {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgba;
-};
-
-const int kMaxPreviewSide = 16384;
-
-// Loads level 0 of a page as 32-bit BGRA, whatever its format.
-bool loadPage(IDirect3DDevice9* device, const std::string& path, Canvas& page, std::string& error) {
+// Level 0 of a page as A8R8G8B8 (BGRA bytes), whatever its format; the
+// caller releases it.
+IDirect3DTexture9* loadPage(IDirect3DDevice9* device, const std::string& path, std::string& error) {
     IDirect3DTexture9* texture = nullptr;
     HRESULT result = D3DXCreateTextureFromFileExA(device, path.c_str(), D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1,
                                                   0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE,
                                                   D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture);
     if (FAILED(result)) {
         error = "cannot read page " + path;
-        return false;
+        return nullptr;
     }
     D3DSURFACE_DESC desc;
     texture->GetLevelDesc(0, &desc);
+    if (desc.Format == D3DFMT_A8R8G8B8) return texture;
     IDirect3DTexture9* converted = nullptr;
-    if (desc.Format != D3DFMT_A8R8G8B8) {
-        IDirect3DSurface9* from = nullptr;
-        IDirect3DSurface9* to = nullptr;
-        result =
-            D3DXCreateTexture(device, desc.Width, desc.Height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &converted);
-        if (SUCCEEDED(result)) result = texture->GetSurfaceLevel(0, &from);
-        if (SUCCEEDED(result)) result = converted->GetSurfaceLevel(0, &to);
-        if (SUCCEEDED(result))
-            result = D3DXLoadSurfaceFromSurface(to, nullptr, nullptr, from, nullptr, nullptr, D3DX_FILTER_NONE, 0);
-        if (to) to->Release();
-        if (from) from->Release();
-        texture->Release();
-        texture = converted;
-        if (FAILED(result)) {
-            if (texture) texture->Release();
-            error = "cannot convert page " + path;
-            return false;
-        }
-    }
-    D3DLOCKED_RECT locked;
-    if (FAILED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY))) {
-        texture->Release();
-        error = "cannot read page " + path;
-        return false;
-    }
-    page.width = static_cast<int>(desc.Width);
-    page.height = static_cast<int>(desc.Height);
-    page.rgba.resize(static_cast<size_t>(page.width) * page.height * 4);
-    for (int y = 0; y < page.height; ++y) {
-        const std::uint8_t* row =
-            static_cast<const std::uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch;
-        std::copy(row, row + static_cast<size_t>(page.width) * 4, &page.rgba[static_cast<size_t>(y) * page.width * 4]);
-    }
-    texture->UnlockRect(0);
+    IDirect3DSurface9* from = nullptr;
+    IDirect3DSurface9* to = nullptr;
+    result = D3DXCreateTexture(device, desc.Width, desc.Height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &converted);
+    if (SUCCEEDED(result)) result = texture->GetSurfaceLevel(0, &from);
+    if (SUCCEEDED(result)) result = converted->GetSurfaceLevel(0, &to);
+    if (SUCCEEDED(result))
+        result = D3DXLoadSurfaceFromSurface(to, nullptr, nullptr, from, nullptr, nullptr, D3DX_FILTER_NONE, 0);
+    if (to) to->Release();
+    if (from) from->Release();
     texture->Release();
-    return true;
-}
-
-// The page as RGBA at 1:1: the browser magnifies it and draws the
-// checkerboard under it, the cells and their labels over it.
-void toRgba(Canvas& page) {
-    for (size_t i = 0; i < page.rgba.size(); i += 4) std::swap(page.rgba[i], page.rgba[i + 2]);
+    if (FAILED(result)) {
+        if (converted) converted->Release();
+        error = "cannot convert page " + path;
+        return nullptr;
+    }
+    return converted;
 }
 
 std::string htmlEscape(const std::string& text) {
@@ -236,21 +208,81 @@ int previewScale(int width, int height) {
     return std::max(1, std::min(8, 512 / side));
 }
 
-bool writePreviews(IDirect3DDevice9* device, const AtlasResult& result, const std::string& pageDirectory,
-                   const std::string& previewDirectory, std::string& error) {
-    for (const PageResult& page : result.pages) {
-        Canvas pixels;
-        if (!loadPage(device, pageDirectory + page.file, pixels, error)) return false;
-        if (pixels.width > kMaxPreviewSide || pixels.height > kMaxPreviewSide) {
-            error = "page " + page.file + " is too large to preview";
-            return false;
+// Level 0 of an A8R8G8B8 texture as a PNG (libpng takes the BGRA rows as
+// they lie), at zlib's fastest level with the Sub filter: the PNGs are for
+// looking at, and a smaller file was not worth writing them slower than the
+// atlas is built.
+bool writePng(const std::string& path, IDirect3DTexture9* texture) {
+    D3DSURFACE_DESC desc;
+    D3DLOCKED_RECT locked;
+    if (FAILED(texture->GetLevelDesc(0, &desc)) || FAILED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY)))
+        return false;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    png_structp png = file ? png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr) : nullptr;
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = false;
+    if (info && !setjmp(png_jmpbuf(png))) {
+        png_init_io(png, file);
+        png_set_compression_level(png, 1);
+        png_set_filter(png, 0, PNG_FILTER_SUB);
+        png_set_IHDR(png, info, desc.Width, desc.Height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        png_set_bgr(png);
+        for (UINT y = 0; y < desc.Height; ++y)
+            png_write_row(png, static_cast<png_const_bytep>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch);
+        png_write_end(png, nullptr);
+        ok = true;
+    }
+    if (png) png_destroy_write_struct(&png, &info);
+    texture->UnlockRect(0);
+    if (file) ok = std::fclose(file) == 0 && ok;
+    if (!ok) std::remove(path.c_str());
+    return ok;
+}
+
+bool writePagePreview(IDirect3DDevice9* device, const PageResult& page, const std::string& pageDirectory,
+                      const std::string& previewDirectory, std::string& error) {
+    IDirect3DTexture9* texture = loadPage(device, pageDirectory + page.file, error);
+    if (!texture) return false;
+    std::string path = previewDirectory + previewFileName(page);
+    bool ok = writePng(path, texture);
+    texture->Release();
+    if (!ok) error = "cannot write " + path;
+    return ok;
+}
+
+bool writePreviews(const AtlasResult& result, const std::string& pageDirectory, const std::string& previewDirectory,
+                   unsigned threads, std::string& error) {
+    // Pages go to whichever thread is free, each thread on a device of its own.
+    std::atomic<size_t> next{0};
+    std::mutex failure;
+    std::string firstError;
+    auto work = [&]() {
+        SoftwareDevice device;
+        std::string made;
+        if (!createDevice(device, made)) {
+            std::lock_guard<std::mutex> lock(failure);
+            if (firstError.empty()) firstError = made;
+            return;
         }
-        toRgba(pixels);
-        std::string path = previewDirectory + previewFileName(page);
-        if (!stbi_write_png(path.c_str(), pixels.width, pixels.height, 4, pixels.rgba.data(), pixels.width * 4)) {
-            error = "cannot write " + path;
-            return false;
+        for (size_t i; (i = next++) < result.pages.size();) {
+            std::string pageError;
+            if (writePagePreview(device.device, result.pages[i], pageDirectory, previewDirectory, pageError)) continue;
+            std::lock_guard<std::mutex> lock(failure);
+            if (firstError.empty()) firstError = pageError;
+            next = result.pages.size();
         }
+        releaseDevice(device);
+    };
+    std::vector<std::thread> pool;
+    const size_t count = std::min<size_t>(std::max(threads, 1u), std::max<size_t>(result.pages.size(), 1));
+    for (size_t t = 1; t < count; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& thread : pool) thread.join();
+    if (!firstError.empty()) {
+        error = firstError;
+        return false;
     }
     if (!writeHtml(result, previewDirectory + "index.html")) {
         error = "cannot write " + previewDirectory + "index.html";

@@ -7,12 +7,11 @@
 
 #include <string>
 
-struct IDirect3DDevice9;
-
 // Reads the pages from `pageDirectory` and writes `<page>.png` and
-// index.html into `previewDirectory` (which must exist).
-bool writePreviews(IDirect3DDevice9* device, const AtlasResult& result, const std::string& pageDirectory,
-                   const std::string& previewDirectory, std::string& error);
+// index.html into `previewDirectory` (which must exist), the pages on up to
+// `threads` threads.
+bool writePreviews(const AtlasResult& result, const std::string& pageDirectory, const std::string& previewDirectory,
+                   unsigned threads, std::string& error);
 
 // The integer magnification that keeps small pages legible.
 int previewScale(int width, int height);
