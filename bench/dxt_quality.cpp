@@ -135,8 +135,8 @@ Result measure(IDirect3DDevice9* device, const Image& image, D3DFORMAT format) {
             packed.write(encodeReference(image, format, Encoder(e)).data(), blockRow, blockRows);
         result.seconds[e] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         Surface back(device, image.width, image.height, D3DFMT_A8R8G8B8);
-        D3DXLoadSurfaceFromSurface(back.surface, nullptr, nullptr, packed.surface, nullptr, nullptr,
-                                   D3DX_FILTER_NONE, 0);
+        D3DXLoadSurfaceFromSurface(back.surface, nullptr, nullptr, packed.surface, nullptr, nullptr, D3DX_FILTER_NONE,
+                                   0);
         std::vector<unsigned char> decoded = back.read(image.width * 4, image.height);
         swapRedBlue(decoded);
         for (std::size_t i = 0; i < decoded.size(); ++i) {

@@ -2,12 +2,12 @@
 // promises that must hold for any block: DXT1 keeps one-bit alpha exactly,
 // interpolated alpha keeps a constant alpha exactly, and a block of one
 // colour that R5G6B5 holds comes back exact.
-#include "fuzz_device.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+
+#include "fuzz_device.h"
 
 namespace {
 

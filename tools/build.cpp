@@ -1,15 +1,5 @@
 #include "build.h"
 
-#include "atlas_result.h"
-#include "device.h"
-#include "fit.h"
-#include "group_build.h"
-#include "json_output.h"
-#include "messages.h"
-#include "preview.h"
-#include "reasons.h"
-#include "staging.h"
-
 #include <textureatlas/textureatlas.h>
 #include <unistd.h>
 
@@ -20,6 +10,16 @@
 #include <fstream>
 #include <sstream>
 #include <unordered_map>
+
+#include "atlas_result.h"
+#include "device.h"
+#include "fit.h"
+#include "group_build.h"
+#include "json_output.h"
+#include "messages.h"
+#include "preview.h"
+#include "reasons.h"
+#include "staging.h"
 
 namespace fs = std::filesystem;
 using textureatlas::ITextureAtlasConfiguration;

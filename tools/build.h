@@ -2,9 +2,9 @@
 // then the optional JSON and previews, a summary and the manifest.
 #pragma once
 
-#include "manifest.h"
-
 #include <string>
+
+#include "manifest.h"
 
 namespace textureatlas {
 class ITextureAtlasConfiguration;
@@ -16,18 +16,18 @@ struct BuildOptions {
     std::string outputDirectory;  // ends in '/' unless empty
     std::string finalDirectory;   // where the pages end up when outputDirectory is a staging one
     std::string indexFile;
-    std::string jsonFile;         // empty: none
-    int sortMode = 0;             // 0 area, 1 longest side
+    std::string jsonFile;  // empty: none
+    int sortMode = 0;      // 0 area, 1 longest side
     bool preview = false;
     bool force = false;
     bool quiet = false;
-    bool strict = false;          // warnings fail the build
-    bool fit = false;             // choose each group's page limits
-    bool dedup = true;            // place files with identical contents once
-    int jobs = 1;                 // groups built at the same time
-    bool dryRun = false;          // lay out and report, write no page or index
-    bool extrude = false;         // fill bordered textures' margins, levels where the index says
-    std::string saveConfig;       // empty: none; else the configuration with the limits used
+    bool strict = false;     // warnings fail the build
+    bool fit = false;        // choose each group's page limits
+    bool dedup = true;       // place files with identical contents once
+    int jobs = 1;            // groups built at the same time
+    bool dryRun = false;     // lay out and report, write no page or index
+    bool extrude = false;    // fill bordered textures' margins, levels where the index says
+    std::string saveConfig;  // empty: none; else the configuration with the limits used
 };
 
 std::string asDirectory(std::string path);
@@ -38,5 +38,4 @@ bool prepareDirectory(const std::string& directory, std::string& error);
 
 // `inputs` holds what the caller knows about its inputs (command, options);
 // the configuration's text and its sources are added here.
-int runBuild(textureatlas::ITextureAtlasConfiguration& configuration, const BuildOptions& options,
-             Manifest inputs);
+int runBuild(textureatlas::ITextureAtlasConfiguration& configuration, const BuildOptions& options, Manifest inputs);

@@ -1,10 +1,5 @@
 #include "group_build.h"
 
-#include "device.h"
-#include "extrude.h"
-#include "fit.h"
-#include "reasons.h"
-
 #include <d3d9soft.h>
 #include <textureatlas/textureatlas.h>
 #include <unistd.h>
@@ -20,6 +15,11 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+
+#include "device.h"
+#include "extrude.h"
+#include "fit.h"
+#include "reasons.h"
 
 namespace fs = std::filesystem;
 using textureatlas::ITextureAtlas;
@@ -91,13 +91,12 @@ void onPageSaved(void* context, const D3D9SoftTextureSave* save) {
     D3DSURFACE_DESC desc{};
     texture->GetLevelDesc(0, &desc);
     const DWORD levels = texture->GetLevelCount();
-    const std::string label = found == reports.pages.end()
-                                  ? "page"
-                                  : "page " + std::to_string(found->second->index + 1) + " of " +
-                                        std::to_string(reports.count);
-    printProgress(label + ": " + file + "  " + std::to_string(desc.Width) + " x " + std::to_string(desc.Height) +
-                  "  " + (found == reports.pages.end() ? "" : found->second->format + "  ") +
-                  std::to_string(levels) + " mip level" + (levels == 1 ? "" : "s"));
+    const std::string label = found == reports.pages.end() ? "page"
+                                                           : "page " + std::to_string(found->second->index + 1) +
+                                                                 " of " + std::to_string(reports.count);
+    printProgress(label + ": " + file + "  " + std::to_string(desc.Width) + " x " + std::to_string(desc.Height) + "  " +
+                  (found == reports.pages.end() ? "" : found->second->format + "  ") + std::to_string(levels) +
+                  " mip level" + (levels == 1 ? "" : "s"));
 }
 
 // Composes and saves the group's pages through the library, as a host
@@ -275,8 +274,7 @@ std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const Gro
     // messages and results still go out in group order.
     std::vector<size_t> order(jobs.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b) { return jobs[a].texels > jobs[b].texels; });
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return jobs[a].texels > jobs[b].texels; });
     auto work = [&]() {
         for (size_t taken = next++; taken < jobs.size(); taken = next++) {
             size_t i = order[taken];

@@ -4,12 +4,12 @@
 // number of threads.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "dedup.h"
 #include "layout_probe.h"
 #include "messages.h"
-
-#include <string>
-#include <vector>
 
 namespace textureatlas {
 class ITextureAtlasConfiguration;
@@ -43,10 +43,10 @@ struct GroupRunOptions {
     int sortMode = 0;
     int jobs = 1;
     bool fit = false, dedup = true, dryRun = false;
-    bool extrude = false;  // bordered textures' margins and levels as their index rectangles say
-    bool strict = false;   // a source that cannot be used fails the group instead of being left out
-    bool progress = false;         // a line on stdout for each page as it is saved
-    std::string finalDirectory;    // where the pages end up, for messages
+    bool extrude = false;        // bordered textures' margins and levels as their index rectangles say
+    bool strict = false;         // a source that cannot be used fails the group instead of being left out
+    bool progress = false;       // a line on stdout for each page as it is saved
+    std::string finalDirectory;  // where the pages end up, for messages
 };
 
 // The groups of `configuration` as jobs (settings and the textures it read).

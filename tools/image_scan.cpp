@@ -1,11 +1,11 @@
 #include "image_scan.h"
 
-#include "manifest.h"
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <set>
+
+#include "manifest.h"
 
 namespace fs = std::filesystem;
 
@@ -27,9 +27,10 @@ bool hasImageExtension(const std::string& path) {
 }
 
 std::string imageTypeName(const std::string& path) {
-    static const char* const kTypes[][2] = {{".gif", "GIF"},  {".webp", "WebP"}, {".psd", "PSD"},  {".tif", "TIFF"},
-                                            {".tiff", "TIFF"}, {".ico", "ICO"},  {".svg", "SVG"},  {".avif", "AVIF"},
-                                            {".jxl", "JPEG XL"}, {".exr", "OpenEXR"}, {".xcf", "XCF"}, {".ktx", "KTX"}};
+    static const char* const kTypes[][2] = {{".gif", "GIF"},     {".webp", "WebP"}, {".psd", "PSD"},
+                                            {".tif", "TIFF"},    {".tiff", "TIFF"}, {".ico", "ICO"},
+                                            {".svg", "SVG"},     {".avif", "AVIF"}, {".jxl", "JPEG XL"},
+                                            {".exr", "OpenEXR"}, {".xcf", "XCF"},   {".ktx", "KTX"}};
     const std::string extension = lowerExtension(path);
     for (const auto& type : kTypes)
         if (extension == type[0]) return type[1];
@@ -56,8 +57,8 @@ fs::path comparable(const std::string& path) {
 // Symlinked folders are followed, each real folder once, so that a link back
 // up ends no walk; the first name in order is the one kept.
 static bool scanDirectory(const fs::path& directory, const std::string& prefix, std::set<fs::path>& visited,
-                          std::set<fs::path>& skipped, std::vector<std::string>& names, std::vector<std::string>& unread,
-                          std::string& error) {
+                          std::set<fs::path>& skipped, std::vector<std::string>& names,
+                          std::vector<std::string>& unread, std::string& error) {
     std::error_code code;
     std::vector<fs::path> entries;
     for (fs::directory_iterator entry(directory, code), end; !code && entry != end; entry.increment(code))

@@ -1,5 +1,17 @@
 // texatlas: builds texture atlases from the command line through the
 // library's public interfaces, as a host application would.
+#include <textureatlas/textureatlas.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <thread>
+
 #include "atlas_result.h"
 #include "build.h"
 #include "checks.h"
@@ -12,18 +24,6 @@
 #include "probe.h"
 #include "reasons.h"
 #include "report.h"
-
-#include <CLI/CLI.hpp>
-#include <textureatlas/textureatlas.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <map>
-#include <memory>
-#include <set>
-#include <thread>
 
 namespace fs = std::filesystem;
 using textureatlas::ITextureAtlasConfiguration;
@@ -69,7 +69,9 @@ void addOutputOptions(CLI::App& command, OutputArguments& arguments) {
     command.add_flag("-q,--quiet", arguments.quiet, "Print only warnings and errors");
     command.add_flag("--strict", arguments.strict, "Exit with 1 when the library reported any warning");
     command.add_flag("--no-dedup", arguments.noDedup, "Place every file, also files with identical contents");
-    command.add_option("-j,--jobs", arguments.jobs, "Threads in all: groups built at once, the rest compress blocks (0: one per core)")
+    command
+        .add_option("-j,--jobs", arguments.jobs,
+                    "Threads in all: groups built at once, the rest compress blocks (0: one per core)")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
     command.add_flag("--dry-run", arguments.dryRun, "Lay out and report (and write --json), but write no page");
@@ -129,8 +131,8 @@ bool resolveOutput(const OutputArguments& arguments, const std::string& defaultN
     if (!options.jsonFile.empty() &&
         !prepareDirectory(asDirectory(fs::path(options.jsonFile).parent_path().string()), error))
         return false;
-    if ((!options.dryRun &&
-         (!checkWritableFile(options.indexFile, error) || !checkWritableFile(manifestPath(options.indexFile), error))) ||
+    if ((!options.dryRun && (!checkWritableFile(options.indexFile, error) ||
+                             !checkWritableFile(manifestPath(options.indexFile), error))) ||
         (!options.jsonFile.empty() && !checkWritableFile(options.jsonFile, error)))
         return false;
     manifest.inputs.push_back("output " + options.outputDirectory);
@@ -141,8 +143,7 @@ bool resolveOutput(const OutputArguments& arguments, const std::string& defaultN
     return true;
 }
 
-int runBuildCommand(const std::string& configFile, std::string textures, const OutputArguments& arguments,
-                    bool fit) {
+int runBuildCommand(const std::string& configFile, std::string textures, const OutputArguments& arguments, bool fit) {
     std::error_code code;
     if (!fs::is_regular_file(configFile, code) || !std::ifstream(configFile))
         return badInput("cannot read configuration file " + configFile);
@@ -234,7 +235,8 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
             reportWarning(image.directory + image.name, "left out: " + why + " cannot stand in a configuration file");
     }
     for (const std::string& file : unreadTypes)
-        reportWarning(file, "left out: " + imageTypeName(file) + " files are not read (BMP, JPEG, PNG, TGA, DDS, PPM/PGM, HDR and PFM are)");
+        reportWarning(file, "left out: " + imageTypeName(file) +
+                                " files are not read (BMP, JPEG, PNG, TGA, DDS, PPM/PGM, HDR and PFM are)");
     return runBuild(*configuration, options, manifest);
 }
 
@@ -322,8 +324,9 @@ int main(int argc, char** argv) {
     OutputArguments buildOutput;
     CLI::App* build = app.add_subcommand("build", "Build the atlas that a configuration file describes");
     build->add_option("config", configFile, "Configuration file")->required();
-    build->add_option("-t,--textures", textures, "Directory the texture names are relative to (default: the "
-                                                 "configuration file's directory)");
+    build->add_option("-t,--textures", textures,
+                      "Directory the texture names are relative to (default: the "
+                      "configuration file's directory)");
     bool fit = false;
     build->add_flag("--fit", fit, "Choose each group's page limits: fewest pages, then least area");
     addOutputOptions(*build, buildOutput);
@@ -336,10 +339,10 @@ int main(int argc, char** argv) {
     packCommand->add_option("-n,--name", pack.name, "Group name; pages are <name>0.dds, <name>1.dds, ...")
         ->capture_default_str();
     packCommand->add_option("--width", pack.width, "Page width limit (0: the largest, 2048)")->capture_default_str();
-    packCommand->add_option("--height", pack.height, "Page height limit (0: the largest, 2048)")
-        ->capture_default_str();
-    packCommand->add_option("-f,--format", pack.format,
-                            "Page format, e.g. DXT5; source: each texture's own, on pages of their own")
+    packCommand->add_option("--height", pack.height, "Page height limit (0: the largest, 2048)")->capture_default_str();
+    packCommand
+        ->add_option("-f,--format", pack.format,
+                     "Page format, e.g. DXT5; source: each texture's own, on pages of their own")
         ->capture_default_str();
     packCommand->add_option("-m,--mip-levels", pack.mipLevels, "Mip levels (0: as many as the textures have)")
         ->capture_default_str();

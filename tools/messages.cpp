@@ -1,9 +1,9 @@
 #include "messages.h"
 
-#include "reasons.h"
-
 #include <cstdio>
 #include <mutex>
+
+#include "reasons.h"
 
 namespace {
 

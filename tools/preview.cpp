@@ -183,8 +183,7 @@ bool writeHtml(const AtlasResult& result, const std::string& path) {
             for (const std::string& name : cellNames) joined += (joined.empty() ? "" : "&#10;") + htmlEscape(name);
             const std::string shown = cellNames.front().substr(cellNames.front().find_last_of('/') + 1);
             html << "<div class=\"cell\" style=\"left:" << percentOf(texture->x, page.width)
-                 << ";top:" << percentOf(texture->y, page.height)
-                 << ";width:" << percentOf(texture->width, page.width)
+                 << ";top:" << percentOf(texture->y, page.height) << ";width:" << percentOf(texture->width, page.width)
                  << ";height:" << percentOf(texture->height, page.height) << "\" data-names=\"" << joined
                  << "\" data-cell=\"" << texture->x << ", " << texture->y << ", " << texture->width << " x "
                  << texture->height << "\"><span>" << htmlEscape(shown)

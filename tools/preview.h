@@ -3,9 +3,9 @@
 // label fits, named on hover, click and search, and each page's fill ratio.
 #pragma once
 
-#include "atlas_result.h"
-
 #include <string>
+
+#include "atlas_result.h"
 
 // Reads the pages from `pageDirectory` and writes `<page>.png` and
 // index.html into `previewDirectory` (which must exist), the pages on up to

@@ -6,10 +6,10 @@
 // edit the strings of the records it gets.
 // A failed allocation yields null (the functions are noexcept, so a
 // new-expression checks for it).
+#include <tarn/vek/memory.h>
+
 #include "interface/TextureAtlas.h"
 #include "interface/TextureAtlasConfiguration.h"
-
-#include <tarn/vek/memory.h>
 
 namespace textureatlas {
 
@@ -21,6 +21,5 @@ void TextureAtlasConfiguration::operator delete(void* pointer) noexcept { ql_fre
 
 void* TextureAtlas::operator new(std::size_t size) noexcept { return ql_malloc(size, 0); }
 void TextureAtlas::operator delete(void* pointer) noexcept { ql_free(pointer); }
-
 
 }  // namespace textureatlas

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "layout/LeafProfile.h"
-
 #include <textureatlas/types.h>
 
 #include <cstddef>
 #include <cstdint>
+
+#include "layout/LeafProfile.h"
 
 namespace textureatlas {
 

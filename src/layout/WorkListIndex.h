@@ -1,12 +1,12 @@
 #pragma once
 
-#include "interface/host_memory.h"
-
 #include <textureatlas/types.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "interface/host_memory.h"
 
 namespace textureatlas {
 

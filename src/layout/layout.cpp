@@ -1,16 +1,16 @@
 // Distribution of each group's textures over atlas pages.
-#include "interface/TextureAtlas.h"
-#include "interface/TextureAtlasConfiguration.h"
-#include "interface/host_memory.h"
-#include "layout/PackTree.h"
-#include "layout/WorkListIndex.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "interface/TextureAtlas.h"
+#include "interface/TextureAtlasConfiguration.h"
+#include "interface/host_memory.h"
+#include "layout/PackTree.h"
+#include "layout/WorkListIndex.h"
 
 namespace textureatlas {
 

@@ -130,7 +130,11 @@ std::uint32_t paletteEntry(unsigned c0, unsigned c1, int entry, bool three) {
     std::uint32_t texel = 0xff000000u;
     for (auto [shift, bits, at] : {std::tuple{11, 5, 16}, std::tuple{5, 6, 8}, std::tuple{0, 5, 0}}) {
         unsigned a = expand(c0, shift, bits), b = expand(c1, shift, bits);
-        unsigned v = entry == 0 ? a : entry == 1 ? b : three ? (a + b) / 2 : entry == 2 ? (2 * a + b) / 3 : (a + 2 * b) / 3;
+        unsigned v = entry == 0   ? a
+                     : entry == 1 ? b
+                     : three      ? (a + b) / 2
+                     : entry == 2 ? (2 * a + b) / 3
+                                  : (a + 2 * b) / 3;
         texel |= v << at;
     }
     return texel;
@@ -184,7 +188,8 @@ TEST_F(BlockCompression, SingleColoursTakeTheNearestEntryOfAnyEndpoints) {
                 best = std::min(best, total);
             }
             int error = 0;
-            for (int c = 0; c < 3; ++c) error += (channel(back, c) - channel(colour, c)) * (channel(back, c) - channel(colour, c));
+            for (int c = 0; c < 3; ++c)
+                error += (channel(back, c) - channel(colour, c)) * (channel(back, c) - channel(colour, c));
             EXPECT_EQ(error, best) << format << " value " << v;
         }
     }

@@ -176,8 +176,7 @@ TEST_F(SurfaceCopyHook, SavesAreReportedWithTheirBytesAndTheSystemsReason) {
     ASSERT_EQ(D3D9SoftSetTextureSaveHook(device, Saves::hook, &saves), D3D_OK);
     Level page(device, 8, 8, D3DFMT_A8R8G8B8, 0);
     const std::string good = fixtures::scratchPath("hooked.dds"),
-                      missing = fixtures::scratchPath("no/such/folder/page.dds"),
-                      folder = fixtures::scratchPath("");
+                      missing = fixtures::scratchPath("no/such/folder/page.dds"), folder = fixtures::scratchPath("");
     EXPECT_EQ(D3DXSaveTextureToFileA(good.c_str(), D3DXIFF_DDS, page.texture, nullptr), D3D_OK);
     EXPECT_NE(D3DXSaveTextureToFileA(missing.c_str(), D3DXIFF_DDS, page.texture, nullptr), D3D_OK);
     EXPECT_NE(D3DXSaveTextureToFileA(folder.c_str(), D3DXIFF_PNG, page.texture, nullptr), D3D_OK);

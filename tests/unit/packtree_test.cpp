@@ -1,5 +1,4 @@
 #include "layout/PackTree.h"
-#include "literal_layout.h"
 
 #include <gtest/gtest.h>
 #include <tarn/vek/memory_stats.h>
@@ -7,6 +6,8 @@
 #include <climits>
 #include <random>
 #include <sstream>
+
+#include "literal_layout.h"
 
 using namespace textureatlas;
 

@@ -1,9 +1,9 @@
-#include "layout/WorkListIndex.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <random>
+
+#include "layout/WorkListIndex.h"
 
 using namespace textureatlas;
 

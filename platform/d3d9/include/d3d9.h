@@ -320,8 +320,7 @@ protected:
 
 struct IDirect3D9 : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
-                                                   DWORD BehaviorFlags,
-                                                   D3DPRESENT_PARAMETERS* pPresentationParameters,
+                                                   DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
                                                    IDirect3DDevice9** ppReturnedDeviceInterface) = 0;
 
 protected:
@@ -330,9 +329,9 @@ protected:
 
 struct IDirect3DDevice9 : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetDeviceCaps(D3DCAPS9* pCaps) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
-                                                    D3DFORMAT Format, D3DPOOL Pool,
-                                                    IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                                                    D3DPOOL Pool, IDirect3DTexture9** ppTexture,
+                                                    HANDLE* pSharedHandle) = 0;
 
 protected:
     ~IDirect3DDevice9() = default;

@@ -51,9 +51,9 @@ typedef struct D3D9SoftTextureSave {
     LPCSTR pDestFile;
     D3DXIMAGE_FILEFORMAT DestFormat;
     IDirect3DBaseTexture9* pSrcTexture;
-    HRESULT Result;    // what the call returns
+    HRESULT Result;                // what the call returns
     unsigned long long FileBytes;  // bytes written, 0 on failure
-    int SystemError;   // errno of the file operation that failed, 0 when none did
+    int SystemError;               // errno of the file operation that failed, 0 when none did
 } D3D9SoftTextureSave;
 
 typedef void (*D3D9SoftTextureSaveHook)(void* context, const D3D9SoftTextureSave* save);

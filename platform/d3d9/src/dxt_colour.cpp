@@ -38,10 +38,14 @@ struct Fit {
 // is never an opaque colour.
 int paletteEntry(int a, int b, int entry, bool three) {
     switch (entry) {
-        case 0: return a;
-        case 1: return b;
-        case 2: return three ? (a + b) / 2 : (2 * a + b) / 3;
-        default: return (a + 2 * b) / 3;
+        case 0:
+            return a;
+        case 1:
+            return b;
+        case 2:
+            return three ? (a + b) / 2 : (2 * a + b) / 3;
+        default:
+            return (a + 2 * b) / 3;
     }
 }
 
@@ -171,7 +175,9 @@ void principalAxis(const Colours& colours, float axis[3]) {
     }
 }
 
-float along(const float axis[3], int r, int g, int b) { return float(r) * axis[0] + float(g) * axis[1] + float(b) * axis[2]; }
+float along(const float axis[3], int r, int g, int b) {
+    return float(r) * axis[0] + float(g) * axis[1] + float(b) * axis[2];
+}
 
 // Starting endpoints: the colours lying furthest apart along the axis.
 void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
@@ -410,8 +416,7 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         colours.position[n] = i;
         if (few.n > kFewColours) continue;
         int k = 0;
-        while (k < few.n && !(few.rgb[k][0] == texel[0] && few.rgb[k][1] == texel[1] && few.rgb[k][2] == texel[2]))
-            ++k;
+        while (k < few.n && !(few.rgb[k][0] == texel[0] && few.rgb[k][1] == texel[1] && few.rgb[k][2] == texel[2])) ++k;
         if (k < few.n) {
             ++few.count[k];
         } else if (few.n < kFewColours) {

@@ -7,9 +7,9 @@
 #include <new>
 #include <vector>
 
+#include "host_hooks.h"
 #include "injection.h"
 #include "surface_copy.h"
-#include "host_hooks.h"
 
 namespace d3d9soft {
 

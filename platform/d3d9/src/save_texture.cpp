@@ -98,16 +98,14 @@ HRESULT saveDds(const char* path, IDirect3DTexture9* texture, FileOutcome& outco
     return hr;
 }
 
-HRESULT saveImage(const char* path, D3DXIMAGE_FILEFORMAT fileFormat, IDirect3DTexture9* texture,
-                  FileOutcome& outcome) {
+HRESULT saveImage(const char* path, D3DXIMAGE_FILEFORMAT fileFormat, IDirect3DTexture9* texture, FileOutcome& outcome) {
     std::vector<std::uint8_t> encoded;
     HRESULT hr = encodeTextureImage(texture, fileFormat, encoded);
     if (FAILED(hr)) return hr;
     return writeFile(path, encoded, outcome) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
-HRESULT saveTexture(LPCSTR path, D3DXIMAGE_FILEFORMAT fileFormat, LPDIRECT3DBASETEXTURE9 source,
-                    FileOutcome& outcome) {
+HRESULT saveTexture(LPCSTR path, D3DXIMAGE_FILEFORMAT fileFormat, LPDIRECT3DBASETEXTURE9 source, FileOutcome& outcome) {
     if (!path || !*path || !source) return D3DERR_INVALIDCALL;
     if (source->GetType() != D3DRTYPE_TEXTURE) return E_NOTIMPL;
     IDirect3DTexture9* texture = static_cast<IDirect3DTexture9*>(source);
@@ -135,6 +133,7 @@ extern "C" HRESULT WINAPI D3DXSaveTextureToFileA(LPCSTR pDestFile, D3DXIMAGE_FIL
         result = saveTexture(pDestFile, DestFormat, pSrcTexture, outcome);
     }
     if (fromHost && pDestFile && pSrcTexture)
-        reportTextureSave(D3D9SoftTextureSave{pDestFile, DestFormat, pSrcTexture, result, outcome.bytes, outcome.error});
+        reportTextureSave(
+            D3D9SoftTextureSave{pDestFile, DestFormat, pSrcTexture, result, outcome.bytes, outcome.error});
     return result;
 }
