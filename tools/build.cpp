@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -179,6 +180,7 @@ bool buildByGroup(ITextureAtlasConfiguration& configuration, const BuildOptions&
     run.strict = options.strict;
     run.progress = !options.quiet && !options.dryRun;
     run.finalDirectory = options.finalDirectory;
+    run.previews = options.previews;
     std::vector<GroupJob> jobs = groupJobs(configuration);
     outcomes = runGroups(jobs, run);
     if (outcomes.size() != jobs.size()) return false;
@@ -271,6 +273,14 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
 
     // A configuration without groups has nothing to place.
     if (!hasGroups) return abandon(staging, "no texture was placed", hadOutput);
+    // Page previews are written beside the build, from the pages as they are saved.
+    std::string previewDirectory = staged.outputDirectory + "preview/";
+    std::unique_ptr<PagePreviews> previews;
+    if (options.preview) {
+        if (!prepareDirectory(previewDirectory, error)) return abandon(staging, error, hadOutput);
+        previews = std::make_unique<PagePreviews>(previewDirectory, options.jobs > 1);
+        staged.previews = previews.get();
+    }
     if (!buildByGroup(configuration, staged, outcomes)) {
         for (const GroupOutcome& outcome : outcomes)
             if (!outcome.saveFailure.empty()) return abandon(staging, outcome.saveFailure, hadOutput);
@@ -297,11 +307,9 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
         if (!writeLayoutJson(result, staged.jsonFile, error)) return abandon(staging, error, hadOutput);
     }
     if (options.preview) {
-        std::string previewDirectory = staged.outputDirectory + "preview/";
-        bool ok = prepareDirectory(previewDirectory, error) &&
-                  writePreviews(result, staged.outputDirectory, previewDirectory,
-                                static_cast<unsigned>(std::max(options.jobs, 1)), error);
-        if (!ok) return abandon(staging, error, hadOutput);
+        if (!previews->finish(error) || !writePreviewHtml(result, previewDirectory + "index.html"))
+            return abandon(staging, error.empty() ? "cannot write " + previewDirectory + "index.html" : error,
+                           hadOutput);
         std::error_code code;
         std::vector<std::string> previews;
         for (fs::directory_iterator entry(previewDirectory, code), end; !code && entry != end; entry.increment(code))

@@ -12,8 +12,11 @@ class ITextureAtlasConfiguration;
 
 enum ExitCode { kExitSuccess = 0, kExitLibraryFailure = 1, kExitBadInput = 2 };
 
+class PagePreviews;
+
 struct BuildOptions {
     std::string outputDirectory;  // ends in '/' unless empty
+    PagePreviews* previews = nullptr;  // page previews written while the build goes on
     std::string finalDirectory;   // where the pages end up when outputDirectory is a staging one
     std::string indexFile;
     std::string jsonFile;  // empty: none

@@ -19,6 +19,7 @@
 #include "device.h"
 #include "extrude.h"
 #include "fit.h"
+#include "preview.h"
 #include "reasons.h"
 
 namespace fs = std::filesystem;
@@ -85,6 +86,9 @@ void onPageSaved(void* context, const D3D9SoftTextureSave* save) {
                               (save->SystemError ? std::string(": ") + std::strerror(save->SystemError) : "");
         return;
     }
+    if (reports.options->previews)
+        reports.options->previews->add(file.substr(0, file.size() - std::strlen(".dds")),
+                                       static_cast<IDirect3DTexture9*>(save->pSrcTexture));
     if (!reports.options->progress) return;
     auto found = reports.pages.find(file);
     IDirect3DTexture9* texture = static_cast<IDirect3DTexture9*>(save->pSrcTexture);

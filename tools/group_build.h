@@ -38,6 +38,8 @@ struct GroupOutcome {
     std::string saveFailure;  // the first page that could not be saved: its final file and the system's reason
 };
 
+class PagePreviews;
+
 struct GroupRunOptions {
     std::string texturePath, outputDirectory;
     int sortMode = 0;
@@ -47,6 +49,7 @@ struct GroupRunOptions {
     bool strict = false;         // a source that cannot be used fails the group instead of being left out
     bool progress = false;       // a line on stdout for each page as it is saved
     std::string finalDirectory;  // where the pages end up, for messages
+    PagePreviews* previews = nullptr;  // handed each page as it is saved
 };
 
 // The groups of `configuration` as jobs (settings and the textures it read).

@@ -200,22 +200,10 @@ bool writeHtml(const AtlasResult& result, const std::string& path) {
     return static_cast<bool>(file);
 }
 
-}  // namespace
-
-int previewScale(int width, int height) {
-    int side = std::max(std::max(width, height), 1);
-    return std::max(1, std::min(8, 512 / side));
-}
-
-// Level 0 of an A8R8G8B8 texture as a PNG (libpng takes the BGRA rows as
-// they lie), at zlib's fastest level with the Sub filter: the PNGs are for
-// looking at, and a smaller file was not worth writing them slower than the
-// atlas is built.
-bool writePng(const std::string& path, IDirect3DTexture9* texture) {
-    D3DSURFACE_DESC desc;
-    D3DLOCKED_RECT locked;
-    if (FAILED(texture->GetLevelDesc(0, &desc)) || FAILED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY)))
-        return false;
+// BGRA rows as a PNG (libpng takes them as they lie), at zlib's fastest
+// level with the Sub filter: the PNGs are for looking at, and a smaller file
+// was not worth writing them slower than the atlas is built.
+bool writePng(const std::string& path, const std::uint8_t* bgra, UINT width, UINT height, size_t pitch) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     png_structp png = file ? png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr) : nullptr;
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -224,20 +212,148 @@ bool writePng(const std::string& path, IDirect3DTexture9* texture) {
         png_init_io(png, file);
         png_set_compression_level(png, 1);
         png_set_filter(png, 0, PNG_FILTER_SUB);
-        png_set_IHDR(png, info, desc.Width, desc.Height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
         png_set_bgr(png);
-        for (UINT y = 0; y < desc.Height; ++y)
-            png_write_row(png, static_cast<png_const_bytep>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch);
+        for (UINT y = 0; y < height; ++y) png_write_row(png, bgra + y * pitch);
         png_write_end(png, nullptr);
         ok = true;
     }
     if (png) png_destroy_write_struct(&png, &info);
-    texture->UnlockRect(0);
     if (file) ok = std::fclose(file) == 0 && ok;
     if (!ok) std::remove(path.c_str());
     return ok;
+}
+
+// Level 0 of an A8R8G8B8 texture as a PNG.
+bool writePng(const std::string& path, IDirect3DTexture9* texture) {
+    D3DSURFACE_DESC desc;
+    D3DLOCKED_RECT locked;
+    if (FAILED(texture->GetLevelDesc(0, &desc)) || FAILED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY)))
+        return false;
+    bool ok = writePng(path, static_cast<const std::uint8_t*>(locked.pBits), desc.Width, desc.Height,
+                       static_cast<size_t>(locked.Pitch));
+    texture->UnlockRect(0);
+    return ok;
+}
+
+}  // namespace
+
+// Rows of bytes in a level: block formats hold four texel rows in one.
+size_t levelRows(const D3DSURFACE_DESC& desc) {
+    switch (desc.Format) {
+        case D3DFMT_DXT1:
+        case D3DFMT_DXT2:
+        case D3DFMT_DXT3:
+        case D3DFMT_DXT4:
+        case D3DFMT_DXT5:
+            return (desc.Height + 3) / 4;
+        default:
+            return desc.Height;
+    }
+}
+
+bool writePreviewHtml(const AtlasResult& result, const std::string& path) { return writeHtml(result, path); }
+
+std::string previewFileName(const std::string& pageName) {
+    PageResult page;
+    page.name = pageName;
+    return previewFileName(page);
+}
+
+// The worker takes each page as it was handed over: A8R8G8B8 rows go
+// straight to the PNG, other formats through a conversion on its own device.
+PagePreviews::PagePreviews(const std::string& directory, bool ownThread) : directory(directory) {
+    if (ownThread) worker = std::thread([this] { work(); });
+}
+
+PagePreviews::~PagePreviews() {
+    std::string ignored;
+    finish(ignored);
+}
+
+void PagePreviews::add(const std::string& pageName, IDirect3DTexture9* texture) {
+    Page page;
+    page.file = previewFileName(pageName);
+    D3DSURFACE_DESC desc;
+    D3DLOCKED_RECT locked;
+    if (FAILED(texture->GetLevelDesc(0, &desc)) || FAILED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY))) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (error.empty()) error = "cannot read page " + pageName + " for its preview";
+        return;
+    }
+    page.width = desc.Width;
+    page.height = desc.Height;
+    page.format = desc.Format;
+    page.pitch = static_cast<size_t>(locked.Pitch);
+    page.bytes.assign(static_cast<const std::uint8_t*>(locked.pBits),
+                      static_cast<const std::uint8_t*>(locked.pBits) + page.pitch * levelRows(desc));
+    texture->UnlockRect(0);
+    std::unique_lock<std::mutex> lock(mutex);
+    // At most two pages wait: memory stays bounded when the worker falls behind.
+    room.wait(lock, [this] { return waiting.size() < 2 || !worker.joinable(); });
+    waiting.push_back(std::move(page));
+    ready.notify_one();
+}
+
+bool PagePreviews::finish(std::string& failure) {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        ready.notify_all();
+    }
+    if (worker.joinable()) worker.join();
+    work();  // without a thread of its own, or what it left
+    std::lock_guard<std::mutex> lock(mutex);
+    failure = error;
+    return error.empty();
+}
+
+void PagePreviews::work() {
+    SoftwareDevice device;
+    bool haveDevice = false;
+    for (;;) {
+        Page page;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            ready.wait(lock, [this] { return !waiting.empty() || done; });
+            if (waiting.empty()) break;
+            page = std::move(waiting.front());
+            waiting.pop_front();
+            room.notify_all();
+        }
+        std::string problem;
+        const std::string path = directory + page.file;
+        if (page.format == D3DFMT_A8R8G8B8) {
+            if (!writePng(path, page.bytes.data(), page.width, page.height, page.pitch)) problem = "cannot write " + path;
+        } else {
+            IDirect3DTexture9* converted = nullptr;
+            IDirect3DSurface9* surface = nullptr;
+            RECT rect{0, 0, static_cast<LONG>(page.width), static_cast<LONG>(page.height)};
+            if (!haveDevice) haveDevice = createDevice(device, problem);
+            if (haveDevice &&
+                (FAILED(D3DXCreateTexture(device.device, page.width, page.height, 1, 0, D3DFMT_A8R8G8B8,
+                                          D3DPOOL_SYSTEMMEM, &converted)) ||
+                 FAILED(converted->GetSurfaceLevel(0, &surface)) ||
+                 FAILED(D3DXLoadSurfaceFromMemory(surface, nullptr, nullptr, page.bytes.data(), page.format,
+                                                  static_cast<UINT>(page.pitch), nullptr, &rect, D3DX_FILTER_NONE, 0))))
+                problem = "cannot convert page " + page.file + " for its preview";
+            if (problem.empty() && !writePng(path, converted)) problem = "cannot write " + path;
+            if (surface) surface->Release();
+            if (converted) converted->Release();
+        }
+        if (!problem.empty()) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (error.empty()) error = problem;
+        }
+    }
+    if (haveDevice) releaseDevice(device);
+}
+
+int previewScale(int width, int height) {
+    int side = std::max(std::max(width, height), 1);
+    return std::max(1, std::min(8, 512 / side));
 }
 
 bool writePagePreview(IDirect3DDevice9* device, const PageResult& page, const std::string& pageDirectory,

@@ -3,7 +3,15 @@
 // label fits, named on hover, click and search, and each page's fill ratio.
 #pragma once
 
+#include <d3d9.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "atlas_result.h"
 
@@ -15,3 +23,44 @@ bool writePreviews(const AtlasResult& result, const std::string& pageDirectory, 
 
 // The integer magnification that keeps small pages legible.
 int previewScale(int width, int height);
+
+// index.html alone, for pages whose PNGs are written already.
+bool writePreviewHtml(const AtlasResult& result, const std::string& path);
+
+// `<page>.png` for a page named `pageName` ("atlas0").
+std::string previewFileName(const std::string& pageName);
+
+// Page PNGs written while a build goes on: the build hands each page's level
+// 0 over as the layer saves it (a copy, so the library goes on at once), and
+// a thread of its own encodes them beside the build, which mostly leaves a
+// core idle. Without that thread they are written in finish(). A class for
+// the thread it owns and joins.
+class PagePreviews {
+public:
+    PagePreviews(const std::string& directory, bool ownThread);
+    ~PagePreviews();
+    PagePreviews(const PagePreviews&) = delete;
+    PagePreviews& operator=(const PagePreviews&) = delete;
+
+    void add(const std::string& pageName, IDirect3DTexture9* texture);
+    // Writes what is left; false with the first failure.
+    bool finish(std::string& error);
+
+private:
+    struct Page {
+        std::string file;
+        UINT width = 0, height = 0;
+        D3DFORMAT format = D3DFMT_UNKNOWN;
+        size_t pitch = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+    void work();
+
+    std::string directory;
+    std::mutex mutex;
+    std::condition_variable ready, room;
+    std::deque<Page> waiting;
+    bool done = false;
+    std::string error;
+    std::thread worker;
+};
