@@ -90,13 +90,13 @@ static bool scanDirectory(const fs::path& directory, const std::string& prefix, 
 bool findImages(const std::vector<std::string>& inputs, std::set<fs::path> skipped, std::vector<FoundImage>& images,
                 std::vector<std::string>& unread, std::string& error) {
     images.clear();
-    // One directory alone: names relative to it. Otherwise names keep the
-    // path as given, so that the texture directory is empty.
-    bool relative = inputs.size() == 1;
+    // Names are relative to the folder given; a file given is named by its
+    // file name.
     for (const std::string& input : inputs) {
         std::error_code code;
         if (fs::is_regular_file(input, code)) {
-            images.push_back(FoundImage{"", input});
+            const fs::path path(input);
+            images.push_back(FoundImage{asDirectory(path.parent_path().string()), path.filename().string()});
             continue;
         }
         if (!fs::is_directory(input, code)) {
@@ -107,12 +107,7 @@ bool findImages(const std::vector<std::string>& inputs, std::set<fs::path> skipp
         std::vector<std::string> names;
         std::set<fs::path> visited = {fs::canonical(input, code)};
         if (!scanDirectory(input, "", visited, skipped, names, unread, error)) return false;
-        for (const std::string& name : names) {
-            if (relative)
-                images.push_back(FoundImage{asDirectory(input), name});
-            else
-                images.push_back(FoundImage{"", asDirectory(input) + name});
-        }
+        for (const std::string& name : names) images.push_back(FoundImage{asDirectory(input), name});
     }
     return true;
 }

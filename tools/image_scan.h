@@ -14,8 +14,8 @@ struct FoundImage {
 
 // Each input file, and every image file (by extension) under each input
 // directory, sorted by name within the directory so that builds are
-// repeatable; hidden files and folders are skipped. With one directory the
-// names are relative to it; otherwise they keep the path as given.
+// repeatable; hidden files and folders are skipped. Names are relative to
+// the directory given, a file given is named by its file name.
 // Files and folders in `skipped` (as `comparable` gives them) are left out
 // wherever they lie, and so are the outputs that a texatlas manifest in a
 // scanned folder names: the tool's own outputs are never sources.

@@ -3,6 +3,7 @@
 #include <textureatlas/textureatlas.h>
 
 #include <CLI/CLI.hpp>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -184,6 +185,45 @@ std::string unnameable(const std::string& name) {
     return "";
 }
 
+// The one texture directory the library reads the sources from. Sources from
+// several folders keep the names relative to their own folder: they are
+// reached through a folder of links beside the output (hidden, and the same
+// on every run, so that an unchanged build stays up to date), one link a
+// name. Two sources that would take one name are refused, both named.
+bool textureDirectoryFor(const std::vector<FoundImage>& images, const BuildOptions& options, std::string& directory,
+                         std::string& error) {
+    std::map<std::string, const FoundImage*> byName;
+    bool oneFolder = true;
+    for (const FoundImage& image : images) {
+        oneFolder = oneFolder && image.directory == images.front().directory;
+        auto [at, added] = byName.emplace(image.name, &image);
+        if (!added) {
+            error = "two inputs give the name " + image.name + ": " + at->second->directory + image.name + " and " +
+                    image.directory + image.name;
+            return false;
+        }
+    }
+    if (oneFolder) {
+        directory = images.front().directory;
+        return true;
+    }
+    const fs::path links = options.dryRun ? fs::temp_directory_path() / ("texatlas-sources-" + std::to_string(getpid()))
+                                          : fs::path(options.outputDirectory + ".texatlas-sources");
+    std::error_code code;
+    fs::remove_all(links, code);
+    for (const FoundImage& image : images) {
+        const fs::path link = links / image.name;
+        fs::create_directories(link.parent_path(), code);
+        if (!code) fs::create_symlink(fs::absolute(image.directory + image.name), link, code);
+        if (code) {
+            error = "cannot link " + link.string() + " to " + image.directory + image.name + ": " + code.message();
+            return false;
+        }
+    }
+    directory = links.string() + "/";
+    return true;
+}
+
 // What this run and the last one into the same index write, which `pack`
 // must never take for sources: the output folder when it lies inside an
 // input, the index, its manifest, the JSON, the saved configuration, the
@@ -191,6 +231,7 @@ std::string unnameable(const std::string& name) {
 std::set<fs::path> ownOutputs(const BuildOptions& options, const std::string& saveConfig) {
     std::set<fs::path> outputs;
     for (const std::string& path : {options.outputDirectory, options.indexFile, manifestPath(options.indexFile),
+                                    options.outputDirectory + ".texatlas-sources",
                                     options.jsonFile, saveConfig, options.outputDirectory + "preview"})
         if (!path.empty()) outputs.insert(comparable(path));
     Manifest previous;
@@ -219,10 +260,13 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     options.saveConfig = pack.saveConfig;
     const std::string format = sourceFormats ? "" : pack.format;
 
+    std::string textureDirectory;
+    if (!textureDirectoryFor(images, options, textureDirectory, error)) return badInput(error);
+
     ConfigurationPointer configuration = newConfiguration();
     if (!configuration) return badInput("out of memory");
-    configuration->setTexturePath(images.front().directory.c_str());
-    setReasonTextureDirectory(images.front().directory);
+    configuration->setTexturePath(textureDirectory.c_str());
+    setReasonTextureDirectory(textureDirectory);
     configuration->setOutputPath(options.outputDirectory.c_str());
     configuration->addGroup(pack.name.c_str(), pack.width, pack.height, format.c_str(), pack.mipLevels, pack.border);
     // A texture that a configuration file cannot name is left out, so that
@@ -237,7 +281,13 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     for (const std::string& file : unreadTypes)
         reportWarning(file, "left out: " + imageTypeName(file) +
                                 " files are not read (BMP, JPEG, PNG, TGA, DDS, PPM/PGM, HDR and PFM are)");
-    return runBuild(*configuration, options, manifest);
+    int status = runBuild(*configuration, options, manifest);
+    // A dry run's links lie in a folder of their own outside the output.
+    if (options.dryRun && textureDirectory != images.front().directory) {
+        std::error_code code;
+        fs::remove_all(textureDirectory, code);
+    }
+    return status;
 }
 
 int runPreviewCommand(const std::string& indexFile, std::string pages, std::string output) {

@@ -75,6 +75,24 @@ class OwnOutputsTest(unittest.TestCase):
         self.assertIn("up to date", out)
 
 
+class NamesTest(unittest.TestCase):
+    def test_names_are_relative_to_each_folder_given_and_must_not_clash(self):
+        work = fresh("names")
+        sprites(os.path.join(work, "x", "sub"), 1, size=(16, 16))
+        sprites(os.path.join(work, "y"), 3, size=(8, 8))
+        os.rename(os.path.join(work, "y", "s000.png"), os.path.join(work, "y", "t000.png"))
+        inputs = [os.path.join(work, "x"), os.path.join(work, "y"), os.path.join(work, "y", "s001.png")]
+        code, out, err = run("pack", inputs[0], inputs[1], "-o", "out", cwd=work)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(sorted(l.split("\t\t")[0] for l in entries(os.path.join(work, "out", "atlas.txt"))),
+                         ["s001.png", "s002.png", "sub/s000.png", "t000.png"])
+        self.assertIn("up to date", run("pack", inputs[0], inputs[1], "-o", "out", cwd=work)[1])
+        # A file given directly is named by its file name; two sources of one name are refused.
+        code, _, err = run("pack", *inputs, "-o", "clash", cwd=work)
+        self.assertEqual(code, 2)
+        self.assertIn("two inputs give the name s001.png: %s/s001.png and %s/s001.png" % (inputs[1], inputs[1]), err)
+
+
 class FitTest(unittest.TestCase):
     """100 different 64 x 64 sprites: one 1024 x 512 page, not 2048 wide."""
 
