@@ -451,7 +451,12 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         // Three colours rarely win where four fit closely (here an RMS error
         // under about 4.6 per channel); skipping them there saves a third of the time.
         if (mayUseThree && (mustUseThree || fit.error > 1024)) threeFit = fitAlongAxis(colours, start, true);
-        if (few.n <= kFewColours && std::min(fit.error, threeFit.error) > 0) {
+        // Four colours only where least squares left a clear error (an RMS
+        // above about 4 per channel): there it was caught away from the best
+        // placement; in the flat blocks of photos it rarely is, and the
+        // search would cost a third more time there.
+        const int error = std::min(fit.error, threeFit.error);
+        if (error > 0 && (few.n <= 3 || (few.n == kFewColours && error > 16 * 48))) {
             // In order along the axis, for the placements that keep it.
             float t[kFewColours];
             for (int k = 0; k < few.n; ++k) t[k] = along(axis, few.rgb[k][0], few.rgb[k][1], few.rgb[k][2]);
