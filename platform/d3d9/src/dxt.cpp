@@ -48,15 +48,8 @@ void decodeExplicitAlpha(const std::uint8_t* block, std::uint8_t rgba[64]) {
 }
 
 void decodeInterpolatedAlpha(const std::uint8_t* block, std::uint8_t rgba[64]) {
-    unsigned a0 = block[0], a1 = block[1];
-    unsigned values[8] = {a0, a1};
-    if (a0 > a1) {
-        for (unsigned i = 1; i < 7; ++i) values[i + 1] = ((7 - i) * a0 + i * a1) / 7;
-    } else {
-        for (unsigned i = 1; i < 5; ++i) values[i + 1] = ((5 - i) * a0 + i * a1) / 5;
-        values[6] = 0;
-        values[7] = 255;
-    }
+    int values[8];
+    interpolatedAlphaPalette(block[0], block[1], values);
     std::uint64_t indices = 0;
     for (int i = 0; i < 6; ++i) indices |= std::uint64_t(block[2 + i]) << (8 * i);
     for (int i = 0; i < 16; ++i) rgba[4 * i + 3] = std::uint8_t(values[(indices >> (3 * i)) & 7]);
@@ -96,6 +89,18 @@ void encodeExplicitAlpha(const std::uint8_t rgba[64], std::uint8_t* block) {
 }
 
 }  // namespace
+
+void interpolatedAlphaPalette(int a0, int a1, int palette[8]) {
+    palette[0] = a0;
+    palette[1] = a1;
+    if (a0 > a1) {
+        for (int i = 1; i < 7; ++i) palette[i + 1] = ((7 - i) * a0 + i * a1) / 7;
+    } else {
+        for (int i = 1; i < 5; ++i) palette[i + 1] = ((5 - i) * a0 + i * a1) / 5;
+        palette[6] = 0;
+        palette[7] = 255;
+    }
+}
 
 void decodeDxtBlock(D3DFORMAT format, const std::uint8_t* block, std::uint8_t rgba[64]) {
     if (format == D3DFMT_DXT1) {

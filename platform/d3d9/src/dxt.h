@@ -7,6 +7,10 @@
 
 namespace d3d9soft {
 
+// The eight values of an interpolated alpha block (DXT4/DXT5): eight steps
+// from a0 to a1 when a0 > a1, else six plus 0 and 255.
+void interpolatedAlphaPalette(int a0, int a1, int palette[8]);
+
 void decodeDxtBlock(D3DFORMAT format, const std::uint8_t* block, std::uint8_t rgba[64]);
 void encodeDxtBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* block);
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dxt.h"
 #include "dxt_fit.h"
 
 namespace d3d9soft {
@@ -19,22 +20,9 @@ struct AlphaFit {
     int error = INT_MAX;
 };
 
-// Eight-step mode when a0 > a1, six steps plus 0 and 255 otherwise.
-void alphaPalette(int a0, int a1, int palette[8]) {
-    palette[0] = a0;
-    palette[1] = a1;
-    if (a0 > a1) {
-        for (int i = 1; i < 7; ++i) palette[i + 1] = ((7 - i) * a0 + i * a1) / 7;
-    } else {
-        for (int i = 1; i < 5; ++i) palette[i + 1] = ((5 - i) * a0 + i * a1) / 5;
-        palette[6] = 0;
-        palette[7] = 255;
-    }
-}
-
 int assignAlpha(const int alpha[16], int a0, int a1, std::uint8_t index[16]) {
     int palette[8];
-    alphaPalette(a0, a1, palette);
+    interpolatedAlphaPalette(a0, a1, palette);
     int total = 0;
     for (int i = 0; i < 16; ++i) {
         int best = INT_MAX, bestEntry = 0;

@@ -9,65 +9,45 @@
 
 namespace d3d9soft {
 
-void SoftDevice::setSurfaceCopyHook(const SurfaceCopyHook& hook) {
-    std::lock_guard<std::mutex> lock(hookMutex);
-    copyHook = hook;
-}
+namespace {
 
-SoftDevice::SurfaceCopyHook SoftDevice::surfaceCopyHook() {
-    std::lock_guard<std::mutex> lock(hookMutex);
-    return copyHook;
-}
-
-void reportSurfaceCopy(const D3D9SoftSurfaceCopy& copy) {
-    if (!copy.pDestSurface) return;
-    InternalCalls internal;  // what the hook copies does not run it again
+// Runs the hook in `slot` of the device that owns `resource`, if one is set.
+template <typename Resource, typename Function, typename Event>
+void runHook(Resource* resource, HostHook<Function> SoftDevice::*slot, const Event& event) {
+    if (!resource) return;
+    InternalCalls internal;  // what the hook does does not run it again
     IDirect3DDevice9* device = nullptr;
-    if (FAILED(copy.pDestSurface->GetDevice(&device)) || !device) return;
+    if (FAILED(resource->GetDevice(&device)) || !device) return;
     SoftDevice* soft = dynamic_cast<SoftDevice*>(device);
-    SoftDevice::SurfaceCopyHook hook = soft ? soft->surfaceCopyHook() : SoftDevice::SurfaceCopyHook{};
-    // The surface keeps its texture, and so the device, alive.
-    device->Release();
-    if (hook.function) hook.function(hook.context, &copy);
+    const std::pair<Function, void*> hook = soft ? (soft->*slot).get() : std::pair<Function, void*>{nullptr, nullptr};
+    device->Release();  // the resource keeps its device alive
+    if (hook.first) hook.first(hook.second, &event);
 }
 
-void SoftDevice::setTextureSaveHook(const TextureSaveHook& hook) {
-    std::lock_guard<std::mutex> lock(hookMutex);
-    saveHook = hook;
-}
-
-SoftDevice::TextureSaveHook SoftDevice::textureSaveHook() {
-    std::lock_guard<std::mutex> lock(hookMutex);
-    return saveHook;
-}
-
-void reportTextureSave(const D3D9SoftTextureSave& save) {
-    if (!save.pSrcTexture) return;
-    InternalCalls internal;
-    IDirect3DDevice9* device = nullptr;
-    if (FAILED(save.pSrcTexture->GetDevice(&device)) || !device) return;
+template <typename Function>
+HRESULT setHook(IDirect3DDevice9* device, HostHook<Function> SoftDevice::*slot, Function function, void* context) {
     SoftDevice* soft = dynamic_cast<SoftDevice*>(device);
-    SoftDevice::TextureSaveHook hook = soft ? soft->textureSaveHook() : SoftDevice::TextureSaveHook{};
-    device->Release();  // the texture keeps the device alive
-    if (hook.function) hook.function(hook.context, &save);
+    if (!soft) return D3DERR_INVALIDCALL;
+    (soft->*slot).set(function, context);
+    return D3D_OK;
 }
+
+}  // namespace
+
+void reportSurfaceCopy(const D3D9SoftSurfaceCopy& copy) { runHook(copy.pDestSurface, &SoftDevice::copyHook, copy); }
+
+void reportTextureSave(const D3D9SoftTextureSave& save) { runHook(save.pSrcTexture, &SoftDevice::saveHook, save); }
 
 }  // namespace d3d9soft
 
 using namespace d3d9soft;
 
-extern "C" HRESULT D3D9SoftSetTextureSaveHook(IDirect3DDevice9* device, D3D9SoftTextureSaveHook hook, void* context) {
-    SoftDevice* soft = dynamic_cast<SoftDevice*>(device);
-    if (!soft) return D3DERR_INVALIDCALL;
-    soft->setTextureSaveHook(SoftDevice::TextureSaveHook{hook, hook ? context : nullptr});
-    return D3D_OK;
+extern "C" HRESULT D3D9SoftSetSurfaceCopyHook(IDirect3DDevice9* device, D3D9SoftSurfaceCopyHook hook, void* context) {
+    return setHook(device, &SoftDevice::copyHook, hook, context);
 }
 
-extern "C" HRESULT D3D9SoftSetSurfaceCopyHook(IDirect3DDevice9* device, D3D9SoftSurfaceCopyHook hook, void* context) {
-    SoftDevice* soft = dynamic_cast<SoftDevice*>(device);
-    if (!soft) return D3DERR_INVALIDCALL;
-    soft->setSurfaceCopyHook(SoftDevice::SurfaceCopyHook{hook, hook ? context : nullptr});
-    return D3D_OK;
+extern "C" HRESULT D3D9SoftSetTextureSaveHook(IDirect3DDevice9* device, D3D9SoftTextureSaveHook hook, void* context) {
+    return setHook(device, &SoftDevice::saveHook, hook, context);
 }
 
 extern "C" UINT D3D9SoftGetTexelBytes(D3DFORMAT format) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "pixel_format.h"
@@ -30,6 +31,25 @@ private:
     std::atomic<ULONG> references{1};
 };
 
+// A function the host set on a device and its context; the host may set it
+// while another thread runs it.
+template <typename Function>
+class HostHook {
+public:
+    void set(Function function, void* context) {
+        std::lock_guard<std::mutex> lock(mutex);
+        current = {function, function ? context : nullptr};
+    }
+    std::pair<Function, void*> get() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return current;
+    }
+
+private:
+    std::mutex mutex;
+    std::pair<Function, void*> current{nullptr, nullptr};
+};
+
 class SoftDevice final : public IDirect3DDevice9 {
 public:
     explicit SoftDevice(SoftDirect3D* direct3D);
@@ -42,25 +62,13 @@ public:
                                             D3DPOOL Pool, IDirect3DTexture9** ppTexture,
                                             HANDLE* pSharedHandle) override;
 
-    struct SurfaceCopyHook {
-        D3D9SoftSurfaceCopyHook function = nullptr;
-        void* context = nullptr;
-    };
-    void setSurfaceCopyHook(const SurfaceCopyHook& hook);
-    SurfaceCopyHook surfaceCopyHook();
-    struct TextureSaveHook {
-        D3D9SoftTextureSaveHook function = nullptr;
-        void* context = nullptr;
-    };
-    void setTextureSaveHook(const TextureSaveHook& hook);
-    TextureSaveHook textureSaveHook();
+    // The host's hooks (host_hooks.cpp).
+    HostHook<D3D9SoftSurfaceCopyHook> copyHook;
+    HostHook<D3D9SoftTextureSaveHook> saveHook;
 
 private:
     std::atomic<ULONG> references{1};
     SoftDirect3D* direct3D;
-    std::mutex hookMutex;  // the host may set a hook while another thread copies or saves
-    SurfaceCopyHook copyHook;
-    TextureSaveHook saveHook;
 };
 
 class SoftTexture;
