@@ -323,9 +323,9 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
 
     for (const auto& move : staging.moves) manifest.outputs.push_back(move.second);
     for (const SkippedTexture& texture : skippedTextures().dropped)
-        manifest.leftOut.push_back("dropped " + texture.name + "\t" + texture.reason);
+        manifest.leftOut.push_back(Manifest::LeftOut{true, texture.name, texture.reason});
     for (const SkippedTexture& texture : skippedTextures().unreadable)
-        manifest.leftOut.push_back("unreadable " + texture.name + "\t" + texture.reason);
+        manifest.leftOut.push_back(Manifest::LeftOut{false, texture.name, texture.reason});
     if (!writeManifest(stageFile(staging, ".manifest", manifestFile), manifest))
         return abandon(staging, "cannot write the manifest", hadOutput);
     if (!commitStaging(staging, manifestFile, previous.outputs, error)) return finish(error.c_str());

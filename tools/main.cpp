@@ -302,13 +302,9 @@ int runPreviewCommand(const std::string& indexFile, std::string pages, std::stri
     // The left-out lists, as the build that wrote the index recorded them.
     Manifest manifest;
     if (readManifest(manifestPath(indexFile), manifest))
-        for (const std::string& line : manifest.leftOut) {
-            const size_t space = line.find(' '), tab = line.find('\t');
-            if (space == std::string::npos || tab == std::string::npos || tab < space) continue;
-            SkippedTexture texture{line.substr(space + 1, tab - space - 1), line.substr(tab + 1)};
-            (line.compare(0, space, "dropped") == 0 ? skippedTextures().dropped : skippedTextures().unreadable)
-                .push_back(texture);
-        }
+        for (const Manifest::LeftOut& texture : manifest.leftOut)
+            (texture.dropped ? skippedTextures().dropped : skippedTextures().unreadable)
+                .push_back(SkippedTexture{texture.name, texture.reason});
     if (!writePreviews(result, pages, output, std::max(1u, std::thread::hardware_concurrency()), error))
         return badInput(error);
     std::printf("preview: %sindex.html (%zu page%s)\n", output.c_str(), result.pages.size(),

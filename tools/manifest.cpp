@@ -38,6 +38,19 @@ std::string hashText(const std::string& text) {
     return hex;
 }
 
+// "left-out dropped NAME\tREASON" or "left-out unreadable NAME\tREASON".
+static bool readLeftOut(const std::string& line, Manifest& manifest) {
+    for (bool dropped : {true, false}) {
+        const std::string prefix = dropped ? "left-out dropped " : "left-out unreadable ";
+        const size_t tab = line.find('\t');
+        if (line.compare(0, prefix.size(), prefix) != 0 || tab == std::string::npos) continue;
+        manifest.leftOut.push_back(
+            Manifest::LeftOut{dropped, line.substr(prefix.size(), tab - prefix.size()), line.substr(tab + 1)});
+        return true;
+    }
+    return false;
+}
+
 std::string manifestPath(const std::string& indexPath) { return indexPath + ".manifest"; }
 
 bool readManifest(const std::string& path, Manifest& manifest) {
@@ -50,9 +63,7 @@ bool readManifest(const std::string& path, Manifest& manifest) {
             manifest.outputs.push_back(line.substr(7));
         else if (line.compare(0, 6, "input ") == 0)
             manifest.inputs.push_back(line.substr(6));
-        else if (line.compare(0, 9, "left-out ") == 0)
-            manifest.leftOut.push_back(line.substr(9));
-        else
+        else if (!readLeftOut(line, manifest))
             return false;
     }
     return true;
@@ -79,7 +90,9 @@ bool writeManifest(const std::string& path, const Manifest& manifest) {
     file << kFirstLine << "\n";
     for (const std::string& line : manifest.inputs) file << "input " << line << "\n";
     for (const std::string& line : manifest.outputs) file << "output " << line << "\n";
-    for (const std::string& line : manifest.leftOut) file << "left-out " << line << "\n";
+    for (const Manifest::LeftOut& texture : manifest.leftOut)
+        file << "left-out " << (texture.dropped ? "dropped " : "unreadable ") << texture.name << "\t" << texture.reason
+             << "\n";
     file.close();
     return static_cast<bool>(file);
 }

@@ -8,9 +8,12 @@
 struct Manifest {
     std::vector<std::string> inputs;   // configuration, options, each source's size and time
     std::vector<std::string> outputs;  // files the build wrote
-    // Textures the build left out, "dropped NAME\tREASON" or "unreadable
-    // NAME\tREASON", so that a later preview lists them too.
-    std::vector<std::string> leftOut;
+    // Textures the build left out, so that a later preview lists them too.
+    struct LeftOut {
+        bool dropped;  // too large for its pages; else unreadable
+        std::string name, reason;
+    };
+    std::vector<LeftOut> leftOut;
 };
 
 // Adds "source <path> <size> <modification time>" for a file.
