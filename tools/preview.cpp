@@ -76,8 +76,8 @@ std::string htmlEscape(const std::string& text) {
 }
 
 // Page names become file names; keep them to one path component.
-std::string previewFileName(const PageResult& page) {
-    std::string name = page.name;
+std::string previewFileName(const std::string& pageName) {
+    std::string name = pageName;
     std::replace(name.begin(), name.end(), '/', '_');
     std::replace(name.begin(), name.end(), '\\', '_');
     return name + ".png";
@@ -147,58 +147,6 @@ background:rgba(0,0,0,.7);color:#fff;padding:0 2px;pointer-events:none}
 </style>
 )";
 
-bool writeHtml(const AtlasResult& result, const std::string& path) {
-    std::ostringstream html;
-    html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Atlas pages</title>\n"
-         << kStyle
-         << "</head><body>\n<h1>Atlas pages</h1>\n"
-            "<div class=\"bar\">Zoom <button id=\"fit\" onclick=\"zoom(0)\">fit</button> "
-            "<button id=\"x1\" onclick=\"zoom(1)\">1:1</button> <button id=\"x2\" onclick=\"zoom(2)\">2:1</button> "
-            "&nbsp; Find <input id=\"find\" type=\"search\" oninput=\"find(this.value)\" placeholder=\"texture name\"> "
-            "<span id=\"found\"></span><div id=\"info\"></div></div>\n";
-    for (const PageResult& page : result.pages) {
-        int scale = previewScale(page.width, page.height);
-        html << "<h2>" << htmlEscape(page.file) << "</h2>\n<p>" << page.width << " x " << page.height << ", "
-             << htmlEscape(page.format) << ", " << page.mipLevels << " mip level" << (page.mipLevels == 1 ? "" : "s")
-             << ", " << page.textures.size() << " texture" << (page.textures.size() == 1 ? "" : "s") << ", fill "
-             << percent(fillRatio(page)) << "</p>\n<div class=\"page\" data-page=\"" << htmlEscape(page.file)
-             << "\"><img src=\"" << htmlEscape(previewFileName(page)) << "\" data-w=\"" << page.width
-             << "\" data-scale=\"" << scale << "\" width=\"" << page.width * scale << "\" height=\""
-             << page.height * scale << "\" alt=\"" << htmlEscape(page.name) << "\">\n";
-        // Identical files share a cell: one cell names them all.
-        std::vector<std::pair<const PlacedTexture*, std::vector<std::string>>> cellsOfPage;
-        for (const PlacedTexture& texture : page.textures) {
-            auto same = std::find_if(cellsOfPage.begin(), cellsOfPage.end(), [&](const auto& cell) {
-                const PlacedTexture& other = *cell.first;
-                return other.x == texture.x && other.y == texture.y && other.width == texture.width &&
-                       other.height == texture.height;
-            });
-            if (same == cellsOfPage.end())
-                cellsOfPage.push_back({&texture, {texture.name}});
-            else
-                same->second.push_back(texture.name);
-        }
-        for (const auto& [texture, cellNames] : cellsOfPage) {
-            std::string joined;
-            for (const std::string& name : cellNames) joined += (joined.empty() ? "" : "&#10;") + htmlEscape(name);
-            const std::string shown = cellNames.front().substr(cellNames.front().find_last_of('/') + 1);
-            html << "<div class=\"cell\" style=\"left:" << percentOf(texture->x, page.width)
-                 << ";top:" << percentOf(texture->y, page.height) << ";width:" << percentOf(texture->width, page.width)
-                 << ";height:" << percentOf(texture->height, page.height) << "\" data-names=\"" << joined
-                 << "\" data-cell=\"" << texture->x << ", " << texture->y << ", " << texture->width << " x "
-                 << texture->height << "\"><span>" << htmlEscape(shown)
-                 << (cellNames.size() > 1 ? " +" + std::to_string(cellNames.size() - 1) : "") << "</span></div>\n";
-        }
-        html << "</div>\n";
-    }
-    writeSkippedList(html, "Left out: larger than their pages", skippedTextures().dropped);
-    writeSkippedList(html, "Left out: could not be read", skippedTextures().unreadable);
-    html << kScript << "</body></html>\n";
-    std::ofstream file(path, std::ios::binary);
-    file << html.str();
-    file.close();
-    return static_cast<bool>(file);
-}
 
 // BGRA rows as a PNG (libpng takes them as they lie), at zlib's fastest
 // level with the Sub filter: the PNGs are for looking at, and a smaller file
@@ -240,6 +188,59 @@ bool writePng(const std::string& path, IDirect3DTexture9* texture) {
 
 }  // namespace
 
+bool writePreviewHtml(const AtlasResult& result, const std::string& path) {
+    std::ostringstream html;
+    html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Atlas pages</title>\n"
+         << kStyle
+         << "</head><body>\n<h1>Atlas pages</h1>\n"
+            "<div class=\"bar\">Zoom <button id=\"fit\" onclick=\"zoom(0)\">fit</button> "
+            "<button id=\"x1\" onclick=\"zoom(1)\">1:1</button> <button id=\"x2\" onclick=\"zoom(2)\">2:1</button> "
+            "&nbsp; Find <input id=\"find\" type=\"search\" oninput=\"find(this.value)\" placeholder=\"texture name\"> "
+            "<span id=\"found\"></span><div id=\"info\"></div></div>\n";
+    for (const PageResult& page : result.pages) {
+        int scale = previewScale(page.width, page.height);
+        html << "<h2>" << htmlEscape(page.file) << "</h2>\n<p>" << page.width << " x " << page.height << ", "
+             << htmlEscape(page.format) << ", " << page.mipLevels << " mip level" << (page.mipLevels == 1 ? "" : "s")
+             << ", " << page.textures.size() << " texture" << (page.textures.size() == 1 ? "" : "s") << ", fill "
+             << percent(fillRatio(page)) << "</p>\n<div class=\"page\" data-page=\"" << htmlEscape(page.file)
+             << "\"><img src=\"" << htmlEscape(previewFileName(page.name)) << "\" data-w=\"" << page.width
+             << "\" data-scale=\"" << scale << "\" width=\"" << page.width * scale << "\" height=\""
+             << page.height * scale << "\" alt=\"" << htmlEscape(page.name) << "\">\n";
+        // Identical files share a cell: one cell names them all.
+        std::vector<std::pair<const PlacedTexture*, std::vector<std::string>>> cellsOfPage;
+        for (const PlacedTexture& texture : page.textures) {
+            auto same = std::find_if(cellsOfPage.begin(), cellsOfPage.end(), [&](const auto& cell) {
+                const PlacedTexture& other = *cell.first;
+                return other.x == texture.x && other.y == texture.y && other.width == texture.width &&
+                       other.height == texture.height;
+            });
+            if (same == cellsOfPage.end())
+                cellsOfPage.push_back({&texture, {texture.name}});
+            else
+                same->second.push_back(texture.name);
+        }
+        for (const auto& [texture, cellNames] : cellsOfPage) {
+            std::string joined;
+            for (const std::string& name : cellNames) joined += (joined.empty() ? "" : "&#10;") + htmlEscape(name);
+            const std::string shown = cellNames.front().substr(cellNames.front().find_last_of('/') + 1);
+            html << "<div class=\"cell\" style=\"left:" << percentOf(texture->x, page.width)
+                 << ";top:" << percentOf(texture->y, page.height) << ";width:" << percentOf(texture->width, page.width)
+                 << ";height:" << percentOf(texture->height, page.height) << "\" data-names=\"" << joined
+                 << "\" data-cell=\"" << texture->x << ", " << texture->y << ", " << texture->width << " x "
+                 << texture->height << "\"><span>" << htmlEscape(shown)
+                 << (cellNames.size() > 1 ? " +" + std::to_string(cellNames.size() - 1) : "") << "</span></div>\n";
+        }
+        html << "</div>\n";
+    }
+    writeSkippedList(html, "Left out: larger than their pages", skippedTextures().dropped);
+    writeSkippedList(html, "Left out: could not be read", skippedTextures().unreadable);
+    html << kScript << "</body></html>\n";
+    std::ofstream file(path, std::ios::binary);
+    file << html.str();
+    file.close();
+    return static_cast<bool>(file);
+}
+
 // Rows of bytes in a level: block formats hold four texel rows in one.
 size_t levelRows(const D3DSURFACE_DESC& desc) {
     switch (desc.Format) {
@@ -254,13 +255,6 @@ size_t levelRows(const D3DSURFACE_DESC& desc) {
     }
 }
 
-bool writePreviewHtml(const AtlasResult& result, const std::string& path) { return writeHtml(result, path); }
-
-std::string previewFileName(const std::string& pageName) {
-    PageResult page;
-    page.name = pageName;
-    return previewFileName(page);
-}
 
 // The worker takes each page as it was handed over: A8R8G8B8 rows go
 // straight to the PNG, other formats through a conversion on its own device.
@@ -356,52 +350,28 @@ int previewScale(int width, int height) {
     return std::max(1, std::min(8, 512 / side));
 }
 
-bool writePagePreview(IDirect3DDevice9* device, const PageResult& page, const std::string& pageDirectory,
-                      const std::string& previewDirectory, std::string& error) {
-    IDirect3DTexture9* texture = loadPage(device, pageDirectory + page.file, error);
-    if (!texture) return false;
-    std::string path = previewDirectory + previewFileName(page);
-    bool ok = writePng(path, texture);
-    texture->Release();
-    if (!ok) error = "cannot write " + path;
-    return ok;
-}
-
 bool writePreviews(const AtlasResult& result, const std::string& pageDirectory, const std::string& previewDirectory,
                    unsigned threads, std::string& error) {
-    // Pages go to whichever thread is free, each thread on a device of its own.
-    std::atomic<size_t> next{0};
-    std::mutex failure;
-    std::string firstError;
-    auto work = [&]() {
-        SoftwareDevice device;
-        std::string made;
-        if (!createDevice(device, made)) {
-            std::lock_guard<std::mutex> lock(failure);
-            if (firstError.empty()) firstError = made;
-            return;
-        }
-        for (size_t i; (i = next++) < result.pages.size();) {
-            std::string pageError;
-            if (writePagePreview(device.device, result.pages[i], pageDirectory, previewDirectory, pageError)) continue;
-            std::lock_guard<std::mutex> lock(failure);
-            if (firstError.empty()) firstError = pageError;
-            next = result.pages.size();
-        }
-        releaseDevice(device);
-    };
-    std::vector<std::thread> pool;
-    const size_t count = std::min<size_t>(std::max(threads, 1u), std::max<size_t>(result.pages.size(), 1));
-    for (size_t t = 1; t < count; ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& thread : pool) thread.join();
-    if (!firstError.empty()) {
-        error = firstError;
-        return false;
+    // Pages are read back here and encoded on the previews' own thread.
+    PagePreviews previews(previewDirectory, threads > 1);
+    SoftwareDevice device;
+    if (!createDevice(device, error)) return false;
+    bool ok = true;
+    for (const PageResult& page : result.pages) {
+        IDirect3DTexture9* texture = loadPage(device.device, pageDirectory + page.file, error);
+        if (!(ok = texture != nullptr)) break;
+        previews.add(page.name, texture);
+        texture->Release();
     }
-    if (!writeHtml(result, previewDirectory + "index.html")) {
+    releaseDevice(device);
+    std::string encoding;
+    if (!previews.finish(encoding) && ok) {
+        error = encoding;
+        ok = false;
+    }
+    if (ok && !writePreviewHtml(result, previewDirectory + "index.html")) {
         error = "cannot write " + previewDirectory + "index.html";
-        return false;
+        ok = false;
     }
-    return true;
+    return ok;
 }

@@ -27,9 +27,6 @@ int previewScale(int width, int height);
 // index.html alone, for pages whose PNGs are written already.
 bool writePreviewHtml(const AtlasResult& result, const std::string& path);
 
-// `<page>.png` for a page named `pageName` ("atlas0").
-std::string previewFileName(const std::string& pageName);
-
 // Page PNGs written while a build goes on: the build hands each page's level
 // 0 over as the layer saves it (a copy, so the library goes on at once), and
 // a thread of its own encodes them beside the build, which mostly leaves a
