@@ -33,31 +33,6 @@ struct WideAndSmall {
 
 }  // namespace
 
-TEST(WorkListIndex, WorkedWalk) {
-    const std::vector<TextureEntry> textures = {sized(10, 10), sized(40, 2), sized(3, 3), sized(50, 50)};
-    const HostVector<std::uint32_t> order = {3, 1, 0, 2};  // positions: 50x50 40x2 10x10 3x3
-    WorkListIndex index(textures, order);
-    EXPECT_EQ(index.remaining(), 4u);
-    EXPECT_EQ(index.sizeAt(1).width, 40);
-    EXPECT_EQ(index.sizeAt(1).height, 2);
-    EXPECT_EQ(index.findCandidate(0, 4, WideAndSmall{30, 100}), 1u);
-    EXPECT_EQ(index.findCandidate(2, 4, WideAndSmall{30, 100}), WorkListIndex::none);
-    EXPECT_EQ(index.findCandidate(0, 4, WideAndSmall{1, 9}), 3u);
-    EXPECT_EQ(index.findCandidate(0, 3, WideAndSmall{1, 9}), WorkListIndex::none);
-    index.remove(1);
-    EXPECT_EQ(index.remaining(), 3u);
-    EXPECT_EQ(index.findCandidate(0, 4, WideAndSmall{30, 100}), WorkListIndex::none);
-    EXPECT_EQ(index.findCandidate(0, 4, WideAndSmall{30, 2500}), 0u);
-    index.remove(0);
-    EXPECT_EQ(index.firstRemaining(0), 2u);
-    index.remove(2);
-    index.remove(3);
-    EXPECT_EQ(index.remaining(), 0u);
-    EXPECT_EQ(index.firstRemaining(0), WorkListIndex::none);
-    EXPECT_EQ(WorkListIndex().remaining(), 0u);
-    EXPECT_EQ(WorkListIndex().firstRemaining(0), WorkListIndex::none);
-}
-
 // Against a plain scan: equal sizes (which leave ancestors unchanged on
 // removal), negative and extreme sides, every removal order.
 TEST(WorkListIndex, MatchesAPlainScanWhileTexturesLeave) {
