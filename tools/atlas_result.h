@@ -1,5 +1,5 @@
-// The outcome of a build as the index file and the page files tell it: the
-// library keeps its page list to itself, so this is how the tool learns it.
+// What a build placed and where: the pages, their textures and the groups'
+// page limits, for the summary, the JSON and the previews.
 #pragma once
 
 #include <string>
@@ -36,14 +36,6 @@ struct AtlasResult {
     std::vector<PageResult> pages;
     std::vector<GroupResult> groups;
 };
-
-// Parses an index file; pages are grouped in file order. The page sizes are
-// left 0: readPageFiles fills them in.
-bool readIndexFile(const std::string& indexPath, AtlasResult& result, std::string& error);
-
-// Probes every page's DDS file in `pageDirectory` and turns the texture
-// coordinates into texel rectangles.
-bool readPageFiles(const std::string& pageDirectory, AtlasResult& result, std::string& error);
 
 int placedTextureCount(const AtlasResult& result);
 

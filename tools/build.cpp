@@ -4,18 +4,18 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <memory>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
-#include <unordered_map>
 
 #include "atlas_result.h"
 #include "device.h"
 #include "fit.h"
 #include "group_build.h"
+#include "index_file.h"
 #include "json_output.h"
 #include "messages.h"
 #include "preview.h"
@@ -101,71 +101,7 @@ void printSummary(const AtlasResult& result, const BuildOptions& options, double
     if (options.preview) std::printf("preview: %spreview/index.html\n", options.outputDirectory.c_str());
 }
 
-// The pages as the layout gave them, for a run that writes none.
-void laidOutResult(const std::vector<GroupOutcome>& outcomes, AtlasResult& result) {
-    for (const GroupOutcome& outcome : outcomes) {
-        for (const texatlas_layout::LaidOutPage& laidOut : outcome.pages) {
-            PageResult page;
-            page.name = laidOut.name;
-            page.file = laidOut.name + ".dds";
-            page.index = laidOut.index;
-            page.width = laidOut.width;
-            page.height = laidOut.height;
-            page.mipLevels = laidOut.mipLevels;
-            page.format = laidOut.format;
-            for (const texatlas_layout::LaidOutTexture& placed : laidOut.textures) {
-                PlacedTexture texture;
-                texture.name = placed.name;
-                texture.x = placed.x;
-                texture.y = placed.y;
-                texture.width = placed.width;
-                texture.height = placed.height;
-                texture.u = static_cast<float>(placed.x) / page.width;
-                texture.v = static_cast<float>(placed.y) / page.height;
-                texture.uSize = static_cast<float>(placed.width) / page.width;
-                texture.vSize = static_cast<float>(placed.height) / page.height;
-                page.textures.push_back(texture);
-            }
-            result.pages.push_back(page);
-        }
-    }
-}
-
-// Duplicates get the entries of the texture whose place they share.
-void addDuplicates(const std::vector<GroupOutcome>& outcomes, AtlasResult& result, bool dryRun) {
-    std::unordered_map<std::string, std::string> firstOf;
-    std::unordered_map<std::string, const std::vector<std::string>*> duplicatesOf;
-    for (const GroupOutcome& outcome : outcomes)
-        for (size_t i = 0; i < outcome.textures.unique.size(); ++i) {
-            if (outcome.textures.duplicatesOf[i].empty()) continue;
-            duplicatesOf.emplace(outcome.textures.unique[i].name, &outcome.textures.duplicatesOf[i]);
-            for (const std::string& name : outcome.textures.duplicatesOf[i])
-                firstOf.emplace(name, outcome.textures.unique[i].name);
-        }
-    if (firstOf.empty()) return;
-    for (PageResult& page : result.pages) {
-        if (dryRun) {
-            // The index file lists them right after their first; so does this.
-            std::vector<PlacedTexture> listed;
-            for (const PlacedTexture& texture : page.textures) {
-                listed.push_back(texture);
-                auto found = duplicatesOf.find(texture.name);
-                if (found == duplicatesOf.end()) continue;
-                for (const std::string& name : *found->second) {
-                    listed.push_back(texture);
-                    listed.back().name = name;
-                }
-            }
-            page.textures.swap(listed);
-        }
-        for (PlacedTexture& texture : page.textures) {
-            auto found = firstOf.find(texture.name);
-            if (found != firstOf.end()) texture.duplicateOf = found->second;
-        }
-    }
-}
-
-// Builds the groups and joins their index files; false when a group failed.
+// Builds the groups; false when one failed.
 bool buildByGroup(ITextureAtlasConfiguration& configuration, const BuildOptions& options,
                   std::vector<GroupOutcome>& outcomes) {
     GroupRunOptions run;
@@ -252,9 +188,8 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
 
     if (options.dryRun) {
         if (hasGroups && !buildByGroup(configuration, options, outcomes)) return finish("layout failed");
-        laidOutResult(outcomes, result);
+        result = builtResult(outcomes);
         addGroupResults(configuration, outcomes, result);
-        addDuplicates(outcomes, result, true);
         if (!options.jsonFile.empty() && !writeLayoutJson(result, options.jsonFile, error))
             return finish(error.c_str());
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -286,15 +221,12 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
             if (!outcome.saveFailure.empty()) return abandon(staging, outcome.saveFailure, hadOutput);
         return abandon(staging, "build failed", hadOutput);
     }
-    if (!writeJoinedIndex(staged.indexFile, outcomes))
-        return abandon(staging, "cannot write " + staged.indexFile, hadOutput);
-    if (!renameIndexHeader(staged.indexFile, options.indexFile) || !readIndexFile(staged.indexFile, result, error) ||
-        !readPageFiles(staged.outputDirectory, result, error))
+    if (!writeIndexFile(staged.indexFile, options.indexFile, outcomes, error))
         return abandon(staging, error, hadOutput);
+    result = builtResult(outcomes);
     if (placedTextureCount(result) == 0) return abandon(staging, "no texture was placed", hadOutput);
     for (const PageResult& page : result.pages) stageFile(staging, page.file, options.outputDirectory + page.file);
     addGroupResults(configuration, outcomes, result);
-    addDuplicates(outcomes, result, false);
 
     if (!options.saveConfig.empty()) {
         // Written after the layout: it carries the page limits that were chosen.

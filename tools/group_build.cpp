@@ -10,11 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 
 #include "device.h"
 #include "extrude.h"
@@ -28,41 +26,7 @@ using textureatlas::ITextureAtlasConfiguration;
 
 namespace {
 
-const int kIndexHeaderLines = 14;
-
 void setLayerThreads(unsigned count) { D3D9SoftSetThreadCount(count); }
-
-// The entry's texture name: the numbers are taken from the right, as names
-// may hold commas and blanks.
-std::string entryName(const std::string& line) {
-    std::string::size_type end = line.size();
-    for (int field = 0; field < 5 && end != std::string::npos; ++field) end = line.rfind(", ", end - 1);
-    std::string::size_type tabs = end == std::string::npos ? end : line.rfind("\t\t", end);
-    return tabs == std::string::npos ? std::string() : line.substr(0, tabs);
-}
-
-bool readIndexLines(const std::string& file, GroupOutcome& outcome) {
-    std::ifstream in(file);
-    if (!in) return false;
-    std::unordered_map<std::string, const std::vector<std::string>*> duplicates;
-    for (size_t i = 0; i < outcome.textures.unique.size(); ++i)
-        if (!outcome.textures.duplicatesOf[i].empty())
-            duplicates.emplace(outcome.textures.unique[i].name, &outcome.textures.duplicatesOf[i]);
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (number == 1) continue;  // names the file; the joined index names its own
-        if (number <= kIndexHeaderLines) {
-            outcome.header.push_back(line);
-            continue;
-        }
-        outcome.entries.push_back(line);
-        auto found = duplicates.find(entryName(line));
-        if (found == duplicates.end()) continue;
-        const std::string place = line.substr(found->first.size());
-        for (const std::string& name : *found->second) outcome.entries.push_back(name + place);
-    }
-    return static_cast<int>(outcome.header.size()) == kIndexHeaderLines - 1;
-}
 
 struct ConfigurationDeleter {
     void operator()(ITextureAtlasConfiguration* configuration) const { delete configuration; }
@@ -72,7 +36,7 @@ struct ConfigurationDeleter {
 // the pages, the layer's save hook tells when each is on disk.
 struct PageReports {
     const GroupRunOptions* options;
-    std::map<std::string, const texatlas_layout::LaidOutPage*> pages;  // by file name
+    std::map<std::string, texatlas_layout::LaidOutPage*> pages;  // by file name
     size_t count = 0;
     std::string failure;
 };
@@ -86,15 +50,20 @@ void onPageSaved(void* context, const D3D9SoftTextureSave* save) {
                               (save->SystemError ? std::string(": ") + std::strerror(save->SystemError) : "");
         return;
     }
-    if (reports.options->previews)
-        reports.options->previews->add(file.substr(0, file.size() - std::strlen(".dds")),
-                                       static_cast<IDirect3DTexture9*>(save->pSrcTexture));
-    if (!reports.options->progress) return;
-    auto found = reports.pages.find(file);
     IDirect3DTexture9* texture = static_cast<IDirect3DTexture9*>(save->pSrcTexture);
+    if (reports.options->previews)
+        reports.options->previews->add(file.substr(0, file.size() - std::strlen(".dds")), texture);
     D3DSURFACE_DESC desc{};
     texture->GetLevelDesc(0, &desc);
     const DWORD levels = texture->GetLevelCount();
+    auto found = reports.pages.find(file);
+    // The page as the device made it: D3DX may settle on fewer levels or
+    // another format than the layout asked for.
+    if (found != reports.pages.end()) {
+        found->second->mipLevels = static_cast<int>(levels);
+        found->second->format = texatlas_layout::formatName(desc.Format);
+    }
+    if (!reports.options->progress) return;
     const std::string label = found == reports.pages.end() ? "page"
                                                            : "page " + std::to_string(found->second->index + 1) +
                                                                  " of " + std::to_string(reports.count);
@@ -104,7 +73,8 @@ void onPageSaved(void* context, const D3D9SoftTextureSave* save) {
 }
 
 // Composes and saves the group's pages through the library, as a host
-// would, and reads back the index entries it wrote.
+// would. The index the library writes is not needed: the tool writes the
+// joined one from the layout, with the library's own index writer.
 bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptions& options, size_t number,
                   GroupOutcome& outcome) {
     SoftwareDevice device;
@@ -123,11 +93,9 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     atlas->setWarningCallback(printLibraryWarning);
     atlas->setSortMode(options.sortMode);
     PageReports reports{&options, {}, outcome.pages.size(), ""};
-    for (const texatlas_layout::LaidOutPage& page : outcome.pages) reports.pages[page.name + ".dds"] = &page;
+    for (texatlas_layout::LaidOutPage& page : outcome.pages) reports.pages[page.name + ".dds"] = &page;
     D3D9SoftSetTextureSaveHook(device.device, onPageSaved, &reports);
     atlas->layout(&configuration);
-    // Each group's index goes to a file of its own beside the pages, then
-    // into the joined index.
     std::string index =
         options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" + std::to_string(number) + ".txt";
     Extrusion* extrusion =
@@ -137,10 +105,6 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     outcome.saveFailure = reports.failure;
     delete atlas;
     releaseDevice(device);
-    if (ok && !readIndexLines(index, outcome)) {
-        printLibraryError("cannot read back " + index);
-        ok = false;
-    }
     std::remove(index.c_str());
     return ok;
 }
@@ -313,15 +277,4 @@ std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const Gro
     for (std::thread& thread : pool) thread.join();
     if (reported < jobs.size()) outcomes.resize(reported + 1);
     return outcomes;
-}
-
-bool writeJoinedIndex(const std::string& indexFile, const std::vector<GroupOutcome>& outcomes) {
-    if (outcomes.empty()) return false;
-    std::ofstream out(indexFile, std::ios::binary);
-    out << "# " << indexFile << '\n';
-    for (const std::string& line : outcomes.front().header) out << line << '\n';
-    for (const GroupOutcome& outcome : outcomes)
-        for (const std::string& line : outcome.entries) out << line << '\n';
-    out.close();
-    return static_cast<bool>(out);
 }

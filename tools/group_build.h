@@ -31,9 +31,7 @@ struct GroupOutcome {
     int width = 0, height = 0;  // page limits the group was built with
     int tried = 0;              // limit pairs laid out by the fitting; 0 without it
     DedupPlan textures;
-    std::vector<texatlas_layout::LaidOutPage> pages;
-    std::vector<std::string> header;   // the index file's header lines after the first
-    std::vector<std::string> entries;  // index lines, duplicates after their first
+    std::vector<texatlas_layout::LaidOutPage> pages;  // levels and format as saved, once saved
     MessageLog messages;
     std::string saveFailure;  // the first page that could not be saved: its final file and the system's reason
 };
@@ -64,6 +62,3 @@ unsigned layerThreadsPerGroup(unsigned threads, unsigned groupThreads);
 // where not yet started, built): the result is the same as one at a time.
 // Returns the outcomes up to the first failure.
 std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const GroupRunOptions& options);
-
-// The index file from the groups' entries; false when it cannot be written.
-bool writeJoinedIndex(const std::string& indexFile, const std::vector<GroupOutcome>& outcomes);

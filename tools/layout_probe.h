@@ -2,6 +2,7 @@
 // tries many limits and needs only what the layout decides; dry runs show it.
 #pragma once
 
+#include <d3d9.h>
 #include <textureatlas/types.h>
 
 #include <string>
@@ -33,6 +34,15 @@ struct LaidOutPage {
 __attribute__((visibility("default"))) std::vector<LaidOutPage> layOut(
     textureatlas::ITextureAtlasConfiguration& configuration, int sortMode,
     textureatlas::MessageCallback warning = textureatlas::nullMessageHandler);
+
+// The index file's header naming `fileName`, and the lines of `page`'s
+// textures, exactly as the library's index writer puts them.
+__attribute__((visibility("default"))) std::string indexHeader(const std::string& fileName);
+__attribute__((visibility("default"))) std::vector<std::string> indexEntries(const LaidOutPage& page);
+
+// The library's name for `format` ("DXT5", "A8R8G8B8", ...), as its image
+// probe gives it.
+__attribute__((visibility("default"))) std::string formatName(D3DFORMAT format);
 
 // The format names that the library's page generation turns into a format,
 // in its table's order: every name whose upper-cased spelling the library's

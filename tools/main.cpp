@@ -13,7 +13,7 @@
 #include <set>
 #include <thread>
 
-#include "atlas_result.h"
+#include "index_file.h"
 #include "build.h"
 #include "checks.h"
 #include "cli.h"

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -143,19 +141,4 @@ bool commitStaging(Staging& staging, const std::string& manifestFinal, const std
     signal(SIGHUP, SIG_DFL);
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     return ok;
-}
-
-bool renameIndexHeader(const std::string& stagedIndex, const std::string& finalName) {
-    std::ifstream in(stagedIndex, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    in.close();
-    std::string content = text.str();
-    size_t end = content.find('\n');
-    if (end == std::string::npos || content.compare(0, 2, "# ") != 0) return false;
-    content.replace(0, end, "# " + finalName);
-    std::ofstream out(stagedIndex, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.close();
-    return static_cast<bool>(out);
 }

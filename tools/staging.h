@@ -34,7 +34,3 @@ void discardStaging(Staging& staging);
 // output is in.
 bool commitStaging(Staging& staging, const std::string& manifestFinal, const std::vector<std::string>& previousOutputs,
                    std::string& error);
-
-// The index file names itself on its first line; the staged one names the
-// staging path, so it is given the name the user chose.
-bool renameIndexHeader(const std::string& stagedIndex, const std::string& finalName);

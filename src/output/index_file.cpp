@@ -11,7 +11,15 @@ namespace textureatlas {
 
 namespace {
 
-void writeHeader(std::ostream& out, const std::string& fileName) {
+void writeIndexFile(const char* fileName, const std::vector<AtlasGroup>& pages) {
+    const std::string name = fileName ? fileName : "";
+    std::ofstream out(name);
+    writeIndex(out, name, pages);
+}
+
+}  // namespace
+
+void writeIndexHeader(std::ostream& out, const std::string& fileName) {
     out << "# " << fileName << std::endl;
     out << "# " << std::endl;
     out << "# " << std::endl;
@@ -30,7 +38,7 @@ void writeHeader(std::ostream& out, const std::string& fileName) {
 
 // Single precision on purpose: the printed digits of inexact quotients (pages
 // made by hand need not be powers of two) depend on it.
-void writeEntry(std::ostream& out, const AtlasGroup& page, const TextureEntry& texture) {
+void writeIndexEntry(std::ostream& out, const AtlasGroup& page, const TextureEntry& texture) {
     const float pageWidth = static_cast<float>(page.rect.width);
     const float pageHeight = static_cast<float>(page.rect.height);
     const float bu = texture.border ? static_cast<float>(page.border) / pageWidth : 0.0f;
@@ -43,19 +51,11 @@ void writeEntry(std::ostream& out, const AtlasGroup& page, const TextureEntry& t
         << width << ", " << height << std::endl;
 }
 
-void writeIndexFile(const char* fileName, const std::vector<AtlasGroup>& pages) {
-    const std::string name = fileName ? fileName : "";
-    std::ofstream out(name);
-    writeIndex(out, name, pages);
-}
-
-}  // namespace
-
 void writeIndex(std::ostream& out, const std::string& fileName, const std::vector<AtlasGroup>& pages) {
     out.imbue(std::locale::classic());  // '.' whatever the host's global locale
-    writeHeader(out, fileName);
+    writeIndexHeader(out, fileName);
     for (const AtlasGroup& page : pages)
-        for (const TextureEntry& texture : page.textures) writeEntry(out, page, texture);
+        for (const TextureEntry& texture : page.textures) writeIndexEntry(out, page, texture);
 }
 
 bool TextureAtlas::generateFromMemory(const std::vector<MemoryImage>&) { return true; }
