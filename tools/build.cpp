@@ -251,7 +251,7 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
             stageFile(staging, "preview/" + file, options.outputDirectory + "preview/" + file);
     }
     if (options.strict && messageCounts().warnings)
-        return abandon(staging, "--strict: the library reported warnings", hadOutput);
+        return abandon(staging, "--strict: there were warnings", hadOutput);
 
     for (const auto& move : staging.moves) manifest.outputs.push_back(move.second);
     for (const SkippedTexture& texture : skippedTextures().dropped)

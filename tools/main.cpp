@@ -68,7 +68,7 @@ void addOutputOptions(CLI::App& command, OutputArguments& arguments) {
     command.add_flag("--preview", arguments.preview, "Also draw <output>/preview/*.png and index.html");
     command.add_flag("--force", arguments.force, "Rebuild even when nothing changed");
     command.add_flag("-q,--quiet", arguments.quiet, "Print only warnings and errors");
-    command.add_flag("--strict", arguments.strict, "Exit with 1 when the library reported any warning");
+    command.add_flag("--strict", arguments.strict, "Exit with 1 on any warning (nothing is written)");
     command.add_flag("--no-dedup", arguments.noDedup, "Place every file, also files with identical contents");
     command
         .add_option("-j,--jobs", arguments.jobs,
@@ -323,7 +323,7 @@ int runCheckCommand(const std::string& configFile, std::string textures) {
     std::printf("%s: %zu group%s, %zu texture%s, %d error%s, %d unreadable source%s, %d warning%s\n",
                 configFile.c_str(), checked.groups.size(), checked.groups.size() == 1 ? "" : "s", textureCount,
                 textureCount == 1 ? "" : "s", checked.errors, checked.errors == 1 ? "" : "s", unreadable,
-                unreadable == 1 ? "" : "s", reportCounts().warnings, reportCounts().warnings == 1 ? "" : "s");
+                unreadable == 1 ? "" : "s", messageCounts().warnings, messageCounts().warnings == 1 ? "" : "s");
     if (checked.errors) return kExitBadInput;
     return unreadable ? kExitLibraryFailure : kExitSuccess;
 }

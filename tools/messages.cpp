@@ -7,15 +7,10 @@
 
 namespace {
 
-std::mutex outputMutex;  // the page watcher prints from its own thread
+std::mutex outputMutex;  // groups built at once print from their threads
 thread_local MessageLog* capturing = nullptr;
 
 }  // namespace
-
-MessageCounts& messageCounts() {
-    static MessageCounts counts;
-    return counts;
-}
 
 void captureMessages(MessageLog* log) { capturing = log; }
 

@@ -1,18 +1,13 @@
-// Routes the library's messages to stderr and counts them, so that the
-// summary and the exit code can tell what happened.
+// Routes the library's messages to stderr and counts them (report.h), so
+// that the summary and the exit code can tell what happened. The library
+// takes plain function pointers, so the counts are process-wide.
 #pragma once
 
 #include <string>
 #include <utility>
 #include <vector>
 
-struct MessageCounts {
-    int errors = 0;
-    int warnings = 0;
-};
-
-// The library takes plain function pointers, so the counts are process-wide.
-MessageCounts& messageCounts();
+#include "report.h"
 
 // While a log is set on a thread, the library's messages on that thread are
 // kept there instead of printed, so that groups built at the same time report

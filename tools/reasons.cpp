@@ -8,14 +8,16 @@
 
 #include "device.h"
 #include "fit.h"
+#include "interface/library_messages.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kMissingPrefix = "Failed to load texture: ";
-const std::string kDroppedPrefix = "Texture size larger than maximum atlas size: ";
-const std::string kLoadPrefix = "Could not load texture: ";
+// The library's messages about one texture: a prefix, then its name or path.
+const std::string kMissingPrefix = textureatlas::messages::kFailedToLoadTexture;
+const std::string kDroppedPrefix = textureatlas::messages::kTextureTooLarge;
+const std::string kLoadPrefix = textureatlas::messages::kCouldNotLoadTexture;
 
 struct LayoutLimit {
     std::string name;

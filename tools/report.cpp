@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-ReportCounts& reportCounts() {
-    static ReportCounts counts;
+MessageCounts& messageCounts() {
+    static MessageCounts counts;
     return counts;
 }
 
@@ -12,12 +12,12 @@ static void print(const char* kind, const std::string& where, const std::string&
 }
 
 void reportError(const std::string& where, const std::string& text) {
-    ++reportCounts().errors;
+    ++messageCounts().errors;
     print("error: ", where, text);
 }
 
 void reportWarning(const std::string& where, const std::string& text) {
-    ++reportCounts().warnings;
+    ++messageCounts().warnings;
     print("warning: ", where, text);
 }
 

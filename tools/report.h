@@ -1,15 +1,17 @@
 // The tool's own findings on stderr, each line starting with "texatlas: " so
-// that it stands out from the library's messages and other programs' output.
+// that it stands out from other programs' output.
 #pragma once
 
 #include <string>
 
-struct ReportCounts {
+// Every error and warning of a run, the tool's and the library's alike, so
+// that --strict and the summaries count what the user saw.
+struct MessageCounts {
     int errors = 0;
     int warnings = 0;
 };
 
-ReportCounts& reportCounts();
+MessageCounts& messageCounts();
 
 // `where` is "file:line", a file name, or empty.
 void reportError(const std::string& where, const std::string& text);

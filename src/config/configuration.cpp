@@ -1,10 +1,11 @@
 // Groups, textures and directories of a configuration.
-#include "config/paths.h"
-#include "interface/TextureAtlasConfiguration.h"
-
 #include <cstdint>
 #include <limits>
 #include <utility>
+
+#include "config/paths.h"
+#include "interface/TextureAtlasConfiguration.h"
+#include "interface/library_messages.h"
 
 namespace textureatlas {
 
@@ -62,7 +63,7 @@ AtlasGroup* TextureAtlasConfiguration::addGroup(const char* name, int width, int
 AtlasGroup* TextureAtlasConfiguration::setGroup(const char* name) {
     GroupIterator found = findGroup(name);
     if (found == endGroups()) {
-        warningCallback(std::string("Could not set group: ") + name);
+        warningCallback(std::string(messages::kCouldNotSetGroup) + name);
         return nullptr;
     }
     currentGroup = &*found;
@@ -75,7 +76,7 @@ TextureEntry* TextureAtlasConfiguration::addTexture(const char* name, bool borde
     if (!currentGroup) return nullptr;
     TextureEntry entry;
     if (!readImageInfo(texturePath, name, entry)) {
-        warningCallback(std::string("Failed to load texture: ") + name);
+        warningCallback(std::string(messages::kFailedToLoadTexture) + name);
         return nullptr;
     }
     return appendTexture(*currentGroup, std::move(entry), border);
@@ -86,7 +87,7 @@ TextureEntry* TextureAtlasConfiguration::addTextureFromMemory(const char* name, 
     if (!currentGroup) return nullptr;
     TextureEntry entry;
     if (!readImageInfoFromMemory(texturePath, name, data, size, entry)) {
-        warningCallback(std::string("Failed to load texture: ") + name);
+        warningCallback(std::string(messages::kFailedToLoadTexture) + name);
         return nullptr;
     }
     return appendTexture(*currentGroup, std::move(entry), border);

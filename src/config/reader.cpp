@@ -1,12 +1,13 @@
 // The configuration file reader: one group line becomes addGroup, one texture
 // line becomes addTexture.
-#include "interface/TextureAtlasConfiguration.h"
-
 #include <algorithm>
 #include <climits>
 #include <fstream>
 #include <istream>
 #include <string>
+
+#include "interface/TextureAtlasConfiguration.h"
+#include "interface/library_messages.h"
 
 namespace textureatlas {
 
@@ -108,14 +109,14 @@ bool TextureAtlasConfiguration::loadFromStream(std::istream& in) {
                 else if (keyword == "format")
                     ok = scan.token(format);
                 else {
-                    warningCallback("Unknown texture flag '" + keyword + "'");
+                    warningCallback(messages::kUnknownTextureFlag + keyword + "'");
                     break;
                 }
                 if (!ok) break;
             }
             // The name is judged only after the whole line, so its warnings come first.
             if (name.empty() || isComment(name)) {
-                errorCallback("Expected group name.");
+                errorCallback(messages::kExpectedGroupName);
                 return false;
             }
             addGroup(name.c_str(), width, height, format.c_str(), mipLevels, border);
@@ -123,14 +124,14 @@ bool TextureAtlasConfiguration::loadFromStream(std::istream& in) {
         }
 
         if (!currentGroup) {
-            warningCallback("No group specified. Using 'default'.");
+            warningCallback(messages::kNoGroupSpecified);
             addGroup("default", 0, 0, "", 0, 1);
         }
         bool border = false;
         std::string flag;
         while (scan.token(flag) && !isComment(flag)) {
             if (flag != "border") {
-                warningCallback("Unknown texture flag '" + flag + "'");
+                warningCallback(messages::kUnknownTextureFlag + flag + "'");
                 break;
             }
             border = true;

@@ -9,14 +9,13 @@
 #include "interface/TextureAtlas.h"
 #include "interface/TextureAtlasConfiguration.h"
 #include "interface/host_memory.h"
+#include "interface/library_messages.h"
 #include "layout/PackTree.h"
 #include "layout/WorkListIndex.h"
 
 namespace textureatlas {
 
 namespace {
-
-const char* const tooLargeMessage = "Texture size larger than maximum atlas size: ";
 
 // Sort key of one texture: format rank (0 = greatest name) first, then the
 // size order, larger first.
@@ -229,7 +228,7 @@ bool GroupLayout::fillPage() {
             remaining.remove(found);
             progress = true;
         } else if (!tree.fits(rect)) {
-            warning(tooLargeMessage + workList[order[found]].name);
+            warning(messages::kTextureTooLarge + workList[order[found]].name);
             remaining.remove(found);
             progress = true;
         }

@@ -7,6 +7,7 @@
 
 #include "formats/formats.h"
 #include "interface/D3DTextureAtlas.h"
+#include "interface/library_messages.h"
 #include "output/dxerr.h"
 
 namespace textureatlas {
@@ -127,7 +128,7 @@ bool generatePage(const AtlasGroup& page, const Sources& sources, const Output& 
     ComRef<IDirect3DTexture9> pageTexture;
     if (FAILED(D3DXCreateTexture(sources.device, width, height, levelRequest, 0,
                                  blockCompressed ? D3DFMT_A8R8G8B8 : format, D3DPOOL_SYSTEMMEM, pageTexture.out()))) {
-        output.report("Could not create atlasTexture for group " + page.name);
+        output.report(messages::kCouldNotCreatePage + page.name);
         return false;
     }
     const UINT pageLevels = pageTexture->GetLevelCount();
@@ -138,7 +139,7 @@ bool generatePage(const AtlasGroup& page, const Sources& sources, const Output& 
         const TextureEntry& texture = page.textures[i];
         ComRef<IDirect3DTexture9> source;
         if (FAILED(loadSource(sources, texture, i, source.out()))) {
-            output.report("Could not load texture: " + texture.path);
+            output.report(messages::kCouldNotLoadTexture + texture.path);
             return false;
         }
         if (!copyIntoCells(pageTexture.get(), pageLevels, source.get(), texture, page.border, output.report))
@@ -146,7 +147,7 @@ bool generatePage(const AtlasGroup& page, const Sources& sources, const Output& 
     }
 
     const std::string path = output.directory + page.name + ".dds";
-    const std::string saveError = "Error saving texture \"" + path + "\"";
+    const std::string saveError = messages::kErrorSavingTexture + path + "\"";
     if (!blockCompressed) {
         if (FAILED(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, pageTexture.get(), nullptr))) {
             output.report(saveError);
