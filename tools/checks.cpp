@@ -302,9 +302,8 @@ bool checkWritableFile(const std::string& path, std::string& error) {
 
 int checkSources(const CheckedConfiguration& configuration, const std::string& textureDirectory) {
     SoftwareDevice device;
-    std::string error;
-    if (!createDevice(device, error)) {
-        reportError("", error);
+    if (!device.get()) {
+        reportError("", device.error());
         return -1;
     }
     int failures = 0;
@@ -313,7 +312,7 @@ int checkSources(const CheckedConfiguration& configuration, const std::string& t
         for (const CheckedTexture& texture : group.textures) {
             std::string where = configuration.file + ":" + std::to_string(texture.line);
             std::string path = textureDirectory + texture.name;
-            std::string reason = decodeFailure(device.device, path);
+            std::string reason = decodeFailure(device.get(), path);
             if (!reason.empty()) {
                 reportError(where, texture.name + ": " + reason);
                 ++failures;
@@ -330,6 +329,5 @@ int checkSources(const CheckedConfiguration& configuration, const std::string& t
                                          ": it will be left out");
         }
     }
-    releaseDevice(device);
     return failures;
 }

@@ -2,30 +2,26 @@
 
 #include <cstring>
 
-bool createDevice(SoftwareDevice& out, std::string& error) {
-    out.direct3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!out.direct3d) {
-        error = "Direct3D is not available";
-        return false;
+SoftwareDevice::SoftwareDevice() {
+    direct3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!direct3d_) {
+        error_ = "Direct3D is not available";
+        return;
     }
     D3DPRESENT_PARAMETERS params;
     std::memset(&params, 0, sizeof(params));
     params.Windowed = TRUE;
     params.SwapEffect = D3DSWAPEFFECT_DISCARD;
     params.BackBufferFormat = D3DFMT_UNKNOWN;
-    HRESULT result = out.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                                D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &out.device);
-    if (FAILED(result) || !out.device) {
-        error = "could not create the Direct3D device";
-        out.device = nullptr;
-        releaseDevice(out);
-        return false;
+    HRESULT result = direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                             D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device_);
+    if (FAILED(result) || !device_) {
+        error_ = "could not create the Direct3D device";
+        device_ = nullptr;
     }
-    return true;
 }
 
-void releaseDevice(SoftwareDevice& device) {
-    if (device.device) device.device->Release();
-    if (device.direct3d) device.direct3d->Release();
-    device = SoftwareDevice();
+SoftwareDevice::~SoftwareDevice() {
+    if (device_) device_->Release();
+    if (direct3d_) direct3d_->Release();
 }

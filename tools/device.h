@@ -1,16 +1,23 @@
 // The software Direct3D 9 device that composes the pages, as a host would
-// create its own.
+// create its own; released when it goes out of scope.
 #pragma once
 
 #include <d3d9.h>
 
 #include <string>
 
-struct SoftwareDevice {
-    IDirect3D9* direct3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-};
+class SoftwareDevice {
+public:
+    SoftwareDevice();  // check get(): null, with error() saying why, when none could be made
+    ~SoftwareDevice();
+    SoftwareDevice(const SoftwareDevice&) = delete;
+    SoftwareDevice& operator=(const SoftwareDevice&) = delete;
 
-// False with `error` set when no device can be made.
-bool createDevice(SoftwareDevice& out, std::string& error);
-void releaseDevice(SoftwareDevice& device);
+    IDirect3DDevice9* get() const { return device_; }
+    const std::string& error() const { return error_; }
+
+private:
+    IDirect3D9* direct3d_ = nullptr;
+    IDirect3DDevice9* device_ = nullptr;
+    std::string error_;
+};

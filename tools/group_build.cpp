@@ -17,6 +17,7 @@
 #include "device.h"
 #include "extrude.h"
 #include "fit.h"
+#include "owned.h"
 #include "preview.h"
 #include "reasons.h"
 
@@ -27,10 +28,6 @@ using textureatlas::ITextureAtlasConfiguration;
 namespace {
 
 void setLayerThreads(unsigned count) { D3D9SoftSetThreadCount(count); }
-
-struct ConfigurationDeleter {
-    void operator()(ITextureAtlasConfiguration* configuration) const { delete configuration; }
-};
 
 // What the tool says of each page as the layer saves it: the layout named
 // the pages, the layer's save hook tells when each is on disk.
@@ -78,15 +75,13 @@ void onPageSaved(void* context, const D3D9SoftTextureSave* save) {
 bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptions& options, size_t number,
                   GroupOutcome& outcome) {
     SoftwareDevice device;
-    std::string error;
-    if (!createDevice(device, error)) {
-        printLibraryError(error);
+    if (!device.get()) {
+        printLibraryError(device.error());
         return false;
     }
-    ITextureAtlas* atlas = ITextureAtlas::create(device.device);
+    AtlasPointer atlas(ITextureAtlas::create(device.get()));
     if (!atlas) {
         printLibraryError("out of memory");
-        releaseDevice(device);
         return false;
     }
     atlas->setErrorCallback(printLibraryError);
@@ -94,17 +89,14 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     atlas->setSortMode(options.sortMode);
     PageReports reports{&options, {}, outcome.pages.size(), ""};
     for (texatlas_layout::LaidOutPage& page : outcome.pages) reports.pages[page.name + ".dds"] = &page;
-    D3D9SoftSetTextureSaveHook(device.device, onPageSaved, &reports);
+    D3D9SoftSetTextureSaveHook(device.get(), onPageSaved, &reports);
     atlas->layout(&configuration);
     std::string index =
         options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" + std::to_string(number) + ".txt";
-    Extrusion* extrusion =
-        options.extrude ? startExtrusion(device.device, outcome.pages, printLibraryWarning) : nullptr;
+    Extrusion* extrusion = options.extrude ? startExtrusion(device.get(), outcome.pages, printLibraryWarning) : nullptr;
     bool ok = atlas->write(index.c_str());
     stopExtrusion(extrusion, ok);
     outcome.saveFailure = reports.failure;
-    delete atlas;
-    releaseDevice(device);
     std::remove(index.c_str());
     return ok;
 }
@@ -113,8 +105,7 @@ GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, s
     GroupOutcome outcome;
     captureMessages(&outcome.messages);
     outcome.textures = findDuplicates(job.textures, options.dedup);
-    std::unique_ptr<ITextureAtlasConfiguration, ConfigurationDeleter> configuration(
-        ITextureAtlasConfiguration::create());
+    ConfigurationPointer configuration(ITextureAtlasConfiguration::create());
     if (!configuration) {
         printLibraryError("out of memory");
         captureMessages(nullptr);
@@ -155,13 +146,11 @@ GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, s
 std::vector<std::pair<std::string, std::string>> unusableSources(const GroupJob& job) {
     std::vector<std::pair<std::string, std::string>> unusable;
     SoftwareDevice device;
-    std::string error;
-    if (!createDevice(device, error)) return unusable;
+    if (!device.get()) return unusable;
     for (const TextureRef& texture : job.textures) {
-        std::string reason = decodeFailure(device.device, texture.path);
+        std::string reason = decodeFailure(device.get(), texture.path);
         if (!reason.empty()) unusable.emplace_back(texture.name, reason);
     }
-    releaseDevice(device);
     return unusable;
 }
 

@@ -186,7 +186,7 @@ bool readIndexFile(const std::string& indexPath, AtlasResult& result, std::strin
 
 bool readPageFiles(const std::string& pageDirectory, AtlasResult& result, std::string& error) {
     ImageProbe probe;
-    if (!openProbe(probe)) {
+    if (!probe.ok()) {
         error = "out of memory";
         return false;
     }
@@ -194,7 +194,7 @@ bool readPageFiles(const std::string& pageDirectory, AtlasResult& result, std::s
     for (PageResult& page : result.pages) {
         ImageFacts facts;
         std::string reason;
-        if (!probeImage(probe, pageDirectory + page.file, facts, reason)) {
+        if (!probe.probe(pageDirectory + page.file, facts, reason)) {
             error = "page " + pageDirectory + page.file + ": " + reason;
             ok = false;
             break;
@@ -210,6 +210,5 @@ bool readPageFiles(const std::string& pageDirectory, AtlasResult& result, std::s
             texture.height = static_cast<int>(std::lround((texture.v + texture.vSize) * page.height)) - texture.y;
         }
     }
-    closeProbe(probe);
     return ok;
 }

@@ -1,9 +1,9 @@
 // texatlas: builds texture atlases from the command line through the
 // library's public interfaces, as a host application would.
 #include <textureatlas/textureatlas.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
-#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -13,14 +13,15 @@
 #include <set>
 #include <thread>
 
-#include "index_file.h"
 #include "build.h"
 #include "checks.h"
 #include "cli.h"
 #include "device.h"
 #include "image_scan.h"
+#include "index_file.h"
 #include "manifest.h"
 #include "messages.h"
+#include "owned.h"
 #include "preview.h"
 #include "probe.h"
 #include "reasons.h"
@@ -80,11 +81,6 @@ void addOutputOptions(CLI::App& command, OutputArguments& arguments) {
                      "Fill bordered textures' margins with their edge texels and put each mip level's image where "
                      "the index says (the library leaves margins empty)");
 }
-
-struct ConfigurationDeleter {
-    void operator()(ITextureAtlasConfiguration* configuration) const { delete configuration; }
-};
-typedef std::unique_ptr<ITextureAtlasConfiguration, ConfigurationDeleter> ConfigurationPointer;
 
 ConfigurationPointer newConfiguration() {
     ConfigurationPointer configuration(ITextureAtlasConfiguration::create());
@@ -231,8 +227,8 @@ bool textureDirectoryFor(const std::vector<FoundImage>& images, const BuildOptio
 std::set<fs::path> ownOutputs(const BuildOptions& options, const std::string& saveConfig) {
     std::set<fs::path> outputs;
     for (const std::string& path : {options.outputDirectory, options.indexFile, manifestPath(options.indexFile),
-                                    options.outputDirectory + ".texatlas-sources",
-                                    options.jsonFile, saveConfig, options.outputDirectory + "preview"})
+                                    options.outputDirectory + ".texatlas-sources", options.jsonFile, saveConfig,
+                                    options.outputDirectory + "preview"})
         if (!path.empty()) outputs.insert(comparable(path));
     Manifest previous;
     if (readManifest(manifestPath(options.indexFile), previous))
@@ -332,19 +328,17 @@ int runCheckCommand(const std::string& configFile, std::string textures) {
 // reads and whose pixels do not cannot be used either.
 int runInfoCommand(const std::vector<std::string>& files) {
     ImageProbe probe;
-    if (!openProbe(probe)) return badInput("out of memory");
+    if (!probe.ok()) return badInput("out of memory");
     SoftwareDevice device;
-    std::string deviceError;
-    if (!createDevice(device, deviceError)) {
-        closeProbe(probe);
-        reportError("", deviceError);
+    if (!device.get()) {
+        reportError("", device.error());
         return kExitLibraryFailure;
     }
     int status = kExitSuccess;
     for (const std::string& file : files) {
         ImageFacts facts;
         std::string reason;
-        if (probeImage(probe, file, facts, reason) && !(reason = decodeFailure(device.device, file)).empty()) {
+        if (probe.probe(file, facts, reason) && !(reason = decodeFailure(device.get(), file)).empty()) {
             reportError(file, "cannot read: " + reason);
             if (status == kExitSuccess) status = kExitLibraryFailure;  // a header that fails is bad input, and says so
         } else if (reason.empty()) {
@@ -355,8 +349,6 @@ int runInfoCommand(const std::vector<std::string>& files) {
             status = kExitBadInput;
         }
     }
-    closeProbe(probe);
-    releaseDevice(device);
     return status;
 }
 

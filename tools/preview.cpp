@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -147,7 +148,6 @@ background:rgba(0,0,0,.7);color:#fff;padding:0 2px;pointer-events:none}
 </style>
 )";
 
-
 // BGRA rows as a PNG (libpng takes them as they lie), at zlib's fastest
 // level with the Sub filter: the PNGs are for looking at, and a smaller file
 // was not worth writing them slower than the atlas is built.
@@ -160,8 +160,8 @@ bool writePng(const std::string& path, const std::uint8_t* bgra, UINT width, UIN
         png_init_io(png, file);
         png_set_compression_level(png, 1);
         png_set_filter(png, 0, PNG_FILTER_SUB);
-        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                     PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
         png_set_bgr(png);
         for (UINT y = 0; y < height; ++y) png_write_row(png, bgra + y * pitch);
@@ -255,7 +255,6 @@ size_t levelRows(const D3DSURFACE_DESC& desc) {
     }
 }
 
-
 // The worker takes each page as it was handed over: A8R8G8B8 rows go
 // straight to the PNG, other formats through a conversion on its own device.
 PagePreviews::PagePreviews(const std::string& directory, bool ownThread) : directory(directory) {
@@ -305,8 +304,7 @@ bool PagePreviews::finish(std::string& failure) {
 }
 
 void PagePreviews::work() {
-    SoftwareDevice device;
-    bool haveDevice = false;
+    std::optional<SoftwareDevice> device;  // made for the first page that needs converting
     for (;;) {
         Page page;
         {
@@ -320,14 +318,16 @@ void PagePreviews::work() {
         std::string problem;
         const std::string path = directory + page.file;
         if (page.format == D3DFMT_A8R8G8B8) {
-            if (!writePng(path, page.bytes.data(), page.width, page.height, page.pitch)) problem = "cannot write " + path;
+            if (!writePng(path, page.bytes.data(), page.width, page.height, page.pitch))
+                problem = "cannot write " + path;
         } else {
             IDirect3DTexture9* converted = nullptr;
             IDirect3DSurface9* surface = nullptr;
             RECT rect{0, 0, static_cast<LONG>(page.width), static_cast<LONG>(page.height)};
-            if (!haveDevice) haveDevice = createDevice(device, problem);
-            if (haveDevice &&
-                (FAILED(D3DXCreateTexture(device.device, page.width, page.height, 1, 0, D3DFMT_A8R8G8B8,
+            if (!device) device.emplace();
+            if (!device->get()) problem = device->error();
+            if (device->get() &&
+                (FAILED(D3DXCreateTexture(device->get(), page.width, page.height, 1, 0, D3DFMT_A8R8G8B8,
                                           D3DPOOL_SYSTEMMEM, &converted)) ||
                  FAILED(converted->GetSurfaceLevel(0, &surface)) ||
                  FAILED(D3DXLoadSurfaceFromMemory(surface, nullptr, nullptr, page.bytes.data(), page.format,
@@ -342,7 +342,6 @@ void PagePreviews::work() {
             if (error.empty()) error = problem;
         }
     }
-    if (haveDevice) releaseDevice(device);
 }
 
 int previewScale(int width, int height) {
@@ -355,15 +354,17 @@ bool writePreviews(const AtlasResult& result, const std::string& pageDirectory, 
     // Pages are read back here and encoded on the previews' own thread.
     PagePreviews previews(previewDirectory, threads > 1);
     SoftwareDevice device;
-    if (!createDevice(device, error)) return false;
+    if (!device.get()) {
+        error = device.error();
+        return false;
+    }
     bool ok = true;
     for (const PageResult& page : result.pages) {
-        IDirect3DTexture9* texture = loadPage(device.device, pageDirectory + page.file, error);
+        IDirect3DTexture9* texture = loadPage(device.get(), pageDirectory + page.file, error);
         if (!(ok = texture != nullptr)) break;
         previews.add(page.name, texture);
         texture->Release();
     }
-    releaseDevice(device);
     std::string encoding;
     if (!previews.finish(encoding) && ok) {
         error = encoding;

@@ -1,26 +1,19 @@
 #include "probe.h"
 
+#include <textureatlas/textureatlas.h>
+
 #include "messages.h"
 #include "reasons.h"
 
-#include <textureatlas/textureatlas.h>
-
-bool openProbe(ImageProbe& probe) {
-    probe.configuration = textureatlas::ITextureAtlasConfiguration::create();
-    if (!probe.configuration) return false;
-    probe.configuration->setWarningCallback(silentMessage);
-    probe.configuration->setErrorCallback(silentMessage);
-    probe.configuration->addGroup("probe", 0, 0, "", 0, 0);
-    return true;
+ImageProbe::ImageProbe() : configuration_(textureatlas::ITextureAtlasConfiguration::create()) {
+    if (!configuration_) return;
+    configuration_->setWarningCallback(silentMessage);
+    configuration_->setErrorCallback(silentMessage);
+    configuration_->addGroup("probe", 0, 0, "", 0, 0);
 }
 
-void closeProbe(ImageProbe& probe) {
-    delete probe.configuration;
-    probe.configuration = nullptr;
-}
-
-bool probeImage(ImageProbe& probe, const std::string& path, ImageFacts& facts, std::string& reason) {
-    textureatlas::ITextureAtlasConfiguration& configuration = *probe.configuration;
+bool ImageProbe::probe(const std::string& path, ImageFacts& facts, std::string& reason) {
+    textureatlas::ITextureAtlasConfiguration& configuration = *configuration_;
     // The texture directory is empty, so the name is the path itself.
     const textureatlas::TextureEntry* entry = configuration.addTexture(path.c_str(), false);
     if (!entry) {

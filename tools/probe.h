@@ -4,9 +4,7 @@
 
 #include <string>
 
-namespace textureatlas {
-class ITextureAtlasConfiguration;
-}
+#include "owned.h"
 
 struct ImageFacts {
     int width = 0;
@@ -15,13 +13,15 @@ struct ImageFacts {
     std::string format;
 };
 
-struct ImageProbe {
-    textureatlas::ITextureAtlasConfiguration* configuration = nullptr;
+class ImageProbe {
+public:
+    ImageProbe();  // check ok(): false when out of memory
+    bool ok() const { return configuration_ != nullptr; }
+
+    // Reads the header of the file at `path`. On failure `reason` says why
+    // in a person's words.
+    bool probe(const std::string& path, ImageFacts& facts, std::string& reason);
+
+private:
+    ConfigurationPointer configuration_;
 };
-
-bool openProbe(ImageProbe& probe);
-void closeProbe(ImageProbe& probe);
-
-// Reads the header of the file at `path`. On failure `reason` says why in a
-// person's words.
-bool probeImage(ImageProbe& probe, const std::string& path, ImageFacts& facts, std::string& reason);

@@ -114,11 +114,7 @@ std::string explainLibraryMessage(const std::string& message) {
     if (startsWith(message, kLoadPrefix)) {
         std::string path = message.substr(kLoadPrefix.size());
         SoftwareDevice device;
-        std::string error;
-        if (!createDevice(device, error)) return unreadableReason(path);
-        std::string reason = decodeFailure(device.device, path);
-        releaseDevice(device);
-        return reason;
+        return device.get() ? decodeFailure(device.get(), path) : unreadableReason(path);
     }
     // The page generation names a failed Direct3D copy by its result code alone.
     if (!message.empty() && message.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == std::string::npos)
