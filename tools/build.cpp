@@ -21,6 +21,7 @@
 #include "preview.h"
 #include "reasons.h"
 #include "staging.h"
+#include "text_file.h"
 
 namespace fs = std::filesystem;
 using textureatlas::ITextureAtlasConfiguration;
@@ -47,21 +48,24 @@ bool prepareDirectory(const std::string& directory, std::string& error) {
 
 namespace {
 
-// The configuration as the library writes it: the build's real input,
-// without comments or spacing that do not matter.
-std::string configurationText(ITextureAtlasConfiguration& configuration) {
-    std::string path = (fs::temp_directory_path() / ("texatlas-" + std::to_string(getpid()) + ".cfg")).string();
-    configuration.save(path.c_str());
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    file.close();
-    std::remove(path.c_str());
-    return text.str();
+// What of the configuration the build depends on, one field a line: the
+// file's comments and spacing do not matter, names may hold any byte but a
+// newline, which no configuration line can carry.
+std::string configurationKey(ITextureAtlasConfiguration& configuration) {
+    std::ostringstream key;
+    for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group) {
+        key << "group\n"
+            << group->name << '\n'
+            << group->rect.width << ' ' << group->rect.height << ' ' << group->mipLevels << ' ' << group->border << '\n'
+            << group->format << '\n';
+        for (const textureatlas::TextureEntry& texture : group->textures)
+            key << (texture.border ? "b " : "- ") << texture.name << '\n';
+    }
+    return key.str();
 }
 
 void addInputs(ITextureAtlasConfiguration& configuration, Manifest& manifest) {
-    manifest.inputs.push_back("configuration " + hashText(configurationText(configuration)));
+    manifest.inputs.push_back("configuration " + hashText(configurationKey(configuration)));
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
         for (const textureatlas::TextureEntry& texture : group->textures) addSourceLine(manifest, texture.path);
 }
@@ -190,7 +194,7 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
         if (hasGroups && !buildByGroup(configuration, options, outcomes)) return finish("layout failed");
         result = builtResult(outcomes);
         addGroupResults(configuration, outcomes, result);
-        if (!options.jsonFile.empty() && !writeLayoutJson(result, options.jsonFile, error))
+        if (!options.jsonFile.empty() && !writeTextFile(options.jsonFile, layoutJson(result), options.jsonFile, error))
             return finish(error.c_str());
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!options.quiet) printSummary(result, options, seconds);
@@ -221,7 +225,7 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
             if (!outcome.saveFailure.empty()) return abandon(staging, outcome.saveFailure, hadOutput);
         return abandon(staging, "build failed", hadOutput);
     }
-    if (!writeIndexFile(staged.indexFile, options.indexFile, outcomes, error))
+    if (!writeTextFile(staged.indexFile, indexText(options.indexFile, outcomes), options.indexFile, error))
         return abandon(staging, error, hadOutput);
     result = builtResult(outcomes);
     if (placedTextureCount(result) == 0) return abandon(staging, "no texture was placed", hadOutput);
@@ -236,12 +240,13 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     }
     if (!options.jsonFile.empty()) {
         staged.jsonFile = stageFile(staging, ".json", options.jsonFile);
-        if (!writeLayoutJson(result, staged.jsonFile, error)) return abandon(staging, error, hadOutput);
+        if (!writeTextFile(staged.jsonFile, layoutJson(result), options.jsonFile, error))
+            return abandon(staging, error, hadOutput);
     }
     if (options.preview) {
-        if (!previews->finish(error) || !writePreviewHtml(result, previewDirectory + "index.html"))
-            return abandon(staging, error.empty() ? "cannot write " + previewDirectory + "index.html" : error,
-                           hadOutput);
+        if (!previews->finish(error) || !writeTextFile(previewDirectory + "index.html", previewHtml(result),
+                                                       options.outputDirectory + "preview/index.html", error))
+            return abandon(staging, error, hadOutput);
         std::error_code code;
         std::vector<std::string> previews;
         for (fs::directory_iterator entry(previewDirectory, code), end; !code && entry != end; entry.increment(code))
@@ -250,16 +255,15 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
         for (const std::string& file : previews)
             stageFile(staging, "preview/" + file, options.outputDirectory + "preview/" + file);
     }
-    if (options.strict && messageCounts().warnings)
-        return abandon(staging, "--strict: there were warnings", hadOutput);
+    if (options.strict && messageCounts().warnings) return abandon(staging, "--strict: there were warnings", hadOutput);
 
     for (const auto& move : staging.moves) manifest.outputs.push_back(move.second);
     for (const SkippedTexture& texture : skippedTextures().dropped)
         manifest.leftOut.push_back(Manifest::LeftOut{true, texture.name, texture.reason});
     for (const SkippedTexture& texture : skippedTextures().unreadable)
         manifest.leftOut.push_back(Manifest::LeftOut{false, texture.name, texture.reason});
-    if (!writeManifest(stageFile(staging, ".manifest", manifestFile), manifest))
-        return abandon(staging, "cannot write the manifest", hadOutput);
+    if (!writeTextFile(stageFile(staging, ".manifest", manifestFile), manifestText(manifest), manifestFile, error))
+        return abandon(staging, error, hadOutput);
     if (!commitStaging(staging, manifestFile, previous.outputs, error)) return finish(error.c_str());
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -1,9 +1,7 @@
 #include "index_file.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <unordered_map>
 
@@ -114,29 +112,23 @@ AtlasResult builtResult(const std::vector<GroupOutcome>& outcomes) {
     return result;
 }
 
-bool writeIndexFile(const std::string& path, const std::string& finalName, const std::vector<GroupOutcome>& outcomes,
-                    std::string& error) {
-    errno = 0;
-    std::ofstream out(path, std::ios::binary);
-    out << texatlas_layout::indexHeader(finalName);
+std::string indexText(const std::string& fileName, const std::vector<GroupOutcome>& outcomes) {
+    std::string text = texatlas_layout::indexHeader(fileName);
     for (const GroupOutcome& outcome : outcomes) {
         const auto duplicates = duplicatesByName(outcome.textures);
         for (const texatlas_layout::LaidOutPage& page : outcome.pages) {
             const std::vector<std::string> lines = texatlas_layout::indexEntries(page);
             for (size_t i = 0; i < lines.size(); ++i) {
-                out << lines[i] << '\n';
+                text += lines[i] + '\n';
                 auto found = duplicates.find(page.textures[i].name);
                 if (found == duplicates.end()) continue;
                 // A duplicate's line is its first's with its own name.
                 const std::string place = lines[i].substr(found->first.size());
-                for (const std::string& name : *found->second) out << name << place << '\n';
+                for (const std::string& name : *found->second) text += name + place + '\n';
             }
         }
     }
-    out.close();
-    if (out) return true;
-    error = "cannot write " + finalName + (errno ? std::string(": ") + std::strerror(errno) : "");
-    return false;
+    return text;
 }
 
 bool readIndexFile(const std::string& indexPath, AtlasResult& result, std::string& error) {

@@ -16,10 +16,9 @@ struct GroupOutcome;
 // has been saved.
 AtlasResult builtResult(const std::vector<GroupOutcome>& outcomes);
 
-// Writes the index of all groups, its first line naming `finalName`: what
-// the library writes for the same configuration built in one atlas.
-bool writeIndexFile(const std::string& path, const std::string& finalName, const std::vector<GroupOutcome>& outcomes,
-                    std::string& error);
+// The index of all groups, its first line naming `fileName`: what the
+// library writes for the same configuration built in one atlas.
+std::string indexText(const std::string& fileName, const std::vector<GroupOutcome>& outcomes);
 
 // Parses an index file; pages are grouped in file order. The page sizes are
 // left 0: readPageFiles fills them in.

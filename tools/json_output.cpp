@@ -1,30 +1,40 @@
 #include "json_output.h"
 
-#include "reasons.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "reasons.h"
 
 std::string jsonEscape(const std::string& text) {
     std::string out;
     out.reserve(text.size() + 2);
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char code[8];
-                std::snprintf(code, sizeof(code), "\\u%04x", c);
-                out += code;
-            } else {
-                out += static_cast<char>(c);  // UTF-8 passes through as it is
-            }
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char code[8];
+                    std::snprintf(code, sizeof(code), "\\u%04x", c);
+                    out += code;
+                } else {
+                    out += static_cast<char>(c);  // UTF-8 passes through as it is
+                }
         }
     }
     return out;
@@ -51,7 +61,7 @@ static void writeSkipped(std::ostringstream& json, const char* key, const std::v
     json << (textures.empty() ? "]" : "\n  ]");
 }
 
-bool writeLayoutJson(const AtlasResult& result, const std::string& path, std::string& error) {
+std::string layoutJson(const AtlasResult& result) {
     std::ostringstream json;
     json << "{\n  \"pages\": [";
     for (size_t p = 0; p < result.pages.size(); ++p) {
@@ -79,21 +89,13 @@ bool writeLayoutJson(const AtlasResult& result, const std::string& path, std::st
     json << "\n  ],\n  \"groups\": [";
     for (size_t g = 0; g < result.groups.size(); ++g) {
         const GroupResult& group = result.groups[g];
-        json << (g ? ",\n" : "\n") << "    {\"name\": \"" << jsonEscape(group.name) << "\", \"pageWidthLimit\": "
-             << group.width << ", \"pageHeightLimit\": " << group.height
-             << ", \"fitted\": " << (group.tried ? "true" : "false") << ", \"duplicates\": " << group.duplicates
-             << "}";
+        json << (g ? ",\n" : "\n") << "    {\"name\": \"" << jsonEscape(group.name)
+             << "\", \"pageWidthLimit\": " << group.width << ", \"pageHeightLimit\": " << group.height
+             << ", \"fitted\": " << (group.tried ? "true" : "false") << ", \"duplicates\": " << group.duplicates << "}";
     }
     json << "\n  ]";
     writeSkipped(json, "dropped", skippedTextures().dropped);
     writeSkipped(json, "unreadable", skippedTextures().unreadable);
     json << "\n}\n";
-    std::ofstream file(path, std::ios::binary);
-    file << json.str();
-    file.close();
-    if (!file) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
+    return json.str();
 }

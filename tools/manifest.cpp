@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -85,16 +86,15 @@ std::vector<std::string> outputsOfManifest(const std::string& path) {
     return outputs;
 }
 
-bool writeManifest(const std::string& path, const Manifest& manifest) {
-    std::ofstream file(path, std::ios::binary);
+std::string manifestText(const Manifest& manifest) {
+    std::ostringstream file;
     file << kFirstLine << "\n";
     for (const std::string& line : manifest.inputs) file << "input " << line << "\n";
     for (const std::string& line : manifest.outputs) file << "output " << line << "\n";
     for (const Manifest::LeftOut& texture : manifest.leftOut)
         file << "left-out " << (texture.dropped ? "dropped " : "unreadable ") << texture.name << "\t" << texture.reason
              << "\n";
-    file.close();
-    return static_cast<bool>(file);
+    return file.str();
 }
 
 bool upToDate(const Manifest& previous, const Manifest& current) {

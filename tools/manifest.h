@@ -27,7 +27,7 @@ bool readManifest(const std::string& path, Manifest& manifest);
 // now: its paths were given from where that build ran, so they are taken
 // relative to the index beside the manifest. Empty when `path` is no manifest.
 std::vector<std::string> outputsOfManifest(const std::string& path);
-bool writeManifest(const std::string& path, const Manifest& manifest);
+std::string manifestText(const Manifest& manifest);
 
 // True when `previous` was made from the same inputs and all its outputs
 // still exist.

@@ -17,6 +17,7 @@
 
 #include "device.h"
 #include "reasons.h"
+#include "text_file.h"
 
 namespace {
 
@@ -188,7 +189,7 @@ bool writePng(const std::string& path, IDirect3DTexture9* texture) {
 
 }  // namespace
 
-bool writePreviewHtml(const AtlasResult& result, const std::string& path) {
+std::string previewHtml(const AtlasResult& result) {
     std::ostringstream html;
     html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Atlas pages</title>\n"
          << kStyle
@@ -235,10 +236,7 @@ bool writePreviewHtml(const AtlasResult& result, const std::string& path) {
     writeSkippedList(html, "Left out: larger than their pages", skippedTextures().dropped);
     writeSkippedList(html, "Left out: could not be read", skippedTextures().unreadable);
     html << kScript << "</body></html>\n";
-    std::ofstream file(path, std::ios::binary);
-    file << html.str();
-    file.close();
-    return static_cast<bool>(file);
+    return html.str();
 }
 
 // Rows of bytes in a level: block formats hold four texel rows in one.
@@ -370,9 +368,6 @@ bool writePreviews(const AtlasResult& result, const std::string& pageDirectory, 
         error = encoding;
         ok = false;
     }
-    if (ok && !writePreviewHtml(result, previewDirectory + "index.html")) {
-        error = "cannot write " + previewDirectory + "index.html";
-        ok = false;
-    }
-    return ok;
+    return ok &&
+           writeTextFile(previewDirectory + "index.html", previewHtml(result), previewDirectory + "index.html", error);
 }

@@ -24,8 +24,8 @@ bool writePreviews(const AtlasResult& result, const std::string& pageDirectory, 
 // The integer magnification that keeps small pages legible.
 int previewScale(int width, int height);
 
-// index.html alone, for pages whose PNGs are written already.
-bool writePreviewHtml(const AtlasResult& result, const std::string& path);
+// The text of index.html, which shows the page PNGs.
+std::string previewHtml(const AtlasResult& result);
 
 // Page PNGs written while a build goes on: the build hands each page's level
 // 0 over as the layer saves it (a copy, so the library goes on at once), and

@@ -197,6 +197,22 @@ class StagingTest(unittest.TestCase):
         self.assertIn("nothing was written", err)
         self.assertEqual(os.listdir(os.path.join(self.dir, "other")), [])
 
+    def test_a_full_disk_names_the_final_file_and_the_reason(self):
+        full = os.path.join(self.dir, "full")
+        os.makedirs(full)
+        # A file system of its own to fill: root only, so skipped elsewhere.
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=96k", "tmpfs", full],
+                          stderr=subprocess.DEVNULL).returncode:
+            self.skipTest("cannot mount a small tmpfs here")
+        try:
+            code, _, err = run("build", CONFIG, "-t", self.textures, "-o", full, cwd=self.dir)
+            self.assertEqual(code, 1, err)
+            self.assertRegex(err, r"texatlas: error: cannot write %s/\w+\.(dds|txt): No space left on device; "
+                                  r"nothing was written" % full)
+            self.assertEqual(os.listdir(full), [])
+        finally:
+            subprocess.run(["umount", full])
+
     def test_pages_and_previews_a_rebuild_no_longer_makes_are_removed(self):
         config = os.path.join(self.dir, "a.cfg")
         # 32 x 32 pages: the two icons of 32 x 32 fill one each, the 24 x 24 coin leaves no room for the cursor.
