@@ -96,6 +96,30 @@ std::string suggestion(const std::string& word, const char* const* candidates, s
     return "";
 }
 
+}  // namespace
+
+std::string pageLimitWarning(const std::string& setting, int value) {
+    if (value < 0)
+        return setting + " " + std::to_string(value) + " is negative: the pages get the largest size, " +
+               std::to_string(kLargestPage);
+    if (value > kLargestPage)
+        return setting + " " + std::to_string(value) + " is over the largest page: " + std::to_string(kLargestPage) +
+               " is used";
+    return "";
+}
+
+std::string mipLevelsWarning(const std::string& setting, int value) {
+    if (value < 0)
+        return setting + " " + std::to_string(value) +
+               " is negative: the textures' own number of levels is used, as with 0";
+    if (value > kMostMipLevels)
+        return setting + " " + std::to_string(value) + ": a page has at most " + std::to_string(kMostMipLevels) +
+               " levels";
+    return "";
+}
+
+namespace {
+
 struct LineChecker {
     CheckedConfiguration& result;
     std::string where;
@@ -109,13 +133,8 @@ struct LineChecker {
         reportWarning(where, text);
     }
 
-    void sizeSetting(const char* keyword, int value) {
-        if (value < 0)
-            warning(std::string(keyword) + " " + std::to_string(value) + " is negative: the pages get the largest " +
-                    keyword + ", " + std::to_string(kLargestPage));
-        else if (value > kLargestPage)
-            warning(std::string(keyword) + " " + std::to_string(value) +
-                    " is over the largest page: " + std::to_string(kLargestPage) + " is used");
+    void settingWarning(const std::string& text) {
+        if (!text.empty()) warning(text);
     }
 
     void groupLine(Scanner scan, int lineNumber) {
@@ -165,14 +184,9 @@ struct LineChecker {
         }
         if (group.name.find_first_of("/\\") != std::string::npos)
             error("group name '" + group.name + "' holds a path separator; page files are named after the group");
-        sizeSetting("width", group.width);
-        sizeSetting("height", group.height);
-        if (group.mipLevels < 0)
-            warning("miplevels " + std::to_string(group.mipLevels) +
-                    " is negative: the textures' own number of levels is used, as with 0");
-        else if (group.mipLevels > kMostMipLevels)
-            warning("miplevels " + std::to_string(group.mipLevels) + ": a page has at most " +
-                    std::to_string(kMostMipLevels) + " levels");
+        settingWarning(pageLimitWarning("width", group.width));
+        settingWarning(pageLimitWarning("height", group.height));
+        settingWarning(mipLevelsWarning("miplevels", group.mipLevels));
         if (group.border < 0) error("border " + std::to_string(group.border) + " is negative");
         auto first = result.groupLines.emplace(group.name, group.line);
         if (!first.second)

@@ -39,6 +39,12 @@ bool checkConfigurationFile(const std::string& path, CheckedConfiguration& resul
 bool checkPageFormat(const std::string& where, const std::string& format);
 bool checkGroupName(const std::string& where, const std::string& name);
 
+// What the library makes of a page limit or a mip-level count that does not
+// mean what it says ("width 5000 is over the largest page: 2048 is used"),
+// or empty. `setting` names it as the user gave it ("width", "--width").
+std::string pageLimitWarning(const std::string& setting, int value);
+std::string mipLevelsWarning(const std::string& setting, int value);
+
 // A file the build will write: false when it is a directory or cannot be
 // replaced.
 bool checkWritableFile(const std::string& path, std::string& error);

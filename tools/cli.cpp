@@ -18,11 +18,11 @@ std::string helpTopic;  // the COMMAND of `texatlas help COMMAND`
 // Value names by option, so that help shows DIR or N rather than TEXT.
 const std::map<std::string, std::string>& valueNames() {
     static const std::map<std::string, std::string> names = {
-        {"--output", "DIR"},    {"--textures", "DIR"},     {"--pages", "DIR"},    {"--index", "FILE"},
-        {"--json", "FILE"},     {"--save-config", "FILE"}, {"--name", "NAME"},    {"--width", "N"},
-        {"--height", "N"},      {"--mip-levels", "N"},     {"--border", "N"},     {"--jobs", "N"},
-        {"--format", "FORMAT"}, {"--sort", "ORDER"},       {"config", "CONFIG"},  {"index", "INDEX"},
-        {"files", "FILE"},      {"directories", "PATH"},   {"command", "COMMAND"}};
+        {"--output", "DIR"},    {"--textures", "DIR"},      {"--pages", "DIR"},    {"--index", "FILE"},
+        {"--json", "FILE"},     {"--save-config", "FILE"},  {"--name", "NAME"},    {"--width", "N"},
+        {"--height", "N"},      {"--mip-levels", "N|full"}, {"--border", "N"},     {"--jobs", "N"},
+        {"--format", "FORMAT"}, {"--sort", "ORDER"},        {"config", "CONFIG"},  {"index", "INDEX"},
+        {"files", "FILE"},      {"directories", "PATH"},    {"command", "COMMAND"}};
     return names;
 }
 

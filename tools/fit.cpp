@@ -32,6 +32,10 @@ std::vector<int> candidateLimits(int largest, int limit) {
 
 int pageLimit(int requested) { return requested <= 0 || requested > kLargestPage ? kLargestPage : requested; }
 
+int fullMipChain(int width, int height) {
+    return log2Of(powerOfTwoAtLeast(std::max(pageLimit(width), pageLimit(height)))) + 1;
+}
+
 PageCost pageCost(const std::vector<texatlas_layout::LaidOutPage>& pages) {
     PageCost cost;
     cost.pages = pages.size();

@@ -2,9 +2,9 @@
 // fewest pages, then the least page area.
 #pragma once
 
-#include "layout_probe.h"
-
 #include <vector>
+
+#include "layout_probe.h"
 
 namespace textureatlas {
 class ITextureAtlasConfiguration;
@@ -27,6 +27,11 @@ struct PageCost {
 // requested size: 0, negative or over the largest mean the largest.
 const int kLargestPage = 2048;
 int pageLimit(int requested);
+
+// Mip levels of a whole chain on the largest page that limits of `width` x
+// `height` allow (pages are powers of two): down to 1 x 1. Smaller pages
+// get their own whole chain from it, as Direct3D caps the count.
+int fullMipChain(int width, int height);
 
 PageCost pageCost(const std::vector<texatlas_layout::LaidOutPage>& pages);
 

@@ -5,7 +5,10 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -17,6 +20,7 @@
 #include "checks.h"
 #include "cli.h"
 #include "device.h"
+#include "fit.h"
 #include "image_scan.h"
 #include "index_file.h"
 #include "manifest.h"
@@ -44,7 +48,8 @@ struct OutputArguments {
     bool noDedup = false;
     bool dryRun = false;
     bool extrude = false;
-    int jobs = 0;  // 0: one per core
+    int jobs = 0;           // 0: one per core
+    std::string mipLevels;  // "full", a count, or empty: as the configuration says
 };
 
 struct PackArguments {
@@ -53,7 +58,6 @@ struct PackArguments {
     int width = 0;
     int height = 0;
     std::string format = "A8R8G8B8";  // one page format for every texture; "source" keeps each one's own
-    int mipLevels = 0;
     int border = 0;
     bool noFit = false;
     std::string saveConfig;
@@ -77,6 +81,9 @@ void addOutputOptions(CLI::App& command, OutputArguments& arguments) {
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
     command.add_flag("--dry-run", arguments.dryRun, "Lay out and report (and write --json), but write no page");
+    command.add_option("-m,--mip-levels", arguments.mipLevels,
+                       "Mip levels of every page: a count, or full for the whole chain down to 1 x 1 (0: as many as "
+                       "the textures have)");
     command.add_flag("--extrude", arguments.extrude,
                      "Fill bordered textures' margins with their edge texels and put each mip level's image where "
                      "the index says (the library leaves margins empty)");
@@ -101,6 +108,31 @@ int configurationRefused(const CheckedConfiguration& checked) {
     reportError(checked.file, std::to_string(checked.errors) + " problem" + (checked.errors == 1 ? "" : "s") +
                                   " found before any work; nothing was built");
     return kExitBadInput;
+}
+
+// -m: "full", or a count (a negative one means 0 to the library, and the
+// checks say so). False when it is neither.
+bool parseMipLevels(const std::string& text, bool& full, int& count) {
+    full = text == "full";
+    if (full) return true;
+    char* end = nullptr;
+    errno = 0;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || errno || value < INT_MIN || value > INT_MAX) return false;
+    count = static_cast<int>(value);
+    return true;
+}
+
+// Sets every group's mip levels as -m asks, warning where the library takes
+// the count to mean something else.
+void applyMipLevels(const std::string& text, ITextureAtlasConfiguration& configuration) {
+    bool full = false;
+    int count = 0;
+    if (text.empty() || !parseMipLevels(text, full, count)) return;  // refused before any work
+    if (!full && !mipLevelsWarning("--mip-levels", count).empty())
+        reportWarning("", mipLevelsWarning("--mip-levels", count));
+    for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
+        group->mipLevels = full ? fullMipChain(group->rect.width, group->rect.height) : count;
 }
 
 // Fills the options shared by build and pack; false with `error` set when
@@ -151,6 +183,14 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
     if (!textures.empty() && !fs::is_directory(textures, code))
         return badInput("texture directory " + textures + ": no such directory");
     setReasonTextureDirectory(asDirectory(textures));
+    std::vector<std::pair<std::string, std::string>> sourceLines;
+    for (const CheckedGroup& group : checked.groups)
+        for (const CheckedTexture& texture : group.textures) {
+            std::string name = texture.name;
+            std::replace(name.begin(), name.end(), '\\', '/');  // as the library names it
+            sourceLines.emplace_back(name, configFile + ":" + std::to_string(texture.line));
+        }
+    setSourceLines(sourceLines);
     BuildOptions options;
     Manifest manifest;
     manifest.inputs.push_back("command build");
@@ -168,6 +208,7 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
         reportError(configFile, "could not be read to the end");
         return kExitLibraryFailure;
     }
+    applyMipLevels(arguments.mipLevels, *configuration);
     return runBuild(*configuration, options, manifest);
 }
 
@@ -241,6 +282,9 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     if ((!sourceFormats && !checkPageFormat("-f", pack.format)) || !checkGroupName("-n", pack.name))
         return kExitBadInput;
     if (pack.border < 0) return badInput("--border " + std::to_string(pack.border) + " is negative");
+    for (const std::string& warning :
+         {pageLimitWarning("--width", pack.width), pageLimitWarning("--height", pack.height)})
+        if (!warning.empty()) reportWarning("", warning);
     std::string error;
     BuildOptions options;
     Manifest manifest;
@@ -264,7 +308,8 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     configuration->setTexturePath(textureDirectory.c_str());
     setReasonTextureDirectory(textureDirectory);
     configuration->setOutputPath(options.outputDirectory.c_str());
-    configuration->addGroup(pack.name.c_str(), pack.width, pack.height, format.c_str(), pack.mipLevels, pack.border);
+    configuration->addGroup(pack.name.c_str(), pack.width, pack.height, format.c_str(), 0, pack.border);
+    applyMipLevels(arguments.mipLevels, *configuration);
     // A texture that a configuration file cannot name is left out, so that
     // the saved configuration always builds the same pages and index.
     for (const FoundImage& image : images) {
@@ -382,8 +427,6 @@ int main(int argc, char** argv) {
         ->add_option("-f,--format", pack.format,
                      "Page format, e.g. DXT5; source: each texture's own, on pages of their own")
         ->capture_default_str();
-    packCommand->add_option("-m,--mip-levels", pack.mipLevels, "Mip levels (0: as many as the textures have)")
-        ->capture_default_str();
     packCommand->add_option("-b,--border", pack.border, "Empty border around every texture, in texels")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
@@ -410,6 +453,12 @@ int main(int argc, char** argv) {
     int parsed = parseArguments(app, argc, argv);
     if (parsed >= 0) return parsed;
 
+    for (const OutputArguments* given : {&buildOutput, &packOutput}) {
+        bool full = false;
+        int count = 0;
+        if (!given->mipLevels.empty() && !parseMipLevels(given->mipLevels, full, count))
+            return badInput("--mip-levels '" + given->mipLevels + "': give a count or full");
+    }
     if (*build) return runBuildCommand(configFile, textures, buildOutput, fit);
     if (*packCommand) return runPackCommand(pack, packOutput);
     if (*preview) return runPreviewCommand(indexFile, pages, previewOutput);

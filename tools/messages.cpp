@@ -10,6 +10,13 @@ namespace {
 std::mutex outputMutex;  // groups built at once print from their threads
 thread_local MessageLog* capturing = nullptr;
 
+// One of the library's messages, with where and why when the tool knows.
+void print(const char* kind, const std::string& message) {
+    const MessageDetail detail = explainLibraryMessage(message);
+    std::fprintf(stderr, "texatlas: %s: %s%s%s%s%s\n", kind, detail.where.c_str(), detail.where.empty() ? "" : ": ",
+                 message.c_str(), detail.reason.empty() ? "" : ": ", detail.reason.c_str());
+}
+
 }  // namespace
 
 void captureMessages(MessageLog* log) { capturing = log; }
@@ -19,7 +26,9 @@ void replayMessages(const MessageLog& log) {
         std::lock_guard<std::mutex> lock(outputMutex);
         ++messageCounts().warnings;
         skippedTextures().unreadable.push_back(SkippedTexture{name, reason});
-        std::fprintf(stderr, "texatlas: warning: %s: left out: %s\n", name.c_str(), reason.c_str());
+        const std::string where = sourceLine(name, SourceMessage::leftOut);
+        std::fprintf(stderr, "texatlas: warning: %s%s%s: left out: %s\n", where.c_str(), where.empty() ? "" : ": ",
+                     name.c_str(), reason.c_str());
     }
     for (const auto& message : log.messages)
         message.first ? printLibraryError(message.second) : printLibraryWarning(message.second);
@@ -32,8 +41,7 @@ void printLibraryError(const std::string& message) {
     }
     std::lock_guard<std::mutex> lock(outputMutex);
     ++messageCounts().errors;
-    std::string reason = explainLibraryMessage(message);
-    std::fprintf(stderr, "texatlas: error: %s%s%s\n", message.c_str(), reason.empty() ? "" : ": ", reason.c_str());
+    print("error", message);
 }
 
 void printLibraryWarning(const std::string& message) {
@@ -43,8 +51,7 @@ void printLibraryWarning(const std::string& message) {
     }
     std::lock_guard<std::mutex> lock(outputMutex);
     ++messageCounts().warnings;
-    std::string reason = explainLibraryMessage(message);
-    std::fprintf(stderr, "texatlas: warning: %s%s%s\n", message.c_str(), reason.empty() ? "" : ": ", reason.c_str());
+    print("warning", message);
 }
 
 void printProgress(const std::string& line) {

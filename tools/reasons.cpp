@@ -26,8 +26,14 @@ struct LayoutLimit {
     bool used;
 };
 
+struct SourceLine {
+    std::string name, where;
+    bool used[4] = {false, false, false, false};  // by SourceMessage
+};
+
 std::string textureDirectory;
 std::vector<LayoutLimit> limits;
+std::vector<SourceLine> sourceLines;
 
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -90,6 +96,21 @@ std::string decodeFailure(IDirect3DDevice9* device, const std::string& path) {
 
 void setReasonTextureDirectory(const std::string& directory) { textureDirectory = directory; }
 
+void setSourceLines(const std::vector<std::pair<std::string, std::string>>& nameAndWhere) {
+    sourceLines.clear();
+    for (const auto& [name, where] : nameAndWhere) sourceLines.push_back(SourceLine{name, where});
+}
+
+std::string sourceLine(const std::string& name, SourceMessage kind) {
+    for (SourceLine& line : sourceLines) {
+        bool& used = line.used[static_cast<int>(kind)];
+        if (used || line.name != name) continue;
+        used = true;
+        return line.where;
+    }
+    return "";
+}
+
 void rememberLayoutLimits(textureatlas::ITextureAtlasConfiguration& configuration) {
     limits.clear();
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
@@ -98,28 +119,30 @@ void rememberLayoutLimits(textureatlas::ITextureAtlasConfiguration& configuratio
                                          pageLimit(group->rect.width), pageLimit(group->rect.height), false});
 }
 
-std::string explainLibraryMessage(const std::string& message) {
+MessageDetail explainLibraryMessage(const std::string& message) {
     if (startsWith(message, kMissingPrefix)) {
         std::string name = message.substr(kMissingPrefix.size());
         std::string reason = unreadableReason(textureDirectory + name);
         skippedTextures().unreadable.push_back(SkippedTexture{name, reason});
-        return reason;
+        return {sourceLine(name, SourceMessage::unreadable), reason};
     }
     if (startsWith(message, kDroppedPrefix)) {
         std::string name = message.substr(kDroppedPrefix.size());
         std::string detail = droppedDetail(name);
         skippedTextures().dropped.push_back(SkippedTexture{name, detail});
-        return detail;
+        return {sourceLine(name, SourceMessage::dropped), detail};
     }
     if (startsWith(message, kLoadPrefix)) {
         std::string path = message.substr(kLoadPrefix.size());
+        std::string name = startsWith(path, textureDirectory) ? path.substr(textureDirectory.size()) : path;
         SoftwareDevice device;
-        return device.get() ? decodeFailure(device.get(), path) : unreadableReason(path);
+        return {sourceLine(name, SourceMessage::undecodable),
+                device.get() ? decodeFailure(device.get(), path) : unreadableReason(path)};
     }
     // The page generation names a failed Direct3D copy by its result code alone.
     if (!message.empty() && message.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == std::string::npos)
-        return "a Direct3D call failed while copying a texture into its page";
-    return "";
+        return {"", "a Direct3D call failed while copying a texture into its page"};
+    return {};
 }
 
 SkippedTextures& skippedTextures() {

@@ -25,8 +25,23 @@ void setReasonTextureDirectory(const std::string& directory);
 // before the layout, so that a drop can be explained.
 void rememberLayoutLimits(textureatlas::ITextureAtlasConfiguration& configuration);
 
-// What the library's message about `message` leaves out, or empty.
-std::string explainLibraryMessage(const std::string& message);
+// Where each texture of a configuration file was named ("a.cfg:12"), in the
+// file's order, so that messages about a texture can point at its line.
+void setSourceLines(const std::vector<std::pair<std::string, std::string>>& nameAndWhere);
+
+// The line that named texture `name`, or empty. `kind` tells the messages
+// apart: each kind takes the lines of one name in order, as the library
+// reports a name given twice twice.
+enum class SourceMessage { unreadable, dropped, undecodable, leftOut };
+std::string sourceLine(const std::string& name, SourceMessage kind);
+
+// What the library's message leaves out: the line that named the texture,
+// and why it could not be used. Either may be empty.
+struct MessageDetail {
+    std::string where;
+    std::string reason;
+};
+MessageDetail explainLibraryMessage(const std::string& message);
 
 // Textures dropped as too large, with their sizes; textures that could not
 // be read, with the reason. For the JSON and the preview.

@@ -154,7 +154,7 @@ class MessagesTest(unittest.TestCase):
                                            "small/gem.png border\nsmall/dot.png\nnothing.png\nsmall\n")
         code, _, err = run("build", "a.cfg", "-t", TEXTURES, "--json", "a.json", "--preview", cwd=work)
         self.assertEqual(code, 0, err)
-        self.assertIn("texatlas: warning: Texture size larger than maximum atlas size: small/banner.png: "
+        self.assertIn("texatlas: warning: a.cfg:2: Texture size larger than maximum atlas size: small/banner.png: "
                       "200 x 48 with its border; pages of group s are at most 64 x 32", err)
         # 32 x 32 plus a border of 3 on each side.
         self.assertIn("small/gem.png: 38 x 38 with its border; pages of group s are at most 64 x 32", err)
@@ -278,8 +278,10 @@ class StagingTest(unittest.TestCase):
         truncate(os.path.join(self.textures, "ui", "panel.png"))
         code, stdout, err = self.build()
         self.assertEqual(code, 0, err)
-        for name in ("small/gem.png", "ui/panel.png"):
-            self.assertIn("texatlas: warning: %s: left out: the image data is truncated or corrupt" % name, err)
+        # Each named with the configuration line that names it.
+        for line, name in ((39, "small/gem.png"), (8, "ui/panel.png")):
+            self.assertIn("texatlas: warning: %s:%d: %s: left out: the image data is truncated or corrupt"
+                          % (CONFIG, line, name), err)
         self.assertNotIn("error", err)
         self.assertIn("2 unreadable", stdout)
         layout = json.loads(read(os.path.join(self.dir, "out", "atlas.json"), "r"))

@@ -2,8 +2,10 @@
 """Runs texatlas as a user would and compares what it writes with what the
 library writes when driven directly.
 Usage: test_tool.py TEXATLAS REFERENCE_HOST DEMO_DIR SCRATCH_DIR"""
+import glob
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -164,7 +166,7 @@ class ErrorTest(unittest.TestCase):
         write(os.path.join(self.dir, "a.cfg"), "group g format A8R8G8B8\ngem.png\nnot_there.png\n")
         code, _, err = run("build", "a.cfg", cwd=self.dir)
         self.assertEqual(code, 0, err)
-        self.assertIn("warning: Failed to load texture: not_there.png", err)
+        self.assertIn("warning: a.cfg:3: Failed to load texture: not_there.png", err)
         self.assertEqual(len(read(os.path.join(self.dir, "out", "a.txt"), "r").splitlines()), 15)
         code, _, _ = run("build", "a.cfg", "--strict", "--force", cwd=self.dir)
         self.assertEqual(code, 1)
@@ -193,11 +195,18 @@ class PackInfoPreviewTest(unittest.TestCase):
     def test_pack_saves_a_configuration_that_builds_the_same_atlas(self):
         work = fresh("pack")
         props = os.path.join(TEXTURES, "props")
-        code, out, err = run("pack", props, "-n", "props", "--width", "128", "--border", "3", "--no-fit", "-f", "source",
-                             "--save-config", "props.cfg", "-o", "packed", "-i", "packed.txt", cwd=work)
+        code, out, err = run("pack", props, "-n", "props", "--width", "128", "--height", "5000", "--border", "3",
+                             "--no-fit", "-f", "source", "-m", "full", "--save-config", "props.cfg", "-o", "packed",
+                             "-i", "packed.txt", cwd=work)
         self.assertEqual(code, 0, err)
+        self.assertIn("texatlas: warning: --height 5000 is over the largest page: 2048 is used", err)
         saved = read(os.path.join(work, "props.cfg"), "r")
-        self.assertIn("group props width 128 height 0 miplevels 0 border 3", saved)
+        # A whole chain for the largest page the limits allow; Direct3D caps it on smaller pages.
+        self.assertIn("group props width 128 height 5000 miplevels 12 border 3", saved)
+        for page in glob.glob(os.path.join(work, "packed", "*.dds")):
+            _, info, _ = run("info", page)
+            width, height, levels = map(int, re.match(r".*: (\d+) x (\d+), \w+, (\d+) mip", info).groups())
+            self.assertEqual(levels, max(width, height).bit_length(), info)
         self.assertIn("crate.jpg border", saved)
         code, _, err = run("build", "props.cfg", "-t", props, "-o", "built", "-i", "built.txt", cwd=work)
         self.assertEqual(code, 0, err)
