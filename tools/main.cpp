@@ -240,20 +240,33 @@ bool textureDirectoryFor(const std::vector<FoundImage>& images, const BuildOptio
             return false;
         }
     }
-    if (oneFolder) {
-        directory = images.front().directory;
-        return true;
-    }
     const fs::path links = options.dryRun ? fs::temp_directory_path() / ("texatlas-sources-" + std::to_string(getpid()))
                                           : fs::path(options.outputDirectory + ".texatlas-sources");
     std::error_code code;
-    fs::remove_all(links, code);
-    for (const FoundImage& image : images) {
-        const fs::path link = links / image.name;
+    if (oneFolder) {
+        if (!options.dryRun) fs::remove_all(links, code);  // an earlier run's, from several folders
+        directory = images.front().directory;
+        return true;
+    }
+    // Links already right are kept, so that a rerun does not redo them all.
+    std::map<fs::path, fs::path> wanted;
+    for (const FoundImage& image : images) wanted[links / image.name] = fs::absolute(image.directory + image.name);
+    std::vector<fs::path> stale;
+    for (fs::recursive_directory_iterator entry(links, code), end; !code && entry != end; entry.increment(code)) {
+        if (entry->is_directory(code) && !entry->is_symlink(code)) continue;
+        auto found = wanted.find(entry->path());
+        if (found != wanted.end() && fs::read_symlink(entry->path(), code) == found->second && !code)
+            wanted.erase(found);
+        else
+            stale.push_back(entry->path());
+    }
+    code.clear();
+    for (const fs::path& path : stale) fs::remove(path, code);
+    for (const auto& [link, target] : wanted) {
         fs::create_directories(link.parent_path(), code);
-        if (!code) fs::create_symlink(fs::absolute(image.directory + image.name), link, code);
+        if (!code) fs::create_symlink(target, link, code);
         if (code) {
-            error = "cannot link " + link.string() + " to " + image.directory + image.name + ": " + code.message();
+            error = "cannot link " + link.string() + " to " + target.string() + ": " + code.message();
             return false;
         }
     }
