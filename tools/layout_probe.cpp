@@ -8,9 +8,11 @@
 
 #include <locale>
 #include <sstream>
+#include <unordered_set>
 
 #include "formats/formats.h"
 #include "interface/TextureAtlas.h"
+#include "output/dxerr.h"
 #include "output/index_file.h"
 
 namespace texatlas_layout {
@@ -97,6 +99,15 @@ std::vector<std::string> indexEntries(const LaidOutPage& page) {
 }
 
 std::string formatName(D3DFORMAT format) { return textureatlas::formatName(format); }
+
+bool isResultCodeMessage(const std::string& message) {
+    static const std::unordered_set<std::string> names = [] {
+        std::unordered_set<std::string> all{"Unknown"};
+        for (std::size_t row = 0; const char* name = textureatlas::resultNameAt(row); ++row) all.insert(name);
+        return all;
+    }();
+    return names.count(message) != 0;
+}
 
 std::vector<std::string> pageFormatNames() {
     std::vector<std::string> names;

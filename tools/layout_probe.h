@@ -44,6 +44,10 @@ __attribute__((visibility("default"))) std::vector<std::string> indexEntries(con
 // probe gives it.
 __attribute__((visibility("default"))) std::string formatName(D3DFORMAT format);
 
+// True when `message` is one the page generation gives for a failed Direct3D
+// call: the name of its result code alone (or "Unknown").
+__attribute__((visibility("default"))) bool isResultCodeMessage(const std::string& message);
+
 // The format names that the library's page generation turns into a format,
 // in its table's order: every name whose upper-cased spelling the library's
 // own lookup finds (CxV8U8 upper-cased names none).

@@ -9,6 +9,7 @@
 #include "device.h"
 #include "fit.h"
 #include "interface/library_messages.h"
+#include "layout_probe.h"
 
 namespace fs = std::filesystem;
 
@@ -139,8 +140,7 @@ MessageDetail explainLibraryMessage(const std::string& message) {
         return {sourceLine(name, SourceMessage::undecodable),
                 device.get() ? decodeFailure(device.get(), path) : unreadableReason(path)};
     }
-    // The page generation names a failed Direct3D copy by its result code alone.
-    if (!message.empty() && message.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == std::string::npos)
+    if (texatlas_layout::isResultCodeMessage(message))
         return {"", "a Direct3D call failed while copying a texture into its page"};
     return {};
 }

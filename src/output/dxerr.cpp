@@ -29,4 +29,8 @@ const char* errorString(HRESULT result) {
     return found != end && found->code == code ? found->name : "Unknown";
 }
 
+const char* resultNameAt(std::size_t index) {
+    return index < std::size(resultNames) ? resultNames[index].name : nullptr;
+}
+
 }  // namespace textureatlas
