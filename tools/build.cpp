@@ -20,6 +20,7 @@
 #include "messages.h"
 #include "preview.h"
 #include "reasons.h"
+#include "report.h"
 #include "staging.h"
 #include "text_file.h"
 
@@ -181,6 +182,10 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     bool hadOutput = readManifest(manifestFile, previous);
     if (!options.dryRun) removeAbandonedStaging(options.outputDirectory);
     if (!options.dryRun && !options.force && hadOutput && upToDate(previous, manifest)) {
+        // What the build that is kept left out is still left out: said again,
+        // so that an up-to-date run warns of what a fresh one would.
+        for (const Manifest::LeftOut& texture : previous.leftOut)
+            reportWarning(texture.name, "left out by the last build: " + texture.reason);
         if (!options.quiet) std::printf("up to date: %s (--force rebuilds)\n", options.indexFile.c_str());
         return options.strict && messageCounts().warnings ? kExitLibraryFailure : kExitSuccess;
     }

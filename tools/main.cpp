@@ -212,6 +212,9 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
     return runBuild(*configuration, options, manifest);
 }
 
+// A path as the user would write it: "./a.png" is "a.png".
+std::string shownPath(const std::string& path) { return fs::path(path).lexically_normal().string(); }
+
 // Why a configuration file could not name a texture, or "" when it can: a
 // line is one name (and " border"), at most 1022 characters.
 std::string unnameable(const std::string& name) {
@@ -330,11 +333,12 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
         if (why.empty())
             configuration->addTexture(image.name.c_str(), pack.border > 0);
         else
-            reportWarning(image.directory + image.name, "left out: " + why + " cannot stand in a configuration file");
+            reportWarning(shownPath(image.directory + image.name),
+                          "left out: " + why + " cannot stand in a configuration file");
     }
     for (const std::string& file : unreadTypes)
-        reportWarning(file, "left out: " + imageTypeName(file) +
-                                " files are not read (BMP, JPEG, PNG, TGA, DDS, PPM/PGM, HDR and PFM are)");
+        reportWarning(shownPath(file), "left out: " + imageTypeName(file) +
+                                           " files are not read (BMP, JPEG, PNG, TGA, DDS, PPM/PGM, HDR and PFM are)");
     int status = runBuild(*configuration, options, manifest);
     // A dry run's links lie in a folder of their own outside the output.
     if (options.dryRun && textureDirectory != images.front().directory) {

@@ -289,6 +289,10 @@ class StagingTest(unittest.TestCase):
         names = [t["name"] for t in layout["textures"]]
         self.assertNotIn("ui/panel.png", names)
         self.assertIn("ui/icon_heart.png", names)
+        # Up to date, it still says what it leaves out.
+        code, stdout, err = self.build()
+        self.assertIn("up to date", stdout)
+        self.assertIn("texatlas: warning: ui/panel.png: left out by the last build: the image data is truncated", err)
 
     def test_a_dry_run_creates_nothing(self):
         code, stdout, err = run("build", CONFIG, "-t", self.textures, "-o", "dry/out", "--dry-run", cwd=self.dir)
