@@ -5,11 +5,19 @@
 #include <string>
 #include <vector>
 
+namespace textureatlas {
+struct TextureEntry;
+}
+
 struct TextureRef {
     std::string name;   // as the index file names it
     std::string given;  // as it was added, relative to the texture directory
     std::string path;   // the file
     bool border = false;
+    // The record the configuration made when it probed the file, if any: a
+    // group built on a configuration of its own takes it as it is instead of
+    // probing the file again.
+    const textureatlas::TextureEntry* entry = nullptr;
 };
 
 struct DedupPlan {

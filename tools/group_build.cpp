@@ -118,8 +118,15 @@ GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, s
     const GroupSettings& group = job.settings;
     configuration->addGroup(group.name.c_str(), group.width, group.height, group.format.c_str(), group.mipLevels,
                             group.border);
-    for (const TextureRef& texture : outcome.textures.unique)
-        configuration->addTexture(texture.given.c_str(), texture.border);
+    // The records as the build's configuration made them: the same a probe
+    // of the file would make in this group of the same settings.
+    auto added = configuration->beginGroups();
+    for (const TextureRef& texture : outcome.textures.unique) {
+        if (texture.entry)
+            added->textures.push_back(*texture.entry);
+        else
+            configuration->addTexture(texture.given.c_str(), texture.border);
+    }
 
     if (options.fit) {
         FitResult fit = fitPageLimits(*configuration, options.sortMode);
@@ -188,7 +195,7 @@ std::vector<GroupJob> groupJobs(ITextureAtlasConfiguration& configuration) {
             std::string given = texture.path.compare(0, texturePath.size(), texturePath) == 0
                                     ? texture.path.substr(texturePath.size())
                                     : texture.name;
-            job.textures.push_back(TextureRef{texture.name, given, texture.path, texture.border});
+            job.textures.push_back(TextureRef{texture.name, given, texture.path, texture.border, &texture});
             job.texels += static_cast<long long>(texture.rect.width) * texture.rect.height;
         }
         jobs.push_back(std::move(job));
