@@ -312,27 +312,6 @@ class ConventionsTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(work, "first")))
         self.assertTrue(page_files(os.path.join(work, "second")))
 
-    def test_pack_takes_files_every_reader_extension_skips_hidden_and_follows_links_once(self):
-        from PIL import Image
-        work = fresh("pack_inputs")
-        images = os.path.join(work, "images")
-        for name in ("a/one.png", ".hidden/two.png", "a/.three.png"):
-            os.makedirs(os.path.dirname(os.path.join(images, name)), exist_ok=True)
-            shutil.copy(os.path.join(TEXTURES, "ui", "cursor.png"), os.path.join(images, name))
-        Image.new("L", (8, 8), 100).save(os.path.join(images, "grey.pgm"))
-        os.symlink("..", os.path.join(images, "a", "up"))        # a loop
-        os.symlink("a", os.path.join(images, "b"))               # a second way to the same folder
-        code, _, err = run("pack", "images", "-o", "out", "-q", cwd=work)
-        self.assertEqual(code, 0, err)
-        names = [line.split("\t\t")[0] for line in read(os.path.join(work, "out", "atlas.txt"), "r").splitlines()[14:]]
-        self.assertEqual(sorted(names), ["a/one.png", "grey.pgm"])
-        extra = os.path.join(TEXTURES, "small", "gem.png")
-        code, _, err = run("pack", extra, "images/a", "-o", "out2", "-q", cwd=work)
-        self.assertEqual(code, 0, err)
-        names = [line.split("\t\t")[0] for line in read(os.path.join(work, "out2", "atlas.txt"), "r").splitlines()[14:]]
-        # The link up is followed once: to images/, whose folder a was seen already.
-        self.assertEqual(sorted(names), ["gem.png", "one.png", "up/grey.pgm"])  # relative to what was given
-
 
 if __name__ == "__main__":
     os.makedirs(SCRATCH, exist_ok=True)
