@@ -153,7 +153,7 @@ class ErrorTest(unittest.TestCase):
                      ["unknown-command"], []):
             code, _, err = run(*args, cwd=self.dir)
             self.assertEqual(code, 2, args)
-            self.assertTrue(err.strip(), args)
+            self.assertTrue(err.startswith("texatlas: error: ") if args else "Usage: texatlas" in err, (args, err))
 
     def test_missing_configuration(self):
         code, _, err = run("build", "missing.cfg", cwd=self.dir)
@@ -181,12 +181,6 @@ class ErrorTest(unittest.TestCase):
         self.assertEqual(code, 1)
         self.assertIn("cannot replace out/g0.dds: it is a directory", err)
         self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
-
-    def test_configuration_syntax_error_is_refused_before_work(self):
-        write(os.path.join(self.dir, "a.cfg"), "group\n")
-        code, _, err = run("build", "a.cfg", cwd=self.dir)
-        self.assertEqual(code, 2)
-        self.assertIn("a.cfg:1: group line without a name", err)
 
 
 class PackInfoPreviewTest(unittest.TestCase):
