@@ -10,7 +10,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
-targets=${*:-"fuzz_config_load fuzz_layout fuzz_image_info fuzz_texture_load fuzz_dds fuzz_dxt_encode"}
+targets=${*:-"fuzz_config_load fuzz_config_check fuzz_layout fuzz_image_info fuzz_texture_load fuzz_dds fuzz_dxt_encode"}
 build=build-fuzz
 
 scripts/install-deps.sh --hardening
@@ -30,7 +30,7 @@ status=0
 summary=""
 for target in $targets; do
   case $target in
-    fuzz_config_load) seed=$seeds/config; extra="-max_len=8192 -dict=fuzz/config.dict" ;;
+    fuzz_config_load|fuzz_config_check) seed=$seeds/config; extra="-max_len=8192 -dict=fuzz/config.dict" ;;
     fuzz_layout) seed=$seeds/layout; extra="-max_len=2048" ;;  # grows its own corpus from nothing
     fuzz_dds) seed=$seeds/dds; extra="-max_len=16384" ;;
     fuzz_dxt_encode) seed=$seeds/layout; extra="-max_len=64" ;;  # 16 texels; grows its own corpus
