@@ -23,6 +23,9 @@ seeds=$build/seeds
 rm -rf "$seeds" && mkdir -p "$seeds/config" "$seeds/images" "$seeds/dds" "$seeds/layout"
 /usr/bin/python3 fuzz/make_seeds.py "$seeds/images"
 find tests/data -type f -name '*.cfg' -exec cp {} "$seeds/config/" \;
+# Lines of 1021, 1022 and 1023 characters: the reader reads 1022 of a line.
+/usr/bin/python3 -c 'import sys; open(sys.argv[1] + "/limits.cfg", "w").write("group g\n" + "".join(
+    "x" * 1017 + s + ".png\n" for s in ("", "a", "ab")))' "$seeds/config"
 find tests/data -type f ! -name '*.cfg' -size -64k -exec cp {} "$seeds/images/" \;
 cp "$seeds"/images/*.dds "$seeds/images"/*.DDS "$seeds/dds/" 2>/dev/null || true
 
