@@ -6,7 +6,7 @@
 # Usage: fuzz/coverage.sh [target...]
 set -eu
 cd "$(dirname "$0")/.."
-targets=${*:-"fuzz_config_load fuzz_layout fuzz_image_info fuzz_texture_load fuzz_dds"}
+targets=${*:-"fuzz_config_load fuzz_config_check fuzz_layout fuzz_image_info fuzz_texture_load fuzz_dds"}
 build=build-fuzz-cov
 flags="-fprofile-instr-generate -fcoverage-mapping"
 CC=clang CXX=clang++ cmake -S . -B $build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTUREATLAS_FUZZ=ON \
@@ -19,6 +19,7 @@ layer=platform/d3d9/src
 for target in $targets; do
   case $target in
     fuzz_config_load) files="src/config/reader.cpp src/config/writer.cpp src/config/configuration.cpp" ;;
+    fuzz_config_check) files="tools/checks.cpp src/config/reader.cpp" ;;
     fuzz_layout) files="src/layout/*.cpp src/output/index_file.cpp" ;;
     fuzz_image_info) files="$layer/image_*.cpp $layer/dds_read.cpp" ;;
     fuzz_texture_load) files="$layer/image_*.cpp $layer/decode_stb.cpp $layer/dds_read.cpp

@@ -10,7 +10,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
-targets=${*:-"fuzz_config_load fuzz_layout fuzz_image_info fuzz_texture_load fuzz_dds fuzz_dxt_encode"}
+targets=${*:-"fuzz_config_load fuzz_config_check fuzz_layout fuzz_image_info fuzz_texture_load fuzz_dds fuzz_dxt_encode"}
 build=build-fuzz
 
 scripts/install-deps.sh --hardening
@@ -23,6 +23,9 @@ seeds=$build/seeds
 rm -rf "$seeds" && mkdir -p "$seeds/config" "$seeds/images" "$seeds/dds" "$seeds/layout"
 /usr/bin/python3 fuzz/make_seeds.py "$seeds/images"
 find tests/data -type f -name '*.cfg' -exec cp {} "$seeds/config/" \;
+# Lines of 1021, 1022 and 1023 characters: the reader reads 1022 of a line.
+/usr/bin/python3 -c 'import sys; open(sys.argv[1] + "/limits.cfg", "w").write("group g\n" + "".join(
+    "x" * 1017 + s + ".png\n" for s in ("", "a", "ab")))' "$seeds/config"
 find tests/data -type f ! -name '*.cfg' -size -64k -exec cp {} "$seeds/images/" \;
 cp "$seeds"/images/*.dds "$seeds/images"/*.DDS "$seeds/dds/" 2>/dev/null || true
 
@@ -30,7 +33,7 @@ status=0
 summary=""
 for target in $targets; do
   case $target in
-    fuzz_config_load) seed=$seeds/config; extra="-max_len=8192 -dict=fuzz/config.dict" ;;
+    fuzz_config_load|fuzz_config_check) seed=$seeds/config; extra="-max_len=8192 -dict=fuzz/config.dict" ;;
     fuzz_layout) seed=$seeds/layout; extra="-max_len=2048" ;;  # grows its own corpus from nothing
     fuzz_dds) seed=$seeds/dds; extra="-max_len=16384" ;;
     fuzz_dxt_encode) seed=$seeds/layout; extra="-max_len=64" ;;  # 16 texels; grows its own corpus

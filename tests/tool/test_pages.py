@@ -111,11 +111,6 @@ class FitTest(unittest.TestCase):
         self.assertTrue(group["fitted"])
         self.assertIn("1 page of up to 1024 x 512, page limits %d x %d (fitted" %
                       (group["pageWidthLimit"], group["pageHeightLimit"]), self.out)
-        code, out, err = run("pack", "sprites", "-o", "unfitted", "--no-fit", cwd=self.dir)
-        self.assertEqual(code, 0, err)
-        width, height = dds_size(os.path.join(self.dir, "unfitted", "atlas0.dds"))
-        self.assertEqual(width, 2048)
-        self.assertGreater(width * height, 1024 * 512)
 
     def test_saved_limits_rebuild_the_same_atlas(self):
         self.assertEqual(self.code, 0, self.err)
