@@ -22,8 +22,8 @@ using namespace textureatlas;
 
 // The checker's findings are counted in its result; printing each one would
 // cost most of the run. These replace tools/report.cpp here.
-ReportCounts& reportCounts() {
-    static ReportCounts counts;
+MessageCounts& messageCounts() {
+    static MessageCounts counts;
     return counts;
 }
 void reportError(const std::string&, const std::string&) {}

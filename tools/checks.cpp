@@ -228,7 +228,10 @@ struct LineChecker {
         CheckedGroup& group = result.groups.back();
         if (texture.border && group.border == 0)
             warning(name + " is marked border, but group " + group.name + " has border 0: it gets no margin");
-        auto first = result.textureLines.back().emplace(name, lineNumber);
+        // The library names a texture with forward slashes: a\b.png and a/b.png are one.
+        std::string libraryName = name;
+        std::replace(libraryName.begin(), libraryName.end(), '\\', '/');
+        auto first = result.textureLines.back().emplace(libraryName, lineNumber);
         if (!first.second)
             warning(name + " is already in group " + group.name + " (line " + std::to_string(first.first->second) +
                     "); it will be placed twice");

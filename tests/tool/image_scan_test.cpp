@@ -10,6 +10,7 @@
 
 #include "manifest.h"
 #include "scratch.h"
+#include "text_file.h"
 
 namespace fs = std::filesystem;
 
@@ -58,7 +59,8 @@ TEST_F(ImageScan, HiddenTypesTheReaderCannotDecodeAndOwnOutputsAreLeftOut) {
     // A manifest of a build run elsewhere names its outputs where they lay then.
     Manifest previous;
     previous.outputs = {"/elsewhere/atlas.txt", "/elsewhere/atlas0.dds", "/elsewhere/preview/atlas0.png"};
-    ASSERT_TRUE(writeManifest(root + "in/old/atlas.txt.manifest", previous));
+    std::string error;
+    ASSERT_TRUE(writeTextFile(root + "in/old/atlas.txt.manifest", manifestText(previous), "manifest", error)) << error;
     const std::string in = root + "in";
     EXPECT_EQ(scan({in}, {comparable(in + "/out"), comparable(in + "/saved.png")}),
               (std::vector<std::string>{in + "/|keep.png"}));
