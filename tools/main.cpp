@@ -26,6 +26,7 @@
 #include "manifest.h"
 #include "messages.h"
 #include "owned.h"
+#include "pack_sources.h"
 #include "preview.h"
 #include "probe.h"
 #include "reasons.h"
@@ -212,87 +213,6 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
     return runBuild(*configuration, options, manifest);
 }
 
-// A path as the user would write it: "./a.png" is "a.png".
-std::string shownPath(const std::string& path) { return fs::path(path).lexically_normal().string(); }
-
-// Why a configuration file could not name a texture, or "" when it can: a
-// line is one name (and " border"), at most 1022 characters.
-std::string unnameable(const std::string& name) {
-    if (name.find_first_of(" \t\r\n\v\f") != std::string::npos) return "a blank in its name";
-    if (name[0] == '#') return "a leading '#' (a comment line)";
-    if (name == "group") return "the name 'group' (a group line)";
-    if (name.size() + std::strlen(" border") > 1022) return "a name longer than a configuration line";
-    return "";
-}
-
-// The one texture directory the library reads the sources from. Sources from
-// several folders keep the names relative to their own folder: they are
-// reached through a folder of links beside the output (hidden, and the same
-// on every run, so that an unchanged build stays up to date), one link a
-// name. Two sources that would take one name are refused, both named.
-bool textureDirectoryFor(const std::vector<FoundImage>& images, const BuildOptions& options, std::string& directory,
-                         std::string& error) {
-    std::map<std::string, const FoundImage*> byName;
-    bool oneFolder = true;
-    for (const FoundImage& image : images) {
-        oneFolder = oneFolder && image.directory == images.front().directory;
-        auto [at, added] = byName.emplace(image.name, &image);
-        if (!added) {
-            error = "two inputs give the name " + image.name + ": " + at->second->directory + image.name + " and " +
-                    image.directory + image.name;
-            return false;
-        }
-    }
-    const fs::path links = options.dryRun ? fs::temp_directory_path() / ("texatlas-sources-" + std::to_string(getpid()))
-                                          : fs::path(options.outputDirectory + ".texatlas-sources");
-    std::error_code code;
-    if (oneFolder) {
-        if (!options.dryRun) fs::remove_all(links, code);  // an earlier run's, from several folders
-        directory = images.front().directory;
-        return true;
-    }
-    // Links already right are kept, so that a rerun does not redo them all.
-    std::map<fs::path, fs::path> wanted;
-    for (const FoundImage& image : images) wanted[links / image.name] = fs::absolute(image.directory + image.name);
-    std::vector<fs::path> stale;
-    for (fs::recursive_directory_iterator entry(links, code), end; !code && entry != end; entry.increment(code)) {
-        if (entry->is_directory(code) && !entry->is_symlink(code)) continue;
-        auto found = wanted.find(entry->path());
-        if (found != wanted.end() && fs::read_symlink(entry->path(), code) == found->second && !code)
-            wanted.erase(found);
-        else
-            stale.push_back(entry->path());
-    }
-    code.clear();
-    for (const fs::path& path : stale) fs::remove(path, code);
-    for (const auto& [link, target] : wanted) {
-        fs::create_directories(link.parent_path(), code);
-        if (!code) fs::create_symlink(target, link, code);
-        if (code) {
-            error = "cannot link " + link.string() + " to " + target.string() + ": " + code.message();
-            return false;
-        }
-    }
-    directory = links.string() + "/";
-    return true;
-}
-
-// What this run and the last one into the same index write, which `pack`
-// must never take for sources: the output folder when it lies inside an
-// input, the index, its manifest, the JSON, the saved configuration, the
-// previews and every file the last run's manifest names.
-std::set<fs::path> ownOutputs(const BuildOptions& options, const std::string& saveConfig) {
-    std::set<fs::path> outputs;
-    for (const std::string& path : {options.outputDirectory, options.indexFile, manifestPath(options.indexFile),
-                                    options.outputDirectory + ".texatlas-sources", options.jsonFile, saveConfig,
-                                    options.outputDirectory + "preview"})
-        if (!path.empty()) outputs.insert(comparable(path));
-    Manifest previous;
-    if (readManifest(manifestPath(options.indexFile), previous))
-        for (const std::string& path : previous.outputs) outputs.insert(comparable(path));
-    return outputs;
-}
-
 int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) {
     bool sourceFormats = pack.format == "source";
     if ((!sourceFormats && !checkPageFormat("-f", pack.format)) || !checkGroupName("-n", pack.name))
@@ -309,7 +229,9 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     if (!resolveOutput(arguments, pack.name, options, manifest, error)) return badInput(error);
     std::vector<FoundImage> images;
     std::vector<std::string> unreadTypes;
-    if (!findImages(pack.directories, ownOutputs(options, pack.saveConfig), images, unreadTypes, error))
+    if (!findImages(pack.directories,
+                    ownOutputs(options.outputDirectory, options.indexFile, options.jsonFile, pack.saveConfig), images,
+                    unreadTypes, error))
         return badInput(error);
     if (images.empty()) return badInput("no image files found");
     options.fit = !pack.noFit;
@@ -317,7 +239,8 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     const std::string format = sourceFormats ? "" : pack.format;
 
     std::string textureDirectory;
-    if (!textureDirectoryFor(images, options, textureDirectory, error)) return badInput(error);
+    if (!textureDirectoryFor(images, options.outputDirectory, options.dryRun, textureDirectory, error))
+        return badInput(error);
 
     ConfigurationPointer configuration = newConfiguration();
     if (!configuration) return badInput("out of memory");
