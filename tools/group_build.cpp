@@ -16,6 +16,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "decode_ahead.h"
 #include "device.h"
 #include "extrude.h"
 #include "fit.h"
@@ -132,7 +133,9 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
         options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" + std::to_string(number) + ".txt";
     Extrusion* extrusion =
         options.extrude ? startExtrusion(device.device, outcome.pages, printLibraryWarning) : nullptr;
+    announceSourceLoads(device.device, outcome.pages);
     bool ok = atlas->write(index.c_str());
+    clearSourceLoads(device.device);
     stopExtrusion(extrusion, ok);
     outcome.saveFailure = reports.failure;
     delete atlas;
