@@ -60,6 +60,29 @@ bool readFile(const std::string& path, std::size_t limit, std::vector<std::uint8
     return ok;
 }
 
+// Whether the file holds exactly `bytes`, read in pieces: mapping it would
+// cost an unmapping, which stops every other thread of the process.
+bool fileHolds(const char* path, const std::vector<std::uint8_t>& bytes) {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat status {};
+    bool same = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && std::uint64_t(status.st_size) == bytes.size();
+    std::uint8_t piece[16384];
+    for (std::size_t done = 0; same;) {
+        ssize_t got = ::read(fd, piece, sizeof piece);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {  // the end, where the bytes must end too
+            same = got == 0 && done == bytes.size();
+            break;
+        }
+        same =
+            std::size_t(got) <= bytes.size() - done && std::memcmp(piece, bytes.data() + done, std::size_t(got)) == 0;
+        done += std::size_t(got);
+    }
+    ::close(fd);
+    return same;
+}
+
 }  // namespace
 
 enum class EntryState { Pending, Reading, Decoding, Ready, Failed, Gone };
@@ -99,7 +122,7 @@ public:
         changed.notify_all();
     }
 
-    IDirect3DTexture9* take(const char* path, const TextureLoadParameters& load, ByteView file, D3DXIMAGE_INFO* info);
+    IDirect3DTexture9* take(const char* path, const TextureLoadParameters& load, D3DXIMAGE_INFO* info);
 
     unsigned lend(void (*work)(void*), void* context, unsigned wanted) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -304,9 +327,8 @@ void DecodeAhead::run() {
 
 // Staleness: the file is read again and compared byte for byte. Its size,
 // times and inode can all stay the same across a rewrite within one tick of
-// the file system's clock, and the load maps the file anyway.
-IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParameters& load, ByteView file,
-                                     D3DXIMAGE_INFO* info) {
+// the file system's clock, and the load reads the file anyway.
+IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParameters& load, D3DXIMAGE_INFO* info) {
     std::unique_lock<std::mutex> lock(mutex);
     std::size_t found = cursor;
     while (found < entries.size() &&
@@ -335,15 +357,11 @@ IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParamete
     }
     Entry& entry = entries[found];
     SoftTexture* texture = nullptr;
+    std::vector<std::uint8_t> decodedFrom;
+    D3DXIMAGE_INFO sourceInfo = entry.info;
     if (entry.state == EntryState::Ready) {
-        if (entry.file.size() == file.size && std::memcmp(entry.file.data(), file.data, file.size) == 0) {
-            std::swap(texture, entry.texture);
-            texture->attachDevice();
-            if (info) *info = entry.info;
-            ++served;
-        } else {
-            ++stale;
-        }
+        std::swap(texture, entry.texture);
+        decodedFrom.swap(entry.file);
     }
     if (entry.state == EntryState::Reading)
         entry.state = EntryState::Gone;
@@ -351,16 +369,25 @@ IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParamete
         drop(entry);
     addThreads();
     changed.notify_all();
+    lock.unlock();
+    if (!texture) return nullptr;
+    const bool same = fileHolds(path, decodedFrom);
+    if (!same) texture->Release();
+    lock.lock();
+    ++(same ? served : stale);
+    if (!same) return nullptr;
+    texture->attachDevice();
+    if (info) *info = sourceInfo;
     return texture;
 }
 
 void stopDecodeAhead(DecodeAhead& ahead) { ahead.stop(); }
 
 IDirect3DTexture9* takeDecodedAhead(IDirect3DDevice9* device, const char* path, const TextureLoadParameters& load,
-                                    ByteView file, D3DXIMAGE_INFO* info) {
+                                    D3DXIMAGE_INFO* info) {
     SoftDevice* soft = dynamic_cast<SoftDevice*>(device);
     std::shared_ptr<DecodeAhead> ahead = soft ? soft->decodeAhead() : nullptr;
-    return ahead ? ahead->take(path, load, file, info) : nullptr;
+    return ahead ? ahead->take(path, load, info) : nullptr;
 }
 
 CompressionTarget::CompressionTarget(IDirect3DSurface9* destination) : previous(compressionDevice) {

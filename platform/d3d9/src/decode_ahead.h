@@ -15,11 +15,11 @@ class DecodeAhead;
 // Stops the threads and frees every texture not taken.
 void stopDecodeAhead(DecodeAhead& ahead);
 
-// The texture decoded ahead for this load, now holding its device, or null:
-// the caller then loads the file itself. `file` is the file as it is now.
+// The texture decoded ahead for this load, now holding its device, if the
+// file still holds the bytes it was decoded from; else null, and the caller
+// loads the file itself.
 IDirect3DTexture9* takeDecodedAhead(IDirect3DDevice9* device, const char* path,
-                                    const imagefile::TextureLoadParameters& load, imagefile::ByteView file,
-                                    D3DXIMAGE_INFO* info);
+                                    const imagefile::TextureLoadParameters& load, D3DXIMAGE_INFO* info);
 
 // While one is alive, block compression on this thread writes into
 // `destination`, whose device's decode threads it may borrow.

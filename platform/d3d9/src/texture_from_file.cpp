@@ -218,10 +218,10 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pS
     (void)pPalette;
     if (!pDevice || !pSrcFile || !ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
+    const TextureLoadParameters load{Width, Height, MipLevels, Usage, Format, Pool, Filter, MipFilter, ColorKey};
+    if ((*ppTexture = d3d9soft::takeDecodedAhead(pDevice, pSrcFile, load, pSrcInfo))) return D3D_OK;
     MappedFile file(pSrcFile);
     if (!file.opened()) return D3DXERR_INVALIDDATA;
-    const TextureLoadParameters load{Width, Height, MipLevels, Usage, Format, Pool, Filter, MipFilter, ColorKey};
-    if ((*ppTexture = d3d9soft::takeDecodedAhead(pDevice, pSrcFile, load, file.bytes(), pSrcInfo))) return D3D_OK;
     return createTexture(pDevice, file.bytes(), load, pSrcInfo, ppTexture);
 }
 
