@@ -353,7 +353,8 @@ IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParamete
         }
         const bool noRoom = help.index != kNone;
         giveBack(help);
-        if (!did || noRoom) changed.wait(lock);
+        // Reading let go of the lock: the entry may be done by now.
+        if ((!did || noRoom) && entries[found].state == EntryState::Decoding) changed.wait(lock);
     }
     Entry& entry = entries[found];
     SoftTexture* texture = nullptr;
