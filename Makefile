@@ -41,9 +41,9 @@ sanitize: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 # The threaded paths under ThreadSanitizer in build-tsan: the layer's block
-# compression tests and every tool test (tool_*: parallel groups). Only their targets
-# are built.
-TSAN_TESTS = '^ThreadedCompression\.|^tool_'
+# compression and decode-ahead tests and every tool test (tool_*: parallel
+# groups). Only their targets are built.
+TSAN_TESTS = '^ThreadedCompression\.|^DecodeAhead\.|^tool_'
 tsan: deps
 	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTUREATLAS_TSAN=ON -DTEXTUREATLAS_BENCH=OFF >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target platform_tests texatlas reference_host

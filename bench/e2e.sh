@@ -12,6 +12,11 @@
 # its photographic textures being what DXT pages usually hold; or freeciv,
 # minetest, etr) with the layer's block compression on 1 and 2 threads. Both
 # check that the pages are the same bytes either way.
+# Last, single groups through texatlas, where the threads left over decode
+# the sources ahead: neverball as DXT5 and freeciv + minetest as A8R8G8B8
+# (full mips), each with -j 1, -j 2 and -j 2 with decoding ahead off
+# (TEXATLAS_DECODE_AHEAD=0), taking turns E2E_RUNS times; medians, ranges
+# and the largest peak memory. E2E_TOOL_ONLY=1 runs this part alone.
 # Usage: bench/e2e.sh [build-dir, default build]
 set -eu
 cd "$(dirname "$0")/.."
@@ -63,6 +68,64 @@ wall() {  # "Elapsed (wall clock) time (h:mm:ss or m:ss): 1:02.34" in seconds
 }
 peak_mb() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/$1.time" | awk '{ printf "%.1f", $1 / 1024 }'; }
 
+ratio() { echo "$1 $2" | awk '{ printf "%.2f", $1 / $2 }'; }
+same_pages() {  # dir dir: every page file alike, and the index lines (its comments hold paths)
+  for page in "$1"/*.dds; do cmp -s "$page" "$2/${page##*/}" || { echo "differ: ${page##*/}"; return; }; done
+  for index in "$1"/*.txt "$1"/*.tai; do
+    [ -f "$index" ] || continue
+    grep -v '^#' "$index" > "$work/index.a"
+    grep -v '^#' "$2/${index##*/}" > "$work/index.b" 2>/dev/null || true
+    cmp -s "$work/index.a" "$work/index.b" || { echo "differ: ${index##*/}"; return; }
+  done
+  echo "identical"
+}
+turns() {  # runs name "command" [name "command"]...: the commands in turn, each turn in the same order
+  turns_n=$1; shift
+  i=0
+  while [ "$i" -lt "$turns_n" ]; do
+    one_turn "$i" "$@"
+    i=$((i + 1))
+  done
+}
+one_turn() {
+  turn=$1; shift
+  while [ "$#" -ge 2 ]; do
+    eval timed "$1.$turn" "$2"
+    echo "$(wall "$1.$turn") $(peak_mb "$1.$turn")" >> "$work/$1.walls"
+    shift 2
+  done
+}
+summary() {  # name: "median s (min-max), peak MB"
+  sort -n "$work/$1.walls" | awk '{ w[NR] = $1; if ($2 > m) m = $2 }
+    END { printf "%.2f s (%.2f-%.2f), peak %.0f MB", (NR % 2 ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2), w[1], w[NR], m }'
+}
+median() { sort -n "$work/$1.walls" | awk '{ w[NR] = $1 } END { print (NR % 2 ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2) }'; }
+
+single_groups() {
+  { echo "group neverball width 2048 height 2048 format DXT5 miplevels 12 border 0"
+    cat "$work/neverball.list"; } > "$work/nb1.cfg"
+  { echo "group fm width 2048 height 2048 format A8R8G8B8 miplevels 12 border 0"
+    cat "$work/freeciv.list" "$work/minetest.list"; } > "$work/fm1.cfg"
+  "$tool" build "$work/fm1.cfg" -t "$textures" -o "$pages/warm" -j 1 --force -q  # warms the file cache
+  for set in nb1 fm1; do
+    rm -f "$work/$set".*.walls
+    turns "$runs" \
+      "$set.j1" '"$tool" build "$work/$set.cfg" -t "$textures" -o "$pages/$set.j1" -j 1 --force -q' \
+      "$set.j2" '"$tool" build "$work/$set.cfg" -t "$textures" -o "$pages/$set.j2" -j 2 --force -q' \
+      "$set.off" 'env TEXATLAS_DECODE_AHEAD=0 "$tool" build "$work/$set.cfg" -t "$textures" -o "$pages/$set.off" -j 2 --force -q'
+    echo "one group $set through texatlas ($runs turns): -j 1 $(summary "$set.j1"); -j 2 $(summary "$set.j2");" \
+         "-j 2 without decoding ahead $(summary "$set.off"); median ratio -j 2 / -j 1" \
+         "$(ratio "$(median "$set.j2")" "$(median "$set.j1")"), without $(ratio "$(median "$set.off")" "$(median "$set.j1")");" \
+         "pages $(same_pages "$pages/$set.j1" "$pages/$set.j2"), off $(same_pages "$pages/$set.j1" "$pages/$set.off")"
+  done
+}
+if [ "${E2E_TOOL_ONLY:-0}" = 1 ]; then
+  echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+  single_groups
+  echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+  exit 0
+fi
+
 "$host" decode "$work/argb.cfg" "$textures/" > /dev/null  # warms the file cache
 timed decode "$host" --threads 1 decode "$work/argb.cfg" "$textures/"
 timed argb "$host" --threads 1 build "$work/argb.cfg" "$textures/" "$pages/argb/"
@@ -107,17 +170,6 @@ best_of_pair() {  # name1 name2 "command1" "command2"
     i=$((i + 1))
   done
 }
-ratio() { echo "$1 $2" | awk '{ printf "%.2f", $1 / $2 }'; }
-same_pages() {  # dir dir: every page file alike, and the index lines (its comments hold paths)
-  for page in "$1"/*.dds; do cmp -s "$page" "$2/${page##*/}" || { echo "differ: ${page##*/}"; return; }; done
-  for index in "$1"/*.txt "$1"/*.tai; do
-    [ -f "$index" ] || continue
-    grep -v '^#' "$index" > "$work/index.a"
-    grep -v '^#' "$2/${index##*/}" > "$work/index.b" 2>/dev/null || true
-    cmp -s "$work/index.a" "$work/index.b" || { echo "differ: ${index##*/}"; return; }
-  done
-  echo "identical"
-}
 echo "load average before the parallel runs: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 
 groups="freeciv minetest neverball etr"
@@ -149,4 +201,5 @@ t1=$(wall one_t1) t2=$(wall one_t2)
 echo "one group ($one, $(value one_t1 pages) DXT5 pages, full mips), layer threads: 1 $t1 s, 2 $t2 s;" \
      "ratio $(ratio "$t2" "$t1") (target 0.75); pages $(same_pages "$pages/one_t1" "$pages/one_t2")" \
      "[write $(value one_t1 write_s) s / $(value one_t2 write_s) s]"
+single_groups
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

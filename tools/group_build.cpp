@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "decode_ahead.h"
 #include "device.h"
 #include "extrude.h"
 #include "fit.h"
@@ -94,7 +95,9 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     std::string index =
         options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" + std::to_string(number) + ".txt";
     Extrusion* extrusion = options.extrude ? startExtrusion(device.get(), outcome.pages, printLibraryWarning) : nullptr;
+    announceSourceLoads(device.get(), outcome.pages);
     bool ok = atlas->write(index.c_str());
+    clearSourceLoads(device.get());
     stopExtrusion(extrusion, ok);
     outcome.saveFailure = reports.failure;
     std::remove(index.c_str());

@@ -56,7 +56,7 @@ std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& config
             const int inset = texture.border ? page.border : 0;
             out.textures.push_back(LaidOutTexture{texture.name, texture.rect.x + inset, texture.rect.y + inset,
                                                   texture.rect.width - 2 * inset, texture.rect.height - 2 * inset,
-                                                  inset});
+                                                  inset, texture.path});
         }
         pages.push_back(std::move(out));
     }

@@ -17,7 +17,8 @@ namespace texatlas_layout {
 struct LaidOutTexture {
     std::string name;
     int x = 0, y = 0, width = 0, height = 0;  // the image on the page, border left out
-    int margin = 0;  // of the cell around the image: the page's border when the texture has the flag
+    int margin = 0;    // of the cell around the image: the page's border when the texture has the flag
+    std::string path;  // the file the page generation loads
 };
 
 struct LaidOutPage {

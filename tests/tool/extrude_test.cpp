@@ -35,7 +35,7 @@ protected:
             page.format = "A8R8G8B8";
             page.width = page.height = 16;
             page.mipLevels = 1;
-            page.textures.push_back(texatlas_layout::LaidOutTexture{"t.png", 2, 2, 4, 4, 2});
+            page.textures.push_back(texatlas_layout::LaidOutTexture{"t.png", 2, 2, 4, 4, 2, "t.png"});
             pages.push_back(page);
         }
     }

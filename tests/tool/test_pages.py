@@ -237,6 +237,37 @@ class ParallelTest(unittest.TestCase):
         self.assertIn("atlas.txt.manifest", files)
         self.assertLess(results["1"][1].index("missing.png"), results["1"][1].index("big/s000.png"))
 
+    def test_one_group_does_not_depend_on_threads(self):
+        """One group, so the layer decodes its sources ahead on the threads
+        left over, with identical files, a truncated one (the group is built
+        again without it) and one too large: every count writes the same, and
+        so does a build with decoding ahead off."""
+        work = fresh("parallel-one")
+        names = []
+        for size in (40, 56, 72):
+            sprites(os.path.join(work, "textures", str(size)), 30, size=(size, size - 8))
+            names += ["%d/s%03d.png" % (size, i) for i in range(30)]
+        sprites(os.path.join(work, "textures", "same"), 4, size=(40, 32), same=True)
+        sprites(os.path.join(work, "textures", "big"), 1, size=(600, 20))
+        whole = read(os.path.join(work, "textures", "40", "s007.png"))
+        with open(os.path.join(work, "textures", "cut.png"), "wb") as f:
+            f.write(whole[:len(whole) // 2])
+        names[20:20] = ["same/s%03d.png" % i for i in range(4)] + ["cut.png", "big/s000.png"]
+        with open(os.path.join(work, "one.cfg"), "w") as f:
+            f.write("group one width 512 height 512 format DXT5\n" + "".join(n + "\n" for n in names))
+        results = {}
+        for jobs, ahead in (("1", "1"), ("2", "1"), ("3", "1"), ("7", "1"), ("2", "0")):
+            out_dir = os.path.join(work, "j%s-%s" % (jobs, ahead))
+            result = subprocess.run([TOOL, "build", "one.cfg", "-t", "textures", "-o", out_dir, "-i", os.path.join(out_dir, "one.txt"),
+                                     "-j", jobs], cwd=work, capture_output=True, text=True, timeout=120,
+                                    env=dict(os.environ, TEXATLAS_DECODE_AHEAD=ahead))
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertIn("cut.png: left out", result.stderr)
+            results[jobs, ahead] = (pages(out_dir), entries(os.path.join(out_dir, "one.txt")), result.stderr)
+        self.assertGreater(len(results["1", "1"][0]), 1)
+        for key, result in results.items():
+            self.assertEqual(result, results["1", "1"], key)
+
 
 if __name__ == "__main__":
     os.makedirs(SCRATCH, exist_ok=True)

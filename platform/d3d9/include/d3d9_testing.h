@@ -29,4 +29,16 @@ void resetCalls();
 // Threads that block compression has started since the process began.
 long compressionThreadsStarted();
 
+// What the announcement of a device did so far (all zero without one).
+struct DecodeAheadCounts {
+    long served;  // loads that took a texture decoded ahead
+    long stale;   // decoded ahead from bytes the file no longer holds
+    unsigned long long heldBytes, peakBytes;
+};
+DecodeAheadCounts decodeAheadCounts(IDirect3DDevice9* device);
+
+// Waits until the device's decode threads can do nothing more before the
+// next load is asked for.
+void waitForDecodeAhead(IDirect3DDevice9* device);
+
 }  // namespace d3d9soft

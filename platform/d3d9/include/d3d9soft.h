@@ -64,6 +64,44 @@ typedef void (*D3D9SoftTextureSaveHook)(void* context, const D3D9SoftTextureSave
 // failed ones included. The hook lives as long as the device.
 HRESULT D3D9SoftSetTextureSaveHook(IDirect3DDevice9* device, D3D9SoftTextureSaveHook hook, void* context);
 
+// Decoding ahead: a host that knows which files its coming calls of
+// D3DXCreateTextureFromFileExA on a device will load, in which order and with
+// which arguments, announces them; the layer's threads then decode them and
+// build their textures, every level, before they are asked for.
+
+// One announced load: the arguments the call will pass.
+typedef struct D3D9SoftTextureLoad {
+    LPCSTR pSrcFile;
+    UINT Width;
+    UINT Height;
+    UINT MipLevels;
+    DWORD Usage;
+    D3DFORMAT Format;
+    D3DPOOL Pool;
+    DWORD Filter;
+    DWORD MipFilter;
+    D3DCOLOR ColorKey;
+} D3D9SoftTextureLoad;
+
+// Replaces the announcement of `device`, one of the layer's devices
+// (D3DERR_INVALIDCALL for any other): `count` loads, copied, in the order the
+// calls will come. Up to D3D9SoftGetThreadCount() - 1 threads decode ahead
+// (none with a count of 1); block compression borrows them, so that the count
+// still holds for both together. Textures decoded and not yet taken, with the
+// file bytes they were made from, take at most `cacheBytes` (0: 8 MiB; one
+// texture may pass it when nothing else is held, a file larger than it is
+// left to its call); the threads wait for room. A call whose file, arguments and device match the next announced
+// loads takes its texture if the file still holds the bytes that were
+// decoded; any other call, and any load that failed ahead, decodes as
+// without an announcement, with the same result. Loads passed over by a
+// later one are dropped. Announcing nothing (count 0) clears.
+HRESULT D3D9SoftAnnounceTextureLoads(IDirect3DDevice9* device, const D3D9SoftTextureLoad* loads, UINT count,
+                                     unsigned long long cacheBytes);
+
+// Drops the announcement of `device`: stops its threads and frees every
+// texture not taken. Releasing the device does the same.
+HRESULT D3D9SoftClearTextureLoads(IDirect3DDevice9* device);
+
 // Bytes of one texel of `format`; 0 when its texels are not whole bytes
 // (block and packed YUV formats) or the layer does not know the format.
 UINT D3D9SoftGetTexelBytes(D3DFORMAT format);

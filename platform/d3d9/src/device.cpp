@@ -1,3 +1,4 @@
+#include "decode_ahead.h"
 #include "injection.h"
 #include "objects.h"
 
@@ -50,8 +51,23 @@ ULONG SoftDevice::AddRef() { return ++references; }
 
 ULONG SoftDevice::Release() {
     ULONG left = --references;
-    if (left == 0) delete this;
+    if (left == 0) {
+        // Its threads use the device: they stop before it goes.
+        if (std::shared_ptr<DecodeAhead> ahead = swapDecodeAhead(nullptr)) stopDecodeAhead(*ahead);
+        delete this;
+    }
     return left;
+}
+
+std::shared_ptr<DecodeAhead> SoftDevice::decodeAhead() {
+    std::lock_guard<std::mutex> lock(decodeAheadMutex);
+    return announced;
+}
+
+std::shared_ptr<DecodeAhead> SoftDevice::swapDecodeAhead(std::shared_ptr<DecodeAhead> next) {
+    std::lock_guard<std::mutex> lock(decodeAheadMutex);
+    announced.swap(next);
+    return next;
 }
 
 HRESULT SoftDevice::GetDeviceCaps(D3DCAPS9* pCaps) {

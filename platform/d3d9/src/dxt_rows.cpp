@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "decode_ahead.h"
 #include "dxt.h"
 
 namespace d3d9soft {
@@ -58,10 +59,14 @@ void encodeBlockRows(D3DFORMAT format, const std::uint8_t* rgba, unsigned blocks
     Job job{format, rgba, blocksPerRow, rows, out, pitch, format == D3DFMT_DXT1 ? 8u : 16u};
     std::size_t byWork = std::size_t(blocksPerRow) * rows / kMinBlocksPerThread;
     unsigned threads = unsigned(std::min<std::size_t>({D3D9SoftGetThreadCount(), rows, byWork}));
+    if (onDecodeThread()) threads = 1;
+    // Threads decoding ahead for the device are part of the count: they join
+    // rather than more being started.
+    BorrowedThreads borrowed([](void* j) { work(*static_cast<Job*>(j)); }, &job, threads > 1 ? threads - 1 : 0);
     std::vector<std::thread> helpers;
     try {
         helpers.reserve(threads > 1 ? threads - 1 : 0);
-        while (helpers.size() + 1 < threads) {
+        while (helpers.size() + borrowed.count() + 1 < threads) {
             helpers.emplace_back(work, std::ref(job));
             ++threadsStarted;
         }

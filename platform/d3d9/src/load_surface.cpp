@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "decode_ahead.h"
 #include "host_hooks.h"
 #include "injection.h"
 #include "surface_copy.h"
@@ -108,6 +109,7 @@ extern "C" HRESULT WINAPI D3DXLoadSurfaceFromSurface(LPDIRECT3DSURFACE9 pDestSur
     HRESULT result;
     if (!injectedFailure("D3DXLoadSurfaceFromSurface", result)) {
         InternalCalls internal;
+        CompressionTarget target(pDestSurface);
         result = loadSurfaceFromSurface(pDestSurface, pDestRect, pSrcSurface, pSrcPalette, pSrcRect, Filter, ColorKey);
     }
     if (fromHost)

@@ -50,6 +50,8 @@ private:
     std::pair<Function, void*> current{nullptr, nullptr};
 };
 
+class DecodeAhead;
+
 class SoftDevice final : public IDirect3DDevice9 {
 public:
     explicit SoftDevice(SoftDirect3D* direct3D);
@@ -66,9 +68,15 @@ public:
     HostHook<D3D9SoftSurfaceCopyHook> copyHook;
     HostHook<D3D9SoftTextureSaveHook> saveHook;
 
+    // The files announced for decoding ahead (decode_ahead.cpp); null when none.
+    std::shared_ptr<DecodeAhead> decodeAhead();
+    std::shared_ptr<DecodeAhead> swapDecodeAhead(std::shared_ptr<DecodeAhead> next);
+
 private:
     std::atomic<ULONG> references{1};
     SoftDirect3D* direct3D;
+    std::mutex decodeAheadMutex;
+    std::shared_ptr<DecodeAhead> announced;
 };
 
 class SoftTexture;
@@ -86,6 +94,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetDesc(D3DSURFACE_DESC* pDesc) override;
     HRESULT STDMETHODCALLTYPE LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
     HRESULT STDMETHODCALLTYPE UnlockRect() override;
+
+    SoftTexture* owner() const { return texture; }
 
 private:
     SoftTexture* texture;
@@ -119,6 +129,12 @@ public:
                                        DWORD Flags) override;
     HRESULT STDMETHODCALLTYPE UnlockRect(UINT Level) override;
 
+    SoftDevice* owner() const { return device; }
+    std::size_t byteSize() const { return bytes; }
+    // A texture made while a DetachedTextures was alive takes its device
+    // reference here, when it is handed to the host.
+    void attachDevice();
+
 private:
     SoftTexture(SoftDevice* device, const FormatInfo& format, DWORD usage, D3DPOOL pool);
 
@@ -135,7 +151,20 @@ private:
     };
     std::unique_ptr<std::uint8_t[], FreeBlock> memory;
     std::vector<std::unique_ptr<SoftSurface>> surfaces;
-    bool counted = false;  // holds its device and is in the live count
+    std::size_t bytes = 0;
+    bool counted = false;      // in the live count
+    bool holdsDevice = false;  // holds a reference to its device
+};
+
+// While one is alive on a thread, textures made there hold no device
+// reference: the threads that decode ahead must never be the ones that
+// release a device, or they would wait for themselves.
+class DetachedTextures {
+public:
+    DetachedTextures();
+    ~DetachedTextures();
+    DetachedTextures(const DetachedTextures&) = delete;
+    DetachedTextures& operator=(const DetachedTextures&) = delete;
 };
 
 // Formats the software device creates textures of.

@@ -5,6 +5,13 @@
 
 namespace d3d9soft {
 
+namespace {
+thread_local int detachedDepth = 0;
+}
+
+DetachedTextures::DetachedTextures() { ++detachedDepth; }
+DetachedTextures::~DetachedTextures() { --detachedDepth; }
+
 SoftSurface::SoftSurface(SoftTexture* texture, unsigned level) : texture(texture), level(level) {}
 
 HRESULT SoftSurface::QueryInterface(REFIID, void** ppvObj) {
@@ -56,7 +63,11 @@ SoftTexture* SoftTexture::create(SoftDevice* device, unsigned width, unsigned he
         if (!texture->memory) return nullptr;
         for (unsigned level = 0; level < levelCount; ++level)
             texture->surfaces.emplace_back(new SoftSurface(texture.get(), level));
-        device->AddRef();
+        texture->bytes = total;
+        if (detachedDepth == 0) {
+            device->AddRef();
+            texture->holdsDevice = true;
+        }
         ++liveTextures;
         texture->counted = true;
         return texture.release();
@@ -66,10 +77,14 @@ SoftTexture* SoftTexture::create(SoftDevice* device, unsigned width, unsigned he
 }
 
 SoftTexture::~SoftTexture() {
-    if (counted) {
-        device->Release();
-        --liveTextures;
-    }
+    if (holdsDevice) device->Release();
+    if (counted) --liveTextures;
+}
+
+void SoftTexture::attachDevice() {
+    if (holdsDevice) return;
+    device->AddRef();
+    holdsDevice = true;
 }
 
 HRESULT SoftTexture::QueryInterface(REFIID, void** ppvObj) {

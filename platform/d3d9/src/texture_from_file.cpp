@@ -4,13 +4,15 @@
 // surface interfaces are used, so a host's own device works as well.
 #include <d3dx9.h>
 
-#include "image_decode.h"
-#include "injection.h"
-#include "surface_copy.h"
-
 #include <algorithm>
 #include <cstring>
 #include <new>
+
+#include "decode_ahead.h"
+#include "image_decode.h"
+#include "injection.h"
+#include "surface_copy.h"
+#include "texture_load.h"
 
 namespace d3d9soft::imagefile {
 
@@ -75,14 +77,20 @@ HRESULT loadLevel(IDirect3DTexture9* texture, UINT index, const DecodedImage& im
 // file is swapped for its nearest one with alpha.
 D3DFORMAT withAlphaForColorKey(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_R5G6B5:
-    case D3DFMT_X1R5G5B5: return D3DFMT_A1R5G5B5;
-    case D3DFMT_X4R4G4B4: return D3DFMT_A4R4G4B4;
-    case D3DFMT_R8G8B8:
-    case D3DFMT_X8R8G8B8: return D3DFMT_A8R8G8B8;
-    case D3DFMT_X8B8G8R8: return D3DFMT_A8B8G8R8;
-    case D3DFMT_L8: return D3DFMT_A8L8;
-    default: return format;
+        case D3DFMT_R5G6B5:
+        case D3DFMT_X1R5G5B5:
+            return D3DFMT_A1R5G5B5;
+        case D3DFMT_X4R4G4B4:
+            return D3DFMT_A4R4G4B4;
+        case D3DFMT_R8G8B8:
+        case D3DFMT_X8R8G8B8:
+            return D3DFMT_A8R8G8B8;
+        case D3DFMT_X8B8G8R8:
+            return D3DFMT_A8B8G8R8;
+        case D3DFMT_L8:
+            return D3DFMT_A8L8;
+        default:
+            return format;
     }
 }
 
@@ -100,9 +108,32 @@ DWORD chainFilterOf(DWORD mipFilter, unsigned& skipLevels) {
     return filter;
 }
 
-HRESULT createTexture(IDirect3DDevice9* device, ByteView file, UINT width, UINT height, UINT mipLevels, DWORD usage,
-                      D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+}  // namespace
+
+std::size_t estimatedTextureBytes(const D3DXIMAGE_INFO& info, const TextureLoadParameters& load) {
+    D3DFORMAT format = load.format;
+    if (format == D3DFMT_UNKNOWN || format == D3DFMT_FROM_FILE)
+        format = load.colorKey ? withAlphaForColorKey(info.Format) : info.Format;
+    UINT width = textureSide(load.width, info.Width), height = textureSide(load.height, info.Height);
+    UINT levels = load.mipLevels == D3DX_FROM_FILE ? info.MipLevels
+                  : load.mipLevels == D3DX_DEFAULT ? 0
+                                                   : load.mipLevels;
+    std::size_t bytes = 0;
+    for (UINT level = 0; levels == 0 || level < levels; ++level) {
+        const UINT w = std::max(1u, width >> level), h = std::max(1u, height >> level);
+        bytes += levelSize(formatInfo(format), w, h);
+        if (w == 1 && h == 1) break;
+    }
+    return bytes;
+}
+
+HRESULT createTexture(IDirect3DDevice9* device, ByteView file, const TextureLoadParameters& load,
                       D3DXIMAGE_INFO* srcInfo, IDirect3DTexture9** textureOut) {
+    UINT width = load.width, height = load.height, mipLevels = load.mipLevels;
+    DWORD usage = load.usage, filter = load.filter, mipFilter = load.mipFilter;
+    D3DFORMAT format = load.format;
+    D3DPOOL pool = load.pool;
+    D3DCOLOR colorKey = load.colorKey;
     DWORD loadFilter = 0;
     if (!resolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, loadFilter)) return D3DERR_INVALIDCALL;
     unsigned skipLevels = 0;
@@ -154,8 +185,6 @@ HRESULT createTexture(IDirect3DDevice9* device, ByteView file, UINT width, UINT 
     return D3D_OK;
 }
 
-}  // namespace
-
 }  // namespace d3d9soft::imagefile
 
 using namespace d3d9soft::imagefile;
@@ -165,33 +194,35 @@ extern "C" {
 HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize,
                                                    UINT Width, UINT Height, UINT MipLevels, DWORD Usage,
                                                    D3DFORMAT Format, D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
-                                                   D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
-                                                   PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture) {
+                                                   D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
+                                                   LPDIRECT3DTEXTURE9* ppTexture) {
     HRESULT injected;
     if (d3d9soft::injectedFailure("D3DXCreateTextureFromFileInMemoryEx", injected)) return injected;
     d3d9soft::InternalCalls internal;
     (void)pPalette;  // no paletted texture is ever made
     if (!pDevice || !pSrcData || SrcDataSize == 0 || !ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
-    return createTexture(pDevice, ByteView{static_cast<const std::uint8_t*>(pSrcData), SrcDataSize}, Width, Height,
-                         MipLevels, Usage, Format, Pool, Filter, MipFilter, ColorKey, pSrcInfo, ppTexture);
+    return createTexture(
+        pDevice, ByteView{static_cast<const std::uint8_t*>(pSrcData), SrcDataSize},
+        TextureLoadParameters{Width, Height, MipLevels, Usage, Format, Pool, Filter, MipFilter, ColorKey}, pSrcInfo,
+        ppTexture);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, UINT Width, UINT Height,
-                                            UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
-                                            DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
-                                            D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
-                                            LPDIRECT3DTEXTURE9* ppTexture) {
+                                            UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                            DWORD MipFilter, D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
+                                            PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture) {
     HRESULT injected;
     if (d3d9soft::injectedFailure("D3DXCreateTextureFromFileExA", injected)) return injected;
     d3d9soft::InternalCalls internal;
     (void)pPalette;
     if (!pDevice || !pSrcFile || !ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
+    const TextureLoadParameters load{Width, Height, MipLevels, Usage, Format, Pool, Filter, MipFilter, ColorKey};
+    if ((*ppTexture = d3d9soft::takeDecodedAhead(pDevice, pSrcFile, load, pSrcInfo))) return D3D_OK;
     MappedFile file(pSrcFile);
     if (!file.opened()) return D3DXERR_INVALIDDATA;
-    return createTexture(pDevice, file.bytes(), Width, Height, MipLevels, Usage, Format, Pool, Filter, MipFilter,
-                         ColorKey, pSrcInfo, ppTexture);
+    return createTexture(pDevice, file.bytes(), load, pSrcInfo, ppTexture);
 }
 
 }  // extern "C"
