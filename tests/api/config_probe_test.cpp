@@ -1,10 +1,9 @@
 // The image probes behind the public interface: what reaches a texture entry
 // from a file or from memory, and what happens when an image cannot be read.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
-
 #include <d3d9.h>
 #include <gtest/gtest.h>
+#include <stb/stb_image_write.h>
 #include <textureatlas/textureatlas.h>
 
 #include <cstdint>
@@ -12,23 +11,14 @@
 #include <memory>
 #include <vector>
 
+#include "platform/image_fixtures.h"
+
 using namespace textureatlas;
 
 namespace {
 
 std::vector<std::string> warnings;
 void recordWarning(const std::string& message) { warnings.push_back(message); }
-
-// A DXT1 file of 8x4 texels with 3 levels (2 + 1 + 1 blocks of 8 bytes), as
-// little-endian 32-bit words: magic, header size, flags, height, width, ...
-std::string dxt1Dds() {
-    std::uint32_t words[32 + 8] = {MAKEFOURCC('D', 'D', 'S', ' '), 124, 0x21007, 4, 8, 0, 0, 3};
-    words[19] = 32;  // pixel format: size, flags, FOURCC
-    words[20] = 4;
-    words[21] = MAKEFOURCC('D', 'X', 'T', '1');
-    words[27] = 0x401008;  // caps: texture, mipmap, complex
-    return std::string(reinterpret_cast<const char*>(words), sizeof words);
-}
 
 std::string describe(const TextureEntry* e) {
     if (!e) return "null";
@@ -40,8 +30,11 @@ TEST(ConfigProbe, FilesAndMemoryImagesFillTheEntryAndFailuresAreWarned) {
     const std::string dir = TA_TEST_SCRATCH "/";
     std::vector<unsigned char> pixels(64 * 32 * 4, 0x80);
     ASSERT_TRUE(stbi_write_png((dir + "probe_rgba.png").c_str(), 64, 32, 4, pixels.data(), 64 * 4));
-    const std::string dds = dxt1Dds();
-    std::ofstream(dir + "probe_mips.dds", std::ios::binary) << dds;
+    // 8x4 DXT1 with 3 levels: 2 + 1 + 1 blocks of 8 bytes.
+    const fixtures::Bytes dds = fixtures::ddsFile(
+        0x21007, 8, 4, 0, 3, fixtures::ddsFourCc(MAKEFOURCC('D', 'X', 'T', '1')), 0, fixtures::Bytes(32), 0, 0x401008);
+    std::ofstream(dir + "probe_mips.dds", std::ios::binary)
+        .write(reinterpret_cast<const char*>(dds.data()), std::streamsize(dds.size()));
     const std::string junk = "certainly not an image";
 
     warnings.clear();

@@ -9,24 +9,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "api/software_device.h"
-#include <vector>
+#include "platform/image_fixtures.h"
 
 using namespace textureatlas;
 namespace mem = tarn::vek::memory;
 
 namespace {
-
-// A 4 x 4 DXT1 file of one level, as little-endian 32-bit words.
-std::string dxt1Dds() {
-    std::uint32_t words[32 + 2] = {MAKEFOURCC('D', 'D', 'S', ' '), 124, 0x1007, 4, 4};
-    words[19] = 32;  // pixel format: size, flags FOURCC, DXT1
-    words[20] = 4;
-    words[21] = MAKEFOURCC('D', 'X', 'T', '1');
-    words[27] = 0x1000;
-    return std::string(reinterpret_cast<const char*>(words), sizeof words);
-}
 
 const std::string longText(300, 'x');  // well past any small-string buffer
 
@@ -60,7 +51,9 @@ TEST(HostRecords, StringsMayBeEditedAndRecordsCopiedAndOnlyNamedAllocationsUseHo
     ASSERT_EQ(start.liveBytes, 0u);
     IDirect3DDevice9* device = createSoftwareDevice();
     ASSERT_NE(device, nullptr);
-    const std::string image = dxt1Dds();
+    // A 4 x 4 DXT1 file of one level.
+    const fixtures::Bytes image = fixtures::ddsFile(
+        0x1007, 4, 4, 0, 0, fixtures::ddsFourCc(MAKEFOURCC('D', 'X', 'T', '1')), 0, fixtures::Bytes(8));
 
     ITextureAtlasConfiguration* configuration = ITextureAtlasConfiguration::create();
     ASSERT_NE(configuration, nullptr);

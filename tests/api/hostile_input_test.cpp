@@ -5,12 +5,11 @@
 // released.
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
-
 #include <d3d9.h>
 #include <d3d9_testing.h>
 #include <d3dx9.h>
 #include <gtest/gtest.h>
+#include <stb/stb_image_write.h>
 #include <sys/resource.h>
 #include <tarn/vek/memory_stats.h>
 #include <textureatlas/textureatlas.h>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "api/software_device.h"
+#include "platform/image_fixtures.h"
 
 using namespace textureatlas;
 namespace fs = std::filesystem;
@@ -42,37 +42,10 @@ void appendBytes(void* context, void* data, int size) {
     out->insert(out->end(), static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
 }
 
-void put32(Bytes& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
-}
-
-// An uncompressed or DXT1 DDS file; the fields that readers must not trust
-// are parameters.
-Bytes ddsFile(std::uint32_t width, std::uint32_t height, std::uint32_t mipCount, bool dxt1, std::uint32_t flags,
-              std::uint32_t pitch, std::size_t dataBytes) {
-    Bytes out = {'D', 'D', 'S', ' '};
-    put32(out, 124);
-    put32(out, flags);
-    put32(out, height);
-    put32(out, width);
-    put32(out, pitch);
-    put32(out, 0);
-    put32(out, mipCount);
-    for (int i = 0; i < 11; ++i) put32(out, 0);
-    put32(out, 32);
-    if (dxt1) {
-        put32(out, 0x4);
-        out.insert(out.end(), {'D', 'X', 'T', '1'});
-        for (int i = 0; i < 5; ++i) put32(out, 0);
-    } else {
-        put32(out, 0x41);
-        put32(out, 0);
-        for (std::uint32_t mask : {32u, 0xff0000u, 0xff00u, 0xffu, 0xff000000u}) put32(out, mask);
-    }
-    put32(out, 0x1000);
-    for (int i = 0; i < 4; ++i) put32(out, 0);
-    out.resize(out.size() + dataBytes, 0x5a);
-    return out;
+// Readers must not trust the data either: not zero.
+Bytes ddsOf(std::uint32_t width, std::uint32_t height, std::uint32_t mips, bool dxt1, std::size_t dataBytes) {
+    return fixtures::ddsFile(mips > 1 ? 0x21007 : 0x1007, width, height, 0, mips,
+                             dxt1 ? fixtures::ddsFourCc(0x31545844) : fixtures::kDdsArgb, 0, Bytes(dataBytes, 0x5a));
 }
 
 struct Sample {
@@ -99,9 +72,9 @@ std::vector<Sample> validSamples() {
     std::ifstream jpeg(TA_TEST_DATA "/hostile/rgb.jpg", std::ios::binary);
     samples.push_back({"rgb.jpg", Bytes(std::istreambuf_iterator<char>(jpeg), std::istreambuf_iterator<char>())});
     // 8x8 with 4 levels: 64 + 16 + 4 + 1 texels.
-    samples.push_back({"mips.dds", ddsFile(8, 8, 4, false, 0x21007, 0, 85 * 4)});
+    samples.push_back({"mips.dds", ddsOf(8, 8, 4, false, 85 * 4)});
     // 8x4 DXT1 with 3 levels: 2 + 1 + 1 blocks.
-    samples.push_back({"dxt1.dds", ddsFile(8, 4, 3, true, 0x21007, 0, 4 * 8)});
+    samples.push_back({"dxt1.dds", ddsOf(8, 4, 3, true, 4 * 8)});
     std::string ppm = "P6\n3 2\n255\n" + std::string(18, '\x40');
     samples.push_back({"rgb.ppm", Bytes(ppm.begin(), ppm.end())});
     std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 3\n" + std::string(24, '\x80');
@@ -165,8 +138,7 @@ protected:
                 EXPECT_TRUE(startsWith(message, "Texture size larger than maximum atlas size: ") ||
                             startsWith(message, "Could not load texture: "))
                     << name << ": " << message;
-            EXPECT_EQ(written, messages.empty() || !startsWith(messages.back(), "Could not load texture: "))
-                << name;
+            EXPECT_EQ(written, messages.empty() || !startsWith(messages.back(), "Could not load texture: ")) << name;
         }
         config->eraseGroup(config->findGroup("g"));
     }
@@ -200,7 +172,7 @@ TEST_F(HostileInput, HugeClaimedSizesAllocateNothingLarge) {
             png[16 + i] = std::uint8_t(side >> (24 - 8 * i));  // IHDR width, big-endian
             png[20 + i] = std::uint8_t(side >> (24 - 8 * i));
         }
-        const Bytes dds = ddsFile(side, side, 1, false, 0x1007, 0, 64);
+        const Bytes dds = ddsOf(side, side, 1, false, 64);
         Bytes bmp;
         stbi_write_bmp_to_func(appendBytes, &bmp, 1, 1, 4, pixel.data());
         for (int i = 0; i < 4; ++i) {
@@ -229,16 +201,16 @@ TEST_F(HostileInput, EmptyFilesAndDirectoriesAreNotTextures) {
     EXPECT_EQ(config->addTexture("a_directory.png", true), nullptr);
     EXPECT_EQ(config->addTextureFromMemory("nothing", "", 0, false), nullptr);
     EXPECT_EQ(config->addTextureFromMemory("null", nullptr, 16, false), nullptr);
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            "Failed to load texture: empty.png", "Failed to load texture: a_directory.png",
-                            "Failed to load texture: nothing", "Failed to load texture: null"}));
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"Failed to load texture: empty.png", "Failed to load texture: a_directory.png",
+                                        "Failed to load texture: nothing", "Failed to load texture: null"}));
 
     // A file that turns into a directory between probing and page generation.
     const Sample png = validSamples()[0];
     const std::string moving = scratch + "textures/moving.png";
     fs::remove_all(moving);
-    std::ofstream(moving, std::ios::binary).write(reinterpret_cast<const char*>(png.bytes.data()),
-                                                  std::streamsize(png.bytes.size()));
+    std::ofstream(moving, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.bytes.data()), std::streamsize(png.bytes.size()));
     ASSERT_NE(config->addTexture("moving.png", false), nullptr);
     fs::remove(moving);
     fs::create_directory(moving);
@@ -276,8 +248,11 @@ TEST_F(HostileInput, NonUtf8NamesPassThroughAsBytes) {
     ASSERT_TRUE(atlas->write((scratch + "out/index.txt").c_str())) << (messages.empty() ? "" : messages[0]);
     std::ifstream index(scratch + "out/index.txt", std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(index)), std::istreambuf_iterator<char>());
-    EXPECT_NE(text.find(name + "\t\tg\xe9" "0.dds, 0, "), std::string::npos);
-    EXPECT_TRUE(fs::exists(scratch + "out/g\xe9" "0.dds"));
+    EXPECT_NE(text.find(name + "\t\tg\xe9"
+                               "0.dds, 0, "),
+              std::string::npos);
+    EXPECT_TRUE(fs::exists(scratch + "out/g\xe9"
+                                     "0.dds"));
 
     const std::string saved = scratch + "bytes.cfg";
     config->save(saved.c_str());

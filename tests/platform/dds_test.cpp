@@ -243,31 +243,6 @@ TEST_F(Dds, PillowReadsOurFiles) {
 
 namespace {
 
-struct PixelFormatFields {
-    std::uint32_t flags, fourCc, bits, r, g, b, a;
-};
-
-// A legacy DDS file written byte by byte: header fields as given, then `data`.
-Bytes ddsBytes(std::uint32_t flags, std::uint32_t width, std::uint32_t height, std::uint32_t depth, std::uint32_t mips,
-               const PixelFormatFields& pf, std::uint32_t caps2, const Bytes& data) {
-    Bytes file(128, 0);
-    auto put = [&file](std::size_t offset, std::uint32_t value) { std::memcpy(&file[offset], &value, 4); };
-    std::memcpy(file.data(), "DDS ", 4);
-    put(4, 124);
-    put(8, flags);
-    put(12, height);
-    put(16, width);
-    put(24, depth);
-    put(28, mips);
-    put(76, 32);
-    const std::uint32_t fields[] = {pf.flags, pf.fourCc, pf.bits, pf.r, pf.g, pf.b, pf.a};
-    for (int i = 0; i < 7; ++i) put(80 + 4 * i, fields[i]);
-    put(108, 0x1000);
-    put(112, caps2);
-    file.insert(file.end(), data.begin(), data.end());
-    return file;
-}
-
 Bytes countingBytes(std::size_t size) {
     Bytes bytes(size);
     for (std::size_t i = 0; i < size; ++i) bytes[i] = std::uint8_t(i * 7 + 1);
@@ -283,7 +258,7 @@ TEST_F(Dds, EveryPixelFormatMatchesThePlatformsTable) {
     const std::uint32_t rgb = 0x40, alphaPixels = 0x1, lum = 0x20000, bumpLum = 0x40000, dudv = 0x80000, cc = 0x4;
     const struct {
         D3DFORMAT format;
-        PixelFormatFields pf;
+        DdsPixelFormat pf;
     } cases[] = {
         {D3DFMT_R8G8B8, {rgb, 0, 24, 0xff0000, 0xff00, 0xff, 0}},
         {D3DFMT_A8R8G8B8, {rgb | alphaPixels, 0, 32, 0xff0000, 0xff00, 0xff, 0xff000000}},
@@ -335,7 +310,7 @@ TEST_F(Dds, EveryPixelFormatMatchesThePlatformsTable) {
     const std::string path = scratchPath("format.dds");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.format);
-        const Bytes file = ddsBytes(0x1007, 4, 4, 0, 1, c.pf, 0, Bytes(1024 + 4 * 4 * 16));
+        const Bytes file = ddsFile(0x1007, 4, 4, 0, 1, c.pf, 0, Bytes(1024 + 4 * 4 * 16));
         D3DXIMAGE_INFO info{};
         ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), D3D_OK);
         EXPECT_EQ(info.Format, c.format);
@@ -356,7 +331,7 @@ TEST_F(Dds, EveryPixelFormatMatchesThePlatformsTable) {
 TEST_F(Dds, JunkInUnusedPixelFormatFieldsIsIgnored) {
     const std::uint32_t junk = 0xffffffff, fourCc = 0x31545844;
     const struct {
-        PixelFormatFields pf;
+        DdsPixelFormat pf;
         D3DFORMAT format;
         unsigned bytesPerTexel;
     } cases[] = {
@@ -372,7 +347,7 @@ TEST_F(Dds, JunkInUnusedPixelFormatFieldsIsIgnored) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.format);
         const Bytes data = countingBytes(4 * 2 * c.bytesPerTexel);
-        const Bytes file = ddsBytes(0x1007, 4, 2, 0, 1, c.pf, 0, data);
+        const Bytes file = ddsFile(0x1007, 4, 2, 0, 1, c.pf, 0, data);
         D3DXIMAGE_INFO info{};
         ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), D3D_OK);
         EXPECT_EQ(info.Format, c.format);
@@ -385,7 +360,7 @@ TEST_F(Dds, JunkInUnusedPixelFormatFieldsIsIgnored) {
         texture->Release();
     }
     // A luminance mask that matches nothing is still refused.
-    const Bytes odd = ddsBytes(0x1007, 4, 2, 0, 1, {0x20000, 0, 8, 0x7f, 0, 0, 0}, 0, Bytes(8));
+    const Bytes odd = ddsFile(0x1007, 4, 2, 0, 1, {0x20000, 0, 8, 0x7f, 0, 0, 0}, 0, Bytes(8));
     EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(odd.data(), UINT(odd.size()), nullptr), D3D_OK);
     D3DXIMAGE_INFO info{};
     EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(odd.data(), UINT(odd.size()), &info), D3DXERR_INVALIDDATA);
@@ -394,7 +369,6 @@ TEST_F(Dds, JunkInUnusedPixelFormatFieldsIsIgnored) {
 // DDSD_DEPTH alone decides a volume; caps2's volume bit does not; partial cube
 // maps are refused. A 2D texture loads the first face or slice of every level.
 TEST_F(Dds, ResourceTypeAndFirstFaceOrSliceOfEveryLevel) {
-    const PixelFormatFields argb = {0x41, 0, 32, 0xff0000, 0xff00, 0xff, 0xff000000};
     const std::uint32_t plain = 0x1007, depthFlag = 0x800000, volumeCaps = 0x200000, cube = 0x200 | 0xfc00;
     // 4x4, 3 levels: 16 + 4 + 1 texels a face; 4x4x4 volume: 64 + 8 + 1 texels.
     const struct {
@@ -416,7 +390,7 @@ TEST_F(Dds, ResourceTypeAndFirstFaceOrSliceOfEveryLevel) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.flags << " caps2 " << c.caps2);
         const Bytes data = countingBytes(c.texels * 4);
-        const Bytes file = ddsBytes(c.flags, 4, 4, c.depth, 3, argb, c.caps2, data);
+        const Bytes file = ddsFile(c.flags, 4, 4, c.depth, 3, kDdsArgb, c.caps2, data);
         D3DXIMAGE_INFO info{};
         ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), c.hr);
         IDirect3DTexture9* texture = nullptr;

@@ -15,16 +15,10 @@ void put32(Bytes& bytes, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = std::uint8_t(v >> (8 * i));
 }
 
-// A legacy DDS header of an A8R8G8B8 or FourCC format, then `dataBytes` zero bytes.
-Bytes ddsFile(std::uint32_t width, std::uint32_t height, std::uint32_t mips, std::uint32_t fourCc,
-              std::size_t dataBytes) {
-    Bytes dds(128 + dataBytes, 0);
-    const std::uint32_t header[] = {0x20534444, 124, 0x1007 | (mips > 1 ? 0x20000u : 0), height, width, 0, 0, mips};
-    std::memcpy(dds.data(), header, sizeof header);
-    const std::uint32_t argb[] = {32, 0x41, 0, 32, 0xff0000, 0xff00, 0xff, 0xff000000, 0x1000};
-    const std::uint32_t withFourCc[] = {32, 0x4, fourCc, 0, 0, 0, 0, 0, 0x1000};
-    std::memcpy(dds.data() + 76, fourCc ? withFourCc : argb, sizeof argb);
-    return dds;
+// An A8R8G8B8 or FourCC file of `dataBytes` zero bytes.
+Bytes dds(std::uint32_t width, std::uint32_t height, std::uint32_t mips, std::uint32_t fourCc, std::size_t dataBytes) {
+    return ddsFile(0x1007 | (mips > 1 ? 0x20000u : 0), width, height, 0, mips, fourCc ? ddsFourCc(fourCc) : kDdsArgb, 0,
+                   Bytes(dataBytes));
 }
 
 class HostileImages : public SoftDeviceTest {
@@ -114,9 +108,9 @@ TEST_F(HostileImages, HugeDimensionsAreRefused) {
         {"tga", bigTga, false},  // the probe reads only the header
         {"ppm", Bytes(ppm.begin(), ppm.end()), true},
         {"png 4097 wide", widePng, false},
-        {"dds argb", ddsFile(65535, 65535, 1, 0, 64), true},
-        {"dds dxt1", ddsFile(65535, 65535, 1, 0x31545844, 64), true},
-        {"dds 2^31 with 32 levels", ddsFile(0x80000000u, 0x80000000u, 32, 0x31545844, 64), true},
+        {"dds argb", dds(65535, 65535, 1, 0, 64), true},
+        {"dds dxt1", dds(65535, 65535, 1, 0x31545844, 64), true},
+        {"dds 2^31 with 32 levels", dds(0x80000000u, 0x80000000u, 32, 0x31545844, 64), true},
     };
     for (const auto& c : cases) {
         D3DXIMAGE_INFO info;
@@ -128,21 +122,20 @@ TEST_F(HostileImages, HugeDimensionsAreRefused) {
 
 // Only the DDS mip count and the file length are trusted, not the flags or the pitch.
 TEST_F(HostileImages, LyingDdsHeaders) {
-    Bytes dds = ddsFile(8, 8, 4, 0, (8 * 8 + 4 * 4 + 2 * 2 + 1) * 4);
-    put32(dds, 8, 0x1007);  // no MIPMAPCOUNT flag
-    put32(dds, 20, 12345);  // a lying pitch
+    // No MIPMAPCOUNT flag and a lying pitch.
+    Bytes lying = ddsFile(0x1007, 8, 8, 0, 4, kDdsArgb, 0, Bytes((8 * 8 + 4 * 4 + 2 * 2 + 1) * 4), 12345);
     D3DXIMAGE_INFO info;
-    ASSERT_EQ(probe(dds, info), D3D_OK);
+    ASSERT_EQ(probe(lying, info), D3D_OK);
     EXPECT_EQ(std::make_tuple(info.Format, info.MipLevels), std::make_tuple(D3DFMT_A8R8G8B8, 4u));
-    EXPECT_EQ(load(dds), D3D_OK);
-    put32(dds, 28, 0);
-    ASSERT_EQ(probe(dds, info), D3D_OK);
+    EXPECT_EQ(load(lying), D3D_OK);
+    put32(lying, 28, 0);
+    ASSERT_EQ(probe(lying, info), D3D_OK);
     EXPECT_EQ(info.MipLevels, 1u) << "mip count 0";
-    put32(dds, 28, 4);
-    dds.pop_back();
-    EXPECT_EQ(probe(dds, info), D3DXERR_INVALIDDATA) << "one byte short of four levels";
-    EXPECT_EQ(load(dds), D3DXERR_INVALIDDATA);
-    EXPECT_EQ(probe(ddsFile(4, 4, 1, 0x30315844, 4096), info), D3DXERR_INVALIDDATA) << "extended header";
+    put32(lying, 28, 4);
+    lying.pop_back();
+    EXPECT_EQ(probe(lying, info), D3DXERR_INVALIDDATA) << "one byte short of four levels";
+    EXPECT_EQ(load(lying), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(probe(dds(4, 4, 1, 0x30315844, 4096), info), D3DXERR_INVALIDDATA) << "extended header";
 }
 
 TEST_F(HostileImages, MissingEmptyAndUnrecognisedData) {
@@ -185,9 +178,15 @@ TEST_F(HostileImages, MutatedFilesNeverCrashOrLeak) {
             for (int edits = 1 + int(random() % 4); edits > 0; --edits) {
                 std::size_t at = random() % bytes.size();
                 switch (random() % 3) {
-                case 0: bytes[at] ^= std::uint8_t(1u << (random() % 8)); break;
-                case 1: bytes[at] = (random() & 1) ? 0xff : 0x00; break;
-                default: bytes.resize(std::max<std::size_t>(1, at)); break;
+                    case 0:
+                        bytes[at] ^= std::uint8_t(1u << (random() % 8));
+                        break;
+                    case 1:
+                        bytes[at] = (random() & 1) ? 0xff : 0x00;
+                        break;
+                    default:
+                        bytes.resize(std::max<std::size_t>(1, at));
+                        break;
                 }
             }
             D3DXIMAGE_INFO info;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -46,5 +47,27 @@ struct TgaImage {
     std::vector<std::uint32_t> values;
 };
 Bytes tgaFile(const TgaImage& image);
+
+// Header-only, for the library's tests as well.
+struct DdsPixelFormat {
+    std::uint32_t flags, fourCc, bits, r, g, b, a;
+};
+constexpr DdsPixelFormat kDdsArgb = {0x41, 0, 32, 0xff0000, 0xff00, 0xff, 0xff000000};
+inline DdsPixelFormat ddsFourCc(std::uint32_t fourCc) { return {0x4, fourCc, 0, 0, 0, 0, 0}; }
+
+// A legacy DDS file written field by field, then `data`: readers must not
+// trust the fields, so every one is a parameter.
+inline Bytes ddsFile(std::uint32_t flags, std::uint32_t width, std::uint32_t height, std::uint32_t depth,
+                     std::uint32_t mips, const DdsPixelFormat& pf, std::uint32_t caps2, const Bytes& data,
+                     std::uint32_t pitch = 0, std::uint32_t caps = 0x1000) {
+    Bytes file(128, 0);
+    auto put = [&file](std::size_t offset, std::uint32_t value) { std::memcpy(&file[offset], &value, 4); };
+    const std::uint32_t head[] = {0x20534444, 124, flags, height, width, pitch, depth, mips};
+    for (int i = 0; i < 8; ++i) put(4 * i, head[i]);
+    const std::uint32_t fields[] = {32, pf.flags, pf.fourCc, pf.bits, pf.r, pf.g, pf.b, pf.a, caps, caps2};
+    for (int i = 0; i < 10; ++i) put(76 + 4 * i, fields[i]);
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
 
 }  // namespace fixtures

@@ -4,6 +4,7 @@
 #include <d3d9soft.h>
 
 #include <cerrno>
+#include <tuple>
 
 #include "platform/image_fixtures.h"
 #include "platform/soft_device.h"
@@ -69,10 +70,8 @@ TEST_F(SurfaceCopyHook, RunsOnceAfterEachHostCopyWithItsArguments) {
     const SeenCopy& seen = recorder.copies[0];
     EXPECT_EQ(seen.dest, page.surface);
     ASSERT_TRUE(seen.hasDestRect);
-    EXPECT_EQ(seen.destRect.left, 4);
-    EXPECT_EQ(seen.destRect.top, 2);
-    EXPECT_EQ(seen.destRect.right, 6);
-    EXPECT_EQ(seen.destRect.bottom, 4);
+    EXPECT_EQ(std::make_tuple(seen.destRect.left, seen.destRect.top, seen.destRect.right, seen.destRect.bottom),
+              std::make_tuple(4, 2, 6, 4));
     EXPECT_EQ(seen.source, source.surface);
     EXPECT_FALSE(seen.hasSourceRect);
     EXPECT_EQ(seen.filter, DWORD(D3DX_FILTER_NONE));
@@ -148,16 +147,11 @@ TEST_F(SurfaceCopyHook, RunsOnlyForSurfacesOfItsDevice) {
 }
 
 TEST(TexelBytes, WholeBytesOrNone) {
-    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_A8R8G8B8), 4u);
-    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_R5G6B5), 2u);
-    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_L8), 1u);
-    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_A16B16G16R16F), 8u);
-    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_A32B32G32R32F), 16u);
-    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_DXT1), 0u);
-    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_DXT5), 0u);
-    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_UYVY), 0u);
-    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_YUY2), 0u);
-    EXPECT_EQ(D3D9SoftGetTexelBytes(D3DFMT_UNKNOWN), 0u);
+    const std::pair<D3DFORMAT, UINT> rows[] = {{D3DFMT_A8R8G8B8, 4},      {D3DFMT_R5G6B5, 2},         {D3DFMT_L8, 1},
+                                               {D3DFMT_A16B16G16R16F, 8}, {D3DFMT_A32B32G32R32F, 16}, {D3DFMT_DXT1, 0},
+                                               {D3DFMT_DXT5, 0},          {D3DFMT_UYVY, 0},           {D3DFMT_YUY2, 0},
+                                               {D3DFMT_UNKNOWN, 0}};
+    for (const auto& [format, bytes] : rows) EXPECT_EQ(D3D9SoftGetTexelBytes(format), bytes) << format;
 }
 
 }  // namespace

@@ -304,12 +304,8 @@ TEST_F(TextureLoad, ColourKeyMipFilterAndSkippedLevels) {
 // and from the source information, which describes the first level kept.
 // Only bits 26-30 count: bit 31 alone skips nothing.
 TEST_F(TextureLoad, SkippedDdsLevelsLeaveTheSourceInformation) {
-    Bytes file(128 + 15, 0xff);
-    const std::uint32_t header[] = {0x20534444, 124, 0xa1007, 2, 2, 12, 0, 2};
-    std::memcpy(file.data(), header, sizeof header);
-    std::memset(file.data() + sizeof header, 0, 128 - sizeof header);
-    const std::uint32_t pixelFormat[] = {32, 0x40, 0, 24, 0xff0000, 0xff00, 0xff, 0, 0x401008};
-    std::memcpy(file.data() + 76, pixelFormat, sizeof pixelFormat);
+    const Bytes file =
+        ddsFile(0xa1007, 2, 2, 0, 2, {0x40, 0, 24, 0xff0000, 0xff00, 0xff, 0}, 0, Bytes(15, 0xff), 12, 0x401008);
     const struct {
         DWORD mipFilter;
         UINT size, levels;
