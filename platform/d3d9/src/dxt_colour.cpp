@@ -18,6 +18,9 @@ namespace {
 constexpr int kLargest[3] = {31, 63, 31};
 // Blocks of up to this many colours try every placement on the palette.
 constexpr int kFewColours = 4;
+// The error (an RMS of about 4.6 per channel) above which least squares from
+// the extremes is followed by the cluster fit.
+constexpr int kClusterGate = 1000;
 
 int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2); }
 
@@ -84,53 +87,72 @@ int assignIndices(const Colours& colours, const int q[2][3], bool three, std::ui
     return int(total);
 }
 
-// The least-squares endpoints for fixed indices, then per channel the best
-// of the four quantised pairs around them (the error separates by channel
-// once the indices are fixed). False when the indices pick one entry only.
+// The colours that take each palette entry: how many, and their sum per channel.
+struct EntrySums {
+    int count[4] = {};
+    int sum[3][4] = {};
+};
+
+// The least-squares endpoints for these entries, then per channel the best
+// of the quantised pairs around them by the decoder's own entries (the error
+// separates by channel once the entries are fixed). Returns the error less
+// the colours' own square sum, INT_MAX when one entry holds every colour.
 // Each endpoint's share in an entry is counted in thirds (halves for three
-// colours), so the sums are whole numbers, exact and quick.
-bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
+// colours), keeping the sums whole numbers.
+int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
     static const int thirds[4] = {3, 0, 2, 1}, halves[4] = {2, 0, 1, 0};
     const int* share = three ? halves : thirds;
     const int whole = three ? 2 : 3;
-    int a[16] = {}, b[16] = {};
-    for (int i = 0; i < colours.count; ++i) {
-        a[i] = share[index[i]];
-        b[i] = whole - a[i];
+    const int* count = sums.count;
+    int aa = 0, ab = 0, bb = 0;
+    for (int e = 0; e < 4; ++e) {
+        const int a = share[e], b = whole - a;
+        aa += count[e] * a * a;
+        ab += count[e] * a * b;
+        bb += count[e] * b * b;
     }
-    int aa = 0, ab = 0, bb = 0, ax[3] = {}, bx[3] = {};
-    for (int i = 0; i < 16; ++i) {
-        aa += a[i] * a[i];
-        ab += a[i] * b[i];
-        bb += b[i] * b[i];
-    }
-    for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < 16; ++i) {
-            ax[c] += a[i] * colours.rgb[c][i];
-            bx[c] += b[i] * colours.rgb[c][i];
-        }
     const int det = aa * bb - ab * ab;
-    if (det == 0) return false;
+    if (det == 0) return INT_MAX;
+    int error = 0;
     for (int c = 0; c < 3; ++c) {
-        // Truncation is the floor here: below zero the clamp decides either way.
-        // Truncation serves as the floor: below zero the clamp decides either way.
+        const int* sum = sums.sum[c];
+        int ax = 0, bx = 0;
+        for (int e = 0; e < 4; ++e) {
+            ax += share[e] * sum[e];
+            bx += (whole - share[e]) * sum[e];
+        }
+        // Truncation serves as the floor: below zero the clamp decides either
+        // way. The decoder's rounding moves the best pair by far less than a step.
         const float scale = float(whole * kLargest[c]) / (255.0f * float(det));
-        const int qa = std::clamp(int(float(ax[c] * bb - bx[c] * ab) * scale), 0, kLargest[c] - 1);
-        const int qb = std::clamp(int(float(bx[c] * aa - ax[c] * ab) * scale), 0, kLargest[c] - 1);
+        const int qa = std::clamp(int(float(ax * bb - bx * ab) * scale), 0, kLargest[c] - 1);
+        const int qb = std::clamp(int(float(bx * aa - ax * ab) * scale), 0, kLargest[c] - 1);
         int best = INT_MAX;
-        for (int da = 0; da < 2; ++da)
-            for (int db = 0; db < 2; ++db) {
-                // The channel's squared error, less the part that does not depend on the endpoints.
-                const int ea = expand(qa + da, c), eb = expand(qb + db, c);
-                const int e = ea * ea * aa + 2 * ea * eb * ab + eb * eb * bb - 2 * whole * (ea * ax[c] + eb * bx[c]);
+        for (int a = qa; a <= qa + 1; ++a)
+            for (int b = qb; b <= qb + 1; ++b) {
+                const int ea = expand(a, c), eb = expand(b, c);
+                const int v2 = three ? (ea + eb) / 2 : (2 * ea + eb) / 3, v3 = (ea + 2 * eb) / 3;
+                const int e = ea * (count[0] * ea - 2 * sum[0]) + eb * (count[1] * eb - 2 * sum[1]) +
+                              v2 * (count[2] * v2 - 2 * sum[2]) + v3 * (count[3] * v3 - 2 * sum[3]);
                 if (e < best) {
                     best = e;
-                    q[0][c] = qa + da;
-                    q[1][c] = qb + db;
+                    q[0][c] = a;
+                    q[1][c] = b;
                 }
             }
+        error += best;
     }
-    return true;
+    return error;
+}
+
+// The endpoints for fixed indices; false when the indices pick one entry only.
+bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
+    EntrySums sums;
+    for (int i = 0; i < colours.count; ++i) {
+        const int e = index[i];
+        ++sums.count[e];
+        for (int c = 0; c < 3; ++c) sums.sum[c][e] += colours.rgb[c][i];
+    }
+    return fitEntries(sums, three, q) != INT_MAX;
 }
 
 // The colour of texel i, quantised to R5G6B5.
@@ -275,7 +297,7 @@ struct FewColours {
 struct Placement {
     int share[kFewColours];  // of endpoint 0 in each colour's entry, in thirds (halves for three colours)
     int aa, ab, bb, ax[3], bx[3];
-    float score;  // lower is better
+    double score;  // lower is better
 };
 
 // The least-squares sums of a placement and its error less a constant.
@@ -293,44 +315,12 @@ void weighPlacement(const FewColours& few, int whole, Placement& p) {
         }
     }
     // The residual is the colours' own square sum less what the solution explains.
-    const float det = float(p.aa * p.bb - p.ab * p.ab);
+    const double det = double(p.aa * p.bb - p.ab * p.ab);
     p.score = 0;
     for (int c = 0; c < 3; ++c) {
-        const float ax = float(p.ax[c]), bx = float(p.bx[c]);
-        p.score -= (ax * (ax * float(p.bb) - bx * float(p.ab)) + bx * (bx * float(p.aa) - ax * float(p.ab))) / det;
+        const double ax = p.ax[c], bx = p.bx[c];
+        p.score -= (ax * (ax * p.bb - bx * p.ab) + bx * (bx * p.aa - ax * p.ab)) / det;
     }
-}
-
-// The exact best quantised endpoints around a placement's solution.
-int quantisePlacement(const FewColours& few, const Placement& p, bool three, int limit, int q[2][3]) {
-    const int whole = three ? 2 : 3;
-    const float det = float(p.aa * p.bb - p.ab * p.ab);
-    int error = 0;
-    for (int c = 0; c < 3 && error < limit; ++c) {
-        // Rounded to nearest; below zero the clamp decides either way.
-        const float scale = float(whole * kLargest[c]) / (255.0f * det);
-        const int qa = std::clamp(int(float(p.ax[c] * p.bb - p.bx[c] * p.ab) * scale + 0.5f), 0, kLargest[c]);
-        const int qb = std::clamp(int(float(p.bx[c] * p.aa - p.ax[c] * p.ab) * scale + 0.5f), 0, kLargest[c]);
-        int best = INT_MAX;
-        for (int a = std::max(qa - 1, 0); a <= std::min(qa + 1, kLargest[c]); ++a)
-            for (int b = std::max(qb - 1, 0); b <= std::min(qb + 1, kLargest[c]); ++b) {
-                const int ea = expand(a, c), eb = expand(b, c);
-                int e = 0;
-                for (int k = 0; k < few.n; ++k) {
-                    // The decoder's entry: its thirds (halves) rounded down.
-                    const int sum = p.share[k] * ea + (whole - p.share[k]) * eb;
-                    const int d = (three ? sum / 2 : sum / 3) - few.rgb[k][c];
-                    e += few.count[k] * d * d;
-                }
-                if (e < best) {
-                    best = e;
-                    q[0][c] = a;
-                    q[1][c] = b;
-                }
-            }
-        error += best;
-    }
-    return error;
 }
 
 Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
@@ -339,9 +329,7 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
     const int* line = three ? threeLine : fourLine;
     const int steps = three ? 3 : 4, whole = three ? 2 : 3;
     // At most 31 placements (four colours, four entries), the best ranked
-    // first so that the exact search of the rest stops early. Three colours
-    // search them all, which finds the exact block whenever one exists; four
-    // only the best few, which are nearly always the best quantised too.
+    // first so that the exact search of the rest stops early.
     Placement ranked[31];
     int placements = 0, place[kFewColours] = {};
     for (;;) {
@@ -358,14 +346,34 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
         for (int at = placements++; at > 0 && ranked[at - 1].score > ranked[at].score; --at)
             std::swap(ranked[at - 1], ranked[at]);
     }
+    // A placement's residual before quantisation is a floor under its exact
+    // error but for the decoder rounding its thirds down, which moves the 16
+    // texels by less than sqrt(16 * 3 * 4 / 9) = 4.62 in all: once the root
+    // of the residual passes the best exact error's by that, so do the rest.
+    int own = 0;
+    for (int k = 0; k < few.n; ++k)
+        for (int c = 0; c < 3; ++c) own += few.count[k] * few.rgb[k][c] * few.rgb[k][c];
+    constexpr double kRounding = 4.62;
     Fit best;
-    const int searched = few.n <= 3 ? placements : std::min(placements, 4);
-    for (int k = 0; k < searched && best.error > 0; ++k) {
+    // The best four and any others that fit to within the rounding (two
+    // colours fit every placement), among which is the exact block whenever
+    // one exists.
+    for (int k = 0; k < placements && best.error > 0; ++k) {
+        const double residual = std::sqrt(std::max(own + ranked[k].score, 0.0));
+        if (residual > std::sqrt(double(best.error)) + kRounding || (k >= 4 && residual > kRounding)) break;
+        // Placements hold entries by endpoint 0's share.
+        static const int fourEntry[4] = {1, 3, 2, 0}, threeEntry[3] = {1, 2, 0};
+        EntrySums sums;
+        for (int j = 0; j < few.n; ++j) {
+            const int e = (three ? threeEntry : fourEntry)[ranked[k].share[j]];
+            sums.count[e] += few.count[j];
+            for (int c = 0; c < 3; ++c) sums.sum[c][e] += few.count[j] * few.rgb[j][c];
+        }
         Fit fit;
-        const int error = quantisePlacement(few, ranked[k], three, best.error, fit.q);
-        if (error < best.error) {
+        const int less = fitEntries(sums, three, fit.q);
+        if (less != INT_MAX && own + less < best.error) {
             best = fit;
-            best.error = error;
+            best.error = own + less;
         }
     }
     if (best.error != INT_MAX) best.error = assignIndices(colours, best.q, three, best.index);
@@ -401,6 +409,45 @@ void writeBlock(const Fit& fit, const Colours& colours, bool three, std::uint8_t
 }
 
 Fit better(Fit a, const Fit& b) { return b.error < a.error ? b : a; }
+
+// The few colours in order along the axis, for the placements that keep it.
+void sortAlong(const float axis[3], FewColours& few) {
+    float t[kFewColours];
+    for (int k = 0; k < few.n; ++k) t[k] = along(axis, few.rgb[k][0], few.rgb[k][1], few.rgb[k][2]);
+    for (int a = 0; a < few.n; ++a)
+        for (int b = a + 1; b < few.n; ++b)
+            if (t[b] < t[a]) {
+                std::swap(t[a], t[b]);
+                std::swap(few.rgb[a], few.rgb[b]);
+                std::swap(few.count[a], few.count[b]);
+            }
+}
+
+// The cluster fit's split, its least-squares endpoints and then the same
+// refinement as from the extremes.
+Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
+    std::uint8_t entry[16];
+    int q[2][3];
+    if (!clusterEntries(colours.rgb, colours.count, axis, three, entry) || !solveEndpoints(colours, entry, three, q))
+        return Fit();
+    return fitAlongAxis(colours, q, three);
+}
+
+// One mode of a block of two colours or more. Two or three colours: their
+// placements on the palette. More: least squares from the extremes, then,
+// where that left a clear error, the placements of four colours or the
+// cluster fit of more: there least squares was caught away from the best
+// split, while in the flat blocks of photos it rarely is and the search
+// would cost more than it gains.
+Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], bool three) {
+    if (few.n <= 3) return fitFewColours(colours, few, three);
+    int start[2][3];
+    extremes(colours, axis, start);
+    Fit fit = fitAlongAxis(colours, start, three);
+    if (few.n == kFewColours && fit.error > 16 * 48) return better(fit, fitFewColours(colours, few, three));
+    if (few.n > kFewColours && fit.error > kClusterGate) return better(fit, fitClusters(colours, axis, three));
+    return fit;
+}
 
 }  // namespace
 
@@ -445,32 +492,14 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     } else {
         float axis[3];
         principalAxis(colours, axis);
-        int start[2][3];
-        extremes(colours, axis, start);
-        if (!mustUseThree) fit = fitAlongAxis(colours, start, false);
+        if (few.n <= kFewColours) sortAlong(axis, few);
+        if (!mustUseThree) fit = fitMode(colours, few, axis, false);
         // Three colours rarely win where four fit closely (here an RMS error
-        // under about 4.6 per channel); skipping them there saves a third of the time.
-        if (mayUseThree && (mustUseThree || fit.error > 1024)) threeFit = fitAlongAxis(colours, start, true);
-        // Four colours only where least squares left a clear error (an RMS
-        // above about 4 per channel): there it was caught away from the best
-        // placement; in the flat blocks of photos it rarely is, and the
-        // search would cost a third more time there.
-        const int error = std::min(fit.error, threeFit.error);
-        if (error > 0 && (few.n <= 3 || (few.n == kFewColours && error > 16 * 48))) {
-            // In order along the axis, for the placements that keep it.
-            float t[kFewColours];
-            for (int k = 0; k < few.n; ++k) t[k] = along(axis, few.rgb[k][0], few.rgb[k][1], few.rgb[k][2]);
-            for (int a = 0; a < few.n; ++a)
-                for (int b = a + 1; b < few.n; ++b)
-                    if (t[b] < t[a]) {
-                        std::swap(t[a], t[b]);
-                        std::swap(few.rgb[a], few.rgb[b]);
-                        std::swap(few.count[a], few.count[b]);
-                    }
-            if (!mustUseThree) fit = better(fit, fitFewColours(colours, few, false));
-            if (mayUseThree && std::min(fit.error, threeFit.error) > 0)
-                threeFit = better(threeFit, fitFewColours(colours, few, true));
-        }
+        // under about 4.6 per channel); skipping them there saves a third of
+        // the time. Blocks of two or three colours try them unless exact, as
+        // some are exact in three colours only.
+        const int closeFit = few.n <= 3 ? 0 : 1024;
+        if (mayUseThree && (mustUseThree || fit.error > closeFit)) threeFit = fitMode(colours, few, axis, true);
     }
     if (threeFit.error < fit.error)
         writeBlock(threeFit, colours, true, block);
