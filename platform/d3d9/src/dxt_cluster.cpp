@@ -92,7 +92,7 @@ struct SplitTables {
 
 }  // namespace
 
-bool clusterEntries(const int rgb[3][16], int count, const float axis[3], bool three, std::uint8_t entry[16]) {
+int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool three, std::uint8_t entries[4][16]) {
     static const SplitTables tables;
     const Splits& splits = (three ? tables.three : tables.four)[count];
     // Order along the axis (insertion sort: sixteen at most).
@@ -136,20 +136,30 @@ bool clusterEntries(const int rgb[3][16], int count, const float axis[3], bool t
             bestAt = (better & (at + step)) | (~better & bestAt);
         }
     }
-    int winner = -1, top = 0;
-    for (int lane = 0; lane < kLanes; ++lane)
-        if (best[lane] > top || (best[lane] == top && winner >= 0 && bestAt[lane] < winner))
-            top = best[lane], winner = bestAt[lane];
-    if (winner < 0) return false;
+    // Each lane's best split, the best first: the error before quantisation
+    // ties or nearly ties between splits that quantise very differently (one
+    // whose endpoint lies past black), so the caller weighs them all.
+    int order4[kLanes], found = 0;
+    for (int lane = 0; lane < kLanes; ++lane) {
+        if (best[lane] <= 0) continue;
+        bool seen = false;
+        for (int k = 0; k < found; ++k) seen = seen || bestAt[order4[k]] == bestAt[lane];
+        if (seen) continue;
+        int at = found++;
+        for (; at > 0 && best[order4[at - 1]] < best[lane]; --at) order4[at] = order4[at - 1];
+        order4[at] = lane;
+    }
     // Runs from endpoint 0: entries 0, 2, 3, 1 (three entries: 0, 2, 1).
     static const std::uint8_t fourEntries[4] = {0, 2, 3, 1}, threeEntries[3] = {0, 2, 1};
     const std::uint8_t* runEntry = three ? threeEntries : fourEntries;
-    const std::uint32_t runs = splits.runs[std::size_t(winner)];
-    for (int i = 0, run = 0; i < count; ++i) {
-        while (run < (three ? 2 : 3) && i >= int((runs >> (8 * run)) & 255)) ++run;
-        entry[order[i]] = runEntry[run];
+    for (int k = 0; k < found; ++k) {
+        const std::uint32_t runs = splits.runs[std::size_t(bestAt[order4[k]])];
+        for (int i = 0, run = 0; i < count; ++i) {
+            while (run < (three ? 2 : 3) && i >= int((runs >> (8 * run)) & 255)) ++run;
+            entries[k][order[i]] = runEntry[run];
+        }
     }
-    return true;
+    return found;
 }
 
 }  // namespace d3d9soft

@@ -18,9 +18,12 @@ namespace {
 constexpr int kLargest[3] = {31, 63, 31};
 // Blocks of up to this many colours try every placement on the palette.
 constexpr int kFewColours = 4;
-// The error (an RMS of about 4.6 per channel) above which least squares from
-// the extremes is followed by the cluster fit.
-constexpr int kClusterGate = 1000;
+// The error above which least squares is followed by the cluster fit: an
+// RMS of about 4.6 per channel, or 1.8 in blocks of at most kSmallPalette
+// distinct colours (pixel art, flat areas), whose few splits are often far
+// from where least squares settles.
+constexpr int kClusterGate = 1000, kSmallPaletteGate = 150;
+constexpr int kSmallPalette = 8;
 
 int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2); }
 
@@ -29,6 +32,7 @@ struct Colours {
     int rgb[3][16];     // channel by channel; lanes past `count` repeat colour 0
     float lane[3][16];  // the same in floats
     int position[16];   // where each colour lies in the block
+    int distinct = 0;   // up to kSmallPalette + 1: more than that
 };
 
 struct Fit {
@@ -113,6 +117,8 @@ int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
     }
     const int det = aa * bb - ab * ab;
     if (det == 0) return INT_MAX;
+    const float unit = float(whole) / (255.0f * float(det));
+    const float scale[3] = {unit * 31, unit * 63, unit * 31};
     int error = 0;
     for (int c = 0; c < 3; ++c) {
         const int* sum = sums.sum[c];
@@ -123,22 +129,24 @@ int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
         }
         // Truncation serves as the floor: below zero the clamp decides either
         // way. The decoder's rounding moves the best pair by far less than a step.
-        const float scale = float(whole * kLargest[c]) / (255.0f * float(det));
-        const int qa = std::clamp(int(float(ax * bb - bx * ab) * scale), 0, kLargest[c] - 1);
-        const int qb = std::clamp(int(float(bx * aa - ax * ab) * scale), 0, kLargest[c] - 1);
-        int best = INT_MAX;
-        for (int a = qa; a <= qa + 1; ++a)
-            for (int b = qb; b <= qb + 1; ++b) {
-                const int ea = expand(a, c), eb = expand(b, c);
-                const int v2 = three ? (ea + eb) / 2 : (2 * ea + eb) / 3, v3 = (ea + 2 * eb) / 3;
-                const int e = ea * (count[0] * ea - 2 * sum[0]) + eb * (count[1] * eb - 2 * sum[1]) +
-                              v2 * (count[2] * v2 - 2 * sum[2]) + v3 * (count[3] * v3 - 2 * sum[3]);
-                if (e < best) {
-                    best = e;
-                    q[0][c] = a;
-                    q[1][c] = b;
-                }
+        const int qa = std::clamp(int(float(ax * bb - bx * ab) * scale[c]), 0, kLargest[c] - 1);
+        const int qb = std::clamp(int(float(bx * aa - ax * ab) * scale[c]), 0, kLargest[c] - 1);
+        // Unsigned: the decoder's thirds become a multiplication.
+        const unsigned ea[2] = {unsigned(expand(qa, c)), unsigned(expand(qa + 1, c))};
+        const unsigned eb[2] = {unsigned(expand(qb, c)), unsigned(expand(qb + 1, c))};
+        const int n0 = count[0], n1 = count[1], n2 = count[2], n3 = count[3];
+        const int s0 = 2 * sum[0], s1 = 2 * sum[1], s2 = 2 * sum[2], s3 = 2 * sum[3];
+        int best = INT_MAX, bestA = 0, bestB = 0;
+        for (int i = 0; i < 2; ++i)
+            for (int j = 0; j < 2; ++j) {
+                const int a = int(ea[i]), b = int(eb[j]);
+                const int v2 = int(three ? (ea[i] + eb[j]) / 2 : (2 * ea[i] + eb[j]) / 3u);
+                const int v3 = int((ea[i] + 2 * eb[j]) / 3u);
+                const int e = a * (n0 * a - s0) + b * (n1 * b - s1) + v2 * (n2 * v2 - s2) + v3 * (n3 * v3 - s3);
+                if (e < best) best = e, bestA = i, bestB = j;
             }
+        q[0][c] = qa + bestA;
+        q[1][c] = qb + bestB;
         error += best;
     }
     return error;
@@ -238,6 +246,8 @@ Fit fitAlongAxis(const Colours& colours, const int start[2][3], bool three) {
     return fit;
 }
 
+Fit better(Fit a, const Fit& b) { return b.error < a.error ? b : a; }
+
 // For one channel value the endpoint pair whose entry 2 comes nearest, in
 // each mode and channel width. Ties go to the closest pair, which decoders
 // that round their thirds differently still show alike.
@@ -270,18 +280,42 @@ struct SingleColourTables {
     }
 };
 
-Fit fitSingleColour(const Colours& colours, bool three) {
+// The table's endpoints for one colour, whose entry 2 comes nearest it.
+void singleColourEndpoints(const int rgb[3], bool three, int q[2][3], int* error = nullptr) {
     static const SingleColourTables tables;
-    Fit fit;
-    fit.error = 0;
+    if (error) *error = 0;
     for (int c = 0; c < 3; ++c) {
-        const SingleColourTables::Pair& pair = (three ? tables.three : tables.four)[c == 1][colours.rgb[c][0]];
-        fit.q[0][c] = pair.q0;
-        fit.q[1][c] = pair.q1;
-        fit.error += pair.error * colours.count;
+        const SingleColourTables::Pair& pair = (three ? tables.three : tables.four)[c == 1][rgb[c]];
+        q[0][c] = pair.q0;
+        q[1][c] = pair.q1;
+        if (error) *error += pair.error;
     }
+}
+
+Fit fitSingleColour(const Colours& colours, bool three) {
+    Fit fit;
+    const int rgb[3] = {colours.rgb[0][0], colours.rgb[1][0], colours.rgb[2][0]};
+    singleColourEndpoints(rgb, three, fit.q, &fit.error);
+    fit.error *= colours.count;
     std::memset(fit.index, 2, sizeof fit.index);
     return fit;
+}
+
+// Blocks of one colour and small departures from it (a dominant colour that
+// R5G6B5 does not hold) fit best with endpoints far outside the colours,
+// around an entry 2 on the mean, where least squares from the extremes does
+// not go: tried where its error is the lower to start with.
+Fit fitAroundMean(const Colours& colours, bool three, const Fit& fit) {
+    int mean[3], q[2][3];
+    for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        for (int i = 0; i < colours.count; ++i) sum += colours.rgb[c][i];
+        mean[c] = (sum + colours.count / 2) / colours.count;
+    }
+    singleColourEndpoints(mean, three, q);
+    std::uint8_t index[16];
+    if (assignIndices(colours, q, three, index) >= fit.error) return fit;
+    return better(fit, fitAlongAxis(colours, q, three));
 }
 
 // A few colours: every placement of them on the palette that keeps their
@@ -360,7 +394,8 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
     // one exists.
     for (int k = 0; k < placements && best.error > 0; ++k) {
         const double residual = std::sqrt(std::max(own + ranked[k].score, 0.0));
-        if (residual > std::sqrt(double(best.error)) + kRounding || (k >= 4 && residual > kRounding)) break;
+        if (residual > std::sqrt(double(best.error)) + kRounding || (k >= 4 && (few.n == 4 || residual > kRounding)))
+            break;
         // Placements hold entries by endpoint 0's share.
         static const int fourEntry[4] = {1, 3, 2, 0}, threeEntry[3] = {1, 2, 0};
         EntrySums sums;
@@ -408,8 +443,6 @@ void writeBlock(const Fit& fit, const Colours& colours, bool three, std::uint8_t
     for (int i = 0; i < 4; ++i) block[4 + i] = std::uint8_t(bits >> (8 * i));
 }
 
-Fit better(Fit a, const Fit& b) { return b.error < a.error ? b : a; }
-
 // The few colours in order along the axis, for the placements that keep it.
 void sortAlong(const float axis[3], FewColours& few) {
     float t[kFewColours];
@@ -423,29 +456,39 @@ void sortAlong(const float axis[3], FewColours& few) {
             }
 }
 
-// The cluster fit's split, its least-squares endpoints and then the same
-// refinement as from the extremes.
+// The cluster fit's splits, each with its least-squares endpoints, and the
+// same refinement as from the extremes for the best of them once quantised.
 Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
-    std::uint8_t entry[16];
-    int q[2][3];
-    if (!clusterEntries(colours.rgb, colours.count, axis, three, entry) || !solveEndpoints(colours, entry, three, q))
-        return Fit();
-    return fitAlongAxis(colours, q, three);
+    std::uint8_t entries[4][16];
+    const int found = clusterEntries(colours.rgb, colours.count, axis, three, entries);
+    Fit best;
+    for (int k = 0; k < found; ++k) {
+        Fit fit;
+        if (!solveEndpoints(colours, entries[k], three, fit.q)) continue;
+        fit.error = assignIndices(colours, fit.q, three, fit.index);
+        best = better(best, fit);
+    }
+    if (best.error == INT_MAX) return best;
+    return fitAlongAxis(colours, best.q, three);
 }
 
 // One mode of a block of two colours or more. Two or three colours: their
-// placements on the palette. More: least squares from the extremes, then,
-// where that left a clear error, the placements of four colours or the
-// cluster fit of more: there least squares was caught away from the best
-// split, while in the flat blocks of photos it rarely is and the search
-// would cost more than it gains.
+// placements on the palette. More: least squares from the extremes and from
+// around the mean; then, where that left a clear error, the placements of
+// four colours or the cluster fit of more (in three colours only where
+// transparent texels leave no other mode: elsewhere it nearly never beats
+// four). In the flat blocks of photos least squares is rarely caught away
+// from the best split, and the search would cost more than it gains.
 Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], bool three) {
     if (few.n <= 3) return fitFewColours(colours, few, three);
     int start[2][3];
     extremes(colours, axis, start);
     Fit fit = fitAlongAxis(colours, start, three);
+    if (fit.error > 0) fit = fitAroundMean(colours, three, fit);
     if (few.n == kFewColours && fit.error > 16 * 48) return better(fit, fitFewColours(colours, few, three));
-    if (few.n > kFewColours && fit.error > kClusterGate) return better(fit, fitClusters(colours, axis, three));
+    const int gate = colours.distinct <= kSmallPalette ? kSmallPaletteGate : kClusterGate;
+    if (few.n > kFewColours && fit.error > gate && (!three || colours.count < 16))
+        return better(fit, fitClusters(colours, axis, three));
     return fit;
 }
 
@@ -453,6 +496,7 @@ Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], 
 
 void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8]) {
     Colours colours;
+    std::uint32_t seen[kSmallPalette];
     FewColours few;
     few.n = 0;  // kFewColours + 1: more than that
     for (int i = 0; i < 16; ++i) {
@@ -461,6 +505,12 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         const int n = colours.count++;
         for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
         colours.position[n] = i;
+        if (colours.distinct <= kSmallPalette) {
+            const std::uint32_t packed = std::uint32_t(texel[0] | texel[1] << 8 | texel[2] << 16);
+            int k = 0;
+            while (k < colours.distinct && seen[k] != packed) ++k;
+            if (k == colours.distinct && colours.distinct++ < kSmallPalette) seen[k] = packed;
+        }
         if (few.n > kFewColours) continue;
         int k = 0;
         while (k < few.n && !(few.rgb[k][0] == texel[0] && few.rgb[k][1] == texel[1] && few.rgb[k][2] == texel[2])) ++k;
