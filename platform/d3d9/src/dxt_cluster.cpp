@@ -92,7 +92,7 @@ struct SplitTables {
 
 }  // namespace
 
-int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool three, std::uint8_t entries[4][16]) {
+int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool three, std::uint8_t entries[8][16]) {
     static const SplitTables tables;
     const Splits& splits = (three ? tables.three : tables.four)[count];
     // Order along the axis (insertion sort: sixteen at most).
@@ -112,10 +112,11 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
         const float mean = float(sum) / float(count);
         for (int i = 0; i < count; ++i) prefix[c][i + 1] = prefix[c][i] + (float(rgb[c][order[i]]) - mean);
     }
-    Ints best = {}, bestAt = {};
-    const Ints step = {0, 1, 2, 3};
+    // Each lane's first and last best split: splits that tie before
+    // quantisation (evenly spaced colours fit one run short at either end)
+    // quantise very differently when one puts an endpoint past black or white.
+    Ints best = {}, first = {}, last = {}, at = {0, 1, 2, 3};
     const float* weight = splits.weight.data();
-    int at = 0;
     for (const Row& row : splits.rows) {
         const float base[3] = {prefix[0][row.first] + prefix[0][row.second],
                                prefix[1][row.first] + prefix[1][row.second],
@@ -131,29 +132,28 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
             z += base[2];
             // Non-negative, so its bits order as integers do.
             const Ints value = (Ints)((x * x + y * y + z * z) * w);
-            const Ints better = value > best;
+            const Ints better = value > best, tie = ~(best > value);
             best = (better & value) | (~better & best);
-            bestAt = (better & (at + step)) | (~better & bestAt);
+            first = (better & at) | (~better & first);
+            last = (tie & at) | (~tie & last);
         }
     }
-    // Each lane's best split, the best first: the error before quantisation
-    // ties or nearly ties between splits that quantise very differently (one
-    // whose endpoint lies past black), so the caller weighs them all.
-    int order4[kLanes], found = 0;
-    for (int lane = 0; lane < kLanes; ++lane) {
-        if (best[lane] <= 0) continue;
-        bool seen = false;
-        for (int k = 0; k < found; ++k) seen = seen || bestAt[order4[k]] == bestAt[lane];
+    // The candidates, the best first, for the caller to weigh once quantised.
+    int candidate[2 * kLanes], value[2 * kLanes], found = 0;
+    for (int lane = 0; lane < 2 * kLanes; ++lane) {
+        const int split = lane < kLanes ? first[lane] : last[lane - kLanes], weight = best[lane % kLanes];
+        bool seen = weight <= 0;
+        for (int k = 0; k < found; ++k) seen = seen || candidate[k] == split;
         if (seen) continue;
-        int at = found++;
-        for (; at > 0 && best[order4[at - 1]] < best[lane]; --at) order4[at] = order4[at - 1];
-        order4[at] = lane;
+        int k = found++;
+        for (; k > 0 && value[k - 1] < weight; --k) candidate[k] = candidate[k - 1], value[k] = value[k - 1];
+        candidate[k] = split, value[k] = weight;
     }
     // Runs from endpoint 0: entries 0, 2, 3, 1 (three entries: 0, 2, 1).
     static const std::uint8_t fourEntries[4] = {0, 2, 3, 1}, threeEntries[3] = {0, 2, 1};
     const std::uint8_t* runEntry = three ? threeEntries : fourEntries;
     for (int k = 0; k < found; ++k) {
-        const std::uint32_t runs = splits.runs[std::size_t(bestAt[order4[k]])];
+        const std::uint32_t runs = splits.runs[std::size_t(candidate[k])];
         for (int i = 0, run = 0; i < count; ++i) {
             while (run < (three ? 2 : 3) && i >= int((runs >> (8 * run)) & 255)) ++run;
             entries[k][order[i]] = runEntry[run];

@@ -18,8 +18,9 @@ namespace {
 constexpr int kLargest[3] = {31, 63, 31};
 // Blocks of up to this many colours try every placement on the palette.
 constexpr int kFewColours = 4;
-// The error above which least squares is followed by the cluster fit: an
-// RMS of about 4.6 per channel, or 1.8 in blocks of at most kSmallPalette
+// The error above which least squares is followed by a search of the
+// splits (the placements of four colours, the cluster fit of more): an RMS
+// of about 4.6 per channel, or 1.8 in blocks of at most kSmallPalette
 // distinct colours (pixel art, flat areas), whose few splits are often far
 // from where least squares settles.
 constexpr int kClusterGate = 1000, kSmallPaletteGate = 150;
@@ -32,7 +33,6 @@ struct Colours {
     int rgb[3][16];     // channel by channel; lanes past `count` repeat colour 0
     float lane[3][16];  // the same in floats
     int position[16];   // where each colour lies in the block
-    int distinct = 0;   // up to kSmallPalette + 1: more than that
 };
 
 struct Fit {
@@ -459,7 +459,7 @@ void sortAlong(const float axis[3], FewColours& few) {
 // The cluster fit's splits, each with its least-squares endpoints, and the
 // same refinement as from the extremes for the best of them once quantised.
 Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
-    std::uint8_t entries[4][16];
+    std::uint8_t entries[8][16];
     const int found = clusterEntries(colours.rgb, colours.count, axis, three, entries);
     Fit best;
     for (int k = 0; k < found; ++k) {
@@ -472,12 +472,28 @@ Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
     return fitAlongAxis(colours, best.q, three);
 }
 
+// Whether the colours hold at most kSmallPalette distinct ones.
+bool smallPalette(const Colours& colours) {
+    std::uint32_t seen[kSmallPalette];
+    int distinct = 0;
+    for (int i = 0; i < colours.count; ++i) {
+        const std::uint32_t packed =
+            std::uint32_t(colours.rgb[0][i] | colours.rgb[1][i] << 8 | colours.rgb[2][i] << 16);
+        int k = 0;
+        while (k < distinct && seen[k] != packed) ++k;
+        if (k < distinct) continue;
+        if (distinct == kSmallPalette) return false;
+        seen[distinct++] = packed;
+    }
+    return true;
+}
+
 // One mode of a block of two colours or more. Two or three colours: their
 // placements on the palette. More: least squares from the extremes and from
 // around the mean; then, where that left a clear error, the placements of
 // four colours or the cluster fit of more (in three colours only where
 // transparent texels leave no other mode: elsewhere it nearly never beats
-// four). In the flat blocks of photos least squares is rarely caught away
+// four). In the smooth blocks of photos least squares is rarely caught away
 // from the best split, and the search would cost more than it gains.
 Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], bool three) {
     if (few.n <= 3) return fitFewColours(colours, few, three);
@@ -485,9 +501,9 @@ Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], 
     extremes(colours, axis, start);
     Fit fit = fitAlongAxis(colours, start, three);
     if (fit.error > 0) fit = fitAroundMean(colours, three, fit);
-    if (few.n == kFewColours && fit.error > 16 * 48) return better(fit, fitFewColours(colours, few, three));
-    const int gate = colours.distinct <= kSmallPalette ? kSmallPaletteGate : kClusterGate;
-    if (few.n > kFewColours && fit.error > gate && (!three || colours.count < 16))
+    if (few.n == kFewColours && fit.error > kSmallPaletteGate) return better(fit, fitFewColours(colours, few, three));
+    const bool gated = fit.error > kClusterGate || (fit.error > kSmallPaletteGate && smallPalette(colours));
+    if (few.n > kFewColours && gated && (!three || colours.count < 16))
         return better(fit, fitClusters(colours, axis, three));
     return fit;
 }
@@ -496,7 +512,6 @@ Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], 
 
 void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8]) {
     Colours colours;
-    std::uint32_t seen[kSmallPalette];
     FewColours few;
     few.n = 0;  // kFewColours + 1: more than that
     for (int i = 0; i < 16; ++i) {
@@ -505,12 +520,6 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         const int n = colours.count++;
         for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
         colours.position[n] = i;
-        if (colours.distinct <= kSmallPalette) {
-            const std::uint32_t packed = std::uint32_t(texel[0] | texel[1] << 8 | texel[2] << 16);
-            int k = 0;
-            while (k < colours.distinct && seen[k] != packed) ++k;
-            if (k == colours.distinct && colours.distinct++ < kSmallPalette) seen[k] = packed;
-        }
         if (few.n > kFewColours) continue;
         int k = 0;
         while (k < few.n && !(few.rgb[k][0] == texel[0] && few.rgb[k][1] == texel[1] && few.rgb[k][2] == texel[2])) ++k;
