@@ -60,8 +60,11 @@ int paletteEntry(int a, int b, int entry, bool three) {
 int assignIndices(const Colours& colours, const int q[2][3], bool three, std::uint8_t index[16]) {
     float palette[4][3];
     for (int c = 0; c < 3; ++c) {
-        int a = expand(q[0][c], c), b = expand(q[1][c], c);
-        for (int k = 0; k < 4; ++k) palette[k][c] = float(paletteEntry(a, b, k, three));
+        const int a = expand(q[0][c], c), b = expand(q[1][c], c);
+        palette[0][c] = float(a);
+        palette[1][c] = float(b);
+        palette[2][c] = float(three ? (a + b) / 2 : (2 * a + b) / 3);
+        palette[3][c] = float((a + 2 * b) / 3);
     }
     // Distances to every entry over all sixteen lanes, then the nearest entry
     // without branches, all of which the compiler runs four wide (squares of
@@ -84,12 +87,14 @@ int assignIndices(const Colours& colours, const int q[2][3], bool three, std::ui
         best[i] = std::min(low, high);
         entry[i] = lowEntry + takeHigh * (highEntry - lowEntry);
     }
+    // Lanes past `count` repeat colour 0, so all sixteen are summed and the
+    // extra copies taken off (whole numbers: the order does not matter).
     float total = 0;
-    for (int i = 0; i < colours.count; ++i) {
+    for (int i = 0; i < 16; ++i) {
         index[i] = std::uint8_t(entry[i]);
         total += best[i];
     }
-    return int(total);
+    return int(total - float(16 - colours.count) * best[0]);
 }
 
 typedef float Floats __attribute__((vector_size(16)));
