@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdint>
 #include <cstring>
 
 #include "dxt_fit.h"
@@ -97,12 +96,6 @@ int assignIndices(const Colours& colours, const int q[2][3], bool three, std::ui
     return int(total - float(16 - colours.count) * best[0]);
 }
 
-typedef float Floats __attribute__((vector_size(16)));
-typedef std::int32_t Ints __attribute__((vector_size(16)));
-
-// Towards zero, as the decoder's integer division of non-negative values.
-Floats truncate(Floats x) { return __builtin_convertvector(__builtin_convertvector(x, Ints), Floats); }
-
 // The colours that take each palette entry: how many, and their sum per channel.
 struct EntrySums {
     int count[4] = {};
@@ -131,10 +124,6 @@ int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
     if (det == 0) return INT_MAX;
     const float unit = float(whole) / (255.0f * float(det));
     const float scale[3] = {unit * 31, unit * 63, unit * 31};
-    const float n[4] = {float(count[0]), float(count[1]), float(count[2]), float(count[3])};
-    float s[3][4];
-    for (int c = 0; c < 3; ++c)
-        for (int e = 0; e < 4; ++e) s[c][e] = float(2 * sums.sum[c][e]);
     int error = 0;
     for (int c = 0; c < 3; ++c) {
         const int* sum = sums.sum[c];
@@ -147,20 +136,20 @@ int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
         // way. The decoder's rounding moves the best pair by far less than a step.
         const int qa = std::clamp(int(float(ax * bb - bx * ab) * scale[c]), 0, kLargest[c] - 1);
         const int qb = std::clamp(int(float(bx * aa - ax * ab) * scale[c]), 0, kLargest[c] - 1);
-        // The four pairs around them in float lanes, exact: every term stays
-        // a whole number below 2^24, and (x + 0.5) / 3 truncates as x / 3 does
-        // for every x up to 765.
-        const float a0 = float(expand(qa, c)), a1 = float(expand(qa + 1, c));
-        const float b0 = float(expand(qb, c)), b1 = float(expand(qb + 1, c));
-        const Floats a = {a0, a0, a1, a1}, b = {b0, b1, b0, b1};
-        const Floats v2 = truncate(three ? (a + b) * 0.5f : (a + a + b + 0.5f) * (1.0f / 3.0f));
-        const Floats v3 = truncate((a + b + b + 0.5f) * (1.0f / 3.0f));
-        const Floats e = a * (n[0] * a - s[c][0]) + b * (n[1] * b - s[c][1]) + v2 * (n[2] * v2 - s[c][2]) +
-                         v3 * (n[3] * v3 - s[c][3]);
-        // The first of the smallest, as the pairs are listed.
-        const int low = e[1] < e[0], high = 2 + int(e[3] < e[2]);
-        const int pick = e[high] < e[low] ? high : low, bestA = pick >> 1, bestB = pick & 1;
-        const int best = int(e[pick]);
+        // Unsigned: the decoder's thirds become a multiplication.
+        const unsigned ea[2] = {unsigned(expand(qa, c)), unsigned(expand(qa + 1, c))};
+        const unsigned eb[2] = {unsigned(expand(qb, c)), unsigned(expand(qb + 1, c))};
+        const int n0 = count[0], n1 = count[1], n2 = count[2], n3 = count[3];
+        const int s0 = 2 * sum[0], s1 = 2 * sum[1], s2 = 2 * sum[2], s3 = 2 * sum[3];
+        int best = INT_MAX, bestA = 0, bestB = 0;
+        for (int i = 0; i < 2; ++i)
+            for (int j = 0; j < 2; ++j) {
+                const int a = int(ea[i]), b = int(eb[j]);
+                const int v2 = int(three ? (ea[i] + eb[j]) / 2 : (2 * ea[i] + eb[j]) / 3u);
+                const int v3 = int((ea[i] + 2 * eb[j]) / 3u);
+                const int e = a * (n0 * a - s0) + b * (n1 * b - s1) + v2 * (n2 * v2 - s2) + v3 * (n3 * v3 - s3);
+                if (e < best) best = e, bestA = i, bestB = j;
+            }
         q[0][c] = qa + bestA;
         q[1][c] = qb + bestB;
         error += best;
