@@ -1,5 +1,6 @@
 // Block compression through surface copies: closeness per format, premultiplied
 // colour, DXT1's one-bit alpha, and partial updates of touched blocks.
+#include <climits>
 #include <cstdlib>
 
 #include "soft_device.h"
@@ -175,4 +176,49 @@ TEST_F(BlockCompression, AlphaTakesTheModeThatHoldsTheBlock) {
         std::vector<std::uint32_t> back = roundTrip(texels, packed);
         for (int i = 0; i < 16; ++i) EXPECT_EQ(channel(back[i], 3), (*alphas)[i]) << i;
     }
+}
+
+// Blocks where least squares from the extremes settles far from the best fit:
+// bands along the axis (the cluster fit's split beats it fourfold), a
+// dominant colour that R5G6B5 does not hold and a ramp narrower than one
+// step (both held by endpoints outside the colours). Each must fit at least
+// as well as a pair of endpoints known to hold it.
+TEST_F(BlockCompression, BlocksFitAtLeastAsWellAsKnownEndpoints) {
+    auto grey = [](unsigned v) { return 0xff000000u | v << 16 | v << 8 | v; };
+    std::vector<std::uint32_t> dominant(16, grey(96)), ramp;
+    dominant[7] = grey(98), dominant[11] = grey(100), dominant[15] = grey(103);
+    for (unsigned i = 0; i < 16; ++i) ramp.push_back(0xff000000u | (156 + i / 4));
+    const struct {
+        const char* what;
+        unsigned c0, c1;
+        std::vector<std::uint32_t> texels;
+    } cases[] = {
+        {"bands",
+         0x9471,
+         0x0801,
+         {0xff938d8e, 0xff918d8e, 0xff938f8c, 0xff958f8d, 0xff645b63, 0xff615c5e, 0xff61595d, 0xff615a5c, 0xff352832,
+          0xff372d35, 0xff392d38, 0xff3a2d39, 0xff382d33, 0xff3a2f36, 0xff3c2d38, 0xff3b3134}},
+        {"dominant grey", 0x632c, 0x5aab, dominant},
+        {"narrow ramp", 0x0014, 0x0013, ramp},
+    };
+    auto squared = [](std::uint32_t a, std::uint32_t b) {
+        int sum = 0;
+        for (int c = 0; c < 3; ++c) sum += (channel(a, c) - channel(b, c)) * (channel(a, c) - channel(b, c));
+        return sum;
+    };
+    for (const auto& c : cases)
+        for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT5}) {
+            SCOPED_TRACE(testing::Message() << c.what << ", format " << format);
+            Level packed(device, 4, 4, format);
+            const std::vector<std::uint32_t> back = roundTrip(c.texels, packed);
+            int error = 0, bound = 0;
+            for (int i = 0; i < 16; ++i) {
+                error += squared(back[i], c.texels[i]);
+                int nearest = INT_MAX;
+                for (int entry = 0; entry < 4; ++entry)
+                    nearest = std::min(nearest, squared(paletteEntry(c.c0, c.c1, entry, false), c.texels[i]));
+                bound += nearest;
+            }
+            EXPECT_LE(error, bound);
+        }
 }

@@ -18,6 +18,13 @@ namespace {
 constexpr int kLargest[3] = {31, 63, 31};
 // Blocks of up to this many colours try every placement on the palette.
 constexpr int kFewColours = 4;
+// The error above which least squares is followed by a search of the
+// splits (the placements of four colours, the cluster fit of more): an RMS
+// of about 4.6 per channel, or 1.8 in blocks of at most kSmallPalette
+// distinct colours (pixel art, flat areas), whose few splits are often far
+// from where least squares settles.
+constexpr int kClusterGate = 1000, kSmallPaletteGate = 150;
+constexpr int kSmallPalette = 8;
 
 int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2); }
 
@@ -52,8 +59,11 @@ int paletteEntry(int a, int b, int entry, bool three) {
 int assignIndices(const Colours& colours, const int q[2][3], bool three, std::uint8_t index[16]) {
     float palette[4][3];
     for (int c = 0; c < 3; ++c) {
-        int a = expand(q[0][c], c), b = expand(q[1][c], c);
-        for (int k = 0; k < 4; ++k) palette[k][c] = float(paletteEntry(a, b, k, three));
+        const int a = expand(q[0][c], c), b = expand(q[1][c], c);
+        palette[0][c] = float(a);
+        palette[1][c] = float(b);
+        palette[2][c] = float(three ? (a + b) / 2 : (2 * a + b) / 3);
+        palette[3][c] = float((a + 2 * b) / 3);
     }
     // Distances to every entry over all sixteen lanes, then the nearest entry
     // without branches, all of which the compiler runs four wide (squares of
@@ -76,61 +86,86 @@ int assignIndices(const Colours& colours, const int q[2][3], bool three, std::ui
         best[i] = std::min(low, high);
         entry[i] = lowEntry + takeHigh * (highEntry - lowEntry);
     }
+    // Lanes past `count` repeat colour 0, so all sixteen are summed and the
+    // extra copies taken off (whole numbers: the order does not matter).
     float total = 0;
-    for (int i = 0; i < colours.count; ++i) {
+    for (int i = 0; i < 16; ++i) {
         index[i] = std::uint8_t(entry[i]);
         total += best[i];
     }
-    return int(total);
+    return int(total - float(16 - colours.count) * best[0]);
 }
 
-// The least-squares endpoints for fixed indices, then per channel the best
-// of the four quantised pairs around them (the error separates by channel
-// once the indices are fixed). False when the indices pick one entry only.
+// The colours that take each palette entry: how many, and their sum per channel.
+struct EntrySums {
+    int count[4] = {};
+    int sum[3][4] = {};
+};
+
+// The least-squares endpoints for these entries, then per channel the best
+// of the quantised pairs around them by the decoder's own entries (the error
+// separates by channel once the entries are fixed). Returns the error less
+// the colours' own square sum, INT_MAX when one entry holds every colour.
 // Each endpoint's share in an entry is counted in thirds (halves for three
-// colours), so the sums are whole numbers, exact and quick.
-bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
+// colours), keeping the sums whole numbers.
+int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
     static const int thirds[4] = {3, 0, 2, 1}, halves[4] = {2, 0, 1, 0};
     const int* share = three ? halves : thirds;
     const int whole = three ? 2 : 3;
-    int a[16] = {}, b[16] = {};
-    for (int i = 0; i < colours.count; ++i) {
-        a[i] = share[index[i]];
-        b[i] = whole - a[i];
+    const int* count = sums.count;
+    int aa = 0, ab = 0, bb = 0;
+    for (int e = 0; e < 4; ++e) {
+        const int a = share[e], b = whole - a;
+        aa += count[e] * a * a;
+        ab += count[e] * a * b;
+        bb += count[e] * b * b;
     }
-    int aa = 0, ab = 0, bb = 0, ax[3] = {}, bx[3] = {};
-    for (int i = 0; i < 16; ++i) {
-        aa += a[i] * a[i];
-        ab += a[i] * b[i];
-        bb += b[i] * b[i];
-    }
-    for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < 16; ++i) {
-            ax[c] += a[i] * colours.rgb[c][i];
-            bx[c] += b[i] * colours.rgb[c][i];
-        }
     const int det = aa * bb - ab * ab;
-    if (det == 0) return false;
+    if (det == 0) return INT_MAX;
+    const float unit = float(whole) / (255.0f * float(det));
+    const float scale[3] = {unit * 31, unit * 63, unit * 31};
+    int error = 0;
     for (int c = 0; c < 3; ++c) {
-        // Truncation is the floor here: below zero the clamp decides either way.
-        // Truncation serves as the floor: below zero the clamp decides either way.
-        const float scale = float(whole * kLargest[c]) / (255.0f * float(det));
-        const int qa = std::clamp(int(float(ax[c] * bb - bx[c] * ab) * scale), 0, kLargest[c] - 1);
-        const int qb = std::clamp(int(float(bx[c] * aa - ax[c] * ab) * scale), 0, kLargest[c] - 1);
-        int best = INT_MAX;
-        for (int da = 0; da < 2; ++da)
-            for (int db = 0; db < 2; ++db) {
-                // The channel's squared error, less the part that does not depend on the endpoints.
-                const int ea = expand(qa + da, c), eb = expand(qb + db, c);
-                const int e = ea * ea * aa + 2 * ea * eb * ab + eb * eb * bb - 2 * whole * (ea * ax[c] + eb * bx[c]);
-                if (e < best) {
-                    best = e;
-                    q[0][c] = qa + da;
-                    q[1][c] = qb + db;
-                }
+        const int* sum = sums.sum[c];
+        int ax = 0, bx = 0;
+        for (int e = 0; e < 4; ++e) {
+            ax += share[e] * sum[e];
+            bx += (whole - share[e]) * sum[e];
+        }
+        // Truncation serves as the floor: below zero the clamp decides either
+        // way. The decoder's rounding moves the best pair by far less than a step.
+        const int qa = std::clamp(int(float(ax * bb - bx * ab) * scale[c]), 0, kLargest[c] - 1);
+        const int qb = std::clamp(int(float(bx * aa - ax * ab) * scale[c]), 0, kLargest[c] - 1);
+        // Unsigned: the decoder's thirds become a multiplication.
+        const unsigned ea[2] = {unsigned(expand(qa, c)), unsigned(expand(qa + 1, c))};
+        const unsigned eb[2] = {unsigned(expand(qb, c)), unsigned(expand(qb + 1, c))};
+        const int n0 = count[0], n1 = count[1], n2 = count[2], n3 = count[3];
+        const int s0 = 2 * sum[0], s1 = 2 * sum[1], s2 = 2 * sum[2], s3 = 2 * sum[3];
+        int best = INT_MAX, bestA = 0, bestB = 0;
+        for (int i = 0; i < 2; ++i)
+            for (int j = 0; j < 2; ++j) {
+                const int a = int(ea[i]), b = int(eb[j]);
+                const int v2 = int(three ? (ea[i] + eb[j]) / 2 : (2 * ea[i] + eb[j]) / 3u);
+                const int v3 = int((ea[i] + 2 * eb[j]) / 3u);
+                const int e = a * (n0 * a - s0) + b * (n1 * b - s1) + v2 * (n2 * v2 - s2) + v3 * (n3 * v3 - s3);
+                if (e < best) best = e, bestA = i, bestB = j;
             }
+        q[0][c] = qa + bestA;
+        q[1][c] = qb + bestB;
+        error += best;
     }
-    return true;
+    return error;
+}
+
+// The endpoints for fixed indices; false when the indices pick one entry only.
+bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
+    EntrySums sums;
+    for (int i = 0; i < colours.count; ++i) {
+        const int e = index[i];
+        ++sums.count[e];
+        for (int c = 0; c < 3; ++c) sums.sum[c][e] += colours.rgb[c][i];
+    }
+    return fitEntries(sums, three, q) != INT_MAX;
 }
 
 // The colour of texel i, quantised to R5G6B5.
@@ -216,6 +251,8 @@ Fit fitAlongAxis(const Colours& colours, const int start[2][3], bool three) {
     return fit;
 }
 
+Fit better(Fit a, const Fit& b) { return b.error < a.error ? b : a; }
+
 // For one channel value the endpoint pair whose entry 2 comes nearest, in
 // each mode and channel width. Ties go to the closest pair, which decoders
 // that round their thirds differently still show alike.
@@ -248,18 +285,42 @@ struct SingleColourTables {
     }
 };
 
-Fit fitSingleColour(const Colours& colours, bool three) {
+// The table's endpoints for one colour, whose entry 2 comes nearest it.
+void singleColourEndpoints(const int rgb[3], bool three, int q[2][3], int* error = nullptr) {
     static const SingleColourTables tables;
-    Fit fit;
-    fit.error = 0;
+    if (error) *error = 0;
     for (int c = 0; c < 3; ++c) {
-        const SingleColourTables::Pair& pair = (three ? tables.three : tables.four)[c == 1][colours.rgb[c][0]];
-        fit.q[0][c] = pair.q0;
-        fit.q[1][c] = pair.q1;
-        fit.error += pair.error * colours.count;
+        const SingleColourTables::Pair& pair = (three ? tables.three : tables.four)[c == 1][rgb[c]];
+        q[0][c] = pair.q0;
+        q[1][c] = pair.q1;
+        if (error) *error += pair.error;
     }
+}
+
+Fit fitSingleColour(const Colours& colours, bool three) {
+    Fit fit;
+    const int rgb[3] = {colours.rgb[0][0], colours.rgb[1][0], colours.rgb[2][0]};
+    singleColourEndpoints(rgb, three, fit.q, &fit.error);
+    fit.error *= colours.count;
     std::memset(fit.index, 2, sizeof fit.index);
     return fit;
+}
+
+// Blocks of one colour and small departures from it (a dominant colour that
+// R5G6B5 does not hold) fit best with endpoints far outside the colours,
+// around an entry 2 on the mean, where least squares from the extremes does
+// not go: tried where its error is the lower to start with.
+Fit fitAroundMean(const Colours& colours, bool three, const Fit& fit) {
+    int mean[3], q[2][3];
+    for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        for (int i = 0; i < colours.count; ++i) sum += colours.rgb[c][i];
+        mean[c] = (sum + colours.count / 2) / colours.count;
+    }
+    singleColourEndpoints(mean, three, q);
+    std::uint8_t index[16];
+    if (assignIndices(colours, q, three, index) >= fit.error) return fit;
+    return better(fit, fitAlongAxis(colours, q, three));
 }
 
 // A few colours: every placement of them on the palette that keeps their
@@ -275,7 +336,7 @@ struct FewColours {
 struct Placement {
     int share[kFewColours];  // of endpoint 0 in each colour's entry, in thirds (halves for three colours)
     int aa, ab, bb, ax[3], bx[3];
-    float score;  // lower is better
+    double score;  // lower is better
 };
 
 // The least-squares sums of a placement and its error less a constant.
@@ -293,44 +354,12 @@ void weighPlacement(const FewColours& few, int whole, Placement& p) {
         }
     }
     // The residual is the colours' own square sum less what the solution explains.
-    const float det = float(p.aa * p.bb - p.ab * p.ab);
+    const double det = double(p.aa * p.bb - p.ab * p.ab);
     p.score = 0;
     for (int c = 0; c < 3; ++c) {
-        const float ax = float(p.ax[c]), bx = float(p.bx[c]);
-        p.score -= (ax * (ax * float(p.bb) - bx * float(p.ab)) + bx * (bx * float(p.aa) - ax * float(p.ab))) / det;
+        const double ax = p.ax[c], bx = p.bx[c];
+        p.score -= (ax * (ax * p.bb - bx * p.ab) + bx * (bx * p.aa - ax * p.ab)) / det;
     }
-}
-
-// The exact best quantised endpoints around a placement's solution.
-int quantisePlacement(const FewColours& few, const Placement& p, bool three, int limit, int q[2][3]) {
-    const int whole = three ? 2 : 3;
-    const float det = float(p.aa * p.bb - p.ab * p.ab);
-    int error = 0;
-    for (int c = 0; c < 3 && error < limit; ++c) {
-        // Rounded to nearest; below zero the clamp decides either way.
-        const float scale = float(whole * kLargest[c]) / (255.0f * det);
-        const int qa = std::clamp(int(float(p.ax[c] * p.bb - p.bx[c] * p.ab) * scale + 0.5f), 0, kLargest[c]);
-        const int qb = std::clamp(int(float(p.bx[c] * p.aa - p.ax[c] * p.ab) * scale + 0.5f), 0, kLargest[c]);
-        int best = INT_MAX;
-        for (int a = std::max(qa - 1, 0); a <= std::min(qa + 1, kLargest[c]); ++a)
-            for (int b = std::max(qb - 1, 0); b <= std::min(qb + 1, kLargest[c]); ++b) {
-                const int ea = expand(a, c), eb = expand(b, c);
-                int e = 0;
-                for (int k = 0; k < few.n; ++k) {
-                    // The decoder's entry: its thirds (halves) rounded down.
-                    const int sum = p.share[k] * ea + (whole - p.share[k]) * eb;
-                    const int d = (three ? sum / 2 : sum / 3) - few.rgb[k][c];
-                    e += few.count[k] * d * d;
-                }
-                if (e < best) {
-                    best = e;
-                    q[0][c] = a;
-                    q[1][c] = b;
-                }
-            }
-        error += best;
-    }
-    return error;
 }
 
 Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
@@ -339,9 +368,7 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
     const int* line = three ? threeLine : fourLine;
     const int steps = three ? 3 : 4, whole = three ? 2 : 3;
     // At most 31 placements (four colours, four entries), the best ranked
-    // first so that the exact search of the rest stops early. Three colours
-    // search them all, which finds the exact block whenever one exists; four
-    // only the best few, which are nearly always the best quantised too.
+    // first so that the exact search of the rest stops early.
     Placement ranked[31];
     int placements = 0, place[kFewColours] = {};
     for (;;) {
@@ -358,14 +385,35 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
         for (int at = placements++; at > 0 && ranked[at - 1].score > ranked[at].score; --at)
             std::swap(ranked[at - 1], ranked[at]);
     }
+    // A placement's residual before quantisation is a floor under its exact
+    // error but for the decoder rounding its thirds down, which moves the 16
+    // texels by less than sqrt(16 * 3 * 4 / 9) = 4.62 in all: once the root
+    // of the residual passes the best exact error's by that, so do the rest.
+    int own = 0;
+    for (int k = 0; k < few.n; ++k)
+        for (int c = 0; c < 3; ++c) own += few.count[k] * few.rgb[k][c] * few.rgb[k][c];
+    constexpr double kRounding = 4.62;
     Fit best;
-    const int searched = few.n <= 3 ? placements : std::min(placements, 4);
-    for (int k = 0; k < searched && best.error > 0; ++k) {
+    // The best four and any others that fit to within the rounding (two
+    // colours fit every placement), among which is the exact block whenever
+    // one exists.
+    for (int k = 0; k < placements && best.error > 0; ++k) {
+        const double residual = std::sqrt(std::max(own + ranked[k].score, 0.0));
+        if (residual > std::sqrt(double(best.error)) + kRounding || (k >= 4 && (few.n == 4 || residual > kRounding)))
+            break;
+        // Placements hold entries by endpoint 0's share.
+        static const int fourEntry[4] = {1, 3, 2, 0}, threeEntry[3] = {1, 2, 0};
+        EntrySums sums;
+        for (int j = 0; j < few.n; ++j) {
+            const int e = (three ? threeEntry : fourEntry)[ranked[k].share[j]];
+            sums.count[e] += few.count[j];
+            for (int c = 0; c < 3; ++c) sums.sum[c][e] += few.count[j] * few.rgb[j][c];
+        }
         Fit fit;
-        const int error = quantisePlacement(few, ranked[k], three, best.error, fit.q);
-        if (error < best.error) {
+        const int less = fitEntries(sums, three, fit.q);
+        if (less != INT_MAX && own + less < best.error) {
             best = fit;
-            best.error = error;
+            best.error = own + less;
         }
     }
     if (best.error != INT_MAX) best.error = assignIndices(colours, best.q, three, best.index);
@@ -400,7 +448,70 @@ void writeBlock(const Fit& fit, const Colours& colours, bool three, std::uint8_t
     for (int i = 0; i < 4; ++i) block[4 + i] = std::uint8_t(bits >> (8 * i));
 }
 
-Fit better(Fit a, const Fit& b) { return b.error < a.error ? b : a; }
+// The few colours in order along the axis, for the placements that keep it.
+void sortAlong(const float axis[3], FewColours& few) {
+    float t[kFewColours];
+    for (int k = 0; k < few.n; ++k) t[k] = along(axis, few.rgb[k][0], few.rgb[k][1], few.rgb[k][2]);
+    for (int a = 0; a < few.n; ++a)
+        for (int b = a + 1; b < few.n; ++b)
+            if (t[b] < t[a]) {
+                std::swap(t[a], t[b]);
+                std::swap(few.rgb[a], few.rgb[b]);
+                std::swap(few.count[a], few.count[b]);
+            }
+}
+
+// The cluster fit's splits, each with its least-squares endpoints, and the
+// same refinement as from the extremes for the best of them once quantised.
+Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
+    std::uint8_t entries[8][16];
+    const int found = clusterEntries(colours.rgb, colours.count, axis, three, entries);
+    Fit best;
+    for (int k = 0; k < found; ++k) {
+        Fit fit;
+        if (!solveEndpoints(colours, entries[k], three, fit.q)) continue;
+        fit.error = assignIndices(colours, fit.q, three, fit.index);
+        best = better(best, fit);
+    }
+    if (best.error == INT_MAX) return best;
+    return fitAlongAxis(colours, best.q, three);
+}
+
+// Whether the colours hold at most kSmallPalette distinct ones.
+bool smallPalette(const Colours& colours) {
+    std::uint32_t seen[kSmallPalette];
+    int distinct = 0;
+    for (int i = 0; i < colours.count; ++i) {
+        const std::uint32_t packed =
+            std::uint32_t(colours.rgb[0][i] | colours.rgb[1][i] << 8 | colours.rgb[2][i] << 16);
+        int k = 0;
+        while (k < distinct && seen[k] != packed) ++k;
+        if (k < distinct) continue;
+        if (distinct == kSmallPalette) return false;
+        seen[distinct++] = packed;
+    }
+    return true;
+}
+
+// One mode of a block of two colours or more. Two or three colours: their
+// placements on the palette. More: least squares from the extremes and from
+// around the mean; then, where that left a clear error, the placements of
+// four colours or the cluster fit of more (in three colours only where
+// transparent texels leave no other mode: elsewhere it nearly never beats
+// four). In the smooth blocks of photos least squares is rarely caught away
+// from the best split, and the search would cost more than it gains.
+Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], bool three) {
+    if (few.n <= 3) return fitFewColours(colours, few, three);
+    int start[2][3];
+    extremes(colours, axis, start);
+    Fit fit = fitAlongAxis(colours, start, three);
+    if (fit.error > 0) fit = fitAroundMean(colours, three, fit);
+    if (few.n == kFewColours && fit.error > kSmallPaletteGate) return better(fit, fitFewColours(colours, few, three));
+    const bool gated = fit.error > kClusterGate || (fit.error > kSmallPaletteGate && smallPalette(colours));
+    if (few.n > kFewColours && gated && (!three || colours.count < 16))
+        return better(fit, fitClusters(colours, axis, three));
+    return fit;
+}
 
 }  // namespace
 
@@ -445,32 +556,14 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     } else {
         float axis[3];
         principalAxis(colours, axis);
-        int start[2][3];
-        extremes(colours, axis, start);
-        if (!mustUseThree) fit = fitAlongAxis(colours, start, false);
+        if (few.n <= kFewColours) sortAlong(axis, few);
+        if (!mustUseThree) fit = fitMode(colours, few, axis, false);
         // Three colours rarely win where four fit closely (here an RMS error
-        // under about 4.6 per channel); skipping them there saves a third of the time.
-        if (mayUseThree && (mustUseThree || fit.error > 1024)) threeFit = fitAlongAxis(colours, start, true);
-        // Four colours only where least squares left a clear error (an RMS
-        // above about 4 per channel): there it was caught away from the best
-        // placement; in the flat blocks of photos it rarely is, and the
-        // search would cost a third more time there.
-        const int error = std::min(fit.error, threeFit.error);
-        if (error > 0 && (few.n <= 3 || (few.n == kFewColours && error > 16 * 48))) {
-            // In order along the axis, for the placements that keep it.
-            float t[kFewColours];
-            for (int k = 0; k < few.n; ++k) t[k] = along(axis, few.rgb[k][0], few.rgb[k][1], few.rgb[k][2]);
-            for (int a = 0; a < few.n; ++a)
-                for (int b = a + 1; b < few.n; ++b)
-                    if (t[b] < t[a]) {
-                        std::swap(t[a], t[b]);
-                        std::swap(few.rgb[a], few.rgb[b]);
-                        std::swap(few.count[a], few.count[b]);
-                    }
-            if (!mustUseThree) fit = better(fit, fitFewColours(colours, few, false));
-            if (mayUseThree && std::min(fit.error, threeFit.error) > 0)
-                threeFit = better(threeFit, fitFewColours(colours, few, true));
-        }
+        // under about 4.6 per channel); skipping them there saves a third of
+        // the time. Blocks of two or three colours try them unless exact, as
+        // some are exact in three colours only.
+        const int closeFit = few.n <= 3 ? 0 : 1024;
+        if (mayUseThree && (mustUseThree || fit.error > closeFit)) threeFit = fitMode(colours, few, axis, true);
     }
     if (threeFit.error < fit.error)
         writeBlock(threeFit, colours, true, block);

@@ -11,6 +11,12 @@ namespace d3d9soft {
 // three-colour mode, which opaque blocks also take where it fits better.
 void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8]);
 
+// Cluster fit: for `count` colours, channel by channel in `rgb`, the entries
+// (as the decoder numbers them) of the best splits of their order along
+// `axis` into runs, one run per entry. Returns how many (up to eight, the best
+// first; none when no split has two runs).
+int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool three, std::uint8_t entries[8][16]);
+
 // Interpolated alpha of DXT4/DXT5: two 8-bit endpoints and sixteen 3-bit
 // indices, in whichever of the two modes fits better.
 void fitAlphaBlock(const std::uint8_t rgba[64], std::uint8_t block[8]);
