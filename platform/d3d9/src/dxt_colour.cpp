@@ -368,7 +368,8 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
     const int steps = three ? 3 : 4, whole = three ? 2 : 3;
     // At most 31 placements (four colours, four entries), the best ranked
     // first so that the exact search of the rest stops early.
-    Placement ranked[31];
+    Placement placed[31];
+    int rank[31];  // into `placed`, the best first
     int placements = 0, place[kFewColours] = {};
     for (;;) {
         // Next non-decreasing placement.
@@ -378,11 +379,12 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
         ++place[i];
         for (int j = i + 1; j < few.n; ++j) place[j] = place[i];
         if (place[0] == place[few.n - 1]) continue;  // one entry for all
-        Placement& p = ranked[placements];
+        Placement& p = placed[placements];
         for (int k = 0; k < few.n; ++k) p.share[k] = line[place[k]];
         weighPlacement(few, whole, p);
-        for (int at = placements++; at > 0 && ranked[at - 1].score > ranked[at].score; --at)
-            std::swap(ranked[at - 1], ranked[at]);
+        int at = placements++;
+        for (; at > 0 && placed[rank[at - 1]].score > p.score; --at) rank[at] = rank[at - 1];
+        rank[at] = placements - 1;
     }
     // A placement's residual before quantisation is a floor under its exact
     // error but for the decoder rounding its thirds down, which moves the 16
@@ -397,14 +399,15 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
     // colours fit every placement), among which is the exact block whenever
     // one exists.
     for (int k = 0; k < placements && best.error > 0; ++k) {
-        const double residual = std::sqrt(std::max(own + ranked[k].score, 0.0));
+        const Placement& p = placed[rank[k]];
+        const double residual = std::sqrt(std::max(own + p.score, 0.0));
         if (residual > std::sqrt(double(best.error)) + kRounding || (k >= 4 && (few.n == 4 || residual > kRounding)))
             break;
         // Placements hold entries by endpoint 0's share.
         static const int fourEntry[4] = {1, 3, 2, 0}, threeEntry[3] = {1, 2, 0};
         EntrySums sums;
         for (int j = 0; j < few.n; ++j) {
-            const int e = (three ? threeEntry : fourEntry)[ranked[k].share[j]];
+            const int e = (three ? threeEntry : fourEntry)[p.share[j]];
             sums.count[e] += few.count[j];
             for (int c = 0; c < 3; ++c) sums.sum[c][e] += few.count[j] * few.rgb[j][c];
         }
@@ -518,6 +521,7 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     Colours colours;
     FewColours few;
     few.n = 0;  // kFewColours + 1: more than that
+    std::uint32_t seen[kFewColours];  // few.rgb packed, for quick comparison
     for (int i = 0; i < 16; ++i) {
         const std::uint8_t* texel = rgba + 4 * i;
         if (dxt1 && texel[3] < 128) continue;
@@ -525,12 +529,14 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
         colours.position[n] = i;
         if (few.n > kFewColours) continue;
+        const std::uint32_t packed = std::uint32_t(texel[0] | texel[1] << 8 | texel[2] << 16);
         int k = 0;
-        while (k < few.n && !(few.rgb[k][0] == texel[0] && few.rgb[k][1] == texel[1] && few.rgb[k][2] == texel[2])) ++k;
+        while (k < few.n && seen[k] != packed) ++k;
         if (k < few.n) {
             ++few.count[k];
         } else if (few.n < kFewColours) {
             for (int c = 0; c < 3; ++c) few.rgb[k][c] = texel[c];
+            seen[k] = packed;
             few.count[few.n++] = 1;
         } else {
             few.n = kFewColours + 1;
@@ -541,11 +547,10 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         std::memcpy(block, transparent, 8);
         return;
     }
-    for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < 16; ++i) {
-            if (i >= colours.count) colours.rgb[c][i] = colours.rgb[c][0];
-            colours.lane[c][i] = float(2 * colours.rgb[c][i]);
-        }
+    for (int c = 0; c < 3; ++c) {
+        for (int i = colours.count; i < 16; ++i) colours.rgb[c][i] = colours.rgb[c][0];
+        for (int i = 0; i < 16; ++i) colours.lane[c][i] = float(2 * colours.rgb[c][i]);
+    }
     // Transparent texels need DXT1's three-colour mode; opaque DXT1 blocks may take either.
     const bool mustUseThree = colours.count < 16, mayUseThree = dxt1;
     Fit fit, threeFit;
