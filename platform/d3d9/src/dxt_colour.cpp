@@ -31,7 +31,7 @@ int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q 
 struct Colours {
     int count = 0;
     int rgb[3][16];     // channel by channel; lanes past `count` repeat colour 0
-    float lane[3][16];  // the same in floats
+    float lane[3][16];  // twice the same, in floats (see assignIndices)
     int position[16];   // where each colour lies in the block
 };
 
@@ -57,43 +57,39 @@ int paletteEntry(int a, int b, int entry, bool three) {
 }
 
 int assignIndices(const Colours& colours, const int q[2][3], bool three, std::uint8_t index[16]) {
+    // Lanes hold twice each colour, so that the squared distances come out
+    // four times over and the entry fits in the two bits below: the least
+    // key is the nearest entry, ties going to the lower one (whole numbers
+    // under 2^24 stay exact in floats, and the loops run four wide).
     float palette[4][3];
     for (int c = 0; c < 3; ++c) {
         const int a = expand(q[0][c], c), b = expand(q[1][c], c);
-        palette[0][c] = float(a);
-        palette[1][c] = float(b);
-        palette[2][c] = float(three ? (a + b) / 2 : (2 * a + b) / 3);
-        palette[3][c] = float((a + 2 * b) / 3);
+        palette[0][c] = float(2 * a);
+        palette[1][c] = float(2 * b);
+        palette[2][c] = float(2 * (three ? (a + b) / 2 : (2 * a + b) / 3));
+        palette[3][c] = float(2 * ((a + 2 * b) / 3));
     }
-    // Distances to every entry over all sixteen lanes, then the nearest entry
-    // without branches, all of which the compiler runs four wide (squares of
-    // whole numbers stay exact in floats). Ties go to the lower entry.
-    if (three)
-        for (float& e : palette[3]) e = 1e9f;  // no opaque texel takes entry 3
-    float distance[4][16];
-    for (int k = 0; k < 4; ++k)
+    float key[16];
+    for (int i = 0; i < 16; ++i) {
+        const float dr = palette[0][0] - colours.lane[0][i], dg = palette[0][1] - colours.lane[1][i],
+                    db = palette[0][2] - colours.lane[2][i];
+        key[i] = dr * dr + dg * dg + db * db;
+    }
+    for (int k = 1; k < (three ? 3 : 4); ++k)
         for (int i = 0; i < 16; ++i) {
-            float dr = palette[k][0] - colours.lane[0][i], dg = palette[k][1] - colours.lane[1][i],
-                  db = palette[k][2] - colours.lane[2][i];
-            distance[k][i] = dr * dr + dg * dg + db * db;
+            const float dr = palette[k][0] - colours.lane[0][i], dg = palette[k][1] - colours.lane[1][i],
+                        db = palette[k][2] - colours.lane[2][i];
+            key[i] = std::min(key[i], dr * dr + dg * dg + db * db + float(k));
         }
-    float best[16];
-    int entry[16];
-    for (int i = 0; i < 16; ++i) {
-        const float d0 = distance[0][i], d1 = distance[1][i], d2 = distance[2][i], d3 = distance[3][i];
-        const float low = std::min(d0, d1), high = std::min(d2, d3);
-        const int lowEntry = int(d1 < d0), highEntry = 2 + int(d3 < d2), takeHigh = int(high < low);
-        best[i] = std::min(low, high);
-        entry[i] = lowEntry + takeHigh * (highEntry - lowEntry);
-    }
     // Lanes past `count` repeat colour 0, so all sixteen are summed and the
-    // extra copies taken off (whole numbers: the order does not matter).
-    float total = 0;
+    // extra copies taken off.
+    int total = 0;
     for (int i = 0; i < 16; ++i) {
-        index[i] = std::uint8_t(entry[i]);
-        total += best[i];
+        const int k = int(key[i]);
+        index[i] = std::uint8_t(k & 3);
+        total += k >> 2;
     }
-    return int(total - float(16 - colours.count) * best[0]);
+    return total - (16 - colours.count) * (int(key[0]) >> 2);
 }
 
 // The colours that take each palette entry: how many, and their sum per channel.
@@ -102,52 +98,45 @@ struct EntrySums {
     int sum[3][4] = {};
 };
 
-// The least-squares endpoints for these entries, then per channel the best
-// of the quantised pairs around them by the decoder's own entries (the error
-// separates by channel once the entries are fixed). Returns the error less
-// the colours' own square sum, INT_MAX when one entry holds every colour.
-// Each endpoint's share in an entry is counted in thirds (halves for three
-// colours), keeping the sums whole numbers.
-int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
-    static const int thirds[4] = {3, 0, 2, 1}, halves[4] = {2, 0, 1, 0};
-    const int* share = three ? halves : thirds;
-    const int whole = three ? 2 : 3;
+template <bool kThree>
+int fitEntries(const EntrySums& sums, int q[2][3]) {
+    constexpr int whole = kThree ? 2 : 3;
+    // Endpoint 0's share in entries 0-3.
+    constexpr int s0 = whole, s2 = kThree ? 1 : 2, s3 = kThree ? 0 : 1;  // entry 1: none
     const int* count = sums.count;
-    int aa = 0, ab = 0, bb = 0;
-    for (int e = 0; e < 4; ++e) {
-        const int a = share[e], b = whole - a;
-        aa += count[e] * a * a;
-        ab += count[e] * a * b;
-        bb += count[e] * b * b;
-    }
+    const int n0 = count[0], n1 = count[1], n2 = count[2], n3 = count[3];
+    const int aa = n0 * s0 * s0 + n2 * s2 * s2 + n3 * s3 * s3;
+    const int ab = n2 * s2 * (whole - s2) + n3 * s3 * (whole - s3);
+    const int bb = n1 * whole * whole + n2 * (whole - s2) * (whole - s2) + n3 * (whole - s3) * (whole - s3);
     const int det = aa * bb - ab * ab;
     if (det == 0) return INT_MAX;
     const float unit = float(whole) / (255.0f * float(det));
-    const float scale[3] = {unit * 31, unit * 63, unit * 31};
     int error = 0;
     for (int c = 0; c < 3; ++c) {
         const int* sum = sums.sum[c];
-        int ax = 0, bx = 0;
-        for (int e = 0; e < 4; ++e) {
-            ax += share[e] * sum[e];
-            bx += (whole - share[e]) * sum[e];
-        }
+        const int ax = s0 * sum[0] + s2 * sum[2] + s3 * sum[3];
+        const int bx = whole * (sum[0] + sum[1] + sum[2] + sum[3]) - ax;
+        const float scale = unit * float(kLargest[c]);
         // Truncation serves as the floor: below zero the clamp decides either
         // way. The decoder's rounding moves the best pair by far less than a step.
-        const int qa = std::clamp(int(float(ax * bb - bx * ab) * scale[c]), 0, kLargest[c] - 1);
-        const int qb = std::clamp(int(float(bx * aa - ax * ab) * scale[c]), 0, kLargest[c] - 1);
+        const int qa = std::clamp(int(float(ax * bb - bx * ab) * scale), 0, kLargest[c] - 1);
+        const int qb = std::clamp(int(float(bx * aa - ax * ab) * scale), 0, kLargest[c] - 1);
         // Unsigned: the decoder's thirds become a multiplication.
         const unsigned ea[2] = {unsigned(expand(qa, c)), unsigned(expand(qa + 1, c))};
         const unsigned eb[2] = {unsigned(expand(qb, c)), unsigned(expand(qb + 1, c))};
-        const int n0 = count[0], n1 = count[1], n2 = count[2], n3 = count[3];
-        const int s0 = 2 * sum[0], s1 = 2 * sum[1], s2 = 2 * sum[2], s3 = 2 * sum[3];
+        const int d0 = 2 * sum[0], d1 = 2 * sum[1], d2 = 2 * sum[2], d3 = 2 * sum[3];
+        // Each endpoint's part of the error does not depend on the other's.
+        const int partA[2] = {int(ea[0]) * (n0 * int(ea[0]) - d0), int(ea[1]) * (n0 * int(ea[1]) - d0)};
+        const int partB[2] = {int(eb[0]) * (n1 * int(eb[0]) - d1), int(eb[1]) * (n1 * int(eb[1]) - d1)};
         int best = INT_MAX, bestA = 0, bestB = 0;
         for (int i = 0; i < 2; ++i)
             for (int j = 0; j < 2; ++j) {
-                const int a = int(ea[i]), b = int(eb[j]);
-                const int v2 = int(three ? (ea[i] + eb[j]) / 2 : (2 * ea[i] + eb[j]) / 3u);
-                const int v3 = int((ea[i] + 2 * eb[j]) / 3u);
-                const int e = a * (n0 * a - s0) + b * (n1 * b - s1) + v2 * (n2 * v2 - s2) + v3 * (n3 * v3 - s3);
+                const int v2 = int(kThree ? (ea[i] + eb[j]) / 2 : (2 * ea[i] + eb[j]) / 3u);
+                const int e = partA[i] + partB[j] + v2 * (n2 * v2 - d2) +
+                              (kThree ? 0 : [&] {
+                                  const int v3 = int((ea[i] + 2 * eb[j]) / 3u);
+                                  return v3 * (n3 * v3 - d3);
+                              }());
                 if (e < best) best = e, bestA = i, bestB = j;
             }
         q[0][c] = qa + bestA;
@@ -155,6 +144,16 @@ int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
         error += best;
     }
     return error;
+}
+
+// The least-squares endpoints for these entries, then per channel the best
+// of the quantised pairs around them by the decoder's own entries (the error
+// separates by channel once the entries are fixed). Returns the error less
+// the colours' own square sum, INT_MAX when one entry holds every colour.
+// Each endpoint's share in an entry is counted in thirds (halves for three
+// colours), keeping the sums whole numbers.
+int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
+    return three ? fitEntries<true>(sums, q) : fitEntries<false>(sums, q);
 }
 
 // The endpoints for fixed indices; false when the indices pick one entry only.
@@ -369,7 +368,8 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
     const int steps = three ? 3 : 4, whole = three ? 2 : 3;
     // At most 31 placements (four colours, four entries), the best ranked
     // first so that the exact search of the rest stops early.
-    Placement ranked[31];
+    Placement placed[31];
+    int rank[31];  // into `placed`, the best first
     int placements = 0, place[kFewColours] = {};
     for (;;) {
         // Next non-decreasing placement.
@@ -379,11 +379,12 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
         ++place[i];
         for (int j = i + 1; j < few.n; ++j) place[j] = place[i];
         if (place[0] == place[few.n - 1]) continue;  // one entry for all
-        Placement& p = ranked[placements];
+        Placement& p = placed[placements];
         for (int k = 0; k < few.n; ++k) p.share[k] = line[place[k]];
         weighPlacement(few, whole, p);
-        for (int at = placements++; at > 0 && ranked[at - 1].score > ranked[at].score; --at)
-            std::swap(ranked[at - 1], ranked[at]);
+        int at = placements++;
+        for (; at > 0 && placed[rank[at - 1]].score > p.score; --at) rank[at] = rank[at - 1];
+        rank[at] = placements - 1;
     }
     // A placement's residual before quantisation is a floor under its exact
     // error but for the decoder rounding its thirds down, which moves the 16
@@ -398,14 +399,15 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
     // colours fit every placement), among which is the exact block whenever
     // one exists.
     for (int k = 0; k < placements && best.error > 0; ++k) {
-        const double residual = std::sqrt(std::max(own + ranked[k].score, 0.0));
+        const Placement& p = placed[rank[k]];
+        const double residual = std::sqrt(std::max(own + p.score, 0.0));
         if (residual > std::sqrt(double(best.error)) + kRounding || (k >= 4 && (few.n == 4 || residual > kRounding)))
             break;
         // Placements hold entries by endpoint 0's share.
         static const int fourEntry[4] = {1, 3, 2, 0}, threeEntry[3] = {1, 2, 0};
         EntrySums sums;
         for (int j = 0; j < few.n; ++j) {
-            const int e = (three ? threeEntry : fourEntry)[ranked[k].share[j]];
+            const int e = (three ? threeEntry : fourEntry)[p.share[j]];
             sums.count[e] += few.count[j];
             for (int c = 0; c < 3; ++c) sums.sum[c][e] += few.count[j] * few.rgb[j][c];
         }
@@ -519,6 +521,7 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     Colours colours;
     FewColours few;
     few.n = 0;  // kFewColours + 1: more than that
+    std::uint32_t seen[kFewColours];  // few.rgb packed, for quick comparison
     for (int i = 0; i < 16; ++i) {
         const std::uint8_t* texel = rgba + 4 * i;
         if (dxt1 && texel[3] < 128) continue;
@@ -526,12 +529,14 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
         colours.position[n] = i;
         if (few.n > kFewColours) continue;
+        const std::uint32_t packed = std::uint32_t(texel[0] | texel[1] << 8 | texel[2] << 16);
         int k = 0;
-        while (k < few.n && !(few.rgb[k][0] == texel[0] && few.rgb[k][1] == texel[1] && few.rgb[k][2] == texel[2])) ++k;
+        while (k < few.n && seen[k] != packed) ++k;
         if (k < few.n) {
             ++few.count[k];
         } else if (few.n < kFewColours) {
             for (int c = 0; c < 3; ++c) few.rgb[k][c] = texel[c];
+            seen[k] = packed;
             few.count[few.n++] = 1;
         } else {
             few.n = kFewColours + 1;
@@ -542,11 +547,10 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         std::memcpy(block, transparent, 8);
         return;
     }
-    for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < 16; ++i) {
-            if (i >= colours.count) colours.rgb[c][i] = colours.rgb[c][0];
-            colours.lane[c][i] = float(colours.rgb[c][i]);
-        }
+    for (int c = 0; c < 3; ++c) {
+        for (int i = colours.count; i < 16; ++i) colours.rgb[c][i] = colours.rgb[c][0];
+        for (int i = 0; i < 16; ++i) colours.lane[c][i] = float(2 * colours.rgb[c][i]);
+    }
     // Transparent texels need DXT1's three-colour mode; opaque DXT1 blocks may take either.
     const bool mustUseThree = colours.count < 16, mayUseThree = dxt1;
     Fit fit, threeFit;
