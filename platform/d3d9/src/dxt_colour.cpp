@@ -64,23 +64,17 @@ int assignIndices(const Colours& colours, const int q[2][3], bool three, std::ui
     float palette[4][3];
     for (int c = 0; c < 3; ++c) {
         const int a = expand(q[0][c], c), b = expand(q[1][c], c);
-        palette[0][c] = float(2 * a);
-        palette[1][c] = float(2 * b);
-        palette[2][c] = float(2 * (three ? (a + b) / 2 : (2 * a + b) / 3));
-        palette[3][c] = float(2 * ((a + 2 * b) / 3));
+        for (int k = 0; k < 4; ++k) palette[k][c] = float(2 * paletteEntry(a, b, k, three));
     }
+    const auto distance = [&](int k, int i) {
+        const float dr = palette[k][0] - colours.lane[0][i], dg = palette[k][1] - colours.lane[1][i],
+                    db = palette[k][2] - colours.lane[2][i];
+        return dr * dr + dg * dg + db * db;
+    };
     float key[16];
-    for (int i = 0; i < 16; ++i) {
-        const float dr = palette[0][0] - colours.lane[0][i], dg = palette[0][1] - colours.lane[1][i],
-                    db = palette[0][2] - colours.lane[2][i];
-        key[i] = dr * dr + dg * dg + db * db;
-    }
+    for (int i = 0; i < 16; ++i) key[i] = distance(0, i);
     for (int k = 1; k < (three ? 3 : 4); ++k)
-        for (int i = 0; i < 16; ++i) {
-            const float dr = palette[k][0] - colours.lane[0][i], dg = palette[k][1] - colours.lane[1][i],
-                        db = palette[k][2] - colours.lane[2][i];
-            key[i] = std::min(key[i], dr * dr + dg * dg + db * db + float(k));
-        }
+        for (int i = 0; i < 16; ++i) key[i] = std::min(key[i], distance(k, i) + float(k));
     // Lanes past `count` repeat colour 0, so all sixteen are summed and the
     // extra copies taken off.
     int total = 0;
@@ -132,11 +126,11 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
         for (int i = 0; i < 2; ++i)
             for (int j = 0; j < 2; ++j) {
                 const int v2 = int(kThree ? (ea[i] + eb[j]) / 2 : (2 * ea[i] + eb[j]) / 3u);
-                const int e = partA[i] + partB[j] + v2 * (n2 * v2 - d2) +
-                              (kThree ? 0 : [&] {
-                                  const int v3 = int((ea[i] + 2 * eb[j]) / 3u);
-                                  return v3 * (n3 * v3 - d3);
-                              }());
+                int e = partA[i] + partB[j] + v2 * (n2 * v2 - d2);
+                if constexpr (!kThree) {
+                    const int v3 = int((ea[i] + 2 * eb[j]) / 3u);
+                    e += v3 * (n3 * v3 - d3);
+                }
                 if (e < best) best = e, bestA = i, bestB = j;
             }
         q[0][c] = qa + bestA;
