@@ -24,6 +24,8 @@ std::vector<Rgba> pattern(unsigned width, unsigned height, bool opaque);
 std::string scratchPath(const std::string& name);
 Bytes readFile(const std::string& path);
 std::string writeScratch(const std::string& name, const Bytes& bytes);
+// What `command` writes to its standard output.
+std::string commandOutput(const std::string& command);
 
 // Runs ImageMagick's convert on the pixels (given as raw RGBA) with `options`
 // between input and output. Returns the output's path, or "" when convert failed.
@@ -68,6 +70,13 @@ inline Bytes ddsFile(std::uint32_t flags, std::uint32_t width, std::uint32_t hei
     for (int i = 0; i < 10; ++i) put(76 + 4 * i, fields[i]);
     file.insert(file.end(), data.begin(), data.end());
     return file;
+}
+
+// An A8R8G8B8 file, or of `fourCc` blocks, whose data is `dataBytes` of `fill`.
+inline Bytes ddsOf(std::uint32_t width, std::uint32_t height, std::uint32_t mips, std::uint32_t fourCc,
+                   std::size_t dataBytes, std::uint8_t fill = 0) {
+    return ddsFile(mips > 1 ? 0x21007 : 0x1007, width, height, 0, mips, fourCc ? ddsFourCc(fourCc) : kDdsArgb, 0,
+                   Bytes(dataBytes, fill));
 }
 
 }  // namespace fixtures

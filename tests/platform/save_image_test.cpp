@@ -1,6 +1,5 @@
 // Saving the preview file types: the layout each source format is written in,
 // as the image reader (ours and ImageMagick's) sees it, and the refusals.
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/image_fixtures.h"
@@ -29,13 +28,7 @@ protected:
 };
 
 std::string identify(const std::string& path) {
-    std::string output;
-    if (std::FILE* pipe = popen(("identify -format '%m %wx%h %z' '" + path + "' 2>&1").c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        pclose(pipe);
-    }
-    return output;
+    return commandOutput("identify -format '%m %wx%h %z' '" + path + "' 2>&1");
 }
 
 }  // namespace
