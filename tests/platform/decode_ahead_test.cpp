@@ -4,6 +4,7 @@
 #include <d3d9soft.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/image_fixtures.h"
@@ -63,10 +64,8 @@ protected:
         EXPECT_EQ(load(path, &texture, &info), D3D_OK) << path;
         if (!texture) return {};
         if (reference) {
-            EXPECT_EQ(info.Width, reference->Width);
-            EXPECT_EQ(info.Height, reference->Height);
-            EXPECT_EQ(info.Format, reference->Format);
-            EXPECT_EQ(info.ImageFileFormat, reference->ImageFileFormat);
+            EXPECT_EQ(std::tie(info.Width, info.Height, info.Format, info.ImageFileFormat),
+                      std::tie(reference->Width, reference->Height, reference->Format, reference->ImageFileFormat));
         }
         std::vector<std::uint8_t> bytes = contents(texture);
         texture->Release();
