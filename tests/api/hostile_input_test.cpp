@@ -66,8 +66,7 @@ std::vector<Sample> validSamples() {
     stbi_write_tga_to_func(appendBytes, &out, 6, 5, 4, rgba.data());
     samples.push_back({"rle.tga", out});
     // stb's JPEG writer shifts negative values, which UBSan rejects: a fixture instead.
-    std::ifstream jpeg(TA_TEST_DATA "/hostile/rgb.jpg", std::ios::binary);
-    samples.push_back({"rgb.jpg", Bytes(std::istreambuf_iterator<char>(jpeg), std::istreambuf_iterator<char>())});
+    samples.push_back({"rgb.jpg", fixtures::readFile(TA_TEST_DATA "/hostile/rgb.jpg")});
     // 8x8 with 4 levels: 64 + 16 + 4 + 1 texels.
     samples.push_back({"mips.dds", fixtures::ddsOf(8, 8, 4, 0, 85 * 4, kDdsFill)});
     // 8x4 DXT1 with 3 levels: 2 + 1 + 1 blocks.

@@ -77,16 +77,10 @@ TEST_F(HostileImages, EveryTruncationIsRefused) {
 // Headers over the device's 4096 limit or far beyond the data behind them are
 // refused before any pixel buffer is sized by them.
 TEST_F(HostileImages, HugeDimensionsAreRefused) {
-    BmpImage bmp;
-    bmp.width = bmp.height = 2;
-    bmp.values.assign(4, 0);
-    Bytes bigBmp = bmpFile(bmp);
+    Bytes bigBmp = bmpFile({2, 2, 24, false, {}, false, {0, 0, 0, 0}});
     put32(bigBmp, 18, 65535);
     put32(bigBmp, 22, 65535);
-    TgaImage tga;
-    tga.width = tga.height = 2;
-    tga.values.assign(4, 0);
-    Bytes bigTga = tgaFile(tga);
+    Bytes bigTga = tgaFile({2, 2, 24, 2, false, {0, 0, 0, 0}});
     put32(bigTga, 12, 0xffffffff);
     Bytes widePng = readFile(convertPixels(pattern(4, 2, true), 4, 2, "-define png:color-type=2", "wide.png"));
     put32(widePng, 16, 0x01100000);  // 4097, big-endian
@@ -141,10 +135,7 @@ TEST_F(HostileImages, MissingEmptyAndUnrecognisedData) {
     for (std::string path :
          {std::string(), std::string("no/such/file.png"), writeScratch("empty.png", {}), std::string(TA_TEST_SCRATCH)})
         EXPECT_EQ(D3DXGetImageInfoFromFileA(path.c_str(), &info), D3DXERR_INVALIDDATA) << path;
-    TgaImage tga;
-    tga.width = tga.height = 2;
-    tga.values.assign(4, 0);
-    Bytes file = tgaFile(tga);
+    const Bytes file = tgaFile({2, 2, 24, 2, false, {0, 0, 0, 0}});
     EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), nullptr), D3D_OK);
 }
 

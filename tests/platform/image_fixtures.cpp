@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace fixtures {
 
@@ -45,11 +44,6 @@ std::string scratchPath(const std::string& name) {
     std::string dir = std::string(TA_TEST_SCRATCH) + "/" + test->test_suite_name() + "." + test->name();
     std::filesystem::create_directories(dir);
     return dir + "/" + name;
-}
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string writeScratch(const std::string& name, const Bytes& bytes) {

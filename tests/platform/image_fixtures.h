@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,10 @@ std::vector<Rgba> pattern(unsigned width, unsigned height, bool opaque);
 // `name` in a scratch directory of the running test's own: ctest runs tests
 // as parallel processes, and shared names would race.
 std::string scratchPath(const std::string& name);
-Bytes readFile(const std::string& path);
+inline Bytes readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 std::string writeScratch(const std::string& name, const Bytes& bytes);
 // What `command` writes to its standard output.
 std::string commandOutput(const std::string& command);

@@ -85,11 +85,10 @@ TEST_F(SurfaceCopyHook, RunsOnceAfterEachHostCopyWithItsArguments) {
 TEST_F(SurfaceCopyHook, NotRunForTheLayersOwnCopiesNorForCopiesTheHookMakes) {
     ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, Recorder::hook, &recorder), D3D_OK);
     // A 3 x 3 image: loaded into a 4 x 4 texture, its chain filtered level by level.
-    fixtures::BmpImage image;
-    image.width = image.height = 3;
-    image.values.assign(9, 0x808080u);
     IDirect3DTexture9* loaded = nullptr;
-    ASSERT_EQ(loadImage(fixtures::bmpFile(image), &loaded), D3D_OK);
+    ASSERT_EQ(
+        loadImage(fixtures::bmpFile({3, 3, 24, false, {}, false, std::vector<std::uint32_t>(9, 0x808080u)}), &loaded),
+        D3D_OK);
     ASSERT_EQ(loaded->GetLevelCount(), 3u);
     EXPECT_EQ(D3DXFilterTexture(loaded, nullptr, 0, D3DX_FILTER_BOX), D3D_OK);
     EXPECT_TRUE(recorder.copies.empty());
