@@ -11,10 +11,6 @@ using namespace fixtures;
 
 namespace {
 
-void put32(Bytes& bytes, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = std::uint8_t(v >> (8 * i));
-}
-
 class HostileImages : public SoftDeviceTest {
 protected:
     static HRESULT probe(const Bytes& bytes, D3DXIMAGE_INFO& info) {

@@ -56,6 +56,8 @@ struct TgaImage {
 Bytes tgaFile(const TgaImage& image);
 
 // Header-only, for the library's tests as well.
+inline void put32(Bytes& bytes, std::size_t at, std::uint32_t value) { std::memcpy(&bytes[at], &value, 4); }
+
 struct DdsPixelFormat {
     std::uint32_t flags, fourCc, bits, r, g, b, a;
 };
@@ -68,11 +70,10 @@ inline Bytes ddsFile(std::uint32_t flags, std::uint32_t width, std::uint32_t hei
                      std::uint32_t mips, const DdsPixelFormat& pf, std::uint32_t caps2, const Bytes& data,
                      std::uint32_t pitch = 0, std::uint32_t caps = 0x1000) {
     Bytes file(128, 0);
-    auto put = [&file](std::size_t offset, std::uint32_t value) { std::memcpy(&file[offset], &value, 4); };
     const std::uint32_t head[] = {0x20534444, 124, flags, height, width, pitch, depth, mips};
-    for (int i = 0; i < 8; ++i) put(4 * i, head[i]);
+    for (int i = 0; i < 8; ++i) put32(file, 4 * i, head[i]);
     const std::uint32_t fields[] = {32, pf.flags, pf.fourCc, pf.bits, pf.r, pf.g, pf.b, pf.a, caps, caps2};
-    for (int i = 0; i < 10; ++i) put(76 + 4 * i, fields[i]);
+    for (int i = 0; i < 10; ++i) put32(file, 76 + 4 * i, fields[i]);
     file.insert(file.end(), data.begin(), data.end());
     return file;
 }
