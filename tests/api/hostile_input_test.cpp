@@ -43,10 +43,7 @@ void appendBytes(void* context, void* data, int size) {
 }
 
 // Readers must not trust the data either: not zero.
-Bytes ddsOf(std::uint32_t width, std::uint32_t height, std::uint32_t mips, bool dxt1, std::size_t dataBytes) {
-    return fixtures::ddsFile(mips > 1 ? 0x21007 : 0x1007, width, height, 0, mips,
-                             dxt1 ? fixtures::ddsFourCc(0x31545844) : fixtures::kDdsArgb, 0, Bytes(dataBytes, 0x5a));
-}
+const std::uint8_t kDdsFill = 0x5a;
 
 struct Sample {
     const char* name;
@@ -69,12 +66,11 @@ std::vector<Sample> validSamples() {
     stbi_write_tga_to_func(appendBytes, &out, 6, 5, 4, rgba.data());
     samples.push_back({"rle.tga", out});
     // stb's JPEG writer shifts negative values, which UBSan rejects: a fixture instead.
-    std::ifstream jpeg(TA_TEST_DATA "/hostile/rgb.jpg", std::ios::binary);
-    samples.push_back({"rgb.jpg", Bytes(std::istreambuf_iterator<char>(jpeg), std::istreambuf_iterator<char>())});
+    samples.push_back({"rgb.jpg", fixtures::readFile(TA_TEST_DATA "/hostile/rgb.jpg")});
     // 8x8 with 4 levels: 64 + 16 + 4 + 1 texels.
-    samples.push_back({"mips.dds", ddsOf(8, 8, 4, false, 85 * 4)});
+    samples.push_back({"mips.dds", fixtures::ddsOf(8, 8, 4, 0, 85 * 4, kDdsFill)});
     // 8x4 DXT1 with 3 levels: 2 + 1 + 1 blocks.
-    samples.push_back({"dxt1.dds", ddsOf(8, 4, 3, true, 4 * 8)});
+    samples.push_back({"dxt1.dds", fixtures::ddsOf(8, 4, 3, 0x31545844, 4 * 8, kDdsFill)});
     std::string ppm = "P6\n3 2\n255\n" + std::string(18, '\x40');
     samples.push_back({"rgb.ppm", Bytes(ppm.begin(), ppm.end())});
     std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 3\n" + std::string(24, '\x80');
@@ -172,7 +168,7 @@ TEST_F(HostileInput, HugeClaimedSizesAllocateNothingLarge) {
             png[16 + i] = std::uint8_t(side >> (24 - 8 * i));  // IHDR width, big-endian
             png[20 + i] = std::uint8_t(side >> (24 - 8 * i));
         }
-        const Bytes dds = ddsOf(side, side, 1, false, 64);
+        const Bytes dds = fixtures::ddsOf(side, side, 1, 0, 64, kDdsFill);
         Bytes bmp;
         stbi_write_bmp_to_func(appendBytes, &bmp, 1, 1, 4, pixel.data());
         for (int i = 0; i < 4; ++i) {

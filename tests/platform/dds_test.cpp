@@ -1,7 +1,6 @@
 // DDS files: the header written for each format, levels packed after it,
 // what we write loads back bit for bit, and independent writers and readers
 // agree with us.
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/image_fixtures.h"
@@ -10,16 +9,6 @@
 using namespace fixtures;
 
 namespace {
-
-std::string run(const std::string& command) {
-    std::string output;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        pclose(pipe);
-    }
-    return output;
-}
 
 using Dds = SoftDeviceTest;
 
@@ -83,40 +72,14 @@ TEST_F(Dds, LevelsFollowTheHeaderTightlyPackedAndFailuresAreReported) {
 }
 
 TEST_F(Dds, EveryHeldFormatLoadsBackExactly) {
-    const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8,
-                                 D3DFMT_X8R8G8B8,
-                                 D3DFMT_R5G6B5,
-                                 D3DFMT_X1R5G5B5,
-                                 D3DFMT_A1R5G5B5,
-                                 D3DFMT_A4R4G4B4,
-                                 D3DFMT_X4R4G4B4,
-                                 D3DFMT_R3G3B2,
-                                 D3DFMT_A8R3G3B2,
-                                 D3DFMT_A8,
-                                 D3DFMT_L8,
-                                 D3DFMT_A8L8,
-                                 D3DFMT_A4L4,
-                                 D3DFMT_L16,
-                                 D3DFMT_A8B8G8R8,
-                                 D3DFMT_X8B8G8R8,
-                                 D3DFMT_A2R10G10B10,
-                                 D3DFMT_A2B10G10R10,
-                                 D3DFMT_G16R16,
-                                 D3DFMT_A16B16G16R16,
-                                 D3DFMT_R16F,
-                                 D3DFMT_G16R16F,
-                                 D3DFMT_A16B16G16R16F,
-                                 D3DFMT_R32F,
-                                 D3DFMT_G32R32F,
-                                 D3DFMT_A32B32G32R32F,
-                                 D3DFMT_V8U8,
-                                 D3DFMT_Q8W8V8U8,
-                                 D3DFMT_V16U16,
-                                 D3DFMT_DXT1,
-                                 D3DFMT_DXT2,
-                                 D3DFMT_DXT3,
-                                 D3DFMT_DXT4,
-                                 D3DFMT_DXT5};
+    // clang-format off
+    const D3DFORMAT formats[] = {
+        D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,
+        D3DFMT_X4R4G4B4, D3DFMT_R3G3B2, D3DFMT_A8R3G3B2, D3DFMT_A8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_A4L4, D3DFMT_L16,
+        D3DFMT_A8B8G8R8, D3DFMT_X8B8G8R8, D3DFMT_A2R10G10B10, D3DFMT_A2B10G10R10, D3DFMT_G16R16, D3DFMT_A16B16G16R16,
+        D3DFMT_R16F, D3DFMT_G16R16F, D3DFMT_A16B16G16R16F, D3DFMT_R32F, D3DFMT_G32R32F, D3DFMT_A32B32G32R32F,
+        D3DFMT_V8U8, D3DFMT_Q8W8V8U8, D3DFMT_V16U16, D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5};
+    // clang-format on
     const std::string path = scratchPath("roundtrip.dds");
     // Distinct bytes in every level, the whole locked area of each.
     auto forEachLevel = [](IDirect3DTexture9* texture, DWORD flags, auto visit) {
@@ -195,7 +158,7 @@ TEST_F(Dds, ReadsIndependentWritersLevelsBitForBit) {
 // Pillow decodes what we wrote to the texels we hold.
 TEST_F(Dds, PillowReadsOurFiles) {
     const std::string python = "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('";
-    if (run("/usr/bin/python3 -c 'import PIL; print(1)' 2>/dev/null") != "1\n")
+    if (commandOutput("/usr/bin/python3 -c 'import PIL; print(1)' 2>/dev/null") != "1\n")
         GTEST_SKIP() << "Pillow (python3-pil) is not installed";
     const UINT width = 20, height = 12;
     std::vector<std::uint32_t> image(width * height);
@@ -219,8 +182,8 @@ TEST_F(Dds, PillowReadsOurFiles) {
         ASSERT_EQ(copy(ours, nullptr, texture), D3D_OK);
         Bytes expected = readLevel(ours.texture, 0, width * 4, height);
         ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture.texture, nullptr), D3D_OK);
-        EXPECT_EQ(run(python + path + "'); print(im.size[0], im.size[1], im.mode); open('" + raw +
-                      "', 'wb').write(im.convert('RGBA').tobytes())\" 2>&1"),
+        EXPECT_EQ(commandOutput(python + path + "'); print(im.size[0], im.size[1], im.mode); open('" + raw +
+                                "', 'wb').write(im.convert('RGBA').tobytes())\" 2>&1"),
                   std::to_string(width) + " " + std::to_string(height) + " " + c.mode + "\n");
         Bytes decoded = readFile(raw);
         ASSERT_EQ(decoded.size(), expected.size());
@@ -237,7 +200,7 @@ TEST_F(Dds, PillowReadsOurFiles) {
     writeLevel(preview.texture, 0, texels.data(), 12, 2);
     const std::string png = scratchPath("preview.png");
     ASSERT_EQ(D3DXSaveTextureToFileA(png.c_str(), D3DXIFF_PNG, preview.texture, nullptr), D3D_OK);
-    EXPECT_EQ(run(python + png + "'); print(im.mode, list(im.getdata())[:2])\" 2>&1"),
+    EXPECT_EQ(commandOutput(python + png + "'); print(im.mode, list(im.getdata())[:2])\" 2>&1"),
               "RGBA [(16, 32, 48, 255), (64, 80, 96, 128)]\n");
 }
 
@@ -352,10 +315,7 @@ TEST_F(Dds, JunkInUnusedPixelFormatFieldsIsIgnored) {
         ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), D3D_OK);
         EXPECT_EQ(info.Format, c.format);
         IDirect3DTexture9* texture = nullptr;
-        ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), 0, 0, 1, 0, c.format,
-                                                      D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr,
-                                                      nullptr, &texture),
-                  D3D_OK);
+        ASSERT_EQ(loadImage(file, &texture, 0, 1, nullptr, D3DX_FILTER_NONE, c.format), D3D_OK);
         EXPECT_EQ(readLevel(texture, 0, 4 * c.bytesPerTexel, 2), data);
         texture->Release();
     }
@@ -394,10 +354,7 @@ TEST_F(Dds, ResourceTypeAndFirstFaceOrSliceOfEveryLevel) {
         D3DXIMAGE_INFO info{};
         ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), &info), c.hr);
         IDirect3DTexture9* texture = nullptr;
-        HRESULT loaded = D3DXCreateTextureFromFileInMemoryEx(
-            device, file.data(), UINT(file.size()), 0, 0, D3DX_FROM_FILE, 0, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM,
-            D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
-        ASSERT_EQ(loaded, c.hr);
+        ASSERT_EQ(loadImage(file, &texture, 0, D3DX_FROM_FILE), c.hr);
         if (FAILED(c.hr)) continue;
         EXPECT_EQ(std::make_pair(info.ResourceType, info.Depth), std::make_pair(c.type, c.reportedDepth));
         ASSERT_EQ(texture->GetLevelCount(), 3u);

@@ -4,6 +4,7 @@
 #include <d3d9soft.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/image_fixtures.h"
@@ -57,16 +58,17 @@ protected:
 
     // Loads `path` and returns its contents (empty on failure), checking the
     // load's result and, when `reference` is given, its source information.
-    std::vector<std::uint8_t> loaded(const std::string& path, const D3DXIMAGE_INFO* reference = nullptr) {
+    // `source`, when given, receives the source information.
+    std::vector<std::uint8_t> loaded(const std::string& path, const D3DXIMAGE_INFO* reference = nullptr,
+                                     D3DXIMAGE_INFO* source = nullptr) {
         IDirect3DTexture9* texture = nullptr;
         D3DXIMAGE_INFO info{};
         EXPECT_EQ(load(path, &texture, &info), D3D_OK) << path;
+        if (source) *source = info;
         if (!texture) return {};
         if (reference) {
-            EXPECT_EQ(info.Width, reference->Width);
-            EXPECT_EQ(info.Height, reference->Height);
-            EXPECT_EQ(info.Format, reference->Format);
-            EXPECT_EQ(info.ImageFileFormat, reference->ImageFileFormat);
+            EXPECT_EQ(std::tie(info.Width, info.Height, info.Format, info.ImageFileFormat),
+                      std::tie(reference->Width, reference->Height, reference->Format, reference->ImageFileFormat));
         }
         std::vector<std::uint8_t> bytes = contents(texture);
         texture->Release();
@@ -96,12 +98,7 @@ TEST_F(DecodeAhead, LoadsGetTheTexturesOfPlainLoadsWhateverTheThreadCount) {
     paths.push_back(paths[4]);  // a file loaded twice
     std::vector<std::vector<std::uint8_t>> expected;
     std::vector<D3DXIMAGE_INFO> infos(paths.size());
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        IDirect3DTexture9* texture = nullptr;
-        ASSERT_EQ(load(paths[i], &texture, &infos[i]), D3D_OK);
-        expected.push_back(contents(texture));
-        texture->Release();
-    }
+    for (std::size_t i = 0; i < paths.size(); ++i) expected.push_back(loaded(paths[i], nullptr, &infos[i]));
     D3D9SoftSetThreadCount(1);
     const std::vector<std::uint8_t> blocks = compressed();
 

@@ -11,16 +11,6 @@ using namespace fixtures;
 
 namespace {
 
-void put32(Bytes& bytes, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = std::uint8_t(v >> (8 * i));
-}
-
-// An A8R8G8B8 or FourCC file of `dataBytes` zero bytes.
-Bytes dds(std::uint32_t width, std::uint32_t height, std::uint32_t mips, std::uint32_t fourCc, std::size_t dataBytes) {
-    return ddsFile(0x1007 | (mips > 1 ? 0x20000u : 0), width, height, 0, mips, fourCc ? ddsFourCc(fourCc) : kDdsArgb, 0,
-                   Bytes(dataBytes));
-}
-
 class HostileImages : public SoftDeviceTest {
 protected:
     static HRESULT probe(const Bytes& bytes, D3DXIMAGE_INFO& info) {
@@ -30,9 +20,7 @@ protected:
     // A texture is handed out exactly when the load succeeds.
     HRESULT load(const Bytes& bytes) {
         IDirect3DTexture9* texture = nullptr;
-        HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(device, bytes.data(), UINT(bytes.size()), 0, 0, 0, 0,
-                                                         D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE,
-                                                         D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
+        HRESULT hr = loadImage(bytes, &texture);
         EXPECT_EQ(SUCCEEDED(hr), texture != nullptr);
         if (texture) texture->Release();
         return hr;
@@ -85,16 +73,10 @@ TEST_F(HostileImages, EveryTruncationIsRefused) {
 // Headers over the device's 4096 limit or far beyond the data behind them are
 // refused before any pixel buffer is sized by them.
 TEST_F(HostileImages, HugeDimensionsAreRefused) {
-    BmpImage bmp;
-    bmp.width = bmp.height = 2;
-    bmp.values.assign(4, 0);
-    Bytes bigBmp = bmpFile(bmp);
+    Bytes bigBmp = bmpFile({2, 2, 24, false, {}, false, {0, 0, 0, 0}});
     put32(bigBmp, 18, 65535);
     put32(bigBmp, 22, 65535);
-    TgaImage tga;
-    tga.width = tga.height = 2;
-    tga.values.assign(4, 0);
-    Bytes bigTga = tgaFile(tga);
+    Bytes bigTga = tgaFile({2, 2, 24, 2, false, {0, 0, 0, 0}});
     put32(bigTga, 12, 0xffffffff);
     Bytes widePng = readFile(convertPixels(pattern(4, 2, true), 4, 2, "-define png:color-type=2", "wide.png"));
     put32(widePng, 16, 0x01100000);  // 4097, big-endian
@@ -108,9 +90,9 @@ TEST_F(HostileImages, HugeDimensionsAreRefused) {
         {"tga", bigTga, false},  // the probe reads only the header
         {"ppm", Bytes(ppm.begin(), ppm.end()), true},
         {"png 4097 wide", widePng, false},
-        {"dds argb", dds(65535, 65535, 1, 0, 64), true},
-        {"dds dxt1", dds(65535, 65535, 1, 0x31545844, 64), true},
-        {"dds 2^31 with 32 levels", dds(0x80000000u, 0x80000000u, 32, 0x31545844, 64), true},
+        {"dds argb", ddsOf(65535, 65535, 1, 0, 64), true},
+        {"dds dxt1", ddsOf(65535, 65535, 1, 0x31545844, 64), true},
+        {"dds 2^31 with 32 levels", ddsOf(0x80000000u, 0x80000000u, 32, 0x31545844, 64), true},
     };
     for (const auto& c : cases) {
         D3DXIMAGE_INFO info;
@@ -135,7 +117,7 @@ TEST_F(HostileImages, LyingDdsHeaders) {
     lying.pop_back();
     EXPECT_EQ(probe(lying, info), D3DXERR_INVALIDDATA) << "one byte short of four levels";
     EXPECT_EQ(load(lying), D3DXERR_INVALIDDATA);
-    EXPECT_EQ(probe(dds(4, 4, 1, 0x30315844, 4096), info), D3DXERR_INVALIDDATA) << "extended header";
+    EXPECT_EQ(probe(ddsOf(4, 4, 1, 0x30315844, 4096), info), D3DXERR_INVALIDDATA) << "extended header";
 }
 
 TEST_F(HostileImages, MissingEmptyAndUnrecognisedData) {
@@ -149,10 +131,7 @@ TEST_F(HostileImages, MissingEmptyAndUnrecognisedData) {
     for (std::string path :
          {std::string(), std::string("no/such/file.png"), writeScratch("empty.png", {}), std::string(TA_TEST_SCRATCH)})
         EXPECT_EQ(D3DXGetImageInfoFromFileA(path.c_str(), &info), D3DXERR_INVALIDDATA) << path;
-    TgaImage tga;
-    tga.width = tga.height = 2;
-    tga.values.assign(4, 0);
-    Bytes file = tgaFile(tga);
+    const Bytes file = tgaFile({2, 2, 24, 2, false, {0, 0, 0, 0}});
     EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), nullptr), D3D_OK);
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,8 +24,13 @@ std::vector<Rgba> pattern(unsigned width, unsigned height, bool opaque);
 // `name` in a scratch directory of the running test's own: ctest runs tests
 // as parallel processes, and shared names would race.
 std::string scratchPath(const std::string& name);
-Bytes readFile(const std::string& path);
+inline Bytes readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 std::string writeScratch(const std::string& name, const Bytes& bytes);
+// What `command` writes to its standard output.
+std::string commandOutput(const std::string& command);
 
 // Runs ImageMagick's convert on the pixels (given as raw RGBA) with `options`
 // between input and output. Returns the output's path, or "" when convert failed.
@@ -49,6 +56,8 @@ struct TgaImage {
 Bytes tgaFile(const TgaImage& image);
 
 // Header-only, for the library's tests as well.
+inline void put32(Bytes& bytes, std::size_t at, std::uint32_t value) { std::memcpy(&bytes[at], &value, 4); }
+
 struct DdsPixelFormat {
     std::uint32_t flags, fourCc, bits, r, g, b, a;
 };
@@ -61,13 +70,19 @@ inline Bytes ddsFile(std::uint32_t flags, std::uint32_t width, std::uint32_t hei
                      std::uint32_t mips, const DdsPixelFormat& pf, std::uint32_t caps2, const Bytes& data,
                      std::uint32_t pitch = 0, std::uint32_t caps = 0x1000) {
     Bytes file(128, 0);
-    auto put = [&file](std::size_t offset, std::uint32_t value) { std::memcpy(&file[offset], &value, 4); };
     const std::uint32_t head[] = {0x20534444, 124, flags, height, width, pitch, depth, mips};
-    for (int i = 0; i < 8; ++i) put(4 * i, head[i]);
+    for (int i = 0; i < 8; ++i) put32(file, 4 * i, head[i]);
     const std::uint32_t fields[] = {32, pf.flags, pf.fourCc, pf.bits, pf.r, pf.g, pf.b, pf.a, caps, caps2};
-    for (int i = 0; i < 10; ++i) put(76 + 4 * i, fields[i]);
+    for (int i = 0; i < 10; ++i) put32(file, 76 + 4 * i, fields[i]);
     file.insert(file.end(), data.begin(), data.end());
     return file;
+}
+
+// An A8R8G8B8 file, or of `fourCc` blocks, whose data is `dataBytes` of `fill`.
+inline Bytes ddsOf(std::uint32_t width, std::uint32_t height, std::uint32_t mips, std::uint32_t fourCc,
+                   std::size_t dataBytes, std::uint8_t fill = 0) {
+    return ddsFile(mips > 1 ? 0x21007 : 0x1007, width, height, 0, mips, fourCc ? ddsFourCc(fourCc) : kDdsArgb, 0,
+                   Bytes(dataBytes, fill));
 }
 
 }  // namespace fixtures

@@ -1,6 +1,5 @@
 // Saving the preview file types: the layout each source format is written in,
 // as the image reader (ours and ImageMagick's) sees it, and the refusals.
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/image_fixtures.h"
@@ -29,13 +28,7 @@ protected:
 };
 
 std::string identify(const std::string& path) {
-    std::string output;
-    if (std::FILE* pipe = popen(("identify -format '%m %wx%h %z' '" + path + "' 2>&1").c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        pclose(pipe);
-    }
-    return output;
+    return commandOutput("identify -format '%m %wx%h %z' '" + path + "' 2>&1");
 }
 
 }  // namespace
@@ -130,7 +123,6 @@ TEST_F(SaveImage, RefusedFormatsAndFileTypes) {
     for (D3DFORMAT bump : {D3DFMT_V8U8, D3DFMT_Q8W8V8U8, D3DFMT_V16U16, D3DFMT_X8L8V8U8, D3DFMT_A2W10V10U10})
         for (D3DXIMAGE_FILEFORMAT fileFormat : {D3DXIFF_BMP, D3DXIFF_PNG, D3DXIFF_TGA, D3DXIFF_JPG})
             EXPECT_EQ(save(bump, fileFormat, path), D3DERR_INVALIDCALL) << bump << " as " << fileFormat;
-    EXPECT_EQ(save(D3DFMT_V8U8, D3DXIFF_DDS, path), D3D_OK);
     EXPECT_EQ(save(D3DFMT_A8, D3DXIFF_JPG, path), D3DERR_INVALIDCALL);
     EXPECT_EQ(save(D3DFMT_A8, D3DXIFF_PNG, path), D3D_OK);
     EXPECT_EQ(save(D3DFMT_A8R8G8B8, D3DXIMAGE_FILEFORMAT(42), path), D3DERR_INVALIDCALL);

@@ -57,17 +57,17 @@ protected:
                                           colorKey);
     }
     static HRESULT fromMemory(const Level& to, const RECT* toRect, const void* data, D3DFORMAT format, UINT pitch,
-                              const RECT* rect, const PALETTEENTRY* palette = nullptr) {
+                              const RECT* rect, const PALETTEENTRY* palette = nullptr, D3DCOLOR colorKey = 0) {
         return D3DXLoadSurfaceFromMemory(to.surface, nullptr, toRect, data, format, pitch, palette, rect,
-                                         D3DX_FILTER_NONE, 0);
+                                         D3DX_FILTER_NONE, colorKey);
     }
 
     // An image file into a new texture; the default size rounds up to powers of two.
     HRESULT loadImage(const std::vector<std::uint8_t>& file, IDirect3DTexture9** texture, UINT size = 0, UINT mips = 0,
-                      D3DXIMAGE_INFO* info = nullptr, DWORD filter = D3DX_FILTER_NONE) {
-        return D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), size, size, mips, 0,
-                                                   D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM, filter, D3DX_DEFAULT, 0, info,
-                                                   nullptr, texture);
+                      D3DXIMAGE_INFO* info = nullptr, DWORD filter = D3DX_FILTER_NONE,
+                      D3DFORMAT format = D3DFMT_UNKNOWN) {
+        return D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), size, size, mips, 0, format,
+                                                   D3DPOOL_SYSTEMMEM, filter, D3DX_DEFAULT, 0, info, nullptr, texture);
     }
 
     // The whole of a surface as A8R8G8B8 texels.

@@ -12,13 +12,8 @@
 namespace {
 
 struct SeenCopy {
-    IDirect3DSurface9* dest;
-    bool hasDestRect;
+    D3D9SoftSurfaceCopy call;  // its rectangle pointers are only compared with null
     RECT destRect;
-    IDirect3DSurface9* source;
-    bool hasSourceRect;
-    DWORD filter;
-    HRESULT result;
     std::uint32_t firstTexel;  // of the destination rectangle, read inside the hook
 };
 
@@ -28,15 +23,7 @@ struct Recorder {
 
     static void hook(void* context, const D3D9SoftSurfaceCopy* copy) {
         Recorder& self = *static_cast<Recorder*>(context);
-        SeenCopy seen{copy->pDestSurface,
-                      copy->pDestRect != nullptr,
-                      {},
-                      copy->pSrcSurface,
-                      copy->pSrcRect != nullptr,
-                      copy->Filter,
-                      copy->Result,
-                      0};
-        if (copy->pDestRect) seen.destRect = *copy->pDestRect;
+        SeenCopy seen{*copy, copy->pDestRect ? *copy->pDestRect : RECT{}, 0};
         D3DLOCKED_RECT locked{};
         if (SUCCEEDED(copy->pDestSurface->LockRect(&locked, copy->pDestRect, D3DLOCK_READONLY))) {
             std::memcpy(&seen.firstTexel, locked.pBits, 4);
@@ -68,14 +55,14 @@ TEST_F(SurfaceCopyHook, RunsOnceAfterEachHostCopyWithItsArguments) {
     ASSERT_EQ(copy(page, &cell, source), D3D_OK);
     ASSERT_EQ(recorder.copies.size(), 1u);
     const SeenCopy& seen = recorder.copies[0];
-    EXPECT_EQ(seen.dest, page.surface);
-    ASSERT_TRUE(seen.hasDestRect);
+    EXPECT_EQ(seen.call.pDestSurface, page.surface);
+    ASSERT_TRUE(seen.call.pDestRect);
     EXPECT_EQ(std::make_tuple(seen.destRect.left, seen.destRect.top, seen.destRect.right, seen.destRect.bottom),
               std::make_tuple(4, 2, 6, 4));
-    EXPECT_EQ(seen.source, source.surface);
-    EXPECT_FALSE(seen.hasSourceRect);
-    EXPECT_EQ(seen.filter, DWORD(D3DX_FILTER_NONE));
-    EXPECT_EQ(seen.result, D3D_OK);
+    EXPECT_EQ(seen.call.pSrcSurface, source.surface);
+    EXPECT_FALSE(seen.call.pSrcRect);
+    EXPECT_EQ(seen.call.Filter, DWORD(D3DX_FILTER_NONE));
+    EXPECT_EQ(seen.call.Result, D3D_OK);
     EXPECT_EQ(seen.firstTexel, 0xff123456u) << "the hook runs after the copy";
 
     // The default filter is passed unresolved; a failed call is reported with its result.
@@ -85,10 +72,10 @@ TEST_F(SurfaceCopyHook, RunsOnceAfterEachHostCopyWithItsArguments) {
     d3d9soft::failCall("D3DXLoadSurfaceFromSurface", 1, E_OUTOFMEMORY);
     EXPECT_EQ(copy(page, &cell, source), E_OUTOFMEMORY);
     ASSERT_EQ(recorder.copies.size(), 4u);
-    EXPECT_FALSE(recorder.copies[1].hasDestRect);
-    EXPECT_EQ(recorder.copies[1].filter, D3DX_DEFAULT);
-    EXPECT_EQ(recorder.copies[2].result, D3DERR_INVALIDCALL);
-    EXPECT_EQ(recorder.copies[3].result, E_OUTOFMEMORY);
+    EXPECT_FALSE(recorder.copies[1].call.pDestRect);
+    EXPECT_EQ(recorder.copies[1].call.Filter, D3DX_DEFAULT);
+    EXPECT_EQ(recorder.copies[2].call.Result, D3DERR_INVALIDCALL);
+    EXPECT_EQ(recorder.copies[3].call.Result, E_OUTOFMEMORY);
 
     ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, nullptr, &recorder), D3D_OK);
     ASSERT_EQ(copy(page, &cell, source), D3D_OK);
@@ -98,11 +85,10 @@ TEST_F(SurfaceCopyHook, RunsOnceAfterEachHostCopyWithItsArguments) {
 TEST_F(SurfaceCopyHook, NotRunForTheLayersOwnCopiesNorForCopiesTheHookMakes) {
     ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, Recorder::hook, &recorder), D3D_OK);
     // A 3 x 3 image: loaded into a 4 x 4 texture, its chain filtered level by level.
-    fixtures::BmpImage image;
-    image.width = image.height = 3;
-    image.values.assign(9, 0x808080u);
     IDirect3DTexture9* loaded = nullptr;
-    ASSERT_EQ(loadImage(fixtures::bmpFile(image), &loaded), D3D_OK);
+    ASSERT_EQ(
+        loadImage(fixtures::bmpFile({3, 3, 24, false, {}, false, std::vector<std::uint32_t>(9, 0x808080u)}), &loaded),
+        D3D_OK);
     ASSERT_EQ(loaded->GetLevelCount(), 3u);
     EXPECT_EQ(D3DXFilterTexture(loaded, nullptr, 0, D3DX_FILTER_BOX), D3D_OK);
     EXPECT_TRUE(recorder.copies.empty());
@@ -117,7 +103,7 @@ TEST_F(SurfaceCopyHook, NotRunForTheLayersOwnCopiesNorForCopiesTheHookMakes) {
     top->Release();
     loaded->Release();
     ASSERT_EQ(recorder.copies.size(), 1u);
-    EXPECT_EQ(recorder.copies[0].dest, page.surface);
+    EXPECT_EQ(recorder.copies[0].call.pDestSurface, page.surface);
     recorder.copyAgainInto = nullptr;
     EXPECT_EQ(argb(other)[0], 0xff808080u) << "the hook's own copy was made";
 }
@@ -136,11 +122,11 @@ TEST_F(SurfaceCopyHook, RunsOnlyForSurfacesOfItsDevice) {
         ASSERT_EQ(copy(mine, nullptr, theirs), D3D_OK);
         ASSERT_EQ(copy(mine, nullptr, mine), D3D_OK);
         ASSERT_EQ(recorder.copies.size(), 2u);
-        EXPECT_EQ(recorder.copies[0].dest, mine.surface);
-        EXPECT_EQ(recorder.copies[0].source, theirs.surface);
-        EXPECT_EQ(recorder.copies[1].source, mine.surface);
+        EXPECT_EQ(recorder.copies[0].call.pDestSurface, mine.surface);
+        EXPECT_EQ(recorder.copies[0].call.pSrcSurface, theirs.surface);
+        EXPECT_EQ(recorder.copies[1].call.pSrcSurface, mine.surface);
         ASSERT_EQ(secondRecorder.copies.size(), 1u);
-        EXPECT_EQ(secondRecorder.copies[0].dest, theirs.surface);
+        EXPECT_EQ(secondRecorder.copies[0].call.pDestSurface, theirs.surface);
     }
     second->Release();
     EXPECT_EQ(D3D9SoftSetSurfaceCopyHook(nullptr, Recorder::hook, &recorder), D3DERR_INVALIDCALL);

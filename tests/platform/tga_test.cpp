@@ -33,9 +33,7 @@ protected:
     // Loads at the file's size; the texels of level 0 as A8R8G8B8 when it loaded.
     HRESULT load(const Bytes& file, std::vector<std::uint32_t>* texels = nullptr) {
         IDirect3DTexture9* texture = nullptr;
-        HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), D3DX_DEFAULT_NONPOW2,
-                                                         D3DX_DEFAULT_NONPOW2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
-                                                         D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
+        HRESULT hr = loadImage(file, &texture, D3DX_DEFAULT_NONPOW2, 1, nullptr, D3DX_FILTER_NONE, D3DFMT_A8R8G8B8);
         if (texture) {
             IDirect3DSurface9* surface = nullptr;
             texture->GetSurfaceLevel(0, &surface);

@@ -7,16 +7,16 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "interface/D3DTextureAtlas.h"
+#include "platform/image_fixtures.h"
 #include "platform/soft_device.h"
 
 using namespace textureatlas;
+using fixtures::readFile;
 namespace fs = std::filesystem;
 
 namespace {
@@ -41,11 +41,6 @@ std::vector<Texels> chain(unsigned width, unsigned height, unsigned image, unsig
     for (unsigned level = 0; level < levels; ++level)
         out.push_back(pattern(std::max(width >> level, 1u), std::max(height >> level, 1u), image, level));
     return out;
-}
-
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 MemoryImage memoryImage(const std::vector<std::uint8_t>& bytes) {
@@ -101,7 +96,7 @@ protected:
         const std::string path = directory + "made.dds";
         EXPECT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), D3D_OK);
         texture->Release();
-        return readBytes(path);
+        return readFile(path);
     }
 
     // The A8R8G8B8 levels of an image file: as generation loads a source, or
@@ -127,7 +122,7 @@ protected:
         texture->Release();
         return levels;
     }
-    std::vector<Texels> page(const std::string& name) { return decode(readBytes(directory + name + ".dds"), false); }
+    std::vector<Texels> page(const std::string& name) { return decode(readFile(directory + name + ".dds"), false); }
 
     void expectReleased() { EXPECT_EQ(liveResources(), baseline); }
 
@@ -206,9 +201,9 @@ TEST_F(Generate, FormatNamesInAnyCaseAndUnknownNamesLeftToD3dx) {
 
     // CxV8U8 is upper-cased into a name the table lacks; D3DX then makes
     // A8R8G8B8.
-    const auto reference = readBytes(directory + "fA8R8G8B8.dds");
+    const auto reference = readFile(directory + "fA8R8G8B8.dds");
     for (const char* format : {"a8r8g8b8", "", "NOT A FORMAT", "CxV8U8"})
-        EXPECT_EQ(readBytes(directory + "f" + format + ".dds"), reference) << format;
+        EXPECT_EQ(readFile(directory + "f" + format + ".dds"), reference) << format;
     D3DXIMAGE_INFO info{};
     ASSERT_EQ(D3DXGetImageInfoFromFileA((directory + "fX8R8G8B8.dds").c_str(), &info), D3D_OK);
     EXPECT_EQ(info.Format, D3DFMT_X8R8G8B8);
@@ -277,10 +272,10 @@ TEST_F(Generate, FilesAreLoadedByPathAndAMissingOneStopsAtItsPage) {
     place(first, source, 0, 0, 4, 4);
     place(first, source, 4, 0, 4, 4);
     ASSERT_TRUE(atlas->generateFromMemory({memoryImage(bytes), memoryImage(bytes)}));
-    const auto fromMemory = readBytes(directory + "file0.dds");
+    const auto fromMemory = readFile(directory + "file0.dds");
     fs::remove(directory + "file0.dds");
     ASSERT_TRUE(atlas->generate());
-    EXPECT_EQ(readBytes(directory + "file0.dds"), fromMemory);
+    EXPECT_EQ(readFile(directory + "file0.dds"), fromMemory);
     EXPECT_EQ(writtenPerLevel(page("file0")), std::vector<int>{32});
 
     const std::string missing = directory + "missing.dds";
