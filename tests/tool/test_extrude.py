@@ -13,7 +13,10 @@ import unittest
 
 from PIL import Image
 
-TOOL, REFERENCE, SCRATCH = (os.path.abspath(a) for a in sys.argv[1:4])
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import ARGS, entries, fresh, main, page_files, pages, read, run  # noqa: E402
+
+REFERENCE = ARGS[1]
 BORDER = 2
 PAGE = 64
 # name: (size, bordered). Odd sizes, one texture too thin for the lower levels,
@@ -23,23 +26,6 @@ TEXTURES = {
     "e.png": ((4, 4), True), "f.png": ((1, 9), True), "g.png": ((24, 24), False), "h.png": ((30, 30), True),
     "i.png": ((20, 13), True),
 }
-
-
-def run(*args, cwd):
-    result = subprocess.run([TOOL, *args], cwd=cwd, capture_output=True, text=True, timeout=120)
-    return result.returncode, result.stdout, result.stderr
-
-
-def read(path, mode="rb"):
-    with open(path, mode) as f:
-        return f.read()
-
-
-def fresh(name):
-    path = os.path.join(SCRATCH, name)
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(path)
-    return path
 
 
 def make_textures(directory, smooth=False):
@@ -78,16 +64,6 @@ class Dds:
             self.levels.append([[data[offset + (y * w + x) * 4:offset + (y * w + x) * 4 + 4] for x in range(w)]
                                 for y in range(h)])
             offset += w * h * 4
-
-
-def entries(index):
-    """Texture name -> its image rectangle at level 0, in texels."""
-    result = {}
-    for line in read(index, "r").splitlines()[14:]:
-        name, rest = line.split("\t\t")
-        u, v, w, h = (float(n) for n in rest.split(", ")[2:])
-        result[name] = tuple(round(n * PAGE) for n in (u, v, w, h))
-    return result
 
 
 def next_power_of_two(n):
@@ -132,18 +108,14 @@ class ExtrudeTest(unittest.TestCase):
         cls.plain = os.path.join(cls.dir, "plain", "out")
         cls.extruded = os.path.join(cls.dir, "extruded", "out")
 
-    def pages(self, directory):
-        return sorted(f for f in os.listdir(directory) if f.endswith(".dds"))
-
     def cells(self):
-        """(page file, name, image, cell) of every texture on the pages."""
-        found = entries(os.path.join(self.extruded, "atlas.txt"))
-        index = read(os.path.join(self.extruded, "atlas.txt"), "r").splitlines()[14:]
+        """(page file, name, image, cell) of every texture on the pages; the
+        image is the index rectangle at level 0 in texels."""
         result = []
-        for line in index:
-            name = line.split("\t\t")[0]
-            page = line.split("\t\t")[1].split(",")[0]
-            image = found[name]
+        for line in entries(os.path.join(self.extruded, "atlas.txt")):
+            name, rest = line.split("\t\t")
+            page, _, u, v, w, h = rest.split(", ")
+            image = tuple(round(float(n) * PAGE) for n in (u, v, w, h))
             margin = BORDER if TEXTURES[name][1] else 0
             cell = (image[0] - margin, image[1] - margin, image[2] + 2 * margin, image[3] + 2 * margin)
             result.append((page, name, image, cell))
@@ -154,20 +126,19 @@ class ExtrudeTest(unittest.TestCase):
             self.assertEqual(code, 0, name + ": " + err)
             self.assertNotIn("extrude", err)
         self.assertEqual(read(os.path.join(self.plain, "atlas.txt")), read(os.path.join(self.extruded, "atlas.txt")))
-        self.assertGreater(len(self.pages(self.plain)), 1, "the textures must need several pages")
-        self.assertEqual(self.pages(self.plain), self.pages(self.extruded))
+        self.assertGreater(len(page_files(self.plain)), 1, "the textures must need several pages")
+        self.assertEqual(page_files(self.plain), page_files(self.extruded))
 
     def test_without_extrude_the_pages_are_the_librarys(self):
         library = os.path.join(self.dir, "library")
         os.makedirs(library)
         code = subprocess.run([REFERENCE, "atlas.cfg", "src/", "library/", "library.txt", "0"], cwd=self.dir).returncode
         self.assertEqual(code, 0)
-        for page in self.pages(self.plain):
-            self.assertEqual(read(os.path.join(self.plain, page)), read(os.path.join(library, page)), page)
+        self.assertEqual(pages(self.plain), pages(library))
 
     def test_margins_repeat_the_edge_and_lower_levels_stand_at_the_index_rectangle(self):
-        plain = {page: Dds(os.path.join(self.plain, page)) for page in self.pages(self.plain)}
-        extruded = {page: Dds(os.path.join(self.extruded, page)) for page in self.pages(self.extruded)}
+        plain = {page: Dds(os.path.join(self.plain, page)) for page in page_files(self.plain)}
+        extruded = {page: Dds(os.path.join(self.extruded, page)) for page in page_files(self.extruded)}
         checked_levels = set()
         for page, name, image, cell in self.cells():
             if not TEXTURES[name][1]:
@@ -199,7 +170,7 @@ class ExtrudeTest(unittest.TestCase):
         self.assertTrue({0, 1, 2} <= checked_levels)
 
     def test_texels_outside_the_cells_are_the_librarys(self):
-        for page in self.pages(self.plain):
+        for page in page_files(self.plain):
             ours, library = Dds(os.path.join(self.extruded, page)), Dds(os.path.join(self.plain, page))
             cells = [cell for p, _, _, cell in self.cells() if p == page]
             for level, (a, b) in enumerate(zip(ours.levels, library.levels)):
@@ -228,7 +199,7 @@ class ExtrudeTest(unittest.TestCase):
         def margin_error(directory, reference):
             """Mean difference over the colour of opaque margin texels at level 0."""
             total = count = 0
-            for page in self.pages(os.path.join(work, reference)):
+            for page in page_files(os.path.join(work, reference)):
                 ours = Image.open(os.path.join(work, directory, page)).convert("RGBA")
                 theirs = Image.open(os.path.join(work, reference, page)).convert("RGBA")
                 for p, name, image, cell in self.cells():
@@ -259,8 +230,7 @@ class ExtrudeTest(unittest.TestCase):
             self.assertEqual(runs[out][0], 0, runs[out][2])
         self.assertIn("warning: --extrude: page atlas0: not extruded: its texels (UYVY) are not whole bytes",
                       runs["extruded"][2])
-        for page in self.pages(os.path.join(work, "plain")):
-            self.assertEqual(read(os.path.join(work, "plain", page)), read(os.path.join(work, "extruded", page)))
+        self.assertEqual(pages(os.path.join(work, "plain")), pages(os.path.join(work, "extruded")))
 
     def test_groups_extruded_at_the_same_time_give_the_same_pages(self):
         text = read(os.path.join(self.dir, "atlas.cfg"), "r")
@@ -270,17 +240,13 @@ class ExtrudeTest(unittest.TestCase):
             code, _, err = run("build", "two.cfg", "-t", "src", "-o", "two-" + jobs, "-i", "two-%s.txt" % jobs, "-j", jobs,
                                "--extrude", cwd=self.dir)
             self.assertEqual(code, 0, err)
-        one, two = os.path.join(self.dir, "two-1"), os.path.join(self.dir, "two-2")
-        self.assertEqual(self.pages(one), self.pages(two))
-        for page in self.pages(one):
-            self.assertEqual(read(os.path.join(one, page)), read(os.path.join(two, page)), page)
+        one = os.path.join(self.dir, "two-1")
+        self.assertEqual(pages(one), pages(os.path.join(self.dir, "two-2")))
         # Each group's pages are extruded: the second group's equal the first's.
-        for page in self.pages(self.extruded):
+        for page in page_files(self.extruded):
             self.assertEqual(read(os.path.join(one, page.replace("g", "h", 1))), read(os.path.join(self.extruded, page)))
 
-    def test_help_names_the_option_and_a_rebuild_follows_it(self):
-        for command in ("build", "pack"):
-            self.assertIn("--extrude", run(command, "--help", cwd=self.dir)[1])
+    def test_a_rebuild_follows_the_option(self):
         work = fresh("extrude_rebuild")
         shutil.copytree(os.path.join(self.dir, "src"), os.path.join(work, "src"))
         page = os.path.join(work, "out", "atlas0.dds")
@@ -294,5 +260,4 @@ class ExtrudeTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    os.makedirs(SCRATCH, exist_ok=True)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()
