@@ -78,6 +78,14 @@ def sprites(directory, count, size=(64, 64), same=False, mode="RGBA"):
             os.path.join(directory, "s%03d.png" % i))
 
 
+class ToolTest(unittest.TestCase):
+    def ok(self, *args, cwd=SCRATCH, env=None):
+        """Runs the tool, which must succeed; its output and messages."""
+        code, out, err = run(*args, cwd=cwd, env=env)
+        self.assertEqual(code, 0, err)
+        return out, err
+
+
 def main():
     os.makedirs(SCRATCH, exist_ok=True)
     unittest.main(argv=sys.argv[:1], verbosity=2)

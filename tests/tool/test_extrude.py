@@ -9,12 +9,11 @@ import shutil
 import struct
 import subprocess
 import sys
-import unittest
 
 from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import ARGS, entries, fresh, main, page_files, pages, read, run  # noqa: E402
+from harness import ARGS, ToolTest, entries, fresh, main, page_files, pages, read, run  # noqa: E402
 
 REFERENCE = ARGS[1]
 BORDER = 2
@@ -93,7 +92,7 @@ def image_at(image, cell, level, size):
     return left, top, right, bottom
 
 
-class ExtrudeTest(unittest.TestCase):
+class ExtrudeTest(ToolTest):
     @classmethod
     def setUpClass(cls):
         cls.dir = fresh("extrude")
@@ -192,9 +191,7 @@ class ExtrudeTest(unittest.TestCase):
             write_config(os.path.join(work, page_format + ".cfg"), page_format)
             for extra in ((), ("--extrude",)):
                 out = page_format + ("-extruded" if extra else "")
-                code, _, err = run("build", page_format + ".cfg", "-t", "src", "-o", out, "-i", out + ".txt",
-                                   *extra, cwd=work)
-                self.assertEqual(code, 0, err)
+                self.ok("build", page_format + ".cfg", "-t", "src", "-o", out, "-i", out + ".txt", *extra, cwd=work)
 
         def margin_error(directory, reference):
             """Mean difference over the colour of opaque margin texels at level 0."""
@@ -237,9 +234,8 @@ class ExtrudeTest(unittest.TestCase):
         with open(os.path.join(self.dir, "two.cfg"), "w") as f:
             f.write(text + text.replace("group g ", "group h "))
         for jobs in ("1", "2"):
-            code, _, err = run("build", "two.cfg", "-t", "src", "-o", "two-" + jobs, "-i", "two-%s.txt" % jobs, "-j", jobs,
-                               "--extrude", cwd=self.dir)
-            self.assertEqual(code, 0, err)
+            self.ok("build", "two.cfg", "-t", "src", "-o", "two-" + jobs, "-i", "two-%s.txt" % jobs, "-j", jobs,
+                    "--extrude", cwd=self.dir)
         one = os.path.join(self.dir, "two-1")
         self.assertEqual(pages(one), pages(os.path.join(self.dir, "two-2")))
         # Each group's pages are extruded: the second group's equal the first's.
@@ -250,11 +246,10 @@ class ExtrudeTest(unittest.TestCase):
         work = fresh("extrude_rebuild")
         shutil.copytree(os.path.join(self.dir, "src"), os.path.join(work, "src"))
         page = os.path.join(work, "out", "atlas0.dds")
-        self.assertEqual(run("pack", "src", "-b", "1", "-m", "2", cwd=work)[0], 0)
+        self.ok("pack", "src", "-b", "1", "-m", "2", cwd=work)
         before = read(page)
         self.assertIn("up to date", run("pack", "src", "-b", "1", "-m", "2", cwd=work)[1])
-        code, out, err = run("pack", "src", "-b", "1", "-m", "2", "--extrude", cwd=work)
-        self.assertEqual(code, 0, err)
+        out, _ = self.ok("pack", "src", "-b", "1", "-m", "2", "--extrude", cwd=work)
         self.assertNotIn("up to date", out)
         self.assertNotEqual(read(page), before)
 

@@ -7,13 +7,12 @@ import os
 import shutil
 import subprocess
 import sys
-import unittest
 
 from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import (ARGS, dds_size, entries, fresh, main, names, pages, read, run, snapshot, sprites,  # noqa: E402
-                     write)
+from harness import (ARGS, ToolTest, dds_size, entries, fresh, main, names, pages, read, run, snapshot,  # noqa: E402
+                     sprites, write)
 
 REFERENCE = ARGS[1]
 
@@ -22,7 +21,7 @@ def layout(path):
     return json.loads(read(path, "r"))
 
 
-class OwnOutputsTest(unittest.TestCase):
+class OwnOutputsTest(ToolTest):
     """pack never takes in what it wrote: packing a folder twice is up to date."""
 
     def test_packing_a_folder_twice_is_stable(self):
@@ -30,28 +29,25 @@ class OwnOutputsTest(unittest.TestCase):
         sprites(work, 3, size=(16, 16))
         expected = ["s000.png", "s001.png", "s002.png"]
         for extra in ([], ["--preview", "--json", "out/atlas.json"]):
-            code, out, err = run("pack", ".", *extra, cwd=work)
-            self.assertEqual(code, 0, err)
+            out, _ = self.ok("pack", ".", *extra, cwd=work)
             self.assertNotIn("up to date", out)
             self.assertEqual(names(os.path.join(work, "out", "atlas.txt")), expected)
             self.assertIn("up to date", run("pack", ".", *extra, cwd=work)[1])
         # Into the folder itself, beside the earlier output folder: neither run's files are sources.
         for _ in range(2):
-            code, out, err = run("pack", ".", "-o", ".", "--save-config", "saved.cfg", cwd=work)
-            self.assertEqual(code, 0, err)
+            out, _ = self.ok("pack", ".", "-o", ".", "--save-config", "saved.cfg", cwd=work)
             self.assertEqual(names(os.path.join(work, "atlas.txt")), expected)
         self.assertIn("up to date", out)
 
 
-class NamesTest(unittest.TestCase):
+class NamesTest(ToolTest):
     def test_names_are_relative_to_each_folder_given_and_must_not_clash(self):
         work = fresh("names")
         sprites(os.path.join(work, "x", "sub"), 1, size=(16, 16))
         sprites(os.path.join(work, "y"), 3, size=(8, 8))
         os.rename(os.path.join(work, "y", "s000.png"), os.path.join(work, "y", "t000.png"))
         inputs = [os.path.join(work, "x"), os.path.join(work, "y"), os.path.join(work, "y", "s001.png")]
-        code, out, err = run("pack", inputs[0], inputs[1], "-o", "out", cwd=work)
-        self.assertEqual(code, 0, err)
+        out, _ = self.ok("pack", inputs[0], inputs[1], "-o", "out", cwd=work)
         self.assertEqual(names(os.path.join(work, "out", "atlas.txt")),
                          ["s001.png", "s002.png", "sub/s000.png", "t000.png"])
         self.assertIn("up to date", run("pack", inputs[0], inputs[1], "-o", "out", cwd=work)[1])
@@ -61,7 +57,7 @@ class NamesTest(unittest.TestCase):
         self.assertIn("two inputs give the name s001.png: %s/s001.png and %s/s001.png" % (inputs[1], inputs[1]), err)
 
 
-class FitTest(unittest.TestCase):
+class FitTest(ToolTest):
     """100 different 64 x 64 sprites: one 1024 x 512 page, not 2048 wide."""
 
     @classmethod
@@ -84,9 +80,7 @@ class FitTest(unittest.TestCase):
         self.assertEqual(self.code, 0, self.err)
         saved = read(os.path.join(self.dir, "saved.cfg"), "r")
         self.assertRegex(saved, r"group atlas width 1024 height \d+ format A8R8G8B8 miplevels 0 border 0")
-        code, _, err = run("build", "saved.cfg", "-t", "sprites", "-o", "built", "-i", "built/atlas.txt",
-                           "--force", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        self.ok("build", "saved.cfg", "-t", "sprites", "-o", "built", "-i", "built/atlas.txt", "--force", cwd=self.dir)
         os.makedirs(os.path.join(self.dir, "library"))
         self.assertEqual(subprocess.run([REFERENCE, "saved.cfg", "sprites/", "library/", "library.txt", "0"],
                                         cwd=self.dir).returncode, 0)
@@ -99,16 +93,14 @@ class FitTest(unittest.TestCase):
     def test_build_fits_only_when_asked(self):
         write(os.path.join(self.dir, "big.cfg"), "group g width 2048 height 2048 format A8R8G8B8\n" +
               "".join("sprites/s%03d.png\n" % i for i in range(100)))
-        code, _, err = run("build", "big.cfg", "-o", "asis", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        self.ok("build", "big.cfg", "-o", "asis", cwd=self.dir)
         width, height = dds_size(os.path.join(self.dir, "asis", "g0.dds"))
         self.assertGreater(width * height, 1024 * 512)
-        code, _, err = run("build", "big.cfg", "-o", "fitted", "--fit", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        self.ok("build", "big.cfg", "-o", "fitted", "--fit", cwd=self.dir)
         self.assertEqual(dds_size(os.path.join(self.dir, "fitted", "g0.dds")), (1024, 512))
 
 
-class PackDefaultsTest(unittest.TestCase):
+class PackDefaultsTest(ToolTest):
     def setUp(self):
         self.dir = fresh("defaults")
         sprites(os.path.join(self.dir, "mixed", "rgba"), 3, size=(32, 32))
@@ -119,8 +111,7 @@ class PackDefaultsTest(unittest.TestCase):
             os.remove(path)
 
     def pack(self, name, *extra):
-        code, _, err = run("pack", "mixed", "-o", name, "--json", name + ".json", *extra, cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        self.ok("pack", "mixed", "-o", name, "--json", name + ".json", *extra, cwd=self.dir)
         return layout(os.path.join(self.dir, name + ".json"))
 
     def test_one_format_unless_source_is_asked(self):
@@ -139,14 +130,13 @@ class PackDefaultsTest(unittest.TestCase):
         self.assertEqual(run("pack", "mixed", "--border-all", cwd=self.dir)[0], 2)
 
 
-class DuplicateTest(unittest.TestCase):
+class DuplicateTest(ToolTest):
     def test_identical_files_share_one_place(self):
         work = fresh("dedup")
         sprites(os.path.join(work, "set"), 5, size=(32, 32))
         for i in range(3):  # s005-s007 copy s001; s008 is a copy with another name of a copy
             shutil.copy(os.path.join(work, "set", "s001.png"), os.path.join(work, "set", "s%03d.png" % (5 + i)))
-        code, out, err = run("pack", "set", "-o", "out", "--json", "out.json", cwd=work)
-        self.assertEqual(code, 0, err)
+        out, _ = self.ok("pack", "set", "-o", "out", "--json", "out.json", cwd=work)
         self.assertIn("3 duplicates placed once", out)
         lines = entries(os.path.join(work, "out", "atlas.txt"))
         names = [l.split("\t\t")[0] for l in lines]
@@ -159,12 +149,11 @@ class DuplicateTest(unittest.TestCase):
         self.assertEqual([t["name"] for t in copies], ["s005.png", "s006.png", "s007.png"])
         self.assertEqual(placed["groups"][0]["duplicates"], 3)
         self.assertIn("fill  62.5%", out)  # 5 distinct 32 x 32 images on 128 x 64: a shared place counts once
-        code, out, err = run("pack", "set", "-o", "all", "--json", "all.json", "--no-dedup", cwd=work)
-        self.assertEqual(code, 0, err)
+        self.ok("pack", "set", "-o", "all", "--json", "all.json", "--no-dedup", cwd=work)
         self.assertEqual(len({(t["x"], t["y"]) for t in layout(os.path.join(work, "all.json"))["textures"]}), 8)
 
 
-class ParallelTest(unittest.TestCase):
+class ParallelTest(ToolTest):
     """Four groups, one of them with a missing file and one too large: -j 4
     writes what -j 1 writes, and says the same on stderr."""
 
@@ -182,9 +171,8 @@ class ParallelTest(unittest.TestCase):
         results = {}
         for jobs in ("1", "4"):
             os.makedirs(os.path.join(work, "j" + jobs))
-            code, out, err = run("build", "../atlas.cfg", "-t", "../textures", "-o", "out", "--json", "out/a.json",
-                                 "-j", jobs, cwd=os.path.join(work, "j" + jobs))
-            self.assertEqual(code, 0, err)
+            out, err = self.ok("build", "../atlas.cfg", "-t", "../textures", "-o", "out", "--json", "out/a.json",
+                               "-j", jobs, cwd=os.path.join(work, "j" + jobs))
             out_dir = os.path.join(work, "j" + jobs, "out")
             results[jobs] = (snapshot(out_dir), err)
             progress = [l for l in out.splitlines() if l.startswith("page ")]
@@ -217,9 +205,8 @@ class ParallelTest(unittest.TestCase):
         results = {}
         for jobs, ahead in (("1", "1"), ("2", "1"), ("3", "1"), ("7", "1"), ("2", "0")):
             out_dir = os.path.join(work, "j%s-%s" % (jobs, ahead))
-            code, _, err = run("build", "one.cfg", "-t", "textures", "-o", out_dir, "-i", out_dir + "/one.txt",
-                               "-j", jobs, cwd=work, env={"TEXATLAS_DECODE_AHEAD": ahead})
-            self.assertEqual(code, 0, err)
+            _, err = self.ok("build", "one.cfg", "-t", "textures", "-o", out_dir, "-i", out_dir + "/one.txt",
+                             "-j", jobs, cwd=work, env={"TEXATLAS_DECODE_AHEAD": ahead})
             self.assertIn("cut.png: left out", err)
             results[jobs, ahead] = (pages(out_dir), entries(out_dir + "/one.txt"), err)
         self.assertGreater(len(results["1", "1"][0]), 1)

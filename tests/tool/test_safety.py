@@ -8,10 +8,9 @@ import shutil
 import signal
 import subprocess
 import sys
-import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import SCRATCH, TOOL, fresh, main, page_files, read, run, snapshot, write  # noqa: E402
+from harness import SCRATCH, TOOL, ToolTest, fresh, main, page_files, read, run, snapshot, write  # noqa: E402
 from test_tool import CONFIG, TEXTURES, make_demo_textures  # noqa: E402
 
 
@@ -27,7 +26,7 @@ def truncate(path, size=200):
         f.write(data[:size])
 
 
-class CheckBeforeWorkTest(unittest.TestCase):
+class CheckBeforeWorkTest(ToolTest):
     def setUp(self):
         self.dir = fresh("checks")
 
@@ -133,18 +132,17 @@ class CheckBeforeWorkTest(unittest.TestCase):
         self.assertIn("1 group, 6 textures, 0 errors, 4 unreadable sources", out)
         self.assertFalse(os.path.exists(os.path.join(self.dir, "out")))
         # A clean configuration passes; a mistaken one exits 2 like build.
-        self.assertEqual(run("check", CONFIG, "-t", TEXTURES)[0], 0)
+        self.ok("check", CONFIG, "-t", TEXTURES)
         write(os.path.join(self.dir, "b.cfg"), "group g format DXT9\n")
         self.assertEqual(run("check", "b.cfg", cwd=self.dir)[0], 2)
 
 
-class MessagesTest(unittest.TestCase):
+class MessagesTest(ToolTest):
     def test_drops_and_unreadable_textures_come_with_reasons_in_messages_and_json(self):
         work = fresh("messages")
         write(os.path.join(work, "a.cfg"), "group s width 64 height 32 border 3\nsmall/banner.png\n"
                                            "small/gem.png border\nsmall/dot.png\nnothing.png\nsmall\n")
-        code, _, err = run("build", "a.cfg", "-t", TEXTURES, "--json", "a.json", "--preview", cwd=work)
-        self.assertEqual(code, 0, err)
+        _, err = self.ok("build", "a.cfg", "-t", TEXTURES, "--json", "a.json", "--preview", cwd=work)
         self.assertIn("texatlas: warning: a.cfg:2: Texture size larger than maximum atlas size: small/banner.png: "
                       "200 x 48 with its border; pages of group s are at most 64 x 32", err)
         # 32 x 32 plus a border of 3 on each side.
@@ -159,7 +157,7 @@ class MessagesTest(unittest.TestCase):
         self.assertIn("<li><b>nothing.png</b>: no such file</li>", html)
 
 
-class StagingTest(unittest.TestCase):
+class StagingTest(ToolTest):
     def setUp(self):
         self.dir = fresh("staging")
         self.textures = copy_textures(self.dir)
@@ -217,8 +215,7 @@ class StagingTest(unittest.TestCase):
         self.assertEqual(page_files(out), ["g0.dds"])
         self.assertEqual(sorted(os.listdir(os.path.join(out, "preview"))), ["g0.png", "index.html"])
         # A build without previews takes the old ones away as well.
-        code, _, err = run("build", config, "-t", self.textures, "-o", "out", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        self.ok("build", config, "-t", self.textures, "-o", "out", cwd=self.dir)
         self.assertFalse(os.path.exists(os.path.join(out, "preview")))
         self.assertFalse(os.path.exists(os.path.join(out, "atlas.json")))
 
@@ -274,13 +271,12 @@ class StagingTest(unittest.TestCase):
         self.assertIn("texatlas: warning: ui/panel.png: left out by the last build: the image data is truncated", err)
 
     def test_a_dry_run_creates_nothing(self):
-        code, stdout, err = run("build", CONFIG, "-t", self.textures, "-o", "dry/out", "--dry-run", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        stdout, _ = self.ok("build", CONFIG, "-t", self.textures, "-o", "dry/out", "--dry-run", cwd=self.dir)
         self.assertIn("dry run: no page or index file written", stdout)
         self.assertFalse(os.path.exists(os.path.join(self.dir, "dry")))
 
 
-class ConventionsTest(unittest.TestCase):
+class ConventionsTest(ToolTest):
     def test_usage_help_and_version(self):
         for args, patterns in ((["help"], [r"\n  %s " % c for c in ("build", "pack", "check", "preview", "info")]),
                                (["help", "build"], ["-o,--output DIR", "-i,--index FILE", "--extrude"]),
@@ -294,8 +290,7 @@ class ConventionsTest(unittest.TestCase):
 
     def test_the_last_of_a_repeated_option_wins(self):
         work = fresh("repeated")
-        code, _, err = run("build", CONFIG, "-t", TEXTURES, "-o", "first", "-o", "second", "-q", "--quiet", cwd=work)
-        self.assertEqual(code, 0, err)
+        self.ok("build", CONFIG, "-t", TEXTURES, "-o", "first", "-o", "second", "-q", "--quiet", cwd=work)
         self.assertFalse(os.path.exists(os.path.join(work, "first")))
         self.assertTrue(page_files(os.path.join(work, "second")))
 

@@ -9,11 +9,10 @@ import re
 import shutil
 import subprocess
 import sys
-import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import (ARGS, SCRATCH, dds_size, entries, fresh, main, page_files, read, run,  # noqa: E402
-                     write)
+from harness import (ARGS, SCRATCH, ToolTest, dds_size, entries, fresh, main, page_files, pages, read,  # noqa: E402
+                     run, write)
 
 REFERENCE, DEMO = ARGS[1:3]
 TEXTURES = os.path.join(SCRATCH, "textures")
@@ -25,7 +24,7 @@ def make_demo_textures():
     subprocess.run([python, os.path.join(DEMO, "make_textures.py"), TEXTURES], check=True, capture_output=True)
 
 
-class BuildTest(unittest.TestCase):
+class BuildTest(ToolTest):
     """The demo configuration, built by the tool and by the library alone."""
 
     @classmethod
@@ -43,15 +42,12 @@ class BuildTest(unittest.TestCase):
         self.assertEqual(self.reference_code, 0)
         self.assertEqual(read(os.path.join(self.tool_dir, "atlas.txt")),
                          read(os.path.join(self.reference_dir, "atlas.txt")))
-        pages = page_files(os.path.join(self.tool_dir, "out"))
-        self.assertTrue(pages)
-        self.assertEqual(pages, page_files(os.path.join(self.reference_dir, "out")))
-        for page in pages:
-            self.assertEqual(read(os.path.join(self.tool_dir, "out", page)),
-                             read(os.path.join(self.reference_dir, "out", page)), page)
+        built = pages(os.path.join(self.tool_dir, "out"))
+        self.assertTrue(built)
+        self.assertEqual(built, pages(os.path.join(self.reference_dir, "out")))
         progress = [line for line in self.out.splitlines() if line.startswith("page ")]
-        self.assertEqual(len(progress), len(pages))
-        self.assertIn("on %d pages, dropped 1" % len(pages), self.out)
+        self.assertEqual(len(progress), len(built))
+        self.assertIn("on %d pages, dropped 1" % len(built), self.out)
 
     def test_json_agrees_with_index_and_pages(self):
         layout = json.loads(read(os.path.join(self.tool_dir, "atlas.json"), "r"))
@@ -84,7 +80,7 @@ class BuildTest(unittest.TestCase):
                 self.assertIn(texture["name"], html)
 
 
-class RebuildTest(unittest.TestCase):
+class RebuildTest(ToolTest):
     def build(self, *extra):
         return run("build", CONFIG, "-t", self.textures, "-o", "out", "--json", "out/atlas.json", "--preview", *extra,
                    cwd=self.dir)
@@ -120,7 +116,7 @@ class RebuildTest(unittest.TestCase):
         self.assertIn("up to date", self.build("--sort", "longest")[1])
 
 
-class ErrorTest(unittest.TestCase):
+class ErrorTest(ToolTest):
     def setUp(self):
         self.dir = fresh("errors")
         shutil.copy(os.path.join(TEXTURES, "small", "gem.png"), self.dir)
@@ -139,8 +135,7 @@ class ErrorTest(unittest.TestCase):
 
     def test_missing_texture_warns_and_strict_fails(self):
         write(os.path.join(self.dir, "a.cfg"), "group g format A8R8G8B8\ngem.png\nnot_there.png\n")
-        code, _, err = run("build", "a.cfg", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        _, err = self.ok("build", "a.cfg", cwd=self.dir)
         self.assertIn("warning: a.cfg:3: Failed to load texture: not_there.png", err)
         self.assertEqual(len(read(os.path.join(self.dir, "out", "a.txt"), "r").splitlines()), 15)
         code, _, _ = run("build", "a.cfg", "--strict", "--force", cwd=self.dir)
@@ -160,14 +155,13 @@ class ErrorTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
 
 
-class PackInfoPreviewTest(unittest.TestCase):
+class PackInfoPreviewTest(ToolTest):
     def test_pack_saves_a_configuration_that_builds_the_same_atlas(self):
         work = fresh("pack")
         props = os.path.join(TEXTURES, "props")
-        code, out, err = run("pack", props, "-n", "props", "--width", "128", "--height", "5000", "--border", "3",
-                             "--no-fit", "-f", "source", "-m", "full", "--save-config", "props.cfg", "-o", "packed",
-                             "-i", "packed.txt", cwd=work)
-        self.assertEqual(code, 0, err)
+        _, err = self.ok("pack", props, "-n", "props", "--width", "128", "--height", "5000", "--border", "3",
+                         "--no-fit", "-f", "source", "-m", "full", "--save-config", "props.cfg", "-o", "packed",
+                         "-i", "packed.txt", cwd=work)
         self.assertIn("texatlas: warning: --height 5000 is over the largest page: 2048 is used", err)
         saved = read(os.path.join(work, "props.cfg"), "r")
         # A whole chain for the largest page the limits allow; Direct3D caps it on smaller pages.
@@ -177,8 +171,7 @@ class PackInfoPreviewTest(unittest.TestCase):
             width, height, levels = map(int, re.match(r".*: (\d+) x (\d+), \w+, (\d+) mip", info).groups())
             self.assertEqual(levels, max(width, height).bit_length(), info)
         self.assertIn("crate.jpg border", saved)
-        code, _, err = run("build", "props.cfg", "-t", props, "-o", "built", "-i", "built.txt", cwd=work)
-        self.assertEqual(code, 0, err)
+        self.ok("build", "props.cfg", "-t", props, "-o", "built", "-i", "built.txt", cwd=work)
         packed = read(os.path.join(work, "packed.txt"), "r").splitlines()
         self.assertEqual(len(packed), 14 + 7)
         self.assertEqual(packed[1:], read(os.path.join(work, "built.txt"), "r").splitlines()[1:])
@@ -197,16 +190,14 @@ class PackInfoPreviewTest(unittest.TestCase):
             shutil.copy(os.path.join(TEXTURES, "ui", "panel.png"), os.path.join(sources, name))
         write(os.path.join(sources, "anim.gif"), "GIF89a")
         # A file given is named by its file name, so this one is "group".
-        code, out, err = run("pack", "in", "group", "--save-config", "saved.cfg", "-o", "packed", cwd=work)
-        self.assertEqual(code, 0, err)
+        out, err = self.ok("pack", "in", "group", "--save-config", "saved.cfg", "-o", "packed", cwd=work)
         self.assertIn("in/a b.png: left out: a blank in its name", err)
         self.assertIn("in/#c.png: left out: a leading '#'", err)
         self.assertIn("in/%s: left out: a name longer than a configuration line" % too_long, err)
         self.assertIn("group: left out: the name 'group'", err)
         self.assertIn("in/anim.gif: left out: GIF files are not read", err)
         self.assertIn("placed 2 textures on 1 page", out)
-        code, _, err = run("build", "saved.cfg", "-t", "in", "-o", "built", "-i", "built/atlas.txt", cwd=work)
-        self.assertEqual(code, 0, err)
+        self.ok("build", "saved.cfg", "-t", "in", "-o", "built", "-i", "built/atlas.txt", cwd=work)
         self.assertEqual(read(os.path.join(work, "packed", "atlas.txt"), "r").splitlines()[1:],
                          read(os.path.join(work, "built", "atlas.txt"), "r").splitlines()[1:])
 
@@ -232,16 +223,15 @@ class PackInfoPreviewTest(unittest.TestCase):
 
     def test_preview_command_on_an_existing_build(self):
         work = fresh("preview")
-        self.assertEqual(run("build", CONFIG, "-t", TEXTURES, "-o", "out", "-q", cwd=work)[0], 0)
-        code, out, err = run("preview", "out/atlas.txt", "-o", "pictures", cwd=work)
-        self.assertEqual(code, 0, err)
+        self.ok("build", CONFIG, "-t", TEXTURES, "-o", "out", "-q", cwd=work)
+        out, _ = self.ok("preview", "out/atlas.txt", "-o", "pictures", cwd=work)
         pictures = sorted(os.listdir(os.path.join(work, "pictures")))
         self.assertEqual(pictures, sorted([p[:-4] + ".png" for p in page_files(os.path.join(work, "out"))]
                                           + ["index.html"]))
         # Read back from the index, the cells are the build's; the left-out lists are what it recorded.
         html = read(os.path.join(work, "pictures", "index.html"), "r")
         self.assertIn("<li><b>small/banner.png</b>: 200 x 48 with its border", html)
-        self.assertEqual(run("build", CONFIG, "-t", TEXTURES, "-o", "out", "-q", "--preview", cwd=work)[0], 0)
+        self.ok("build", CONFIG, "-t", TEXTURES, "-o", "out", "-q", "--preview", cwd=work)
         self.assertEqual(html, read(os.path.join(work, "out", "preview", "index.html"), "r"))
         self.assertEqual(run("preview", "no/such/index.txt", cwd=work)[0], 2)
 
