@@ -35,51 +35,50 @@ class CheckBeforeWorkTest(ToolTest):
         return run("build", "a.cfg", "-t", TEXTURES, "-o", "out", *extra, cwd=self.dir)
 
     def test_each_mistake_is_named_with_file_and_line_and_nothing_is_built(self):
-        code, _, err = self.build("group g format DXT9\n"              # 1
-                                  "ui/cursor.png\n"                    # 2
-                                  "group h miplevel 2\n"               # 3
-                                  "group i width abc\n"                # 4
-                                  "group j border -3\n"                # 5
-                                  "group g\n"                          # 6
-                                  "my file.png\n"                      # 7
-                                  "ui/panel.png bordr\n"               # 8
-                                  "group k width 12px\n"               # 9
-                                  "group\n")                           # 10
-        self.assertEqual(code, 2, err)
-        for expected in ("a.cfg:1: unknown format 'DXT9'; known formats: R8G8B8, A8R8G8B8",
-                         "a.cfg:3: unknown group setting 'miplevel' (did you mean 'miplevels'?)",
-                         "a.cfg:4: width 'abc' is not a whole number",
-                         "a.cfg:5: border -3 is negative",
-                         "a.cfg:6: a second group 'g' (the first is on line 1)",
-                         "a.cfg:7: 'my file.png': names cannot hold blanks",
-                         "a.cfg:8: unknown texture flag 'bordr' (did you mean 'border'?)",
-                         "a.cfg:9: width '12px': the reader takes the number and then 'px'",
-                         "a.cfg:10: group line without a name"):
-            self.assertIn("texatlas: error: " + expected, err)
-        self.assertIn("DXT5", err.splitlines()[0])
-        self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
-        self.assertFalse(os.path.exists(os.path.join(self.dir, "out")))
-
-    def test_byte_order_mark_and_overlong_line_are_refused(self):
-        code, _, err = self.build("\ufeffgroup g\nui/cursor.png\n")
-        self.assertEqual(code, 2)
-        self.assertIn("a.cfg:1: the file starts with a UTF-8 byte-order mark", err)
-        code, _, err = self.build("group g\nui/cursor.png #" + "x" * 1020 + "\nui/panel.png\n")
-        self.assertEqual(code, 2)
-        self.assertIn("a.cfg:2: line of 1035 characters; the reader reads at most 1022", err)
-        # Exactly at the limit the reader reads on.
-        code, _, err = self.build("group g\nui/cursor.png #" + "x" * 1007 + "\nui/panel.png\n")
-        self.assertEqual(code, 0, err)
-
-    def test_settings_the_library_clamps_and_repeated_textures_warn_but_build(self):
-        code, _, err = self.build("group g width 5000 height -2 miplevels 20 format a8r8g8b8 border 0\n"
-                                  "ui/cursor.png\nui/panel.png border\nui/cursor.png\n")
-        self.assertEqual(code, 0, err)
-        self.assertIn("a.cfg:1: width 5000 is over the largest page: 2048 is used", err)
-        self.assertIn("a.cfg:1: height -2 is negative", err)
-        self.assertIn("a.cfg:1: miplevels 20: a page has at most 12 levels", err)
-        self.assertIn("texatlas: warning: a.cfg:4: ui/cursor.png is already in group g (line 2)", err)
-        self.assertIn("a.cfg:3: ui/panel.png is marked border, but group g has border 0", err)
+        mistakes = ("group g format DXT9\n"              # 1
+                    "ui/cursor.png\n"                    # 2
+                    "group h miplevel 2\n"               # 3
+                    "group i width abc\n"                # 4
+                    "group j border -3\n"                # 5
+                    "group g\n"                          # 6
+                    "my file.png\n"                      # 7
+                    "ui/panel.png bordr\n"               # 8
+                    "group k width 12px\n"               # 9
+                    "group\n")                           # 10
+        long_line = "group g\nui/cursor.png #%s\nui/panel.png\n"
+        os.makedirs(os.path.join(self.dir, "taken.txt"))
+        for text, extra, status, messages in (
+                (mistakes, (), 2, ["texatlas: error: a.cfg:" + m for m in (
+                    "1: unknown format 'DXT9'; known formats: R8G8B8, A8R8G8B8",
+                    "3: unknown group setting 'miplevel' (did you mean 'miplevels'?)",
+                    "4: width 'abc' is not a whole number",
+                    "5: border -3 is negative",
+                    "6: a second group 'g' (the first is on line 1)",
+                    "7: 'my file.png': names cannot hold blanks",
+                    "8: unknown texture flag 'bordr' (did you mean 'border'?)",
+                    "9: width '12px': the reader takes the number and then 'px'",
+                    "10: group line without a name")]),
+                ("\ufeffgroup g\nui/cursor.png\n", (), 2, ["a.cfg:1: the file starts with a UTF-8 byte-order mark"]),
+                (long_line % ("x" * 1020), (), 2, ["a.cfg:2: line of 1035 characters; the reader reads at most 1022"]),
+                (long_line % ("x" * 1007), (), 0, []),  # exactly at the limit the reader reads on
+                # What the library clamps and a repeated texture warn, but build.
+                ("group g width 5000 height -2 miplevels 20 format a8r8g8b8 border 0\n"
+                 "ui/cursor.png\nui/panel.png border\nui/cursor.png\n", (), 0,
+                 ["a.cfg:1: width 5000 is over the largest page: 2048 is used", "a.cfg:1: height -2 is negative",
+                  "a.cfg:1: miplevels 20: a page has at most 12 levels",
+                  "texatlas: warning: a.cfg:4: ui/cursor.png is already in group g (line 2)",
+                  "a.cfg:3: ui/panel.png is marked border, but group g has border 0"]),
+                # An index or JSON file that cannot be written is refused before work.
+                ("group g\nui/cursor.png\n", ("-i", "taken.txt"), 2, ["cannot write taken.txt: it is a directory"]),
+                ("group g\nui/cursor.png\n", ("--json", "taken.txt"), 2, [])):
+            shutil.rmtree(os.path.join(self.dir, "out"), ignore_errors=True)
+            code, _, err = self.build(text, *extra)
+            self.assertEqual(code, status, err)
+            for message in messages:
+                self.assertIn(message, err)
+            if status:
+                self.assertEqual(snapshot(os.path.join(self.dir, "out")), {}, extra)
+        self.assertIn("DXT5", self.build(mistakes)[2].splitlines()[0])  # the known formats on the first line
 
     def test_pack_refuses_an_unknown_format_and_a_bad_name(self):
         # Page generation upper-cases the name, and CXV8U8 is no format: named once, not offered.
@@ -104,15 +103,6 @@ class CheckBeforeWorkTest(ToolTest):
         self.assertIn("Failed to load texture: ui/cursor.png: no such file", err)
         self.assertIn("texatlas: error: no texture was placed; nothing was written", err)
         self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
-
-    def test_unwritable_index_or_json_is_refused_before_work(self):
-        os.makedirs(os.path.join(self.dir, "taken.txt"))
-        code, _, err = self.build("group g\nui/cursor.png\n", "-i", "taken.txt")
-        self.assertEqual(code, 2)
-        self.assertIn("cannot write taken.txt: it is a directory", err)
-        code, _, err = self.build("group g\nui/cursor.png\n", "--json", "taken.txt")
-        self.assertEqual(code, 2)
-        self.assertEqual(page_files(os.path.join(self.dir, "out")), [])
 
     def test_check_decodes_every_source_and_names_what_cannot_be_read(self):
         textures = copy_textures(self.dir)
@@ -147,7 +137,7 @@ class MessagesTest(ToolTest):
                       "200 x 48 with its border; pages of group s are at most 64 x 32", err)
         # 32 x 32 plus a border of 3 on each side.
         self.assertIn("small/gem.png: 38 x 38 with its border; pages of group s are at most 64 x 32", err)
-        self.assertIn("Failed to load texture: nothing.png: no such file", err)
+        self.assertIn("texatlas: warning: a.cfg:5: Failed to load texture: nothing.png: no such file", err)
         self.assertIn("Failed to load texture: small: a directory", err)
         layout = json.loads(read(os.path.join(work, "a.json"), "r"))
         self.assertEqual([t["name"] for t in layout["dropped"]], ["small/banner.png", "small/gem.png"])
@@ -155,6 +145,7 @@ class MessagesTest(ToolTest):
                          {"nothing.png": "no such file", "small": "a directory, not an image file"})
         html = read(os.path.join(work, "out", "preview", "index.html"), "r")
         self.assertIn("<li><b>nothing.png</b>: no such file</li>", html)
+        self.assertEqual(run("build", "a.cfg", "-t", TEXTURES, "--strict", "--force", cwd=work)[0], 1)
 
 
 class StagingTest(ToolTest):

@@ -133,14 +133,6 @@ class ErrorTest(ToolTest):
             self.assertTrue(err.startswith("texatlas: error: ") or not args, (args, err))
             self.assertIn(message, err, args)
 
-    def test_missing_texture_warns_and_strict_fails(self):
-        write(os.path.join(self.dir, "a.cfg"), "group g format A8R8G8B8\ngem.png\nnot_there.png\n")
-        _, err = self.ok("build", "a.cfg", cwd=self.dir)
-        self.assertIn("warning: a.cfg:3: Failed to load texture: not_there.png", err)
-        self.assertEqual(len(read(os.path.join(self.dir, "out", "a.txt"), "r").splitlines()), 15)
-        code, _, _ = run("build", "a.cfg", "--strict", "--force", cwd=self.dir)
-        self.assertEqual(code, 1)
-
     def test_unwritable_output(self):
         write(os.path.join(self.dir, "a.cfg"), "group g\ngem.png\n")
         write(os.path.join(self.dir, "blocker"), "a file, not a directory")
