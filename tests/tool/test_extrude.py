@@ -13,7 +13,7 @@ import sys
 from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import ARGS, ToolTest, entries, fresh, main, page_files, pages, read, run  # noqa: E402
+from harness import ARGS, ToolTest, entries, fresh, main, page_files, pages, read, run, write  # noqa: E402
 
 REFERENCE = ARGS[1]
 BORDER = 2
@@ -120,20 +120,17 @@ class ExtrudeTest(ToolTest):
             result.append((page, name, image, cell))
         return result
 
-    def test_builds_succeed_without_warnings_and_the_index_is_the_same(self):
+    def test_builds_succeed_without_warnings_the_index_is_the_same_and_plain_pages_are_the_librarys(self):
         for name, (code, _, err) in self.results.items():
             self.assertEqual(code, 0, name + ": " + err)
             self.assertNotIn("extrude", err)
         self.assertEqual(read(os.path.join(self.plain, "atlas.txt")), read(os.path.join(self.extruded, "atlas.txt")))
         self.assertGreater(len(page_files(self.plain)), 1, "the textures must need several pages")
         self.assertEqual(page_files(self.plain), page_files(self.extruded))
-
-    def test_without_extrude_the_pages_are_the_librarys(self):
-        library = os.path.join(self.dir, "library")
-        os.makedirs(library)
-        code = subprocess.run([REFERENCE, "atlas.cfg", "src/", "library/", "library.txt", "0"], cwd=self.dir).returncode
-        self.assertEqual(code, 0)
-        self.assertEqual(pages(self.plain), pages(library))
+        os.makedirs(os.path.join(self.dir, "library"))
+        self.assertEqual(subprocess.run([REFERENCE, "atlas.cfg", "src/", "library/", "library.txt", "0"],
+                                        cwd=self.dir).returncode, 0)
+        self.assertEqual(pages(self.plain), pages(os.path.join(self.dir, "library")))
 
     def test_margins_repeat_the_edge_and_lower_levels_stand_at_the_index_rectangle(self):
         plain = {page: Dds(os.path.join(self.plain, page)) for page in page_files(self.plain)}
@@ -231,16 +228,12 @@ class ExtrudeTest(ToolTest):
 
     def test_groups_extruded_at_the_same_time_give_the_same_pages(self):
         text = read(os.path.join(self.dir, "atlas.cfg"), "r")
-        with open(os.path.join(self.dir, "two.cfg"), "w") as f:
-            f.write(text + text.replace("group g ", "group h "))
-        for jobs in ("1", "2"):
-            self.ok("build", "two.cfg", "-t", "src", "-o", "two-" + jobs, "-i", "two-%s.txt" % jobs, "-j", jobs,
-                    "--extrude", cwd=self.dir)
-        one = os.path.join(self.dir, "two-1")
-        self.assertEqual(pages(one), pages(os.path.join(self.dir, "two-2")))
-        # Each group's pages are extruded: the second group's equal the first's.
+        write(os.path.join(self.dir, "two.cfg"), text + text.replace("group g ", "group h "))
+        self.ok("build", "two.cfg", "-t", "src", "-o", "two", "-i", "two.txt", "-j", "2", "--extrude", cwd=self.dir)
+        # Each group's pages, extruded side by side, are those of the group extruded alone.
         for page in page_files(self.extruded):
-            self.assertEqual(read(os.path.join(one, page.replace("g", "h", 1))), read(os.path.join(self.extruded, page)))
+            for name in (page, page.replace("g", "h", 1)):
+                self.assertEqual(read(os.path.join(self.dir, "two", name)), read(os.path.join(self.extruded, page)))
 
     def test_a_rebuild_follows_the_option(self):
         work = fresh("extrude_rebuild")
