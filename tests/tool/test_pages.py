@@ -47,7 +47,7 @@ class NamesTest(ToolTest):
         sprites(os.path.join(work, "y"), 3, size=(8, 8))
         os.rename(os.path.join(work, "y", "s000.png"), os.path.join(work, "y", "t000.png"))
         inputs = [os.path.join(work, "x"), os.path.join(work, "y"), os.path.join(work, "y", "s001.png")]
-        out, _ = self.ok("pack", inputs[0], inputs[1], "-o", "out", cwd=work)
+        self.ok("pack", inputs[0], inputs[1], "-o", "out", cwd=work)
         self.assertEqual(names(os.path.join(work, "out", "atlas.txt")),
                          ["s001.png", "s002.png", "sub/s000.png", "t000.png"])
         self.assertIn("up to date", run("pack", inputs[0], inputs[1], "-o", "out", cwd=work)[1])
