@@ -49,10 +49,6 @@ TEST_F(Duplicates, IdenticalBytesShareTheFirstOnesPlaceInOrder) {
     EXPECT_EQ(plan.duplicatesOf, (std::vector<Names>{{"c", "f"}, {"d"}, {}, {"h"}}));
     EXPECT_EQ(plan.merged, 4);
     EXPECT_EQ(plan.unique[2].path, directory + "e");
-
-    const DedupPlan off = findDuplicates(textures, false);
-    EXPECT_EQ(uniqueNames(off), (Names{"a", "b", "c", "d", "e", "f", "g", "h"}));
-    EXPECT_EQ(off.merged, 0);
 }
 
 // Two eight-byte files with one 64-bit FNV-1a hash, the hash dedup.cpp sorts

@@ -7,7 +7,6 @@
 
 #include <memory>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -81,12 +80,6 @@ TEST(BetterFit, FewerPagesThenAreaThenSquarenessThenLargerLimitsThenWidth) {
         EXPECT_FALSE(betterFit(c.worse, c.ww, c.wh, c.better, c.bw, c.bh)) << c.rule;
         EXPECT_FALSE(betterFit(c.better, c.bw, c.bh, c.better, c.bw, c.bh)) << c.rule;
     }
-    EXPECT_EQ(pageCost({}).pages, 0u);
-    texatlas_layout::LaidOutPage wide, square;
-    wide.width = 256, wide.height = 64;
-    square.width = square.height = 128;
-    const PageCost two = pageCost({wide, square});
-    EXPECT_EQ(std::make_tuple(two.pages, two.area, two.skew, two.width), std::make_tuple(size_t{2}, 32768LL, 2, 384LL));
 }
 
 // Three 64 x 64: three pages at 64 x 64 and two at 128 x 64 cover less, but
@@ -103,10 +96,6 @@ TEST_F(Fitting, OneSquarePageOverLessAreaOnMorePages) {
 // Sizes outside 1..2048 mean 2048, and a limit that is no power of two is
 // tried as it is.
 TEST_F(Fitting, TheGroupsOwnLimitBoundsTheTries) {
-    EXPECT_EQ(pageLimit(0), kLargestPage);
-    EXPECT_EQ(pageLimit(-1), kLargestPage);
-    EXPECT_EQ(pageLimit(kLargestPage + 1), kLargestPage);
-    EXPECT_EQ(pageLimit(300), 300);
     // At most 100 high, three 64 x 64 fit one page only in a row.
     group(300, 100, {{64, 64}, {64, 64}, {64, 64}});
     EXPECT_EQ(fit(), (std::vector<Page>{{256, 64}}));

@@ -9,11 +9,13 @@ import shutil
 import struct
 import subprocess
 import sys
-import unittest
 
 from PIL import Image
 
-TOOL, REFERENCE, SCRATCH = (os.path.abspath(a) for a in sys.argv[1:4])
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import ARGS, ToolTest, entries, fresh, main, page_files, pages, read, run, write  # noqa: E402
+
+REFERENCE = ARGS[1]
 BORDER = 2
 PAGE = 64
 # name: (size, bordered). Odd sizes, one texture too thin for the lower levels,
@@ -23,23 +25,6 @@ TEXTURES = {
     "e.png": ((4, 4), True), "f.png": ((1, 9), True), "g.png": ((24, 24), False), "h.png": ((30, 30), True),
     "i.png": ((20, 13), True),
 }
-
-
-def run(*args, cwd):
-    result = subprocess.run([TOOL, *args], cwd=cwd, capture_output=True, text=True, timeout=120)
-    return result.returncode, result.stdout, result.stderr
-
-
-def read(path, mode="rb"):
-    with open(path, mode) as f:
-        return f.read()
-
-
-def fresh(name):
-    path = os.path.join(SCRATCH, name)
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(path)
-    return path
 
 
 def make_textures(directory, smooth=False):
@@ -80,16 +65,6 @@ class Dds:
             offset += w * h * 4
 
 
-def entries(index):
-    """Texture name -> its image rectangle at level 0, in texels."""
-    result = {}
-    for line in read(index, "r").splitlines()[14:]:
-        name, rest = line.split("\t\t")
-        u, v, w, h = (float(n) for n in rest.split(", ")[2:])
-        result[name] = tuple(round(n * PAGE) for n in (u, v, w, h))
-    return result
-
-
 def next_power_of_two(n):
     return 1 << (n - 1).bit_length()
 
@@ -117,7 +92,7 @@ def image_at(image, cell, level, size):
     return left, top, right, bottom
 
 
-class ExtrudeTest(unittest.TestCase):
+class ExtrudeTest(ToolTest):
     @classmethod
     def setUpClass(cls):
         cls.dir = fresh("extrude")
@@ -132,42 +107,34 @@ class ExtrudeTest(unittest.TestCase):
         cls.plain = os.path.join(cls.dir, "plain", "out")
         cls.extruded = os.path.join(cls.dir, "extruded", "out")
 
-    def pages(self, directory):
-        return sorted(f for f in os.listdir(directory) if f.endswith(".dds"))
-
     def cells(self):
-        """(page file, name, image, cell) of every texture on the pages."""
-        found = entries(os.path.join(self.extruded, "atlas.txt"))
-        index = read(os.path.join(self.extruded, "atlas.txt"), "r").splitlines()[14:]
+        """(page file, name, image, cell) of every texture on the pages; the
+        image is the index rectangle at level 0 in texels."""
         result = []
-        for line in index:
-            name = line.split("\t\t")[0]
-            page = line.split("\t\t")[1].split(",")[0]
-            image = found[name]
+        for line in entries(os.path.join(self.extruded, "atlas.txt")):
+            name, rest = line.split("\t\t")
+            page, _, u, v, w, h = rest.split(", ")
+            image = tuple(round(float(n) * PAGE) for n in (u, v, w, h))
             margin = BORDER if TEXTURES[name][1] else 0
             cell = (image[0] - margin, image[1] - margin, image[2] + 2 * margin, image[3] + 2 * margin)
             result.append((page, name, image, cell))
         return result
 
-    def test_builds_succeed_without_warnings_and_the_index_is_the_same(self):
+    def test_builds_succeed_without_warnings_the_index_is_the_same_and_plain_pages_are_the_librarys(self):
         for name, (code, _, err) in self.results.items():
             self.assertEqual(code, 0, name + ": " + err)
             self.assertNotIn("extrude", err)
         self.assertEqual(read(os.path.join(self.plain, "atlas.txt")), read(os.path.join(self.extruded, "atlas.txt")))
-        self.assertGreater(len(self.pages(self.plain)), 1, "the textures must need several pages")
-        self.assertEqual(self.pages(self.plain), self.pages(self.extruded))
-
-    def test_without_extrude_the_pages_are_the_librarys(self):
-        library = os.path.join(self.dir, "library")
-        os.makedirs(library)
-        code = subprocess.run([REFERENCE, "atlas.cfg", "src/", "library/", "library.txt", "0"], cwd=self.dir).returncode
-        self.assertEqual(code, 0)
-        for page in self.pages(self.plain):
-            self.assertEqual(read(os.path.join(self.plain, page)), read(os.path.join(library, page)), page)
+        self.assertGreater(len(page_files(self.plain)), 1, "the textures must need several pages")
+        self.assertEqual(page_files(self.plain), page_files(self.extruded))
+        os.makedirs(os.path.join(self.dir, "library"))
+        self.assertEqual(subprocess.run([REFERENCE, "atlas.cfg", "src/", "library/", "library.txt", "0"],
+                                        cwd=self.dir).returncode, 0)
+        self.assertEqual(pages(self.plain), pages(os.path.join(self.dir, "library")))
 
     def test_margins_repeat_the_edge_and_lower_levels_stand_at_the_index_rectangle(self):
-        plain = {page: Dds(os.path.join(self.plain, page)) for page in self.pages(self.plain)}
-        extruded = {page: Dds(os.path.join(self.extruded, page)) for page in self.pages(self.extruded)}
+        plain = {page: Dds(os.path.join(self.plain, page)) for page in page_files(self.plain)}
+        extruded = {page: Dds(os.path.join(self.extruded, page)) for page in page_files(self.extruded)}
         checked_levels = set()
         for page, name, image, cell in self.cells():
             if not TEXTURES[name][1]:
@@ -199,7 +166,7 @@ class ExtrudeTest(unittest.TestCase):
         self.assertTrue({0, 1, 2} <= checked_levels)
 
     def test_texels_outside_the_cells_are_the_librarys(self):
-        for page in self.pages(self.plain):
+        for page in page_files(self.plain):
             ours, library = Dds(os.path.join(self.extruded, page)), Dds(os.path.join(self.plain, page))
             cells = [cell for p, _, _, cell in self.cells() if p == page]
             for level, (a, b) in enumerate(zip(ours.levels, library.levels)):
@@ -221,14 +188,12 @@ class ExtrudeTest(unittest.TestCase):
             write_config(os.path.join(work, page_format + ".cfg"), page_format)
             for extra in ((), ("--extrude",)):
                 out = page_format + ("-extruded" if extra else "")
-                code, _, err = run("build", page_format + ".cfg", "-t", "src", "-o", out, "-i", out + ".txt",
-                                   *extra, cwd=work)
-                self.assertEqual(code, 0, err)
+                self.ok("build", page_format + ".cfg", "-t", "src", "-o", out, "-i", out + ".txt", *extra, cwd=work)
 
         def margin_error(directory, reference):
             """Mean difference over the colour of opaque margin texels at level 0."""
             total = count = 0
-            for page in self.pages(os.path.join(work, reference)):
+            for page in page_files(os.path.join(work, reference)):
                 ours = Image.open(os.path.join(work, directory, page)).convert("RGBA")
                 theirs = Image.open(os.path.join(work, reference, page)).convert("RGBA")
                 for p, name, image, cell in self.cells():
@@ -259,40 +224,28 @@ class ExtrudeTest(unittest.TestCase):
             self.assertEqual(runs[out][0], 0, runs[out][2])
         self.assertIn("warning: --extrude: page atlas0: not extruded: its texels (UYVY) are not whole bytes",
                       runs["extruded"][2])
-        for page in self.pages(os.path.join(work, "plain")):
-            self.assertEqual(read(os.path.join(work, "plain", page)), read(os.path.join(work, "extruded", page)))
+        self.assertEqual(pages(os.path.join(work, "plain")), pages(os.path.join(work, "extruded")))
 
     def test_groups_extruded_at_the_same_time_give_the_same_pages(self):
         text = read(os.path.join(self.dir, "atlas.cfg"), "r")
-        with open(os.path.join(self.dir, "two.cfg"), "w") as f:
-            f.write(text + text.replace("group g ", "group h "))
-        for jobs in ("1", "2"):
-            code, _, err = run("build", "two.cfg", "-t", "src", "-o", "two-" + jobs, "-i", "two-%s.txt" % jobs, "-j", jobs,
-                               "--extrude", cwd=self.dir)
-            self.assertEqual(code, 0, err)
-        one, two = os.path.join(self.dir, "two-1"), os.path.join(self.dir, "two-2")
-        self.assertEqual(self.pages(one), self.pages(two))
-        for page in self.pages(one):
-            self.assertEqual(read(os.path.join(one, page)), read(os.path.join(two, page)), page)
-        # Each group's pages are extruded: the second group's equal the first's.
-        for page in self.pages(self.extruded):
-            self.assertEqual(read(os.path.join(one, page.replace("g", "h", 1))), read(os.path.join(self.extruded, page)))
+        write(os.path.join(self.dir, "two.cfg"), text + text.replace("group g ", "group h "))
+        self.ok("build", "two.cfg", "-t", "src", "-o", "two", "-i", "two.txt", "-j", "2", "--extrude", cwd=self.dir)
+        # Each group's pages, extruded side by side, are those of the group extruded alone.
+        for page in page_files(self.extruded):
+            for name in (page, page.replace("g", "h", 1)):
+                self.assertEqual(read(os.path.join(self.dir, "two", name)), read(os.path.join(self.extruded, page)))
 
-    def test_help_names_the_option_and_a_rebuild_follows_it(self):
-        for command in ("build", "pack"):
-            self.assertIn("--extrude", run(command, "--help", cwd=self.dir)[1])
+    def test_a_rebuild_follows_the_option(self):
         work = fresh("extrude_rebuild")
         shutil.copytree(os.path.join(self.dir, "src"), os.path.join(work, "src"))
         page = os.path.join(work, "out", "atlas0.dds")
-        self.assertEqual(run("pack", "src", "-b", "1", "-m", "2", cwd=work)[0], 0)
+        self.ok("pack", "src", "-b", "1", "-m", "2", cwd=work)
         before = read(page)
         self.assertIn("up to date", run("pack", "src", "-b", "1", "-m", "2", cwd=work)[1])
-        code, out, err = run("pack", "src", "-b", "1", "-m", "2", "--extrude", cwd=work)
-        self.assertEqual(code, 0, err)
+        out, _ = self.ok("pack", "src", "-b", "1", "-m", "2", "--extrude", cwd=work)
         self.assertNotIn("up to date", out)
         self.assertNotEqual(read(page), before)
 
 
 if __name__ == "__main__":
-    os.makedirs(SCRATCH, exist_ok=True)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()

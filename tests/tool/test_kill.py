@@ -14,19 +14,11 @@ import unittest
 
 from PIL import Image
 
-TOOL, SCRATCH = (os.path.abspath(a) for a in sys.argv[1:3])
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import SCRATCH, TOOL, main, snapshot  # noqa: E402
+
 SEED = int(os.environ.get("TEXATLAS_KILL_SEED", "18"))
 KILLS = 5
-
-
-def snapshot(directory):
-    files = {}
-    for root, _, names in os.walk(directory):
-        for name in names:
-            path = os.path.join(root, name)
-            with open(path, "rb") as f:
-                files[os.path.relpath(path, directory)] = f.read()
-    return files
 
 
 def sprites(directory, count, rng):
@@ -79,5 +71,4 @@ class KillTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    os.makedirs(SCRATCH, exist_ok=True)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()

@@ -5,86 +5,50 @@ Usage: test_pages.py TEXATLAS REFERENCE_HOST SCRATCH_DIR"""
 import json
 import os
 import shutil
-import struct
 import subprocess
 import sys
-import unittest
 
 from PIL import Image
 
-TOOL, REFERENCE, SCRATCH = (os.path.abspath(a) for a in sys.argv[1:4])
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import (ARGS, ToolTest, dds_size, entries, fresh, main, names, pages, read, run, snapshot,  # noqa: E402
+                     sprites, write)
+
+REFERENCE = ARGS[1]
 
 
-def run(*args, cwd):
-    result = subprocess.run([TOOL, *args], cwd=cwd, capture_output=True, text=True, timeout=120)
-    return result.returncode, result.stdout, result.stderr
+def layout(path):
+    return json.loads(read(path, "r"))
 
 
-def read(path, mode="rb"):
-    with open(path, mode) as f:
-        return f.read()
-
-
-def fresh(name):
-    path = os.path.join(SCRATCH, name)
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(path)
-    return path
-
-
-def sprites(directory, count, size=(64, 64), same=False, mode="RGBA"):
-    os.makedirs(directory, exist_ok=True)
-    for i in range(count):
-        colour = (200, 30, 30) if same else (i % 256, (7 * i) % 256, 255 - i % 256)
-        Image.new(mode, size, colour + ((255,) if mode == "RGBA" else ())).save(
-            os.path.join(directory, "s%03d.png" % i))
-
-
-def dds_size(path):
-    height, width = struct.unpack_from("<II", read(path), 12)
-    return width, height
-
-
-def pages(directory):
-    return {f: read(os.path.join(directory, f)) for f in sorted(os.listdir(directory)) if f.endswith(".dds")}
-
-
-def entries(index):
-    return read(index, "r").splitlines()[14:]
-
-
-class OwnOutputsTest(unittest.TestCase):
+class OwnOutputsTest(ToolTest):
     """pack never takes in what it wrote: packing a folder twice is up to date."""
 
     def test_packing_a_folder_twice_is_stable(self):
         work = fresh("own")
         sprites(work, 3, size=(16, 16))
-        names = ["s000.png", "s001.png", "s002.png"]
+        expected = ["s000.png", "s001.png", "s002.png"]
         for extra in ([], ["--preview", "--json", "out/atlas.json"]):
-            code, out, err = run("pack", ".", *extra, cwd=work)
-            self.assertEqual(code, 0, err)
+            out, _ = self.ok("pack", ".", *extra, cwd=work)
             self.assertNotIn("up to date", out)
-            self.assertEqual(sorted(l.split("\t\t")[0] for l in entries(os.path.join(work, "out", "atlas.txt"))),
-                             names)
+            self.assertEqual(names(os.path.join(work, "out", "atlas.txt")), expected)
             self.assertIn("up to date", run("pack", ".", *extra, cwd=work)[1])
         # Into the folder itself, beside the earlier output folder: neither run's files are sources.
         for _ in range(2):
-            code, out, err = run("pack", ".", "-o", ".", "--save-config", "saved.cfg", cwd=work)
-            self.assertEqual(code, 0, err)
-            self.assertEqual(sorted(l.split("\t\t")[0] for l in entries(os.path.join(work, "atlas.txt"))), names)
+            out, _ = self.ok("pack", ".", "-o", ".", "--save-config", "saved.cfg", cwd=work)
+            self.assertEqual(names(os.path.join(work, "atlas.txt")), expected)
         self.assertIn("up to date", out)
 
 
-class NamesTest(unittest.TestCase):
+class NamesTest(ToolTest):
     def test_names_are_relative_to_each_folder_given_and_must_not_clash(self):
         work = fresh("names")
         sprites(os.path.join(work, "x", "sub"), 1, size=(16, 16))
         sprites(os.path.join(work, "y"), 3, size=(8, 8))
         os.rename(os.path.join(work, "y", "s000.png"), os.path.join(work, "y", "t000.png"))
         inputs = [os.path.join(work, "x"), os.path.join(work, "y"), os.path.join(work, "y", "s001.png")]
-        code, out, err = run("pack", inputs[0], inputs[1], "-o", "out", cwd=work)
-        self.assertEqual(code, 0, err)
-        self.assertEqual(sorted(l.split("\t\t")[0] for l in entries(os.path.join(work, "out", "atlas.txt"))),
+        self.ok("pack", inputs[0], inputs[1], "-o", "out", cwd=work)
+        self.assertEqual(names(os.path.join(work, "out", "atlas.txt")),
                          ["s001.png", "s002.png", "sub/s000.png", "t000.png"])
         self.assertIn("up to date", run("pack", inputs[0], inputs[1], "-o", "out", cwd=work)[1])
         # A file given directly is named by its file name; two sources of one name are refused.
@@ -93,7 +57,7 @@ class NamesTest(unittest.TestCase):
         self.assertIn("two inputs give the name s001.png: %s/s001.png and %s/s001.png" % (inputs[1], inputs[1]), err)
 
 
-class FitTest(unittest.TestCase):
+class FitTest(ToolTest):
     """100 different 64 x 64 sprites: one 1024 x 512 page, not 2048 wide."""
 
     @classmethod
@@ -103,22 +67,17 @@ class FitTest(unittest.TestCase):
         cls.code, cls.out, cls.err = run("pack", "sprites", "-o", "packed", "--json", "packed.json",
                                          "--save-config", "saved.cfg", cwd=cls.dir)
 
-    def test_fewest_pages_then_least_area(self):
+    def test_fewest_pages_then_least_area_and_the_saved_limits_rebuild_the_same_atlas(self):
         self.assertEqual(self.code, 0, self.err)
         self.assertEqual(list(pages(os.path.join(self.dir, "packed"))), ["atlas0.dds"])
         self.assertEqual(dds_size(os.path.join(self.dir, "packed", "atlas0.dds")), (1024, 512))
-        group = json.loads(read(os.path.join(self.dir, "packed.json"), "r"))["groups"][0]
+        group = layout(os.path.join(self.dir, "packed.json"))["groups"][0]
         self.assertTrue(group["fitted"])
         self.assertIn("1 page of up to 1024 x 512, page limits %d x %d (fitted" %
                       (group["pageWidthLimit"], group["pageHeightLimit"]), self.out)
-
-    def test_saved_limits_rebuild_the_same_atlas(self):
-        self.assertEqual(self.code, 0, self.err)
         saved = read(os.path.join(self.dir, "saved.cfg"), "r")
         self.assertRegex(saved, r"group atlas width 1024 height \d+ format A8R8G8B8 miplevels 0 border 0")
-        code, _, err = run("build", "saved.cfg", "-t", "sprites", "-o", "built", "-i", "built/atlas.txt",
-                           "--force", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        self.ok("build", "saved.cfg", "-t", "sprites", "-o", "built", "-i", "built/atlas.txt", "--force", cwd=self.dir)
         os.makedirs(os.path.join(self.dir, "library"))
         self.assertEqual(subprocess.run([REFERENCE, "saved.cfg", "sprites/", "library/", "library.txt", "0"],
                                         cwd=self.dir).returncode, 0)
@@ -129,19 +88,16 @@ class FitTest(unittest.TestCase):
                          entries(os.path.join(self.dir, "library.txt")))
 
     def test_build_fits_only_when_asked(self):
-        with open(os.path.join(self.dir, "big.cfg"), "w") as f:
-            f.write("group g width 2048 height 2048 format A8R8G8B8\n")
-            f.write("".join("sprites/s%03d.png\n" % i for i in range(100)))
-        code, _, err = run("build", "big.cfg", "-o", "asis", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        write(os.path.join(self.dir, "big.cfg"), "group g width 2048 height 2048 format A8R8G8B8\n" +
+              "".join("sprites/s%03d.png\n" % i for i in range(100)))
+        self.ok("build", "big.cfg", "-o", "asis", cwd=self.dir)
         width, height = dds_size(os.path.join(self.dir, "asis", "g0.dds"))
         self.assertGreater(width * height, 1024 * 512)
-        code, _, err = run("build", "big.cfg", "-o", "fitted", "--fit", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        self.ok("build", "big.cfg", "-o", "fitted", "--fit", cwd=self.dir)
         self.assertEqual(dds_size(os.path.join(self.dir, "fitted", "g0.dds")), (1024, 512))
 
 
-class PackDefaultsTest(unittest.TestCase):
+class PackDefaultsTest(ToolTest):
     def setUp(self):
         self.dir = fresh("defaults")
         sprites(os.path.join(self.dir, "mixed", "rgba"), 3, size=(32, 32))
@@ -151,41 +107,32 @@ class PackDefaultsTest(unittest.TestCase):
             Image.open(path).save(path[:-4] + ".jpg")
             os.remove(path)
 
+    def pack(self, name, *extra):
+        self.ok("pack", "mixed", "-o", name, "--json", name + ".json", *extra, cwd=self.dir)
+        return layout(os.path.join(self.dir, name + ".json"))
+
     def test_one_format_unless_source_is_asked(self):
-        code, out, err = run("pack", "mixed", "-o", "one", "--json", "one.json", cwd=self.dir)
-        self.assertEqual(code, 0, err)
-        layout = json.loads(read(os.path.join(self.dir, "one.json"), "r"))
-        self.assertEqual([p["format"] for p in layout["pages"]], ["A8R8G8B8"])
-        code, out, err = run("pack", "mixed", "-o", "split", "--json", "split.json", "-f", "source", cwd=self.dir)
-        self.assertEqual(code, 0, err)
-        layout = json.loads(read(os.path.join(self.dir, "split.json"), "r"))
-        self.assertEqual(sorted(p["format"] for p in layout["pages"]), ["A8R8G8B8", "X8R8G8B8"])
+        self.assertEqual([p["format"] for p in self.pack("one")["pages"]], ["A8R8G8B8"])
+        self.assertEqual(sorted(p["format"] for p in self.pack("split", "-f", "source")["pages"]),
+                         ["A8R8G8B8", "X8R8G8B8"])
 
     def test_border_goes_around_every_texture(self):
-        code, _, err = run("pack", "mixed", "-o", "none", "--json", "none.json", cwd=self.dir)
-        self.assertEqual(code, 0, err)
-        cells = json.loads(read(os.path.join(self.dir, "none.json"), "r"))["textures"]
-        self.assertIn((0, 0), [(t["x"], t["y"]) for t in cells])  # no gap by default
-        code, _, err = run("pack", "mixed", "-b", "2", "-o", "b2", "--json", "b2.json", "--save-config", "b2.cfg",
-                           cwd=self.dir)
-        self.assertEqual(code, 0, err)
-        cells = json.loads(read(os.path.join(self.dir, "b2.json"), "r"))["textures"]
+        self.assertIn((0, 0), [(t["x"], t["y"]) for t in self.pack("none")["textures"]])  # no gap by default
+        cells = self.pack("b2", "-b", "2", "--save-config", "b2.cfg")["textures"]
         self.assertEqual(len(cells), 6)
         for t in cells:
             self.assertEqual((t["x"] % 2, t["y"] % 2, t["x"] >= 2, t["y"] >= 2), (0, 0, True, True), t)
         lines = [l for l in read(os.path.join(self.dir, "b2.cfg"), "r").splitlines()[11:] if l and "group" not in l]
         self.assertTrue(all(l.endswith(" border") for l in lines), lines)
-        self.assertEqual(run("pack", "mixed", "--border-all", cwd=self.dir)[0], 2)
 
 
-class DuplicateTest(unittest.TestCase):
+class DuplicateTest(ToolTest):
     def test_identical_files_share_one_place(self):
         work = fresh("dedup")
         sprites(os.path.join(work, "set"), 5, size=(32, 32))
         for i in range(3):  # s005-s007 copy s001; s008 is a copy with another name of a copy
             shutil.copy(os.path.join(work, "set", "s001.png"), os.path.join(work, "set", "s%03d.png" % (5 + i)))
-        code, out, err = run("pack", "set", "-o", "out", "--json", "out.json", cwd=work)
-        self.assertEqual(code, 0, err)
+        out, _ = self.ok("pack", "set", "-o", "out", "--json", "out.json", cwd=work)
         self.assertIn("3 duplicates placed once", out)
         lines = entries(os.path.join(work, "out", "atlas.txt"))
         names = [l.split("\t\t")[0] for l in lines]
@@ -193,18 +140,16 @@ class DuplicateTest(unittest.TestCase):
         first = names.index("s001.png")
         self.assertEqual(names[first + 1:first + 4], ["s005.png", "s006.png", "s007.png"])
         self.assertEqual({l.split("\t\t")[1] for l in lines[first:first + 4]}, {lines[first].split("\t\t")[1]})
-        layout = json.loads(read(os.path.join(work, "out.json"), "r"))
-        copies = [t for t in layout["textures"] if t.get("duplicateOf") == "s001.png"]
+        placed = layout(os.path.join(work, "out.json"))
+        copies = [t for t in placed["textures"] if t.get("duplicateOf") == "s001.png"]
         self.assertEqual([t["name"] for t in copies], ["s005.png", "s006.png", "s007.png"])
-        self.assertEqual(layout["groups"][0]["duplicates"], 3)
+        self.assertEqual(placed["groups"][0]["duplicates"], 3)
         self.assertIn("fill  62.5%", out)  # 5 distinct 32 x 32 images on 128 x 64: a shared place counts once
-        code, out, err = run("pack", "set", "-o", "all", "--json", "all.json", "--no-dedup", cwd=work)
-        self.assertEqual(code, 0, err)
-        layout = json.loads(read(os.path.join(work, "all.json"), "r"))
-        self.assertEqual(len({(t["x"], t["y"]) for t in layout["textures"]}), 8)
+        self.ok("pack", "set", "-o", "all", "--json", "all.json", "--no-dedup", cwd=work)
+        self.assertEqual(len({(t["x"], t["y"]) for t in layout(os.path.join(work, "all.json"))["textures"]}), 8)
 
 
-class ParallelTest(unittest.TestCase):
+class ParallelTest(ToolTest):
     """Four groups, one of them with a missing file and one too large: -j 4
     writes what -j 1 writes, and says the same on stderr."""
 
@@ -218,16 +163,14 @@ class ParallelTest(unittest.TestCase):
                          for g, n, f in (("a", 40, "DXT5"), ("b", 12, "A8R8G8B8"), ("c", 25, "DXT1"),
                                          ("d", 7, "R5G6B5")))
         config += "group e width 256 height 256\nbig/s000.png\nmissing.png\nd/s003.png\n"
-        with open(os.path.join(work, "atlas.cfg"), "w") as f:
-            f.write(config)
+        write(os.path.join(work, "atlas.cfg"), config)
         results = {}
         for jobs in ("1", "4"):
             os.makedirs(os.path.join(work, "j" + jobs))
-            code, out, err = run("build", "../atlas.cfg", "-t", "../textures", "-o", "out", "--json", "out/a.json",
-                                 "-j", jobs, cwd=os.path.join(work, "j" + jobs))
-            self.assertEqual(code, 0, err)
+            out, err = self.ok("build", "../atlas.cfg", "-t", "../textures", "-o", "out", "--json", "out/a.json",
+                               "-j", jobs, cwd=os.path.join(work, "j" + jobs))
             out_dir = os.path.join(work, "j" + jobs, "out")
-            results[jobs] = ({f: read(os.path.join(out_dir, f)) for f in sorted(os.listdir(out_dir))}, err)
+            results[jobs] = (snapshot(out_dir), err)
             progress = [l for l in out.splitlines() if l.startswith("page ")]
             self.assertIn("page 3 of 3: a2.dds", "\n".join(progress))
             self.assertEqual(len(progress), len([f for f in results[jobs][0] if f.endswith(".dds")]))
@@ -243,32 +186,29 @@ class ParallelTest(unittest.TestCase):
         again without it) and one too large: every count writes the same, and
         so does a build with decoding ahead off."""
         work = fresh("parallel-one")
-        names = []
+        sources = []
         for size in (40, 56, 72):
             sprites(os.path.join(work, "textures", str(size)), 30, size=(size, size - 8))
-            names += ["%d/s%03d.png" % (size, i) for i in range(30)]
+            sources += ["%d/s%03d.png" % (size, i) for i in range(30)]
         sprites(os.path.join(work, "textures", "same"), 4, size=(40, 32), same=True)
         sprites(os.path.join(work, "textures", "big"), 1, size=(600, 20))
         whole = read(os.path.join(work, "textures", "40", "s007.png"))
         with open(os.path.join(work, "textures", "cut.png"), "wb") as f:
             f.write(whole[:len(whole) // 2])
-        names[20:20] = ["same/s%03d.png" % i for i in range(4)] + ["cut.png", "big/s000.png"]
-        with open(os.path.join(work, "one.cfg"), "w") as f:
-            f.write("group one width 512 height 512 format DXT5\n" + "".join(n + "\n" for n in names))
+        sources[20:20] = ["same/s%03d.png" % i for i in range(4)] + ["cut.png", "big/s000.png"]
+        write(os.path.join(work, "one.cfg"), "group one width 512 height 512 format DXT5\n" +
+              "".join(n + "\n" for n in sources))
         results = {}
         for jobs, ahead in (("1", "1"), ("2", "1"), ("3", "1"), ("7", "1"), ("2", "0")):
             out_dir = os.path.join(work, "j%s-%s" % (jobs, ahead))
-            result = subprocess.run([TOOL, "build", "one.cfg", "-t", "textures", "-o", out_dir, "-i", os.path.join(out_dir, "one.txt"),
-                                     "-j", jobs], cwd=work, capture_output=True, text=True, timeout=120,
-                                    env=dict(os.environ, TEXATLAS_DECODE_AHEAD=ahead))
-            self.assertEqual(result.returncode, 0, result.stderr)
-            self.assertIn("cut.png: left out", result.stderr)
-            results[jobs, ahead] = (pages(out_dir), entries(os.path.join(out_dir, "one.txt")), result.stderr)
+            _, err = self.ok("build", "one.cfg", "-t", "textures", "-o", out_dir, "-i", out_dir + "/one.txt",
+                             "-j", jobs, cwd=work, env={"TEXATLAS_DECODE_AHEAD": ahead})
+            self.assertIn("cut.png: left out", err)
+            results[jobs, ahead] = (pages(out_dir), entries(out_dir + "/one.txt"), err)
         self.assertGreater(len(results["1", "1"][0]), 1)
         for key, result in results.items():
             self.assertEqual(result, results["1", "1"], key)
 
 
 if __name__ == "__main__":
-    os.makedirs(SCRATCH, exist_ok=True)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()

@@ -8,11 +8,12 @@ Exits with 77 (skipped) when Chromium, ChromeDriver or Selenium is missing:
 scripts/install-deps.sh --browser installs them."""
 import os
 import shutil
-import subprocess
 import sys
 import unittest
 
-TOOL, SCRATCH = (os.path.abspath(a) for a in sys.argv[1:3])
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import fresh, main, read, run, sprites  # noqa: E402
+
 CHROMIUM, DRIVER = shutil.which("chromium"), shutil.which("chromedriver")
 try:
     from selenium import webdriver
@@ -27,17 +28,14 @@ LONG_NAME = "a_texture_name_far_too_long_for_its_sixteen_texel_cell.png"
 
 def make_sources(directory):
     from PIL import Image
-    os.makedirs(directory)
-    for i in range(12):
-        Image.new("RGBA", (32, 24), (20 * i, 255 - 20 * i, 90, 255)).save(os.path.join(directory, "s%02d.png" % i))
+    sprites(directory, 12, size=(32, 24))
     for name, colour in (("café.png", (200, 60, 30, 255)), ("火.png", (30, 60, 200, 255))):
         Image.new("RGBA", (48, 40), colour).save(os.path.join(directory, name))
     for i in range(1, 5):  # four identical files: one cell
         Image.new("RGBA", (40, 40), (10, 10, 200, 255)).save(os.path.join(directory, "d%d.png" % i))
     Image.new("RGBA", (16, 16), (250, 250, 0, 255)).save(os.path.join(directory, LONG_NAME))
     Image.new("RGBA", (300, 300), (0, 0, 0, 255)).save(os.path.join(directory, "big.png"))
-    with open(os.path.join(directory, "s00.png"), "rb") as f:
-        good = f.read()
+    good = read(os.path.join(directory, "s000.png"))
     with open(os.path.join(directory, "broken.png"), "wb") as f:
         f.write(good[:60] + bytes(len(good) - 60))
 
@@ -59,12 +57,11 @@ def script_errors(driver):
 class PreviewInBrowserTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        work = os.path.join(SCRATCH, "browser")
-        shutil.rmtree(work, ignore_errors=True)
+        work = fresh("browser")
         make_sources(os.path.join(work, "in"))
-        result = subprocess.run([TOOL, "pack", "in", "-o", "out", "--width", "256", "--height", "256", "--no-fit",
-                                 "--preview"], cwd=work, capture_output=True, text=True, timeout=120)
-        assert result.returncode == 0, result.stderr
+        code, _, err = run("pack", "in", "-o", "out", "--width", "256", "--height", "256", "--no-fit", "--preview",
+                           cwd=work)
+        assert code == 0, err
         cls.page = os.path.join(work, "out", "preview", "index.html")
         cls.driver = chromium()
         cls.driver.get("file://" + cls.page)
@@ -111,13 +108,13 @@ class PreviewInBrowserTest(unittest.TestCase):
         self.driver.find_element(By.ID, "fit").click()
 
     def test_hover_and_click_name_the_texture_its_cell_and_page(self):
-        cell = self.js("return [...document.querySelectorAll('.cell')].find(c => c.dataset.names === 's03.png')")
+        cell = self.js("return [...document.querySelectorAll('.cell')].find(c => c.dataset.names === 's003.png')")
         ActionChains(self.driver).move_to_element(cell).perform()
-        self.assertRegex(self.info(), r"^s03\.png — atlas\d\.dds, cell \d+, \d+, 32 x 24$")
-        other = self.js("return [...document.querySelectorAll('.cell')].find(c => c.dataset.names === 's07.png')")
+        self.assertRegex(self.info(), r"^s003\.png — atlas\d\.dds, cell \d+, \d+, 32 x 24$")
+        other = self.js("return [...document.querySelectorAll('.cell')].find(c => c.dataset.names === 's007.png')")
         other.click()
         self.assertIn("selected", other.get_attribute("class"))
-        self.assertTrue(self.info().startswith("s07.png — "))
+        self.assertTrue(self.info().startswith("s007.png — "))
 
     def test_identical_files_are_named_together(self):
         names = self.js("return [...document.querySelectorAll('.cell')].map(c => c.dataset.names)"
@@ -164,5 +161,4 @@ if __name__ == "__main__":
         print("skipped: the browser test needs %s (scripts/install-deps.sh --browser installs it)"
               % ", ".join(missing))
         sys.exit(77)
-    os.makedirs(SCRATCH, exist_ok=True)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()

@@ -8,20 +8,10 @@ import shutil
 import signal
 import subprocess
 import sys
-import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_tool import CONFIG, DEMO, SCRATCH, TEXTURES, TOOL, fresh, page_files, read, run, write  # noqa: E402
-
-
-def snapshot(directory):
-    """Every file under `directory` with its bytes."""
-    files = {}
-    for root, _, names in os.walk(directory):
-        for name in names:
-            path = os.path.join(root, name)
-            files[os.path.relpath(path, directory)] = read(path)
-    return files
+from harness import SCRATCH, TOOL, ToolTest, fresh, main, page_files, read, run, snapshot, write  # noqa: E402
+from test_tool import CONFIG, TEXTURES, make_demo_textures  # noqa: E402
 
 
 def copy_textures(work):
@@ -36,7 +26,7 @@ def truncate(path, size=200):
         f.write(data[:size])
 
 
-class CheckBeforeWorkTest(unittest.TestCase):
+class CheckBeforeWorkTest(ToolTest):
     def setUp(self):
         self.dir = fresh("checks")
 
@@ -45,51 +35,50 @@ class CheckBeforeWorkTest(unittest.TestCase):
         return run("build", "a.cfg", "-t", TEXTURES, "-o", "out", *extra, cwd=self.dir)
 
     def test_each_mistake_is_named_with_file_and_line_and_nothing_is_built(self):
-        code, _, err = self.build("group g format DXT9\n"              # 1
-                                  "ui/cursor.png\n"                    # 2
-                                  "group h miplevel 2\n"               # 3
-                                  "group i width abc\n"                # 4
-                                  "group j border -3\n"                # 5
-                                  "group g\n"                          # 6
-                                  "my file.png\n"                      # 7
-                                  "ui/panel.png bordr\n"               # 8
-                                  "group k width 12px\n"               # 9
-                                  "group\n")                           # 10
-        self.assertEqual(code, 2, err)
-        for expected in ("a.cfg:1: unknown format 'DXT9'; known formats: R8G8B8, A8R8G8B8",
-                         "a.cfg:3: unknown group setting 'miplevel' (did you mean 'miplevels'?)",
-                         "a.cfg:4: width 'abc' is not a whole number",
-                         "a.cfg:5: border -3 is negative",
-                         "a.cfg:6: a second group 'g' (the first is on line 1)",
-                         "a.cfg:7: 'my file.png': names cannot hold blanks",
-                         "a.cfg:8: unknown texture flag 'bordr' (did you mean 'border'?)",
-                         "a.cfg:9: width '12px': the reader takes the number and then 'px'",
-                         "a.cfg:10: group line without a name"):
-            self.assertIn("texatlas: error: " + expected, err)
-        self.assertIn("DXT5", err.splitlines()[0])
-        self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
-        self.assertFalse(os.path.exists(os.path.join(self.dir, "out")))
-
-    def test_byte_order_mark_and_overlong_line_are_refused(self):
-        code, _, err = self.build("\ufeffgroup g\nui/cursor.png\n")
-        self.assertEqual(code, 2)
-        self.assertIn("a.cfg:1: the file starts with a UTF-8 byte-order mark", err)
-        code, _, err = self.build("group g\nui/cursor.png #" + "x" * 1020 + "\nui/panel.png\n")
-        self.assertEqual(code, 2)
-        self.assertIn("a.cfg:2: line of 1035 characters; the reader reads at most 1022", err)
-        # Exactly at the limit the reader reads on.
-        code, _, err = self.build("group g\nui/cursor.png #" + "x" * 1007 + "\nui/panel.png\n")
-        self.assertEqual(code, 0, err)
-
-    def test_settings_the_library_clamps_and_repeated_textures_warn_but_build(self):
-        code, _, err = self.build("group g width 5000 height -2 miplevels 20 format a8r8g8b8 border 0\n"
-                                  "ui/cursor.png\nui/panel.png border\nui/cursor.png\n")
-        self.assertEqual(code, 0, err)
-        self.assertIn("a.cfg:1: width 5000 is over the largest page: 2048 is used", err)
-        self.assertIn("a.cfg:1: height -2 is negative", err)
-        self.assertIn("a.cfg:1: miplevels 20: a page has at most 12 levels", err)
-        self.assertIn("texatlas: warning: a.cfg:4: ui/cursor.png is already in group g (line 2)", err)
-        self.assertIn("a.cfg:3: ui/panel.png is marked border, but group g has border 0", err)
+        mistakes = ("group g format DXT9\n"              # 1
+                    "ui/cursor.png\n"                    # 2
+                    "group h miplevel 2\n"               # 3
+                    "group i width abc\n"                # 4
+                    "group j border -3\n"                # 5
+                    "group g\n"                          # 6
+                    "my file.png\n"                      # 7
+                    "ui/panel.png bordr\n"               # 8
+                    "group k width 12px\n"               # 9
+                    "group\n")                           # 10
+        long_line = "group g\nui/cursor.png #%s\nui/panel.png\n"
+        os.makedirs(os.path.join(self.dir, "taken.txt"))
+        for text, extra, status, messages in (
+                (mistakes, (), 2, ["texatlas: error: a.cfg:" + m for m in (
+                    "1: unknown format 'DXT9'; known formats: R8G8B8, A8R8G8B8",
+                    "3: unknown group setting 'miplevel' (did you mean 'miplevels'?)",
+                    "4: width 'abc' is not a whole number",
+                    "5: border -3 is negative",
+                    "6: a second group 'g' (the first is on line 1)",
+                    "7: 'my file.png': names cannot hold blanks",
+                    "8: unknown texture flag 'bordr' (did you mean 'border'?)",
+                    "9: width '12px': the reader takes the number and then 'px'",
+                    "10: group line without a name")]),
+                ("\ufeffgroup g\nui/cursor.png\n", (), 2, ["a.cfg:1: the file starts with a UTF-8 byte-order mark"]),
+                (long_line % ("x" * 1020), (), 2, ["a.cfg:2: line of 1035 characters; the reader reads at most 1022"]),
+                (long_line % ("x" * 1007), (), 0, []),  # exactly at the limit the reader reads on
+                # What the library clamps and a repeated texture warn, but build.
+                ("group g width 5000 height -2 miplevels 20 format a8r8g8b8 border 0\n"
+                 "ui/cursor.png\nui/panel.png border\nui/cursor.png\n", (), 0,
+                 ["a.cfg:1: width 5000 is over the largest page: 2048 is used", "a.cfg:1: height -2 is negative",
+                  "a.cfg:1: miplevels 20: a page has at most 12 levels",
+                  "texatlas: warning: a.cfg:4: ui/cursor.png is already in group g (line 2)",
+                  "a.cfg:3: ui/panel.png is marked border, but group g has border 0"]),
+                # An index or JSON file that cannot be written is refused before work.
+                ("group g\nui/cursor.png\n", ("-i", "taken.txt"), 2, ["cannot write taken.txt: it is a directory"]),
+                ("group g\nui/cursor.png\n", ("--json", "taken.txt"), 2, [])):
+            shutil.rmtree(os.path.join(self.dir, "out"), ignore_errors=True)
+            code, _, err = self.build(text, *extra)
+            self.assertEqual(code, status, err)
+            for message in messages:
+                self.assertIn(message, err)
+            if status:
+                self.assertEqual(snapshot(os.path.join(self.dir, "out")), {}, extra)
+        self.assertIn("DXT5", self.build(mistakes)[2].splitlines()[0])  # the known formats on the first line
 
     def test_pack_refuses_an_unknown_format_and_a_bad_name(self):
         # Page generation upper-cases the name, and CXV8U8 is no format: named once, not offered.
@@ -115,15 +104,6 @@ class CheckBeforeWorkTest(unittest.TestCase):
         self.assertIn("texatlas: error: no texture was placed; nothing was written", err)
         self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
 
-    def test_unwritable_index_or_json_is_refused_before_work(self):
-        os.makedirs(os.path.join(self.dir, "taken.txt"))
-        code, _, err = self.build("group g\nui/cursor.png\n", "-i", "taken.txt")
-        self.assertEqual(code, 2)
-        self.assertIn("cannot write taken.txt: it is a directory", err)
-        code, _, err = self.build("group g\nui/cursor.png\n", "--json", "taken.txt")
-        self.assertEqual(code, 2)
-        self.assertEqual(page_files(os.path.join(self.dir, "out")), [])
-
     def test_check_decodes_every_source_and_names_what_cannot_be_read(self):
         textures = copy_textures(self.dir)
         truncate(os.path.join(textures, "ui", "panel.png"))
@@ -142,23 +122,22 @@ class CheckBeforeWorkTest(unittest.TestCase):
         self.assertIn("1 group, 6 textures, 0 errors, 4 unreadable sources", out)
         self.assertFalse(os.path.exists(os.path.join(self.dir, "out")))
         # A clean configuration passes; a mistaken one exits 2 like build.
-        self.assertEqual(run("check", CONFIG, "-t", TEXTURES)[0], 0)
+        self.ok("check", CONFIG, "-t", TEXTURES)
         write(os.path.join(self.dir, "b.cfg"), "group g format DXT9\n")
         self.assertEqual(run("check", "b.cfg", cwd=self.dir)[0], 2)
 
 
-class MessagesTest(unittest.TestCase):
+class MessagesTest(ToolTest):
     def test_drops_and_unreadable_textures_come_with_reasons_in_messages_and_json(self):
         work = fresh("messages")
         write(os.path.join(work, "a.cfg"), "group s width 64 height 32 border 3\nsmall/banner.png\n"
                                            "small/gem.png border\nsmall/dot.png\nnothing.png\nsmall\n")
-        code, _, err = run("build", "a.cfg", "-t", TEXTURES, "--json", "a.json", "--preview", cwd=work)
-        self.assertEqual(code, 0, err)
+        _, err = self.ok("build", "a.cfg", "-t", TEXTURES, "--json", "a.json", "--preview", cwd=work)
         self.assertIn("texatlas: warning: a.cfg:2: Texture size larger than maximum atlas size: small/banner.png: "
                       "200 x 48 with its border; pages of group s are at most 64 x 32", err)
         # 32 x 32 plus a border of 3 on each side.
         self.assertIn("small/gem.png: 38 x 38 with its border; pages of group s are at most 64 x 32", err)
-        self.assertIn("Failed to load texture: nothing.png: no such file", err)
+        self.assertIn("texatlas: warning: a.cfg:5: Failed to load texture: nothing.png: no such file", err)
         self.assertIn("Failed to load texture: small: a directory", err)
         layout = json.loads(read(os.path.join(work, "a.json"), "r"))
         self.assertEqual([t["name"] for t in layout["dropped"]], ["small/banner.png", "small/gem.png"])
@@ -166,10 +145,10 @@ class MessagesTest(unittest.TestCase):
                          {"nothing.png": "no such file", "small": "a directory, not an image file"})
         html = read(os.path.join(work, "out", "preview", "index.html"), "r")
         self.assertIn("<li><b>nothing.png</b>: no such file</li>", html)
-        self.assertIn("<li><b>small/banner.png</b>: 200 x 48 with its border", html)
+        self.assertEqual(run("build", "a.cfg", "-t", TEXTURES, "--strict", "--force", cwd=work)[0], 1)
 
 
-class StagingTest(unittest.TestCase):
+class StagingTest(ToolTest):
     def setUp(self):
         self.dir = fresh("staging")
         self.textures = copy_textures(self.dir)
@@ -227,21 +206,9 @@ class StagingTest(unittest.TestCase):
         self.assertEqual(page_files(out), ["g0.dds"])
         self.assertEqual(sorted(os.listdir(os.path.join(out, "preview"))), ["g0.png", "index.html"])
         # A build without previews takes the old ones away as well.
-        code, _, err = run("build", config, "-t", self.textures, "-o", "out", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        self.ok("build", config, "-t", self.textures, "-o", "out", cwd=self.dir)
         self.assertFalse(os.path.exists(os.path.join(out, "preview")))
         self.assertFalse(os.path.exists(os.path.join(out, "atlas.json")))
-
-    def test_a_missing_preview_or_json_is_rebuilt(self):
-        self.assertEqual(self.build()[0], 0)
-        self.assertIn("up to date", self.build()[1])
-        preview = os.path.join(self.dir, "out", "preview", "terrain0.png")
-        os.remove(preview)
-        self.assertNotIn("up to date", self.build()[1])
-        self.assertTrue(os.path.exists(preview))
-        os.remove(os.path.join(self.dir, "out", "atlas.json"))
-        self.assertNotIn("up to date", self.build()[1])
-        self.assertTrue(os.path.exists(os.path.join(self.dir, "out", "atlas.json")))
 
     def test_an_interrupted_build_leaves_the_previous_output(self):
         self.assertEqual(self.build()[0], 0)
@@ -295,42 +262,31 @@ class StagingTest(unittest.TestCase):
         self.assertIn("texatlas: warning: ui/panel.png: left out by the last build: the image data is truncated", err)
 
     def test_a_dry_run_creates_nothing(self):
-        code, stdout, err = run("build", CONFIG, "-t", self.textures, "-o", "dry/out", "--dry-run", cwd=self.dir)
-        self.assertEqual(code, 0, err)
+        stdout, _ = self.ok("build", CONFIG, "-t", self.textures, "-o", "dry/out", "--dry-run", cwd=self.dir)
         self.assertIn("dry run: no page or index file written", stdout)
         self.assertFalse(os.path.exists(os.path.join(self.dir, "dry")))
 
 
-class ConventionsTest(unittest.TestCase):
+class ConventionsTest(ToolTest):
     def test_usage_help_and_version(self):
-        code, out, _ = run("help")
-        self.assertEqual(code, 0)
-        for command in ("build", "pack", "check", "preview", "info"):
-            self.assertIn("  " + command + " ", out)
-        code, out, _ = run("help", "build")
-        self.assertEqual(code, 0)
-        self.assertIn("-o,--output DIR", out)
-        self.assertIn("-i,--index FILE", out)
-        code, out, _ = run("pack", "--help")
-        self.assertIn("--width N", out)
-        self.assertIn("-f,--format FORMAT", out)
-        self.assertIn("DXT5", out)
+        for args, patterns in ((["help"], [r"\n  %s " % c for c in ("build", "pack", "check", "preview", "info")]),
+                               (["help", "build"], ["-o,--output DIR", "-i,--index FILE", "--extrude"]),
+                               (["pack", "--help"], ["--width N", "-f,--format FORMAT", "DXT5", "--extrude"]),
+                               (["--version"], [r"^texatlas \d+\.\d+"]), (["-V"], [r"^texatlas \d+\.\d+"])):
+            code, out, _ = run(*args)
+            self.assertEqual(code, 0, args)
+            for pattern in patterns:
+                self.assertRegex(out, pattern, args)
         self.assertEqual(run("help", "nope")[0], 2)
-        for flag in ("--version", "-V"):
-            code, out, _ = run(flag)
-            self.assertEqual(code, 0)
-            self.assertRegex(out, r"^texatlas \d+\.\d+")
 
     def test_the_last_of_a_repeated_option_wins(self):
         work = fresh("repeated")
-        code, _, err = run("build", CONFIG, "-t", TEXTURES, "-o", "first", "-o", "second", "-q", "--quiet", cwd=work)
-        self.assertEqual(code, 0, err)
+        self.ok("build", CONFIG, "-t", TEXTURES, "-o", "first", "-o", "second", "-q", "--quiet", cwd=work)
         self.assertFalse(os.path.exists(os.path.join(work, "first")))
         self.assertTrue(page_files(os.path.join(work, "second")))
 
 
 if __name__ == "__main__":
     os.makedirs(SCRATCH, exist_ok=True)
-    python = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
-    subprocess.run([python, os.path.join(DEMO, "make_textures.py"), TEXTURES], check=True, capture_output=True)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    make_demo_textures()
+    main()
