@@ -514,7 +514,7 @@ Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], 
 void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8]) {
     Colours colours;
     FewColours few;
-    few.n = 0;  // kFewColours + 1: more than that
+    few.n = 0;                        // kFewColours + 1: more than that
     std::uint32_t seen[kFewColours];  // few.rgb packed, for quick comparison
     for (int i = 0; i < 16; ++i) {
         const std::uint8_t* texel = rgba + 4 * i;
