@@ -157,7 +157,7 @@ TEST_F(Generate, CellsAtEveryLevelWithBorderGapHalvingAndLevelClamp) {
     const auto imageC = imageFile(chain(1, 4, 3, 3));  // 1 texel wide
     const auto imageD = imageFile(chain(3, 3, 4, 1));  // padded to 4 x 4 on load, so cropped into its cell
     const std::vector<Texels> a = decode(imageA, true), b = decode(imageB, true), c = decode(imageC, true),
-                             d = decode(imageD, true);
+                              d = decode(imageD, true);
     ASSERT_TRUE(a.size() == 4 && b.size() == 2 && d.size() == 3);
     AtlasGroup& cells = atlas->addPage("cells0", 32, 16, "A8R8G8B8", 6, 3);
     place(cells, "a", 0, 0, 8, 8);
@@ -212,7 +212,8 @@ TEST_F(Generate, FormatNamesInAnyCaseAndUnknownNamesLeftToD3dx) {
 
 TEST_F(Generate, DxtPagesAreComposedUncompressedThenConverted) {
     // Solid cells, so that every 4 x 4 block holds at most two colours.
-    Texels red{8, 8, std::vector<std::uint32_t>(64, 0xffd02010)}, blue{8, 8, std::vector<std::uint32_t>(64, 0xff1040e0)};
+    Texels red{8, 8, std::vector<std::uint32_t>(64, 0xffd02010)},
+        blue{8, 8, std::vector<std::uint32_t>(64, 0xff1040e0)};
     const auto redImage = imageFile({red}), blueImage = imageFile({blue});
     for (const char* format : {"dxt5", "A8R8G8B8"}) {
         AtlasGroup& dxt = atlas->addPage(std::string("d") + format, 16, 8, format, 4, 0);

@@ -1,14 +1,14 @@
-#include "groups_configuration.h"
-#include "interface/D3DTextureAtlas.h"
-#include "interface/TextureAtlas.h"
-#include "interface/TextureAtlasConfiguration.h"
-#include "literal_layout.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <random>
 #include <sstream>
+
+#include "groups_configuration.h"
+#include "interface/D3DTextureAtlas.h"
+#include "interface/TextureAtlas.h"
+#include "interface/TextureAtlasConfiguration.h"
+#include "literal_layout.h"
 
 using namespace textureatlas;
 
