@@ -88,9 +88,9 @@ typedef struct D3D9SoftTextureLoad {
 // calls will come. Up to D3D9SoftGetThreadCount() - 1 threads decode ahead
 // (none with a count of 1); block compression borrows them, so that the count
 // still holds for both together. Textures decoded and not yet taken, with the
-// file bytes they were made from, take at most `cacheBytes` (0: 8 MiB; one
-// texture may pass it when nothing else is held, a file larger than it is
-// left to its call); the threads wait for room. A call whose file, arguments and device match the next announced
+// file bytes they were made from, take at most `cacheBytes` (0: 8 MiB; a
+// file or texture larger than that is left to its call); the threads wait
+// for room. A call whose file, arguments and device match the next announced
 // loads takes its texture if the file still holds the bytes that were
 // decoded; any other call, and any load that failed ahead, decodes as
 // without an announcement, with the same result. Loads passed over by a

@@ -162,7 +162,7 @@ private:
 
     void run();
     bool claimNext(std::unique_lock<std::mutex>& lock, Claim& claim);
-    bool fits(const Claim& claim) const { return held + claim.cost <= bound || held == 0; }
+    bool fits(const Claim& claim) const { return held + claim.cost <= bound; }
     void decode(std::unique_lock<std::mutex>& lock, Claim& claim);
     void giveBack(Claim& claim);
 
@@ -232,7 +232,9 @@ bool DecodeAhead::claimNext(std::unique_lock<std::mutex>& lock, Claim& claim) {
                           SUCCEEDED(imagefile::probeImage({claim.file.data(), claim.file.size()}, info));
     const std::size_t cost = readable ? claim.file.size() + imagefile::estimatedTextureBytes(info, load) : 0;
     lock.lock();
-    if (entries[index].state == EntryState::Reading && !readable) {
+    // One that could never fit is left to its own load, so that holding it
+    // ahead never adds a large texture to the library's own at the peak.
+    if (entries[index].state == EntryState::Reading && (!readable || cost > bound)) {
         entries[index].state = EntryState::Failed;
         changed.notify_all();
     }
