@@ -32,6 +32,18 @@ protected:
     }
 };
 
+// The bytes of a surface as it holds them, row by row.
+std::vector<std::uint8_t> bytesOf(IDirect3DSurface9* surface) {
+    D3DSURFACE_DESC desc{};
+    D3DLOCKED_RECT locked{};
+    surface->GetDesc(&desc);
+    if (FAILED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) return {};
+    const auto* bits = static_cast<const std::uint8_t*>(locked.pBits);
+    std::vector<std::uint8_t> bytes(bits, bits + std::size_t(locked.Pitch) * desc.Height);
+    surface->UnlockRect();
+    return bytes;
+}
+
 // Grey levels that a `bits`-bit grey PNG stores exactly.
 std::vector<Rgba> greyPattern(unsigned width, unsigned height, unsigned bits) {
     std::vector<Rgba> pixels = pattern(width, height, true);
@@ -325,4 +337,63 @@ TEST_F(TextureLoad, SkippedDdsLevelsLeaveTheSourceInformation) {
                   std::make_tuple(DWORD(c.levels), c.size, D3DFMT_X8R8G8B8));
         texture->Release();
     }
+}
+
+// A PNG goes straight into its texture where its texels fit as they are;
+// whichever way a load takes, its top level holds what loading the file into
+// a surface of that size and format gives, and a bad file reports before a
+// texture that cannot be made.
+TEST_F(TextureLoad, PngsLoadAsTheSurfaceLoaderDecodesThem) {
+    const std::vector<Rgba> alpha = pattern(13, 7, false), opaque = pattern(13, 7, true);
+    const Bytes rgba = readFile(convertPixels(alpha, 13, 7, "-define png:color-type=6", "direct_rgba.png"));
+    const Bytes rgb = readFile(convertPixels(opaque, 13, 7, "-define png:color-type=2", "direct_rgb.png"));
+    const Bytes interlaced =
+        readFile(convertPixels(alpha, 13, 7, "-define png:color-type=6 -interlace PNG", "direct_adam7.png"));
+    struct Case {
+        const char* name;
+        const Bytes& file;
+        UINT size;
+        DWORD filter;
+        D3DFORMAT format;
+    };
+    const Case cases[] = {
+        {"padded", rgba, 0, D3DX_FILTER_NONE, D3DFMT_UNKNOWN},
+        {"interlaced", interlaced, 0, D3DX_FILTER_NONE, D3DFMT_UNKNOWN},
+        {"opaque rows into alpha", rgb, 0, D3DX_FILTER_NONE, D3DFMT_A8R8G8B8},
+        {"alpha rows into opaque", rgba, 0, D3DX_FILTER_NONE, D3DFMT_X8R8G8B8},
+        {"cropped", rgba, 8, D3DX_FILTER_NONE, D3DFMT_UNKNOWN},
+        {"scaled", rgba, 16, D3DX_FILTER_TRIANGLE, D3DFMT_UNKNOWN},
+        {"converted", rgba, 0, D3DX_FILTER_NONE, D3DFMT_A4R4G4B4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(loadImage(c.file, &texture, c.size, 1, nullptr, c.filter, c.format), D3D_OK);
+        const D3DSURFACE_DESC desc = levelDesc(texture, 0);
+        Level expected(device, desc.Width, desc.Height, desc.Format);
+        const RECT corner{0, 0, LONG(std::min(desc.Width, 13u)), LONG(std::min(desc.Height, 7u))};
+        const RECT* unscaled = c.filter == D3DX_FILTER_NONE ? &corner : nullptr;
+        ASSERT_EQ(D3DXLoadSurfaceFromFileInMemory(expected.surface, nullptr, unscaled, c.file.data(),
+                                                  UINT(c.file.size()), unscaled, c.filter, 0, nullptr),
+                  D3D_OK);
+        IDirect3DSurface9* top = nullptr;
+        texture->GetSurfaceLevel(0, &top);
+        EXPECT_EQ(bytesOf(top), bytesOf(expected.surface));  // X8R8G8B8's unused byte too
+        top->Release();
+        texture->Release();
+    }
+
+    const Bytes truncated(rgba.begin(), rgba.begin() + std::ptrdiff_t(rgba.size() - 20));
+    const auto load = [&](const Bytes& file, D3DPOOL pool) {
+        IDirect3DTexture9* texture = nullptr;
+        const HRESULT hr =
+            D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), 0, 0, 0, 0, D3DFMT_UNKNOWN,
+                                                pool, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
+        EXPECT_EQ(texture, nullptr);
+        return hr;
+    };
+    const D3DPOOL noSuchPool = D3DPOOL(7);
+    EXPECT_EQ(load(truncated, D3DPOOL_SYSTEMMEM), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(load(truncated, noSuchPool), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(load(rgba, noSuchPool), D3DERR_INVALIDCALL);
 }

@@ -67,6 +67,18 @@ HRESULT decodePfm(ByteView file, DecodedImage& image);
 HRESULT decodeHdr(ByteView file, DecodedImage& image);
 HRESULT decodeDds(ByteView file, DecodedImage& image);
 
+// Rows of `format` at `bits`, `pitch` bytes apart, room for width x height.
+struct PixelRows {
+    std::uint8_t* bits;
+    std::size_t pitch;
+    UINT width, height;
+    D3DFORMAT format;
+};
+// A PNG decoded straight into `into`, its top-left corner, the rest left as
+// it is: S_FALSE, with nothing written, when the file's texels are not of
+// that format or do not fit.
+HRESULT decodePngInto(ByteView file, const PixelRows& into);
+
 // Pixels decoded by stb_image: RGBA, 8 bits per channel; empty bytes
 // when the data could not be decoded.
 struct StbPixels {

@@ -51,9 +51,13 @@ void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void quietWarning(png_structp, png_const_charp) {}
 
 // Kept free of objects with destructors: libpng leaves it by longjmp.
-bool readPixels(png_structp png, png_infop info, PngReader& reader, DecodedImage& image,
+enum class Read { Decoded, Corrupt, OtherFormat };
+
+// Into `into` when given (OtherFormat when its format or size cannot take the
+// rows as they come), else into a level of `image`.
+Read readPixels(png_structp png, png_infop info, PngReader& reader, const PixelRows* into, DecodedImage& image,
                 std::vector<png_bytep>& rows) {
-    if (setjmp(png_jmpbuf(png))) return false;
+    if (setjmp(png_jmpbuf(png))) return Read::Corrupt;
     png_set_read_fn(png, &reader, readFromMemory);
     png_set_user_limits(png, kMaxDecodeDimension, kMaxDecodeDimension);
     png_set_chunk_malloc_max(png, 8u << 20);
@@ -88,14 +92,42 @@ bool readPixels(png_structp png, png_infop info, PngReader& reader, DecodedImage
     }
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != width * pixelBytes) return false;
+    if (png_get_rowbytes(png, info) != width * pixelBytes) return Read::Corrupt;
 
-    DecodedLevel& level = singleLevel(image, width, height, pixelBytes);
+    std::uint8_t* bits;
+    std::size_t pitch = std::size_t(width) * pixelBytes;
+    if (into) {
+        // X8R8G8B8 rows carry an alpha of 255, what converting them would give.
+        const bool sameTexels = into->format == image.pixelFormat ||
+                                (into->format == D3DFMT_A8R8G8B8 && image.pixelFormat == D3DFMT_X8R8G8B8);
+        if (!sameTexels || width > into->width || height > into->height) return Read::OtherFormat;
+        bits = into->bits;
+        pitch = into->pitch;
+    } else {
+        bits = singleLevel(image, width, height, pixelBytes).bytes.data();
+    }
     rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y) rows[y] = level.bytes.data() + std::size_t(y) * width * pixelBytes;
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = bits + std::size_t(y) * pitch;
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
-    return true;
+    return Read::Decoded;
+}
+
+HRESULT decode(ByteView file, const PixelRows* into, DecodedImage& image) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
+    if (!png) return E_OUTOFMEMORY;
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return E_OUTOFMEMORY;
+    }
+    PngReader reader{file, 0};
+    std::vector<png_bytep> rows;
+    const Read read = readPixels(png, info, reader, into, image, rows);
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (read == Read::Decoded) return D3D_OK;
+    image.levels.clear();
+    return read == Read::OtherFormat ? S_FALSE : D3DXERR_INVALIDDATA;
 }
 
 }  // namespace
@@ -132,23 +164,11 @@ HRESULT probePng(ByteView file, D3DXIMAGE_INFO& info) {
     return D3D_OK;
 }
 
-HRESULT decodePng(ByteView file, DecodedImage& image) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
-    if (!png) return E_OUTOFMEMORY;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return E_OUTOFMEMORY;
-    }
-    PngReader reader{file, 0};
-    std::vector<png_bytep> rows;
-    bool ok = readPixels(png, info, reader, image, rows);
-    png_destroy_read_struct(&png, &info, nullptr);
-    if (!ok) {
-        image.levels.clear();
-        return D3DXERR_INVALIDDATA;
-    }
-    return D3D_OK;
+HRESULT decodePng(ByteView file, DecodedImage& image) { return decode(file, nullptr, image); }
+
+HRESULT decodePngInto(ByteView file, const PixelRows& into) {
+    DecodedImage image;
+    return decode(file, &into, image);
 }
 
 }  // namespace d3d9soft::imagefile

@@ -73,6 +73,30 @@ HRESULT loadLevel(IDirect3DTexture9* texture, UINT index, const DecodedImage& im
     return hr;
 }
 
+// The PNG (of width x height) into the top level as it stands, where no
+// scaling or conversion comes between: S_FALSE, with nothing written, elsewhere.
+HRESULT loadPngLevel(IDirect3DTexture9* texture, ByteView file, UINT width, UINT height, DWORD filter) {
+    IDirect3DSurface9* surface = nullptr;
+    HRESULT hr = texture->GetSurfaceLevel(0, &surface);
+    if (FAILED(hr)) return hr;
+    D3DSURFACE_DESC desc{};
+    D3DLOCKED_RECT locked{};
+    hr = surface->GetDesc(&desc);
+    // Unscaled, the image goes to the top-left corner; filtered, only an image
+    // of the texture's size goes in as it is. Cropping is left to the copy.
+    const bool sameSize = desc.Width == width && desc.Height == height;
+    const bool fits = (filter & 0xffff) == D3DX_FILTER_NONE ? desc.Width >= width && desc.Height >= height : sameSize;
+    if (SUCCEEDED(hr) && !fits) hr = S_FALSE;
+    if (hr == D3D_OK && FAILED(surface->LockRect(&locked, nullptr, 0))) hr = S_FALSE;
+    if (hr == D3D_OK) {
+        hr = decodePngInto(file, PixelRows{static_cast<std::uint8_t*>(locked.pBits), std::size_t(locked.Pitch),
+                                           desc.Width, desc.Height, desc.Format});
+        surface->UnlockRect();
+    }
+    surface->Release();
+    return hr;
+}
+
 // A colour key needs somewhere to put transparency: a format taken from the
 // file is swapped for its nearest one with alpha.
 D3DFORMAT withAlphaForColorKey(D3DFORMAT format) {
@@ -138,28 +162,36 @@ HRESULT createTexture(IDirect3DDevice9* device, ByteView file, const TextureLoad
     if (!resolveFilter(filter, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, loadFilter)) return D3DERR_INVALIDCALL;
     unsigned skipLevels = 0;
     const DWORD chainFilter = chainFilterOf(mipFilter, skipLevels);
+    // A PNG without a colour key is decoded after the texture is made, straight
+    // into its top level where the texels go in as they are: the image is
+    // never held twice, once decoded and once in the texture.
     DecodedImage image;
-    HRESULT hr;
-    try {
-        hr = decodeImage(file, image);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    const bool pngFirst = colorKey == 0 && SUCCEEDED(probeImage(file, image.info)) &&
+                          image.info.ImageFileFormat == D3DXIFF_PNG && image.info.Width <= kMaxDecodeDimension &&
+                          image.info.Height <= kMaxDecodeDimension;
+    auto decode = [&] {
+        try {
+            return decodeImage(file, image);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    };
+    HRESULT hr = pngFirst ? D3D_OK : decode();
     if (FAILED(hr)) return hr;
-    if (image.levels.empty()) return D3DXERR_INVALIDDATA;
+    if (!pngFirst && image.levels.empty()) return D3DXERR_INVALIDDATA;
 
     // Skipped DDS levels are gone; the first one kept sets the size.
-    skipLevels = std::min<unsigned>(skipLevels, unsigned(image.levels.size()) - 1);
     if (image.info.ImageFileFormat != D3DXIFF_DDS) skipLevels = 0;
-    image.levels.erase(image.levels.begin(), image.levels.begin() + skipLevels);
     if (skipLevels) {  // the source information describes the levels that remain
+        skipLevels = std::min<unsigned>(skipLevels, unsigned(image.levels.size()) - 1);
+        image.levels.erase(image.levels.begin(), image.levels.begin() + skipLevels);
         image.info.Width = image.levels[0].width;
         image.info.Height = image.levels[0].height;
         image.info.Depth = std::max(1u, image.info.Depth >> skipLevels);
         image.info.MipLevels = UINT(image.levels.size());
     }
-    const UINT imageWidth = image.levels[0].width, imageHeight = image.levels[0].height;
-    UINT fileLevels = UINT(image.levels.size());
+    const UINT imageWidth = image.info.Width, imageHeight = image.info.Height;
+    const UINT fileLevels = pngFirst ? 1 : UINT(image.levels.size());
 
     UINT levels = mipLevels == D3DX_FROM_FILE ? fileLevels : mipLevels == D3DX_DEFAULT ? 0 : mipLevels;
     if (format == D3DFMT_UNKNOWN || format == D3DFMT_FROM_FILE) {
@@ -169,12 +201,21 @@ HRESULT createTexture(IDirect3DDevice9* device, ByteView file, const TextureLoad
     IDirect3DTexture9* texture = nullptr;
     hr = D3DXCreateTexture(device, textureSide(width, imageWidth), textureSide(height, imageHeight), levels, usage,
                            format, pool, &texture);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) {
+        // A file that does not decode says so first, as when decoded first.
+        const HRESULT decoded = pngFirst ? decode() : D3D_OK;
+        return FAILED(decoded) ? decoded : hr;
+    }
 
-    UINT textureLevels = texture->GetLevelCount();
-    UINT loaded = std::min<UINT>(textureLevels, UINT(image.levels.size()));
-    for (UINT i = 0; i < loaded && SUCCEEDED(hr); ++i) hr = loadLevel(texture, i, image, loadFilter, colorKey);
-    if (SUCCEEDED(hr) && loaded < textureLevels && (chainFilter & 0xffff) != D3DX_FILTER_NONE)
+    hr = pngFirst ? loadPngLevel(texture, file, imageWidth, imageHeight, loadFilter) : S_FALSE;
+    UINT loaded = 1;
+    if (hr == S_FALSE) {
+        if (pngFirst) hr = decode();
+        if (SUCCEEDED(hr) && image.levels.empty()) hr = D3DXERR_INVALIDDATA;
+        if (SUCCEEDED(hr)) loaded = std::min<UINT>(texture->GetLevelCount(), UINT(image.levels.size()));
+        for (UINT i = 0; i < loaded && SUCCEEDED(hr); ++i) hr = loadLevel(texture, i, image, loadFilter, colorKey);
+    }
+    if (SUCCEEDED(hr) && loaded < texture->GetLevelCount() && (chainFilter & 0xffff) != D3DX_FILTER_NONE)
         hr = D3DXFilterTexture(texture, nullptr, loaded - 1, chainFilter);
     if (FAILED(hr)) {
         texture->Release();
