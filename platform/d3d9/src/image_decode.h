@@ -103,22 +103,26 @@ inline std::uint32_t readBe32(const std::uint8_t* p) {
 // Info of a plain 2D image with one level.
 D3DXIMAGE_INFO imageInfo(UINT width, UINT height, D3DFORMAT format, D3DXIMAGE_FILEFORMAT fileFormat);
 
-// A read-only view of a whole file, mapped so that only the pages a reader
+// The bytes of a whole file, read only. A small file is read: mapping it
+// would cost a page fault and an unmapping, which stops every other thread
+// of the process. A large one is mapped, so that only the pages a reader
 // touches are read from disk.
-class MappedFile {
+class FileBytes {
 public:
-    explicit MappedFile(const char* path);
-    ~MappedFile();
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
+    explicit FileBytes(const char* path);
+    ~FileBytes();
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
 
     bool opened() const { return opened_; }
     ByteView bytes() const { return ByteView{data_, size_}; }
 
 private:
+    static constexpr std::size_t kReadWhole = std::size_t(1) << 20;
+    std::vector<std::uint8_t> read_;
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
-    bool opened_ = false;
+    bool opened_ = false, mapped_ = false;
 };
 
 }  // namespace d3d9soft::imagefile

@@ -1,12 +1,13 @@
 // D3DXGetImageInfoFromFile*: recognise the file type, then read its header.
-#include "image_decode.h"
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+
+#include "image_decode.h"
 
 namespace d3d9soft::imagefile {
 
@@ -95,28 +96,40 @@ HRESULT decodeImage(ByteView file, DecodedImage& image) {
     return D3DXERR_INVALIDDATA;
 }
 
-MappedFile::MappedFile(const char* path) {
+FileBytes::FileBytes(const char* path) {
     int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
     struct stat status {};
     if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
         opened_ = true;
         size_ = static_cast<std::size_t>(status.st_size);
-        if (size_ > 0) {
+        if (size_ > 0 && size_ <= kReadWhole) {
+            read_.resize(size_);
+            std::size_t done = 0;
+            while (done < size_) {
+                const ssize_t got = ::read(fd, read_.data() + done, size_ - done);
+                if (got < 0 && errno == EINTR) continue;
+                if (got <= 0) break;  // an error, or a file cut short meanwhile: what was read
+                done += std::size_t(got);
+            }
+            size_ = done;
+            data_ = read_.data();
+        } else if (size_ > 0) {
             void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
             if (mapped == MAP_FAILED) {
                 opened_ = false;
                 size_ = 0;
             } else {
                 data_ = static_cast<const std::uint8_t*>(mapped);
+                mapped_ = true;
             }
         }
     }
     ::close(fd);
 }
 
-MappedFile::~MappedFile() {
-    if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
+FileBytes::~FileBytes() {
+    if (mapped_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
 }
 
 }  // namespace d3d9soft::imagefile
@@ -138,7 +151,7 @@ HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(LPCVOID pSrcData, UINT SrcDataSi
 HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO* pSrcInfo) {
     if (!pSrcFile) return D3DERR_INVALIDCALL;
     if (!*pSrcFile) return D3DXERR_INVALIDDATA;
-    MappedFile file(pSrcFile);
+    FileBytes file(pSrcFile);
     if (!file.opened()) return D3DXERR_INVALIDDATA;
     if (!pSrcInfo) return D3D_OK;
     D3DXIMAGE_INFO info{};

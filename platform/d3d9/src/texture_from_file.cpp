@@ -261,7 +261,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pS
     *ppTexture = nullptr;
     const TextureLoadParameters load{Width, Height, MipLevels, Usage, Format, Pool, Filter, MipFilter, ColorKey};
     if ((*ppTexture = d3d9soft::takeDecodedAhead(pDevice, pSrcFile, load, pSrcInfo))) return D3D_OK;
-    MappedFile file(pSrcFile);
+    FileBytes file(pSrcFile);
     if (!file.opened()) return D3DXERR_INVALIDDATA;
     return createTexture(pDevice, file.bytes(), load, pSrcInfo, ppTexture);
 }
