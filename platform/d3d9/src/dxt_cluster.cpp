@@ -95,14 +95,17 @@ struct SplitTables {
 int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool three, std::uint8_t entries[8][16]) {
     static const SplitTables tables;
     const Splits& splits = (three ? tables.three : tables.four)[count];
-    // Order along the axis (insertion sort: sixteen at most).
+    // Order along the axis, each colour placed by its rank (the colours
+    // before it, ties in their order in the block): compares without
+    // branches, which the data would mispredict.
     float t[16];
     int order[16];
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         t[i] = float(rgb[0][i]) * axis[0] + float(rgb[1][i]) * axis[1] + float(rgb[2][i]) * axis[2];
-        int at = i;
-        for (; at > 0 && t[order[at - 1]] > t[i]; --at) order[at] = order[at - 1];
-        order[at] = i;
+    for (int i = 0; i < count; ++i) {
+        int rank = 0;
+        for (int j = 0; j < count; ++j) rank += (t[j] < t[i]) | ((t[j] == t[i]) & (j < i));
+        order[rank] = i;
     }
     // Prefix sums of the centred colours, padded for the last vector of a row.
     alignas(16) float prefix[3][16 + 1 + kLanes] = {};

@@ -122,7 +122,9 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
         // Each endpoint's part of the error does not depend on the other's.
         const int partA[2] = {int(ea[0]) * (n0 * int(ea[0]) - d0), int(ea[1]) * (n0 * int(ea[1]) - d0)};
         const int partB[2] = {int(eb[0]) * (n1 * int(eb[0]) - d1), int(eb[1]) * (n1 * int(eb[1]) - d1)};
-        int best = INT_MAX, bestA = 0, bestB = 0;
+        // The least of the four errors, keyed with its pair in the two bits
+        // below so that ties go to the first, without branches.
+        int key = INT_MAX;
         for (int i = 0; i < 2; ++i)
             for (int j = 0; j < 2; ++j) {
                 const int v2 = int(kThree ? (ea[i] + eb[j]) / 2 : (2 * ea[i] + eb[j]) / 3u);
@@ -131,11 +133,11 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
                     const int v3 = int((ea[i] + 2 * eb[j]) / 3u);
                     e += v3 * (n3 * v3 - d3);
                 }
-                if (e < best) best = e, bestA = i, bestB = j;
+                key = std::min(key, 4 * e + 2 * i + j);
             }
-        q[0][c] = qa + bestA;
-        q[1][c] = qb + bestB;
-        error += best;
+        q[0][c] = qa + (key >> 1 & 1);
+        q[1][c] = qb + (key & 1);
+        error += key >> 2;
     }
     return error;
 }
