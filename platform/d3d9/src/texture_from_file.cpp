@@ -182,8 +182,8 @@ HRESULT createTexture(IDirect3DDevice9* device, ByteView file, const TextureLoad
 
     // Skipped DDS levels are gone; the first one kept sets the size.
     if (image.info.ImageFileFormat != D3DXIFF_DDS) skipLevels = 0;
+    if (skipLevels) skipLevels = std::min<unsigned>(skipLevels, unsigned(image.levels.size()) - 1);
     if (skipLevels) {  // the source information describes the levels that remain
-        skipLevels = std::min<unsigned>(skipLevels, unsigned(image.levels.size()) - 1);
         image.levels.erase(image.levels.begin(), image.levels.begin() + skipLevels);
         image.info.Width = image.levels[0].width;
         image.info.Height = image.levels[0].height;
