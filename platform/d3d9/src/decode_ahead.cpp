@@ -48,14 +48,7 @@ bool readFile(const std::string& path, std::size_t limit, std::vector<std::uint8
     } catch (const std::bad_alloc&) {
         ok = false;
     }
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0)
-            ok = false;
-        else
-            done += std::size_t(got);
-    }
+    ok = ok && imagefile::readUpTo(fd, bytes.data(), bytes.size()) == bytes.size();
     ::close(fd);
     return ok;
 }

@@ -46,6 +46,8 @@ inline DecodedLevel& singleLevel(DecodedImage& image, UINT width, UINT height, s
 HRESULT probeImage(ByteView file, D3DXIMAGE_INFO& info);
 // Probe, then decode every stored level.
 HRESULT decodeImage(ByteView file, DecodedImage& image);
+// The same for an image whose info the probe has filled already.
+HRESULT decodeProbedImage(ByteView file, DecodedImage& image);
 
 // Per-format probes; each assumes its file type was recognised.
 HRESULT probePng(ByteView file, D3DXIMAGE_INFO& info);
@@ -102,6 +104,9 @@ inline std::uint32_t readBe32(const std::uint8_t* p) {
 
 // Info of a plain 2D image with one level.
 D3DXIMAGE_INFO imageInfo(UINT width, UINT height, D3DFORMAT format, D3DXIMAGE_FILEFORMAT fileFormat);
+
+// Reads from `fd` until `size` bytes, the end or an error; returns how many.
+std::size_t readUpTo(int fd, std::uint8_t* into, std::size_t size);
 
 // The bytes of a whole file, read only. A small file is read: mapping it
 // would cost a page fault and an unmapping, which stops every other thread

@@ -79,7 +79,11 @@ HRESULT probeImage(ByteView file, D3DXIMAGE_INFO& info) {
 HRESULT decodeImage(ByteView file, DecodedImage& image) {
     image = DecodedImage{};
     HRESULT hr = probeImage(file, image.info);
-    if (FAILED(hr)) return hr;
+    return FAILED(hr) ? hr : decodeProbedImage(file, image);
+}
+
+HRESULT decodeProbedImage(ByteView file, DecodedImage& image) {
+    image.levels.clear();
     if (image.info.Width > kMaxDecodeDimension || image.info.Height > kMaxDecodeDimension) return D3DXERR_INVALIDDATA;
     switch (image.info.ImageFileFormat) {
     case D3DXIFF_DDS: return decodeDds(file, image);
@@ -96,6 +100,17 @@ HRESULT decodeImage(ByteView file, DecodedImage& image) {
     return D3DXERR_INVALIDDATA;
 }
 
+std::size_t readUpTo(int fd, std::uint8_t* into, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(fd, into + done, size - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += std::size_t(got);
+    }
+    return done;
+}
+
 FileBytes::FileBytes(const char* path) {
     int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
@@ -105,14 +120,7 @@ FileBytes::FileBytes(const char* path) {
         size_ = static_cast<std::size_t>(status.st_size);
         if (size_ > 0 && size_ <= kReadWhole) {
             read_.resize(size_);
-            std::size_t done = 0;
-            while (done < size_) {
-                const ssize_t got = ::read(fd, read_.data() + done, size_ - done);
-                if (got < 0 && errno == EINTR) continue;
-                if (got <= 0) break;  // an error, or a file cut short meanwhile: what was read
-                done += std::size_t(got);
-            }
-            size_ = done;
+            size_ = readUpTo(fd, read_.data(), size_);  // a file cut short meanwhile: what was read
             data_ = read_.data();
         } else if (size_ > 0) {
             void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);

@@ -166,17 +166,18 @@ HRESULT createTexture(IDirect3DDevice9* device, ByteView file, const TextureLoad
     // into its top level where the texels go in as they are: the image is
     // never held twice, once decoded and once in the texture.
     DecodedImage image;
-    const bool pngFirst = colorKey == 0 && SUCCEEDED(probeImage(file, image.info)) &&
-                          image.info.ImageFileFormat == D3DXIFF_PNG && image.info.Width <= kMaxDecodeDimension &&
-                          image.info.Height <= kMaxDecodeDimension;
+    HRESULT hr = probeImage(file, image.info);
+    if (FAILED(hr)) return hr;
+    const bool pngFirst = colorKey == 0 && image.info.ImageFileFormat == D3DXIFF_PNG &&
+                          image.info.Width <= kMaxDecodeDimension && image.info.Height <= kMaxDecodeDimension;
     auto decode = [&] {
         try {
-            return decodeImage(file, image);
+            return decodeProbedImage(file, image);
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }
     };
-    HRESULT hr = pngFirst ? D3D_OK : decode();
+    if (!pngFirst) hr = decode();
     if (FAILED(hr)) return hr;
     if (!pngFirst && image.levels.empty()) return D3DXERR_INVALIDDATA;
 
