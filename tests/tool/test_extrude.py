@@ -235,17 +235,6 @@ class ExtrudeTest(ToolTest):
             for name in (page, page.replace("g", "h", 1)):
                 self.assertEqual(read(os.path.join(self.dir, "two", name)), read(os.path.join(self.extruded, page)))
 
-    def test_a_rebuild_follows_the_option(self):
-        work = fresh("extrude_rebuild")
-        shutil.copytree(os.path.join(self.dir, "src"), os.path.join(work, "src"))
-        page = os.path.join(work, "out", "atlas0.dds")
-        self.ok("pack", "src", "-b", "1", "-m", "2", cwd=work)
-        before = read(page)
-        self.assertIn("up to date", run("pack", "src", "-b", "1", "-m", "2", cwd=work)[1])
-        out, _ = self.ok("pack", "src", "-b", "1", "-m", "2", "--extrude", cwd=work)
-        self.assertNotIn("up to date", out)
-        self.assertNotEqual(read(page), before)
-
 
 if __name__ == "__main__":
     main()
