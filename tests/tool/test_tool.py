@@ -59,10 +59,9 @@ class BuildTest(ToolTest):
         for texture, entry in zip(layout["textures"], lines):
             page = layout["pages"][texture["page"]]
             u, v, w, h = (float(x) for x in entry.split(", ")[-4:])
-            self.assertAlmostEqual(texture["x"], u * page["width"], delta=0.01)
-            self.assertAlmostEqual(texture["width"], w * page["width"], delta=0.01)
-            self.assertAlmostEqual(texture["y"], v * page["height"], delta=0.01)
-            self.assertAlmostEqual(texture["height"], h * page["height"], delta=0.01)
+            for key, fraction, side in (("x", u, "width"), ("width", w, "width"), ("y", v, "height"),
+                                        ("height", h, "height")):
+                self.assertAlmostEqual(texture[key], fraction * page[side], delta=0.01)
         # Bordered tiles are reported without their margin.
         grass = next(t for t in layout["textures"] if t["name"] == "terrain/grass.tga")
         self.assertEqual((grass["width"], grass["height"]), (64, 64))
@@ -180,11 +179,10 @@ class PackInfoPreviewTest(ToolTest):
         write(os.path.join(sources, "anim.gif"), "GIF89a")
         # A file given is named by its file name, so this one is "group".
         out, err = self.ok("pack", "in", "group", "--save-config", "saved.cfg", "-o", "packed", cwd=work)
-        self.assertIn("in/a b.png: left out: a blank in its name", err)
-        self.assertIn("in/#c.png: left out: a leading '#'", err)
-        self.assertIn("in/%s: left out: a name longer than a configuration line" % too_long, err)
-        self.assertIn("group: left out: the name 'group'", err)
-        self.assertIn("in/anim.gif: left out: GIF files are not read", err)
+        for message in ("in/a b.png: left out: a blank in its name", "in/#c.png: left out: a leading '#'",
+                        "in/%s: left out: a name longer than a configuration line" % too_long,
+                        "group: left out: the name 'group'", "in/anim.gif: left out: GIF files are not read"):
+            self.assertIn(message, err)
         self.assertIn("placed 2 textures on 1 page", out)
         self.ok("build", "saved.cfg", "-t", "in", "-o", "built", "-i", "built/atlas.txt", cwd=work)
         self.assertEqual(read(os.path.join(work, "packed", "atlas.txt"), "r").splitlines()[1:],
@@ -196,10 +194,11 @@ class PackInfoPreviewTest(ToolTest):
         code, out, err = run("info", os.path.join(TEXTURES, "props", "crate.jpg"),
                              os.path.join(TEXTURES, "ui", "panel.png"), "junk.png", "absent.png", cwd=work)
         self.assertEqual(code, 2)
-        self.assertIn("crate.jpg: 64 x 64, X8R8G8B8, 1 mip level", out)
-        self.assertIn("panel.png: 128 x 96, A8R8G8B8, 1 mip level", out)
-        self.assertIn("junk.png: cannot read: not an image", err)
-        self.assertIn("absent.png: cannot read: no such file", err)
+        for message, stream in (("crate.jpg: 64 x 64, X8R8G8B8, 1 mip level", out),
+                                ("panel.png: 128 x 96, A8R8G8B8, 1 mip level", out),
+                                ("junk.png: cannot read: not an image", err),
+                                ("absent.png: cannot read: no such file", err)):
+            self.assertIn(message, stream)
         # A header that reads over pixels that do not is no image either.
         data = bytearray(read(os.path.join(TEXTURES, "ui", "panel.png")))
         data[60:] = bytes(len(data) - 60)
