@@ -12,9 +12,9 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import (ARGS, SCRATCH, ToolTest, dds_size, entries, fresh, main, page_files, pages, read,  # noqa: E402
-                     run, write)
+                     reference_build, run, write)
 
-REFERENCE, DEMO = ARGS[1:3]
+DEMO = ARGS[2]
 TEXTURES = os.path.join(SCRATCH, "textures")
 CONFIG = os.path.join(DEMO, "atlas.cfg")
 
@@ -33,9 +33,7 @@ class BuildTest(ToolTest):
         cls.code, cls.out, cls.err = run("build", CONFIG, "-t", TEXTURES, "-o", "out", "-i", "atlas.txt",
                                          "--json", "atlas.json", "--preview", cwd=cls.tool_dir)
         cls.reference_dir = fresh("reference_build")
-        os.makedirs(os.path.join(cls.reference_dir, "out"))  # the library does not make directories
-        cls.reference_code = subprocess.run([REFERENCE, CONFIG, TEXTURES, "out", "atlas.txt", "0"],
-                                            cwd=cls.reference_dir, capture_output=True).returncode
+        cls.reference_code = reference_build(CONFIG, TEXTURES, "out", "atlas.txt", cls.reference_dir)
 
     def test_index_and_pages_match_the_library(self):
         self.assertEqual(self.code, 0, self.err)
