@@ -50,15 +50,6 @@ protected:
     FitResult result;
 };
 
-PageCost cost(size_t pages, long long area, int skew, long long width) {
-    PageCost cost;
-    cost.pages = pages;
-    cost.area = area;
-    cost.skew = skew;
-    cost.width = width;
-    return cost;
-}
-
 // Each rule decides only where the ones before it tie, and never both ways.
 TEST(BetterFit, FewerPagesThenAreaThenSquarenessThenLargerLimitsThenWidth) {
     struct Case {
@@ -68,12 +59,15 @@ TEST(BetterFit, FewerPagesThenAreaThenSquarenessThenLargerLimitsThenWidth) {
         PageCost worse;
         int ww, wh;
     } cases[] = {
-        {"fewer pages, though larger", cost(1, 16384, 2, 256), 256, 256, cost(2, 8192, 0, 128), 2048, 2048},
-        {"less area, though skewed", cost(1, 8192, 1, 128), 128, 128, cost(1, 16384, 0, 128), 2048, 2048},
-        {"squarer, at smaller limits", cost(1, 16384, 0, 128), 128, 128, cost(1, 16384, 2, 256), 2048, 2048},
-        {"larger limits, though narrower", cost(1, 16384, 2, 64), 2048, 2048, cost(1, 16384, 2, 256), 256, 2048},
-        {"wider pages at limits of one area", cost(2, 16384, 2, 256), 128, 512, cost(2, 16384, 2, 128), 256, 256},
-        {"the wider limit when all else ties", cost(1, 16384, 0, 128), 2048, 1024, cost(1, 16384, 0, 128), 1024, 2048},
+        {"fewer pages, though larger", PageCost{1, 16384, 2, 256}, 256, 256, PageCost{2, 8192, 0, 128}, 2048, 2048},
+        {"less area, though skewed", PageCost{1, 8192, 1, 128}, 128, 128, PageCost{1, 16384, 0, 128}, 2048, 2048},
+        {"squarer, at smaller limits", PageCost{1, 16384, 0, 128}, 128, 128, PageCost{1, 16384, 2, 256}, 2048, 2048},
+        {"larger limits, though narrower", PageCost{1, 16384, 2, 64}, 2048, 2048, PageCost{1, 16384, 2, 256}, 256,
+         2048},
+        {"wider pages at limits of one area", PageCost{2, 16384, 2, 256}, 128, 512, PageCost{2, 16384, 2, 128}, 256,
+         256},
+        {"the wider limit when all else ties", PageCost{1, 16384, 0, 128}, 2048, 1024, PageCost{1, 16384, 0, 128}, 1024,
+         2048},
     };
     for (const Case& c : cases) {
         EXPECT_TRUE(betterFit(c.better, c.bw, c.bh, c.worse, c.ww, c.wh)) << c.rule;

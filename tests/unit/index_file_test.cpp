@@ -53,24 +53,12 @@ std::string header(const std::string& fileName) {
 
 }  // namespace
 
-TEST(IndexFile, WorkedExampleByteForByteThroughBothWriters) {
+TEST(IndexFile, FractionsAndFieldsOfSeveralPagesThroughBothWriters) {
     IndexAtlas atlas;
-    AtlasGroup& page = atlas.addPage("terrain0", 0, 512, 256, 2);
-    place(page, "rocks/granite.tga", 0, 0, 132, 132, true);
-    place(page, "rocks/sand.tga", 0, 132, 96, 64, false);
-    const std::string expected = header("index_worked.txt") +
-                                 "rocks/granite.tga\t\tterrain0.dds, 0, 0.00390625, 0.0078125, 0.25, 0.5\n"
-                                 "rocks/sand.tga\t\tterrain0.dds, 0, 0, 0.515625, 0.1875, 0.25\n";
-
-    ASSERT_TRUE(atlas.write("index_worked.txt"));
-    EXPECT_EQ(readFile("index_worked.txt"), expected);
-    std::remove("index_worked.txt");
-    ASSERT_TRUE(atlas.writeFromMemory({}, "index_worked.txt"));
-    EXPECT_EQ(readFile("index_worked.txt"), expected);
-}
-
-TEST(IndexFile, FractionsAndFieldsOfSeveralPages) {
-    IndexAtlas atlas;
+    // A bordered cell inset by its group's border, and an unbordered one.
+    AtlasGroup& terrain = atlas.addPage("terrain0", 0, 512, 256, 2);
+    place(terrain, "rocks/granite.tga", 0, 0, 132, 132, true);
+    place(terrain, "rocks/sand.tga", 0, 132, 96, 64, false);
     // A cell filling its page, and a border flag in a group of border 0.
     place(atlas.addPage("full0", 0, 64, 32, 0), "whole", 0, 0, 64, 32, false);
     AtlasGroup& flagged = atlas.addPage("flag0", 0, 128, 128, 0);
@@ -80,14 +68,20 @@ TEST(IndexFile, FractionsAndFieldsOfSeveralPages) {
     place(atlas.addPage("misc3", 3, 2048, 1, 1), "tab\there", 2047, 0, 1, 1, false);
     // A page made by hand whose size is no power of two: six significant digits.
     place(atlas.addPage("odd0", 0, 3, 3, 1), "third", 1, 1, 2, 2, false);
+    const std::string expected = header("index_fields.txt") +
+                                 "rocks/granite.tga\t\tterrain0.dds, 0, 0.00390625, 0.0078125, 0.25, 0.5\n"
+                                 "rocks/sand.tga\t\tterrain0.dds, 0, 0, 0.515625, 0.1875, 0.25\n"
+                                 "whole\t\tfull0.dds, 0, 0, 0, 1, 1\n"
+                                 "with flag\t\tflag0.dds, 0, 0.25, 0.5, 0.25, 0.125\n"
+                                 "without,flag\t\tflag0.dds, 0, 0.25, 0.5, 0.25, 0.125\n"
+                                 "tab\there\t\tmisc3.dds, 3, 0.999512, 0, 0.000488281, 1\n"
+                                 "third\t\todd0.dds, 0, 0.333333, 0.333333, 0.666667, 0.666667\n";
 
     ASSERT_TRUE(atlas.write("index_fields.txt"));
-    EXPECT_EQ(readFile("index_fields.txt"), header("index_fields.txt") +
-                                                "whole\t\tfull0.dds, 0, 0, 0, 1, 1\n"
-                                                "with flag\t\tflag0.dds, 0, 0.25, 0.5, 0.25, 0.125\n"
-                                                "without,flag\t\tflag0.dds, 0, 0.25, 0.5, 0.25, 0.125\n"
-                                                "tab\there\t\tmisc3.dds, 3, 0.999512, 0, 0.000488281, 1\n"
-                                                "third\t\todd0.dds, 0, 0.333333, 0.333333, 0.666667, 0.666667\n");
+    EXPECT_EQ(readFile("index_fields.txt"), expected);
+    std::remove("index_fields.txt");
+    ASSERT_TRUE(atlas.writeFromMemory({}, "index_fields.txt"));
+    EXPECT_EQ(readFile("index_fields.txt"), expected);
 }
 
 TEST(IndexFile, FailingHookLeavesAnEarlierFileUntouchedAndSuccessTruncatesIt) {

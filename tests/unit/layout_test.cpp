@@ -113,28 +113,6 @@ TEST(Layout, WorkedExamples) {
     expectLayout(0, 2048, 2048, 256, 256, "F", 2, {texture("a", 8, 8, "F", 9)}, "g0 F 8x8 m2: a 0,0\n", {});
 }
 
-// C fills page 0; X is dropped while it is filled. From page 1 on, the longest
-// side puts P before Q; by area Q would come first.
-TEST(Layout, SortModeSetByAWarningCallbackAppliesFromTheNextPage) {
-    for (int mode : {0, 1}) {
-        GroupsConfiguration configuration;
-        configuration.addGroup("g", 64, 64, "A8R8G8B8", 1, 0)->textures = {texture("C", 60, 60), texture("X", 65, 1),
-                                                                           texture("P", 64, 20), texture("Q", 30, 50)};
-        InspectableAtlas atlas;
-        switchAt = 1;
-        switchTo = mode;
-        layOut(atlas, configuration, 0);
-        switchAt = 0;
-        EXPECT_EQ(describe(atlas.result()), mode == 1 ? "g0 A8R8G8B8 64x64 m1: C 0,0\n"
-                                                        "g1 A8R8G8B8 64x32 m1: P 0,0\n"
-                                                        "g2 A8R8G8B8 32x64 m1: Q 0,0\n"
-                                                      : "g0 A8R8G8B8 64x64 m1: C 0,0\n"
-                                                        "g1 A8R8G8B8 32x64 m1: Q 0,0\n"
-                                                        "g2 A8R8G8B8 64x32 m1: P 0,0\n");
-        EXPECT_EQ(warnings, std::vector<std::string>{tooLarge + "X"});
-    }
-}
-
 TEST(Layout, WithoutADeviceOnlyEmptyRectanglesFit) {
     GroupsConfiguration configuration;
     configuration.addGroup("g", 256, 256, "", 0, 0)->textures = {texture("a", 4, 4), texture("line", 0, 4),
