@@ -38,16 +38,12 @@ protected:
         texture->GetSurfaceLevel(0, &surface);
         Level whole(device, width, height, D3DFMT_A8R8G8B8);
         writeLevel(whole.texture, 0, cells(width, height, 1).data(), width * 4, height);
-        EXPECT_EQ(
-            D3DXLoadSurfaceFromSurface(surface, nullptr, nullptr, whole.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-            D3D_OK);
+        EXPECT_EQ(copy(surface, nullptr, whole.surface), D3D_OK);
         if (rect) {
             UINT w = UINT(rect->right - rect->left), h = UINT(rect->bottom - rect->top);
             Level part(device, w, h, D3DFMT_A8R8G8B8);
             writeLevel(part.texture, 0, cells(w, h, 2).data(), w * 4, h);
-            EXPECT_EQ(
-                D3DXLoadSurfaceFromSurface(surface, nullptr, rect, part.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-                D3D_OK);
+            EXPECT_EQ(copy(surface, rect, part.surface), D3D_OK);
         }
         unsigned blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
         std::vector<std::uint8_t> bytes = readLevel(texture, 0, (width + 3) / 4 * blockBytes, (height + 3) / 4);
@@ -98,11 +94,9 @@ TEST_F(ThreadedCompression, EveryRowReachesTheSurface) {
     ASSERT_EQ(device->CreateTexture(width, height, 1, 0, D3DFMT_DXT5, D3DPOOL_SYSTEMMEM, &texture, nullptr), D3D_OK);
     IDirect3DSurface9* surface = nullptr;
     texture->GetSurfaceLevel(0, &surface);
-    ASSERT_EQ(
-        D3DXLoadSurfaceFromSurface(surface, nullptr, nullptr, source.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-        D3D_OK);
-    const std::vector<std::uint32_t> back = argb(surface);
+    ASSERT_EQ(copy(surface, nullptr, source.surface), D3D_OK);
     surface->Release();
+    const std::vector<std::uint32_t> back = argb(texture, 0);
     texture->Release();
     int worst = 0;
     for (std::size_t i = 0; i < texels.size(); ++i)

@@ -96,12 +96,8 @@ TEST_F(HostObjects, SurfaceCopiesWorkBothWaysWithHostSurfaces) {
         for (UINT x = 0; x < 3; ++x) hostSource.texel(x, y) = 0x80000000u | (y << 8) | x;
     Level level(device, 4, 4, D3DFMT_A8R8G8B8);
     RECT rect{1, 1, 4, 3};
-    ASSERT_EQ(
-        D3DXLoadSurfaceFromSurface(level.surface, nullptr, &rect, &hostSource, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-        D3D_OK);
-    ASSERT_EQ(
-        D3DXLoadSurfaceFromSurface(&hostDest, nullptr, nullptr, level.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-        D3D_OK);
+    ASSERT_EQ(copy(level.surface, &rect, &hostSource), D3D_OK);
+    ASSERT_EQ(copy(&hostDest, nullptr, level.surface), D3D_OK);
     EXPECT_FALSE(hostSource.isLocked || hostDest.isLocked);
     EXPECT_EQ(std::vector<std::uint32_t>({hostDest.texel(1, 1), hostDest.texel(3, 2), hostDest.texel(0, 0)}),
               std::vector<std::uint32_t>({0x80000000u, 0x80000102u, 0u}));

@@ -17,9 +17,7 @@ protected:
                  std::vector<std::uint32_t>* held = nullptr) {
         Level source(device, 3, 2, D3DFMT_A8R8G8B8), texture(device, 3, 2, format);
         writeLevel(source.texture, 0, kTexels, 12, 2);
-        EXPECT_EQ(D3DXLoadSurfaceFromSurface(texture.surface, nullptr, nullptr, source.surface, nullptr, nullptr,
-                                             D3DX_FILTER_NONE, 0),
-                  D3D_OK);
+        EXPECT_EQ(copy(texture, nullptr, source), D3D_OK);
         if (held) *held = argb(texture);
         return D3DXSaveTextureToFileA(path.c_str(), fileFormat, texture.texture, nullptr);
     }

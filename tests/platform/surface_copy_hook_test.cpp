@@ -98,8 +98,7 @@ TEST_F(SurfaceCopyHook, NotRunForTheLayersOwnCopiesNorForCopiesTheHookMakes) {
     recorder.copyAgainInto = other.surface;
     IDirect3DSurface9* top = nullptr;
     ASSERT_EQ(loaded->GetSurfaceLevel(0, &top), D3D_OK);
-    EXPECT_EQ(D3DXLoadSurfaceFromSurface(page.surface, nullptr, nullptr, top, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-              D3D_OK);
+    EXPECT_EQ(copy(page.surface, nullptr, top), D3D_OK);
     top->Release();
     loaded->Release();
     ASSERT_EQ(recorder.copies.size(), 1u);

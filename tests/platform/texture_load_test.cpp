@@ -14,10 +14,7 @@ protected:
     // Largest channel difference between `image` and the top-left of `level`.
     int worstDifference(IDirect3DTexture9* texture, const std::vector<Rgba>& image, UINT width, UINT height,
                         UINT level = 0) {
-        IDirect3DSurface9* surface = nullptr;
-        texture->GetSurfaceLevel(level, &surface);
-        std::vector<std::uint32_t> actual = argb(surface);
-        surface->Release();
+        std::vector<std::uint32_t> actual = argb(texture, level);
         UINT pitch = levelDesc(texture, level).Width;
         int worst = 0;
         for (UINT y = 0; y < height; ++y)

@@ -34,13 +34,8 @@ protected:
     HRESULT load(const Bytes& file, std::vector<std::uint32_t>* texels = nullptr) {
         IDirect3DTexture9* texture = nullptr;
         HRESULT hr = loadImage(file, &texture, D3DX_DEFAULT_NONPOW2, 1, nullptr, D3DX_FILTER_NONE, D3DFMT_A8R8G8B8);
-        if (texture) {
-            IDirect3DSurface9* surface = nullptr;
-            texture->GetSurfaceLevel(0, &surface);
-            if (texels) *texels = argb(surface);
-            surface->Release();
-            texture->Release();
-        }
+        if (texture && texels) *texels = argb(texture, 0);
+        if (texture) texture->Release();
         return hr;
     }
 };
