@@ -187,10 +187,9 @@ TEST_F(TextureLoad, PadsToPowersOfTwoAndFiltersTheChainFromThePaddedLevel) {
               D3D_OK);
     ASSERT_EQ(texture->GetLevelCount(), 4u);
     EXPECT_EQ(std::make_pair(levelDesc(texture, 0).Width, levelDesc(texture, 0).Height), std::make_pair(8u, 4u));
-    EXPECT_EQ(worstDifference(texture, pixels, 5, 3), 0);
+    // Level 0, image and black padding, is PngsLoadAsTheSurfaceLoaderDecodesThem's "padded" case.
     std::vector<Rgba> padded(8 * 4, Rgba{0, 0, 0, 0});
     for (UINT i = 0; i < 15; ++i) padded[i / 5 * 8 + i % 5] = pixels[i];
-    EXPECT_EQ(worstDifference(texture, padded, 8, 4), 0);
     // Each level 1 texel averages four of level 0, black padding included.
     std::vector<int> sums(4 * 2 * 4);
     std::vector<Rgba> half(4 * 2);
