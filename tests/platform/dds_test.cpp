@@ -52,18 +52,11 @@ TEST_F(Dds, HeaderFieldsFollowTheFormatAndLevelCount) {
     }
 }
 
-TEST_F(Dds, LevelsFollowTheHeaderTightlyPackedAndFailuresAreReported) {
+// Levels packed without padding: the header test's file sizes (3x5 A8L8 too),
+// level order: independent writers' files read bit for bit, then the round trip.
+TEST_F(Dds, FailedSavesAreReported) {
     IDirect3DTexture9* texture = makeTexture(3, 2, 2, D3DFMT_R5G6B5);
-    std::vector<std::uint16_t> level0 = {1, 2, 3, 4, 5, 6}, level1 = {7}, data(7);
-    writeLevel(texture, 0, level0.data(), 6, 2);
-    writeLevel(texture, 1, level1.data(), 2, 1);
     const std::string path = scratchPath("levels.dds");
-    ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), D3D_OK);
-    Bytes bytes = readFile(path);
-    ASSERT_EQ(bytes.size(), 128u + 14u);
-    std::memcpy(data.data(), &bytes[128], 14);
-    EXPECT_EQ(data, (std::vector<std::uint16_t>{1, 2, 3, 4, 5, 6, 7}));
-
     EXPECT_EQ(D3DXSaveTextureToFileA("/nonexistent-dir/x.dds", D3DXIFF_DDS, texture, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXSaveTextureToFileA("", D3DXIFF_DDS, texture, nullptr), D3DERR_INVALIDCALL);
     d3d9soft::failCall("D3DXSaveTextureToFileA", 1, E_OUTOFMEMORY);
@@ -102,10 +95,7 @@ TEST_F(Dds, EveryHeldFormatLoadsBackExactly) {
                      [](std::uint8_t* bits, const Bytes& bytes) { std::copy(bytes.begin(), bytes.end(), bits); });
         ASSERT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, saved, nullptr), D3D_OK);
         saved->Release();
-        ASSERT_EQ(D3DXCreateTextureFromFileExA(device, path.c_str(), 0, 0, D3DX_FROM_FILE, 0, D3DFMT_UNKNOWN,
-                                               D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE, D3DX_DEFAULT, 0, nullptr, nullptr,
-                                               &loaded),
-                  D3D_OK);
+        ASSERT_EQ(loadImage(readFile(path), &loaded, 0, D3DX_FROM_FILE), D3D_OK);
         ASSERT_EQ(loaded->GetLevelCount(), 3u);
         EXPECT_EQ(levelDesc(loaded, 0).Format, format);
         forEachLevel(loaded, D3DLOCK_READONLY, [](std::uint8_t* bits, const Bytes& bytes) {

@@ -169,11 +169,8 @@ TEST_F(DecodeAhead, LoadsOutOfOrderOrNotAnnouncedWork) {
     }
     ASSERT_EQ(announce({paths[0], paths[1], paths[2]}), D3D_OK);
     d3d9soft::waitForDecodeAhead(device);
-    EXPECT_EQ(loaded(paths[2]), expected[2]);  // passes over the first two
-    EXPECT_EQ(loaded(paths[0]), expected[0]);
-    EXPECT_EQ(loaded(paths[1]), expected[1]);
-    EXPECT_EQ(loaded(paths[3]), expected[3]);
-    EXPECT_EQ(loaded(paths[2]), expected[2]);  // taken already
+    // The first passes over two announced loads; the last is of one taken already.
+    for (int i : {2, 0, 1, 3, 2}) EXPECT_EQ(loaded(paths[i]), expected[i]) << i;
     const d3d9soft::DecodeAheadCounts counts = d3d9soft::decodeAheadCounts(device);
     EXPECT_EQ(counts.served, 1);
     EXPECT_EQ(counts.heldBytes, 0u);  // what was passed over is freed

@@ -30,7 +30,9 @@ protected:
 
     // A surface of `format` at `width` x `height` (any size: the device takes
     // partial blocks) filled with `cells`, then a rectangle of it overwritten.
-    std::vector<std::uint8_t> compress(D3DFORMAT format, UINT width, UINT height, const RECT* rect) {
+    // `decoded`, when given, receives the result as A8R8G8B8.
+    std::vector<std::uint8_t> compress(D3DFORMAT format, UINT width, UINT height, const RECT* rect,
+                                       std::vector<std::uint32_t>* decoded = nullptr) {
         IDirect3DTexture9* texture = nullptr;
         EXPECT_EQ(device->CreateTexture(width, height, 1, 0, format, D3DPOOL_SYSTEMMEM, &texture, nullptr), D3D_OK);
         if (!texture) return {};
@@ -38,20 +40,17 @@ protected:
         texture->GetSurfaceLevel(0, &surface);
         Level whole(device, width, height, D3DFMT_A8R8G8B8);
         writeLevel(whole.texture, 0, cells(width, height, 1).data(), width * 4, height);
-        EXPECT_EQ(
-            D3DXLoadSurfaceFromSurface(surface, nullptr, nullptr, whole.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-            D3D_OK);
+        EXPECT_EQ(copy(surface, nullptr, whole.surface), D3D_OK);
         if (rect) {
             UINT w = UINT(rect->right - rect->left), h = UINT(rect->bottom - rect->top);
             Level part(device, w, h, D3DFMT_A8R8G8B8);
             writeLevel(part.texture, 0, cells(w, h, 2).data(), w * 4, h);
-            EXPECT_EQ(
-                D3DXLoadSurfaceFromSurface(surface, nullptr, rect, part.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-                D3D_OK);
+            EXPECT_EQ(copy(surface, rect, part.surface), D3D_OK);
         }
         unsigned blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
         std::vector<std::uint8_t> bytes = readLevel(texture, 0, (width + 3) / 4 * blockBytes, (height + 3) / 4);
         surface->Release();
+        if (decoded) *decoded = argb(texture, 0);
         texture->Release();
         return bytes;
     }
@@ -91,19 +90,10 @@ TEST_F(ThreadedCompression, SameBytesWhateverTheThreadCount) {
 TEST_F(ThreadedCompression, EveryRowReachesTheSurface) {
     D3D9SoftSetThreadCount(7);
     const UINT width = 2050, height = 270;
-    Level source(device, width, height, D3DFMT_A8R8G8B8);
-    const std::vector<std::uint32_t> texels = cells(width, height, 3);
-    writeLevel(source.texture, 0, texels.data(), width * 4, height);
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(device->CreateTexture(width, height, 1, 0, D3DFMT_DXT5, D3DPOOL_SYSTEMMEM, &texture, nullptr), D3D_OK);
-    IDirect3DSurface9* surface = nullptr;
-    texture->GetSurfaceLevel(0, &surface);
-    ASSERT_EQ(
-        D3DXLoadSurfaceFromSurface(surface, nullptr, nullptr, source.surface, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-        D3D_OK);
-    const std::vector<std::uint32_t> back = argb(surface);
-    surface->Release();
-    texture->Release();
+    const std::vector<std::uint32_t> texels = cells(width, height, 1);
+    std::vector<std::uint32_t> back;
+    ASSERT_FALSE(compress(D3DFMT_DXT5, width, height, nullptr, &back).empty());
+    ASSERT_EQ(back.size(), texels.size());
     int worst = 0;
     for (std::size_t i = 0; i < texels.size(); ++i)
         for (int c = 0; c < 32; c += 8)

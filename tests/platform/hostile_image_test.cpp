@@ -156,17 +156,13 @@ TEST_F(HostileImages, MutatedFilesNeverCrashOrLeak) {
             Bytes bytes = original;
             for (int edits = 1 + int(random() % 4); edits > 0; --edits) {
                 std::size_t at = random() % bytes.size();
-                switch (random() % 3) {
-                    case 0:
-                        bytes[at] ^= std::uint8_t(1u << (random() % 8));
-                        break;
-                    case 1:
-                        bytes[at] = (random() & 1) ? 0xff : 0x00;
-                        break;
-                    default:
-                        bytes.resize(std::max<std::size_t>(1, at));
-                        break;
-                }
+                const unsigned kind = random() % 3;  // flip a bit, saturate a byte, cut
+                if (kind == 2)
+                    bytes.resize(std::max<std::size_t>(1, at));
+                else
+                    bytes[at] = kind == 0        ? std::uint8_t(bytes[at] ^ (1u << (random() % 8)))
+                                : (random() & 1) ? 0xff
+                                                 : 0;
             }
             D3DXIMAGE_INFO info;
             probe(bytes, info);

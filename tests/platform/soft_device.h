@@ -51,10 +51,13 @@ protected:
         return texture;
     }
 
+    static HRESULT copy(IDirect3DSurface9* to, const RECT* toRect, IDirect3DSurface9* from,
+                        DWORD filter = D3DX_FILTER_NONE, D3DCOLOR colorKey = 0) {
+        return D3DXLoadSurfaceFromSurface(to, nullptr, toRect, from, nullptr, nullptr, filter, colorKey);
+    }
     static HRESULT copy(const Level& to, const RECT* toRect, const Level& from, DWORD filter = D3DX_FILTER_NONE,
                         D3DCOLOR colorKey = 0) {
-        return D3DXLoadSurfaceFromSurface(to.surface, nullptr, toRect, from.surface, nullptr, nullptr, filter,
-                                          colorKey);
+        return copy(to.surface, toRect, from.surface, filter, colorKey);
     }
     static HRESULT fromMemory(const Level& to, const RECT* toRect, const void* data, D3DFORMAT format, UINT pitch,
                               const RECT* rect, const PALETTEENTRY* palette = nullptr, D3DCOLOR colorKey = 0) {
@@ -75,15 +78,20 @@ protected:
         D3DSURFACE_DESC desc{};
         from->GetDesc(&desc);
         Level out(device, desc.Width, desc.Height, D3DFMT_A8R8G8B8);
-        EXPECT_EQ(
-            D3DXLoadSurfaceFromSurface(out.surface, nullptr, nullptr, from, nullptr, nullptr, D3DX_FILTER_NONE, 0),
-            D3D_OK);
+        EXPECT_EQ(copy(out.surface, nullptr, from), D3D_OK);
         std::vector<std::uint32_t> texels(std::size_t(desc.Width) * desc.Height);
         std::vector<std::uint8_t> bytes = readLevel(out.texture, 0, desc.Width * 4, desc.Height);
         std::memcpy(texels.data(), bytes.data(), bytes.size());
         return texels;
     }
     std::vector<std::uint32_t> argb(const Level& from) { return argb(from.surface); }
+    std::vector<std::uint32_t> argb(IDirect3DTexture9* texture, UINT level) {
+        IDirect3DSurface9* surface = nullptr;
+        if (FAILED(texture->GetSurfaceLevel(level, &surface))) return {};
+        std::vector<std::uint32_t> texels = argb(surface);
+        surface->Release();
+        return texels;
+    }
 
     // Level `level` of `texture` as tightly packed bytes.
     static std::vector<std::uint8_t> readLevel(IDirect3DTexture9* texture, UINT level, unsigned rowBytes,

@@ -9,20 +9,10 @@ namespace {
 
 Bytes tgaHeader(int mapType, int imageType, unsigned mapLength, unsigned mapBits, unsigned width, unsigned height,
                 unsigned bits, std::uint8_t descriptor = 0x20) {
-    Bytes header(18, 0);
-    const unsigned fields[][2] = {{1, unsigned(mapType)},
-                                  {2, unsigned(imageType)},
-                                  {5, mapLength},
-                                  {7, mapBits},
-                                  {12, width},
-                                  {14, height},
-                                  {16, bits},
-                                  {17, descriptor}};
-    for (const auto& [offset, value] : fields) {
-        header[offset] = std::uint8_t(value);
-        if (offset == 5 || offset == 12 || offset == 14) header[offset + 1] = std::uint8_t(value >> 8);
-    }
-    return header;
+    auto lo = [](unsigned v) { return std::uint8_t(v); };
+    auto hi = [](unsigned v) { return std::uint8_t(v >> 8); };
+    return {0, lo(mapType), lo(imageType), 0,         0,          lo(mapLength), hi(mapLength), lo(mapBits), 0, 0,
+            0, 0,           lo(width),     hi(width), lo(height), hi(height),    lo(bits),      descriptor};
 }
 
 class Tga : public SoftDeviceTest {
@@ -34,13 +24,8 @@ protected:
     HRESULT load(const Bytes& file, std::vector<std::uint32_t>* texels = nullptr) {
         IDirect3DTexture9* texture = nullptr;
         HRESULT hr = loadImage(file, &texture, D3DX_DEFAULT_NONPOW2, 1, nullptr, D3DX_FILTER_NONE, D3DFMT_A8R8G8B8);
-        if (texture) {
-            IDirect3DSurface9* surface = nullptr;
-            texture->GetSurfaceLevel(0, &surface);
-            if (texels) *texels = argb(surface);
-            surface->Release();
-            texture->Release();
-        }
+        if (texture && texels) *texels = argb(texture, 0);
+        if (texture) texture->Release();
         return hr;
     }
 };
