@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "source_files.h"
+
 namespace textureatlas {
 struct TextureEntry;
 }
@@ -27,6 +29,8 @@ struct DedupPlan {
     int merged = 0;
 };
 
+using SourceLookup = bool (*)(const std::string& path, SourceFile& file);
+
 // Compares the files' contents (and border flags: a border changes the
 // cell). Files that cannot be read are kept as they are.
-DedupPlan findDuplicates(const std::vector<TextureRef>& textures, bool merge);
+DedupPlan findDuplicates(const std::vector<TextureRef>& textures, bool merge, SourceLookup lookup = sourceFile);

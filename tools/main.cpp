@@ -34,6 +34,7 @@
 #include "probe.h"
 #include "reasons.h"
 #include "report.h"
+#include "source_files.h"
 
 namespace fs = std::filesystem;
 using textureatlas::ITextureAtlasConfiguration;
@@ -208,7 +209,12 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
     if (!configuration) return badInput("out of memory");
     configuration->setTexturePath(asDirectory(textures).c_str());
     configuration->setOutputPath(options.outputDirectory.c_str());
-    if (!configuration->load(configFile.c_str())) {
+    bool loaded;
+    {
+        SourceRecording recording;  // the manifest and duplicate finding use the probes' reads
+        loaded = configuration->load(configFile.c_str());
+    }
+    if (!loaded) {
         reportError(configFile, "could not be read to the end");
         return kExitLibraryFailure;
     }
@@ -254,13 +260,16 @@ int runPackCommand(const PackArguments& pack, const OutputArguments& arguments) 
     applyMipLevels(arguments.mipLevels, *configuration);
     // A texture that a configuration file cannot name is left out, so that
     // the saved configuration always builds the same pages and index.
-    for (const FoundImage& image : images) {
-        std::string why = unnameable(image.name);
-        if (why.empty())
-            configuration->addTexture(image.name.c_str(), pack.border > 0);
-        else
-            reportWarning(shownPath(image.directory + image.name),
-                          "left out: " + why + " cannot stand in a configuration file");
+    {
+        SourceRecording recording;  // the manifest and duplicate finding use the probes' reads
+        for (const FoundImage& image : images) {
+            std::string why = unnameable(image.name);
+            if (why.empty())
+                configuration->addTexture(image.name.c_str(), pack.border > 0);
+            else
+                reportWarning(shownPath(image.directory + image.name),
+                              "left out: " + why + " cannot stand in a configuration file");
+        }
     }
     for (const std::string& file : unreadTypes)
         reportWarning(shownPath(file), "left out: " + imageTypeName(file) +

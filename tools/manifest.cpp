@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "source_files.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -16,15 +18,12 @@ const char kFirstLine[] = "texatlas manifest 1";
 }  // namespace
 
 void addSourceLine(Manifest& manifest, const std::string& path) {
-    std::error_code error;
-    auto size = fs::file_size(path, error);
-    if (error) {
+    SourceFile file;
+    if (!sourceFile(path, file)) {
         manifest.inputs.push_back("source " + path + " missing");
         return;
     }
-    auto time = fs::last_write_time(path, error);
-    long long ticks = error ? 0 : static_cast<long long>(time.time_since_epoch().count());
-    manifest.inputs.push_back("source " + path + " " + std::to_string(size) + " " + std::to_string(ticks));
+    manifest.inputs.push_back("source " + path + " " + std::to_string(file.size) + " " + std::to_string(file.modified));
 }
 
 // FNV-1a, 64 bits: enough to notice an edited configuration.

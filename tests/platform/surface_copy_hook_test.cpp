@@ -1,10 +1,16 @@
-// The host's surface-copy hook: once after each copy the host makes into a
-// surface of its device, with the call's arguments; never for the layer's own
-// copies, for copies the hook makes, or for another device's surfaces.
+// The host's hooks. Surface copies: once after each copy the host makes into
+// a surface of its device, with the call's arguments; never for the layer's
+// own copies, for copies the hook makes, or for another device's surfaces.
+// Saves: with their bytes and the system's reason. File reads: what the probe
+// read, on the thread that set the hook.
 #include <d3d9soft.h>
+#include <sys/stat.h>
 
 #include <cerrno>
+#include <string>
+#include <thread>
 #include <tuple>
+#include <vector>
 
 #include "platform/image_fixtures.h"
 #include "platform/soft_device.h"
@@ -178,4 +184,49 @@ TEST_F(SurfaceCopyHook, SavesAreReportedWithTheirBytesAndTheSystemsReason) {
     second->Release();
     EXPECT_EQ(D3D9SoftSetTextureSaveHook(nullptr, Saves::hook, &saves), D3DERR_INVALIDCALL);
     D3D9SoftSetTextureSaveHook(device, nullptr, nullptr);
+}
+
+namespace {
+
+using fixtures::Bytes;
+
+struct SeenRead {
+    std::string path;
+    Bytes bytes;
+    long long modified;
+};
+
+void recordRead(void* context, const D3D9SoftFileRead* read) {
+    const auto* bytes = static_cast<const std::uint8_t*>(read->pBytes);
+    static_cast<std::vector<SeenRead>*>(context)->push_back(
+        SeenRead{read->pSrcFile, Bytes(bytes, bytes + read->Size), read->ModifiedNanoseconds});
+    D3DXIMAGE_INFO info;
+    D3DXGetImageInfoFromFileA(read->pSrcFile, &info);  // not shown again
+}
+
+}  // namespace
+
+// The probe shows the file it read to the thread's hook: the whole file, an
+// image or not, with the time stat gives; other threads' probes are not shown.
+TEST(FileReadHook, ShowsWhatTheProbeReadOnItsThreadOnly) {
+    const Bytes image = fixtures::ddsOf(4, 2, 1, 0, 32, 7);
+    const std::string path = fixtures::writeScratch("probed.dds", image),
+                      text = fixtures::writeScratch("probed.txt", Bytes{'n', 'o'});
+    std::vector<SeenRead> seen;
+    D3D9SoftSetFileReadHook(recordRead, &seen);
+    D3DXIMAGE_INFO info;
+    EXPECT_EQ(D3DXGetImageInfoFromFileA(path.c_str(), &info), D3D_OK);
+    EXPECT_EQ(D3DXGetImageInfoFromFileA(text.c_str(), &info), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(D3DXGetImageInfoFromFileA(fixtures::scratchPath("absent.dds").c_str(), &info), D3DXERR_INVALIDDATA);
+    std::thread([&] { D3DXGetImageInfoFromFileA(path.c_str(), &info); }).join();
+    D3D9SoftSetFileReadHook(nullptr, nullptr);
+    D3DXGetImageInfoFromFileA(path.c_str(), &info);
+
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].path, path);
+    EXPECT_EQ(seen[0].bytes, image);
+    EXPECT_EQ(seen[1].bytes, (Bytes{'n', 'o'}));
+    struct stat status {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(seen[0].modified, status.st_mtim.tv_sec * 1000000000ll + status.st_mtim.tv_nsec);
 }

@@ -102,6 +102,27 @@ HRESULT D3D9SoftAnnounceTextureLoads(IDirect3DDevice9* device, const D3D9SoftTex
 // texture not taken. Releasing the device does the same.
 HRESULT D3D9SoftClearTextureLoads(IDirect3DDevice9* device);
 
+// File-read hook: shows the host each image file that
+// D3DXGetImageInfoFromFileA read, so that a host which also needs the file's
+// contents or its state (to find duplicates, to record what a build used)
+// takes them from the probe instead of opening the file again.
+
+// One file as the probe read it: the whole file, mapped or read.
+typedef struct D3D9SoftFileRead {
+    LPCSTR pSrcFile;                // as passed
+    const void* pBytes;             // valid during the hook only
+    unsigned long long Size;        // bytes in pBytes: what the read found
+    long long ModifiedNanoseconds;  // the file's modification time, since 1970
+} D3D9SoftFileRead;
+
+typedef void (*D3D9SoftFileReadHook)(void* context, const D3D9SoftFileRead* read);
+
+// Installs `hook` for the probes made on the calling thread only (a null hook
+// removes it); other threads' probes are not shown. It runs once per call
+// that opened its file, before the header is read, whether or not the file
+// turns out to be an image. Calls the hook makes are not shown to it.
+void D3D9SoftSetFileReadHook(D3D9SoftFileReadHook hook, void* context);
+
 // Bytes of one texel of `format`; 0 when its texels are not whole bytes
 // (block and packed YUV formats) or the layer does not know the format.
 UINT D3D9SoftGetTexelBytes(D3DFORMAT format);

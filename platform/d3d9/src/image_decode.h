@@ -121,12 +121,14 @@ public:
 
     bool opened() const { return opened_; }
     ByteView bytes() const { return ByteView{data_, size_}; }
+    long long modifiedNanoseconds() const { return modified_; }
 
 private:
     static constexpr std::size_t kReadWhole = std::size_t(1) << 20;
     std::vector<std::uint8_t> read_;
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
+    long long modified_ = 0;
     bool opened_ = false, mapped_ = false;
 };
 

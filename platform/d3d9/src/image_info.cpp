@@ -9,6 +9,8 @@
 
 #include "image_decode.h"
 
+#include <d3d9soft.h>
+
 namespace d3d9soft::imagefile {
 
 namespace {
@@ -118,6 +120,7 @@ FileBytes::FileBytes(const char* path) {
     if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
         opened_ = true;
         size_ = static_cast<std::size_t>(status.st_size);
+        modified_ = static_cast<long long>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
         if (size_ > 0 && size_ <= kReadWhole) {
             read_.resize(size_);
             size_ = readUpTo(fd, read_.data(), size_);  // a file cut short meanwhile: what was read
@@ -144,7 +147,23 @@ FileBytes::~FileBytes() {
 
 using namespace d3d9soft::imagefile;
 
+namespace {
+
+struct FileReadHook {
+    D3D9SoftFileReadHook function = nullptr;
+    void* context = nullptr;
+    bool running = false;  // the hook's own probes are not shown to it
+};
+thread_local FileReadHook fileReadHook;
+
+}  // namespace
+
 extern "C" {
+
+void D3D9SoftSetFileReadHook(D3D9SoftFileReadHook hook, void* context) {
+    fileReadHook.function = hook;
+    fileReadHook.context = context;
+}
 
 HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(LPCVOID pSrcData, UINT SrcDataSize, D3DXIMAGE_INFO* pSrcInfo) {
     if (!pSrcData || SrcDataSize == 0) return D3DERR_INVALIDCALL;
@@ -161,6 +180,12 @@ HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO* pSrcIn
     if (!*pSrcFile) return D3DXERR_INVALIDDATA;
     FileBytes file(pSrcFile);
     if (!file.opened()) return D3DXERR_INVALIDDATA;
+    if (fileReadHook.function && !fileReadHook.running) {
+        const D3D9SoftFileRead read{pSrcFile, file.bytes().data, file.bytes().size, file.modifiedNanoseconds()};
+        fileReadHook.running = true;
+        fileReadHook.function(fileReadHook.context, &read);
+        fileReadHook.running = false;
+    }
     if (!pSrcInfo) return D3D_OK;
     D3DXIMAGE_INFO info{};
     HRESULT hr = probeImage(file.bytes(), info);
