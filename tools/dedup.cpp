@@ -2,23 +2,18 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <unordered_map>
 
 namespace {
 
-const std::streamsize kChunk = 64 * 1024;  // files are streamed, never held whole
-
 bool sameContents(const std::string& a, const std::string& b) {
-    std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
-    if (!first || !second) return false;
-    static thread_local char left[kChunk], right[kChunk];
-    while (first && second) {
-        first.read(left, kChunk);
-        second.read(right, kChunk);
-        if (first.gcount() != second.gcount() || std::memcmp(left, right, first.gcount()) != 0) return false;
+    FileChunks first(a), second(b);
+    if (!first.opened() || !second.opened()) return false;
+    for (std::size_t size = FileChunks::kSize; size == FileChunks::kSize;) {
+        size = first.next();
+        if (second.next() != size || std::memcmp(first.bytes(), second.bytes(), size) != 0) return false;
     }
-    return !first.bad() && !second.bad() && first.eof() && second.eof();
+    return !first.failed() && !second.failed();
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "source_files.h"
 
 #include <d3d9soft.h>
+#include <sys/stat.h>
 
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <unordered_map>
 
@@ -11,7 +11,6 @@ namespace {
 
 std::mutex recordsMutex;
 std::unordered_map<std::string, SourceFile> records;
-thread_local int recordings = 0;  // on this thread: the hook goes with the outermost
 
 // Files the probe reads whole (the layer maps larger ones): hashing them
 // there costs no read of its own.
@@ -82,38 +81,39 @@ bool recorded(const std::string& path, SourceFile& file) {
 
 }  // namespace
 
-SourceRecording::SourceRecording() {
-    if (recordings++ == 0) D3D9SoftSetFileReadHook(record, nullptr);
-}
+SourceRecording::SourceRecording() { D3D9SoftSetFileReadHook(record, nullptr); }
 
-SourceRecording::~SourceRecording() {
-    if (--recordings == 0) D3D9SoftSetFileReadHook(nullptr, nullptr);
-}
+SourceRecording::~SourceRecording() { D3D9SoftSetFileReadHook(nullptr, nullptr); }
 
 bool sourceFile(const std::string& path, SourceFile& file) {
     if (recorded(path, file)) return true;
-    {
-        SourceRecording recording;
-        D3DXGetImageInfoFromFileA(path.c_str(), nullptr);
-    }
-    return recorded(path, file);
+    // No probe read it (none recorded, or it could not be opened): its
+    // state now, and its hash only if asked.
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    file = SourceFile{};
+    file.size = std::uint64_t(status.st_size);
+    file.modified = static_cast<long long>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    return true;
+}
+
+FileChunks::FileChunks(const std::string& path) : in_(path, std::ios::binary) {}
+
+std::size_t FileChunks::next() {
+    in_.read(reinterpret_cast<char*>(chunk_), kSize);
+    return std::size_t(in_.gcount());
 }
 
 bool hashSourceFile(const std::string& path, SourceFile& file) {
     if (file.hashed) return true;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    static thread_local unsigned char buffer[64 * 1024];  // whole strides
+    FileChunks chunks(path);
+    if (!chunks.opened()) return false;
     ContentHash hash(file.size);
-    std::size_t left = 0;
-    while (in) {
-        in.read(reinterpret_cast<char*>(buffer), sizeof buffer);
-        left = std::size_t(in.gcount());
-        if (left == sizeof buffer) left -= hash.strides(buffer, left);
-    }
-    if (in.bad()) return false;
-    const std::size_t taken = hash.strides(buffer, left);
-    file.hash = hash.finish(buffer + taken, left - taken);
+    std::size_t size = chunks.next();
+    for (; size == FileChunks::kSize; size = chunks.next()) hash.strides(chunks.bytes(), size);  // whole strides
+    if (chunks.failed()) return false;
+    const std::size_t taken = hash.strides(chunks.bytes(), size);
+    file.hash = hash.finish(chunks.bytes() + taken, size - taken);
     file.hashed = true;
     return true;
 }

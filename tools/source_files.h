@@ -3,7 +3,9 @@
 // them from here rather than open or stat the file again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <fstream>
 #include <string>
 
 struct SourceFile {
@@ -15,7 +17,8 @@ struct SourceFile {
     bool hashed = false;
 };
 
-// While one lives, the image probes made on its thread record the files they read.
+// While one lives, the image probes made on its thread record the files they
+// read. One at a time on a thread: its end stops the recording.
 class SourceRecording {
 public:
     SourceRecording();
@@ -24,9 +27,27 @@ public:
     SourceRecording& operator=(const SourceRecording&) = delete;
 };
 
-// The record of the file at `path`, which is probed now if no probe recorded
-// it yet; false when it cannot be opened. Safe from any thread.
+// The record of the file at `path`, or its size and time now if no probe
+// recorded it; false when it is not a file. Safe from any thread.
 bool sourceFile(const std::string& path, SourceFile& file);
 
-// Reads the file to fill in `file.hash`; false when it cannot be read.
+// Reads the file to fill in `file.hash` unless the probe did; false when it
+// cannot be read.
 bool hashSourceFile(const std::string& path, SourceFile& file);
+
+// A file read in chunks, never held whole.
+class FileChunks {
+public:
+    static constexpr std::size_t kSize = 64 * 1024;
+
+    explicit FileChunks(const std::string& path);
+    bool opened() const { return bool(in_); }
+    // Reads the next chunk: kSize bytes until the end or an error.
+    std::size_t next();
+    const unsigned char* bytes() const { return chunk_; }
+    bool failed() const { return in_.bad(); }
+
+private:
+    std::ifstream in_;
+    unsigned char chunk_[kSize];
+};
