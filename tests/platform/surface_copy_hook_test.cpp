@@ -42,6 +42,15 @@ struct Recorder {
     }
 };
 
+struct Saves {
+    std::vector<D3D9SoftTextureSave> seen;
+    std::vector<std::string> files;
+    static void hook(void* context, const D3D9SoftTextureSave* save) {
+        static_cast<Saves*>(context)->seen.push_back(*save);
+        static_cast<Saves*>(context)->files.push_back(save->pDestFile);
+    }
+};
+
 class SurfaceCopyHook : public SoftDeviceTest {
 protected:
     void fill(const Level& level, std::uint32_t texel, UINT width, UINT height) {
@@ -111,13 +120,16 @@ TEST_F(SurfaceCopyHook, NotRunForTheLayersOwnCopiesNorForCopiesTheHookMakes) {
     EXPECT_EQ(argb(other)[0], 0xff808080u) << "the hook's own copy was made";
 }
 
-TEST_F(SurfaceCopyHook, RunsOnlyForSurfacesOfItsDevice) {
+// Neither hook sees another device's surfaces or textures.
+TEST_F(SurfaceCopyHook, RunsOnlyForObjectsOfItsDevice) {
     IDirect3DDevice9* second = nullptr;
     D3DPRESENT_PARAMETERS params{};
     ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &second), D3D_OK);
     Recorder secondRecorder;
+    Saves saves;
     ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, Recorder::hook, &recorder), D3D_OK);
     ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(second, Recorder::hook, &secondRecorder), D3D_OK);
+    ASSERT_EQ(D3D9SoftSetTextureSaveHook(device, Saves::hook, &saves), D3D_OK);
     {
         Level mine(device, 4, 4, D3DFMT_A8R8G8B8);
         Level theirs(second, 4, 4, D3DFMT_A8R8G8B8);
@@ -130,9 +142,14 @@ TEST_F(SurfaceCopyHook, RunsOnlyForSurfacesOfItsDevice) {
         EXPECT_EQ(recorder.copies[1].call.pSrcSurface, mine.surface);
         ASSERT_EQ(secondRecorder.copies.size(), 1u);
         EXPECT_EQ(secondRecorder.copies[0].call.pDestSurface, theirs.surface);
+        const std::string path = fixtures::scratchPath("theirs.dds");
+        EXPECT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, theirs.texture, nullptr), D3D_OK);
+        EXPECT_TRUE(saves.seen.empty());
     }
     second->Release();
     EXPECT_EQ(D3D9SoftSetSurfaceCopyHook(nullptr, Recorder::hook, &recorder), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3D9SoftSetTextureSaveHook(nullptr, Saves::hook, &saves), D3DERR_INVALIDCALL);
+    D3D9SoftSetTextureSaveHook(device, nullptr, nullptr);
 }
 
 TEST(TexelBytes, WholeBytesOrNone) {
@@ -147,21 +164,15 @@ TEST(TexelBytes, WholeBytesOrNone) {
 
 // The texture-save hook: once after each save of a texture of its device,
 // with what the file system said; a failed save names the system's reason.
+// Refused and injected failures are reported to the caller alone.
 TEST_F(SurfaceCopyHook, SavesAreReportedWithTheirBytesAndTheSystemsReason) {
-    struct Saves {
-        std::vector<D3D9SoftTextureSave> seen;
-        std::vector<std::string> files;
-        static void hook(void* context, const D3D9SoftTextureSave* save) {
-            static_cast<Saves*>(context)->seen.push_back(*save);
-            static_cast<Saves*>(context)->files.push_back(save->pDestFile);
-        }
-    } saves;
+    Saves saves;
     ASSERT_EQ(D3D9SoftSetTextureSaveHook(device, Saves::hook, &saves), D3D_OK);
     Level page(device, 8, 8, D3DFMT_A8R8G8B8, 0);
     const std::string good = fixtures::scratchPath("hooked.dds"),
                       missing = fixtures::scratchPath("no/such/folder/page.dds"), folder = fixtures::scratchPath("");
     EXPECT_EQ(D3DXSaveTextureToFileA(good.c_str(), D3DXIFF_DDS, page.texture, nullptr), D3D_OK);
-    EXPECT_NE(D3DXSaveTextureToFileA(missing.c_str(), D3DXIFF_DDS, page.texture, nullptr), D3D_OK);
+    EXPECT_EQ(D3DXSaveTextureToFileA(missing.c_str(), D3DXIFF_DDS, page.texture, nullptr), D3DERR_INVALIDCALL);
     EXPECT_NE(D3DXSaveTextureToFileA(folder.c_str(), D3DXIFF_PNG, page.texture, nullptr), D3D_OK);
     ASSERT_EQ(saves.seen.size(), 3u);
     EXPECT_EQ(saves.files, (std::vector<std::string>{good, missing, folder}));
@@ -172,18 +183,10 @@ TEST_F(SurfaceCopyHook, SavesAreReportedWithTheirBytesAndTheSystemsReason) {
     EXPECT_EQ(saves.seen[1].SystemError, ENOENT);
     EXPECT_EQ(saves.seen[1].FileBytes, 0u);
     EXPECT_EQ(saves.seen[2].SystemError, EISDIR);
-    // Another device's textures are not this hook's.
-    IDirect3DDevice9* second = nullptr;
-    D3DPRESENT_PARAMETERS params{};
-    ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &second), D3D_OK);
-    {
-        Level theirs(second, 4, 4, D3DFMT_A8R8G8B8);
-        EXPECT_EQ(D3DXSaveTextureToFileA(good.c_str(), D3DXIFF_DDS, theirs.texture, nullptr), D3D_OK);
-        EXPECT_EQ(saves.seen.size(), 3u);
-    }
-    second->Release();
-    EXPECT_EQ(D3D9SoftSetTextureSaveHook(nullptr, Saves::hook, &saves), D3DERR_INVALIDCALL);
     D3D9SoftSetTextureSaveHook(device, nullptr, nullptr);
+    EXPECT_EQ(D3DXSaveTextureToFileA("", D3DXIFF_DDS, page.texture, nullptr), D3DERR_INVALIDCALL);
+    d3d9soft::failCall("D3DXSaveTextureToFileA", 1, E_OUTOFMEMORY);
+    EXPECT_EQ(D3DXSaveTextureToFileA(good.c_str(), D3DXIFF_DDS, page.texture, nullptr), E_OUTOFMEMORY);
 }
 
 namespace {
