@@ -98,22 +98,20 @@ TEST_F(SurfaceCopyHook, RunsOnceAfterEachHostCopyWithItsArguments) {
 TEST_F(SurfaceCopyHook, NotRunForTheLayersOwnCopiesNorForCopiesTheHookMakes) {
     ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, Recorder::hook, &recorder), D3D_OK);
     // A 3 x 3 image: loaded into a 4 x 4 texture, its chain filtered level by level.
-    IDirect3DTexture9* loaded = nullptr;
-    ASSERT_EQ(
-        loadImage(fixtures::bmpFile({3, 3, 24, false, {}, false, std::vector<std::uint32_t>(9, 0x808080u)}), &loaded),
-        D3D_OK);
-    ASSERT_EQ(loaded->GetLevelCount(), 3u);
-    EXPECT_EQ(D3DXFilterTexture(loaded, nullptr, 0, D3DX_FILTER_BOX), D3D_OK);
+    IDirect3DTexture9* image =
+        loaded(fixtures::bmpFile({3, 3, 24, false, {}, false, std::vector<std::uint32_t>(9, 0x808080u)}));
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->GetLevelCount(), 3u);
+    EXPECT_EQ(D3DXFilterTexture(image, nullptr, 0, D3DX_FILTER_BOX), D3D_OK);
     EXPECT_TRUE(recorder.copies.empty());
 
     Level page(device, 4, 4, D3DFMT_A8R8G8B8);
     Level other(device, 4, 4, D3DFMT_A8R8G8B8);
     recorder.copyAgainInto = other.surface;
     IDirect3DSurface9* top = nullptr;
-    ASSERT_EQ(loaded->GetSurfaceLevel(0, &top), D3D_OK);
+    ASSERT_EQ(image->GetSurfaceLevel(0, &top), D3D_OK);
     EXPECT_EQ(copy(page.surface, nullptr, top), D3D_OK);
     top->Release();
-    loaded->Release();
     ASSERT_EQ(recorder.copies.size(), 1u);
     EXPECT_EQ(recorder.copies[0].call.pDestSurface, page.surface);
     recorder.copyAgainInto = nullptr;
