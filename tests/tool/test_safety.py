@@ -162,9 +162,8 @@ class StagingTest(ToolTest):
         self.assertIn("texatlas: error: build failed; the previous output is untouched", err)
         self.assertEqual(snapshot(out), before)
         # Nothing failed partway before the first build either: no output at all.
-        code, _, err = run("build", CONFIG, "-t", self.textures, "-o", "other", "--strict", cwd=self.dir)
-        self.assertEqual(code, 1)
-        self.assertIn("nothing was written", err)
+        self.fails(1, "build", CONFIG, "-t", self.textures, "-o", "other", "--strict", cwd=self.dir,
+                   says=["nothing was written"])
         self.assertEqual(os.listdir(os.path.join(self.dir, "other")), [])
 
     def test_a_full_disk_names_the_final_file_and_the_reason(self):
