@@ -51,6 +51,22 @@ struct Saves {
     }
 };
 
+struct Reads {
+    struct Seen {
+        std::string path;
+        fixtures::Bytes bytes;
+        long long modified;
+    };
+    std::vector<Seen> seen;
+    static void hook(void* context, const D3D9SoftFileRead* read) {
+        const auto* bytes = static_cast<const std::uint8_t*>(read->pBytes);
+        static_cast<Reads*>(context)->seen.push_back(
+            Seen{read->pSrcFile, fixtures::Bytes(bytes, bytes + read->Size), read->ModifiedNanoseconds});
+        D3DXIMAGE_INFO info;
+        D3DXGetImageInfoFromFileA(read->pSrcFile, &info);  // not shown again
+    }
+};
+
 class SurfaceCopyHook : public SoftDeviceTest {
 protected:
     void fill(const Level& level, std::uint32_t texel, UINT width, UINT height) {
@@ -187,34 +203,14 @@ TEST_F(SurfaceCopyHook, SavesAreReportedWithTheirBytesAndTheSystemsReason) {
     EXPECT_EQ(D3DXSaveTextureToFileA(good.c_str(), D3DXIFF_DDS, page.texture, nullptr), E_OUTOFMEMORY);
 }
 
-namespace {
-
-using fixtures::Bytes;
-
-struct SeenRead {
-    std::string path;
-    Bytes bytes;
-    long long modified;
-};
-
-void recordRead(void* context, const D3D9SoftFileRead* read) {
-    const auto* bytes = static_cast<const std::uint8_t*>(read->pBytes);
-    static_cast<std::vector<SeenRead>*>(context)->push_back(
-        SeenRead{read->pSrcFile, Bytes(bytes, bytes + read->Size), read->ModifiedNanoseconds});
-    D3DXIMAGE_INFO info;
-    D3DXGetImageInfoFromFileA(read->pSrcFile, &info);  // not shown again
-}
-
-}  // namespace
-
 // The probe shows the file it read to the thread's hook: the whole file, an
 // image or not, with the time stat gives; other threads' probes are not shown.
-TEST(FileReadHook, ShowsWhatTheProbeReadOnItsThreadOnly) {
-    const Bytes image = fixtures::ddsOf(4, 2, 1, 0, 32, 7);
+TEST_F(SurfaceCopyHook, FileReadsShowWhatTheProbeReadOnItsThreadOnly) {
+    const fixtures::Bytes image = fixtures::ddsOf(4, 2, 1, 0, 32, 7);
     const std::string path = fixtures::writeScratch("probed.dds", image),
-                      text = fixtures::writeScratch("probed.txt", Bytes{'n', 'o'});
-    std::vector<SeenRead> seen;
-    D3D9SoftSetFileReadHook(recordRead, &seen);
+                      text = fixtures::writeScratch("probed.txt", fixtures::Bytes{'n', 'o'});
+    Reads reads;
+    D3D9SoftSetFileReadHook(Reads::hook, &reads);
     D3DXIMAGE_INFO info;
     EXPECT_EQ(D3DXGetImageInfoFromFileA(path.c_str(), &info), D3D_OK);
     EXPECT_EQ(D3DXGetImageInfoFromFileA(text.c_str(), &info), D3DXERR_INVALIDDATA);
@@ -223,10 +219,11 @@ TEST(FileReadHook, ShowsWhatTheProbeReadOnItsThreadOnly) {
     D3D9SoftSetFileReadHook(nullptr, nullptr);
     D3DXGetImageInfoFromFileA(path.c_str(), &info);
 
+    const auto& seen = reads.seen;
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].path, path);
     EXPECT_EQ(seen[0].bytes, image);
-    EXPECT_EQ(seen[1].bytes, (Bytes{'n', 'o'}));
+    EXPECT_EQ(seen[1].bytes, (fixtures::Bytes{'n', 'o'}));
     struct stat status {};
     ASSERT_EQ(stat(path.c_str(), &status), 0);
     EXPECT_EQ(seen[0].modified, status.st_mtim.tv_sec * 1000000000ll + status.st_mtim.tv_nsec);
