@@ -158,10 +158,8 @@ TEST_F(HostileInput, HugeClaimedSizesAllocateNothingLarge) {
         const Bytes dds = fixtures::ddsOf(side, side, 1, 0, 64, kDdsFill);
         Bytes bmp;
         stbi_write_bmp_to_func(appendBytes, &bmp, 1, 1, 4, pixel.data());
-        for (int i = 0; i < 4; ++i) {
-            bmp[18 + i] = std::uint8_t(side >> (8 * i));
-            bmp[22 + i] = std::uint8_t(side >> (8 * i));
-        }
+        fixtures::put32(bmp, 18, side);  // width and height
+        fixtures::put32(bmp, 22, side);
         const std::string ppmText = "P6\n" + std::to_string(side) + " " + std::to_string(side) + "\n255\n\x01\x02\x03";
         const Bytes ppm(ppmText.begin(), ppmText.end());
         for (const Bytes* file : std::vector<const Bytes*>{&png, &dds, &bmp, &ppm}) {
