@@ -219,21 +219,14 @@ TEST_F(TextureLoad, RefusesBadArgumentsAndInjectedFailuresWithoutLeaks) {
 // never refused and may skip leading DDS levels, point halving takes the
 // top-left texel.
 TEST_F(TextureLoad, ColourKeyMipFilterAndSkippedLevels) {
-    auto saved = [&](D3DFORMAT format, UINT size, UINT levels, const char* name) {
-        IDirect3DTexture9* texture = makeTexture(size, size, levels, format);
-        const unsigned bytes = format == D3DFMT_X1R5G5B5 ? 2 : 4;
-        for (UINT level = 0; level < levels; ++level) {
-            const UINT side = size >> level;
-            std::vector<std::uint8_t> texels(side * side * bytes);
-            for (std::size_t i = 0; i < texels.size(); ++i) texels[i] = std::uint8_t(level * 64 + i * 5 + 1);
-            writeLevel(texture, level, texels.data(), side * bytes, side);
-        }
-        const std::string path = scratchPath(name);
-        EXPECT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), D3D_OK);
-        texture->Release();
-        return readFile(path);
+    // 4 x 4 X1R5G5B5 of one level and X8R8G8B8 of three, distinct bytes throughout.
+    auto dds = [](std::uint32_t bits, std::uint32_t r, std::uint32_t g, std::uint32_t b, UINT levels,
+                  std::size_t size) {
+        Bytes data(size);
+        for (std::size_t i = 0; i < size; ++i) data[i] = std::uint8_t(i * 5 + 1);
+        return ddsFile(levels > 1 ? 0x21007 : 0x1007, 4, 4, 0, levels, {0x40, 0, bits, r, g, b, 0}, 0, data);
     };
-    const Bytes dds16 = saved(D3DFMT_X1R5G5B5, 4, 1, "x1.dds"), dds32 = saved(D3DFMT_X8R8G8B8, 4, 3, "x8.dds");
+    const Bytes dds16 = dds(16, 0x7c00, 0x3e0, 0x1f, 1, 32), dds32 = dds(32, 0xff0000, 0xff00, 0xff, 3, 84);
     const Bytes grey =
         readFile(convertPixels(pattern(4, 4, true), 4, 4, "-colorspace gray -define png:color-type=0", "grey.png"));
     auto load = [&](const Bytes& file, D3DFORMAT format, DWORD mipFilter, D3DCOLOR key) {
