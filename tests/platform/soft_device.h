@@ -4,6 +4,7 @@
 
 #include <d3d9.h>
 #include <d3d9_testing.h>
+#include <d3d9soft.h>
 #include <d3dx9.h>
 #include <gtest/gtest.h>
 
@@ -37,6 +38,7 @@ protected:
         ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &device), D3D_OK);
     }
     void TearDown() override {
+        D3D9SoftSetThreadCount(0);  // tests that set a count leave the default
         for (IDirect3DTexture9* texture : owned) texture->Release();
         if (device) device->Release();
         if (direct3D) direct3D->Release();
