@@ -1,8 +1,7 @@
 // Hostile input through the shared library, as a host meets it: truncated,
-// oversized and lying image files, empty files, directories, over-long
-// configuration lines and non-UTF-8 names. Each case must end with a defined
-// message, no crash, and every Direct3D object and host memory block
-// released.
+// oversized and lying image files, empty files, directories and non-UTF-8
+// names. Each case must end with a defined message, no crash, and every
+// Direct3D object and host memory block released.
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <d3d9.h>
@@ -50,31 +49,19 @@ struct Sample {
     Bytes bytes;
 };
 
-// One small valid file of every type the layer reads.
+// One small valid file for each way a cut can fail: the probe passes on a
+// prefix (PNG), reads the header only (TGA), or checks the data size (DDS).
+// Each format's every prefix is the layer's tests' business.
 std::vector<Sample> validSamples() {
     std::vector<std::uint8_t> rgba(6 * 5 * 4);
     for (std::size_t i = 0; i < rgba.size(); ++i) rgba[i] = std::uint8_t(i * 37);
-    std::vector<Sample> samples;
-    Bytes out;
-    stbi_write_png_to_func(appendBytes, &out, 6, 5, 4, rgba.data(), 6 * 4);
-    samples.push_back({"rgba.png", out});
-    out.clear();
-    stbi_write_bmp_to_func(appendBytes, &out, 6, 5, 3, rgba.data());
-    samples.push_back({"rgb.bmp", out});
-    out.clear();
+    std::vector<Sample> samples(2);
+    stbi_write_png_to_func(appendBytes, &samples[0].bytes, 6, 5, 4, rgba.data(), 6 * 4);
     stbi_write_tga_with_rle = 1;
-    stbi_write_tga_to_func(appendBytes, &out, 6, 5, 4, rgba.data());
-    samples.push_back({"rle.tga", out});
-    // stb's JPEG writer shifts negative values, which UBSan rejects: a fixture instead.
-    samples.push_back({"rgb.jpg", fixtures::readFile(TA_TEST_DATA "/hostile/rgb.jpg")});
+    stbi_write_tga_to_func(appendBytes, &samples[1].bytes, 6, 5, 4, rgba.data());
+    samples[0].name = "rgba.png", samples[1].name = "rle.tga";
     // 8x8 with 4 levels: 64 + 16 + 4 + 1 texels.
     samples.push_back({"mips.dds", fixtures::ddsOf(8, 8, 4, 0, 85 * 4, kDdsFill)});
-    // 8x4 DXT1 with 3 levels: 2 + 1 + 1 blocks.
-    samples.push_back({"dxt1.dds", fixtures::ddsOf(8, 4, 3, 0x31545844, 4 * 8, kDdsFill)});
-    std::string ppm = "P6\n3 2\n255\n" + std::string(18, '\x40');
-    samples.push_back({"rgb.ppm", Bytes(ppm.begin(), ppm.end())});
-    std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 3\n" + std::string(24, '\x80');
-    samples.push_back({"flat.hdr", Bytes(hdr.begin(), hdr.end())});
     return samples;
 }
 
@@ -171,10 +158,8 @@ TEST_F(HostileInput, HugeClaimedSizesAllocateNothingLarge) {
         const Bytes dds = fixtures::ddsOf(side, side, 1, 0, 64, kDdsFill);
         Bytes bmp;
         stbi_write_bmp_to_func(appendBytes, &bmp, 1, 1, 4, pixel.data());
-        for (int i = 0; i < 4; ++i) {
-            bmp[18 + i] = std::uint8_t(side >> (8 * i));
-            bmp[22 + i] = std::uint8_t(side >> (8 * i));
-        }
+        fixtures::put32(bmp, 18, side);  // width and height
+        fixtures::put32(bmp, 22, side);
         const std::string ppmText = "P6\n" + std::to_string(side) + " " + std::to_string(side) + "\n255\n\x01\x02\x03";
         const Bytes ppm(ppmText.begin(), ppmText.end());
         for (const Bytes* file : std::vector<const Bytes*>{&png, &dds, &bmp, &ppm}) {
@@ -215,22 +200,6 @@ TEST_F(HostileInput, EmptyFilesAndDirectoriesAreNotTextures) {
     EXPECT_FALSE(atlas->write((scratch + "out/index.txt").c_str()));
     EXPECT_EQ(messages, std::vector<std::string>{"Could not load texture: " + moving});
     fs::remove_all(moving);
-}
-
-TEST_F(HostileInput, ConfigurationLinesAroundTheLengthLimit) {
-    for (std::size_t length = 1018; length <= 1027; ++length) {
-        SCOPED_TRACE(length);
-        const std::string name(length, 'n');
-        const std::string file = scratch + "long.cfg";
-        std::ofstream(file) << "group g\n" << name << "\nnext.png\n";
-        messages.clear();
-        EXPECT_TRUE(config->load(file.c_str()));
-        // Up to 1022 characters a line is read whole; a longer one is cut
-        // there and ends the reading.
-        std::vector<std::string> expected = {"Failed to load texture: " + name.substr(0, 1022)};
-        if (length <= 1022) expected.push_back("Failed to load texture: next.png");
-        EXPECT_EQ(messages, expected);
-    }
 }
 
 TEST_F(HostileInput, NonUtf8NamesPassThroughAsBytes) {

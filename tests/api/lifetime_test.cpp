@@ -33,17 +33,6 @@ void toSecond(const std::string& m) { secondMessages.push_back(m); }
 
 }  // namespace
 
-// The library replaces no global allocation function: the host's own
-// allocations, strings included, never reach the host memory library.
-TEST(Lifetime, HostAllocationsStayOffTheHostMemoryLibrary) {
-    std::unique_ptr<ITextureAtlasConfiguration> configuration(ITextureAtlasConfiguration::create());
-    const mem::Stats before = mem::stats();
-    auto host = std::make_unique<std::vector<std::string>>(100, std::string(200, 'x'));
-    delete[] new int[1000];
-    EXPECT_EQ(mem::stats().mallocCalls, before.mallocCalls);
-    EXPECT_EQ(mem::stats().freeCalls, before.freeCalls);
-}
-
 TEST(Lifetime, AtlasHoldsOneDeviceReferenceAndFailedFactoriesGiveNull) {
     CountingDevice device;
     ITextureAtlas* atlas = ITextureAtlas::create(&device);

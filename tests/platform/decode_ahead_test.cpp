@@ -16,11 +16,6 @@ namespace {
 
 class DecodeAhead : public SoftDeviceTest {
 protected:
-    void TearDown() override {
-        D3D9SoftSetThreadCount(0);
-        SoftDeviceTest::TearDown();
-    }
-
     // A 32-bit TGA of `width` x `height` whose texels depend on `seed`.
     static std::string writeImage(const std::string& name, unsigned width, unsigned height, std::uint32_t seed) {
         TgaImage image{width, height, 32, 2, true, {}};

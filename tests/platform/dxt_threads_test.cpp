@@ -9,11 +9,6 @@ namespace {
 
 class ThreadedCompression : public SoftDeviceTest {
 protected:
-    void TearDown() override {
-        D3D9SoftSetThreadCount(0);
-        SoftDeviceTest::TearDown();
-    }
-
     // One colour per 4x4 cell, with a little texel noise so blocks are not flat.
     static std::vector<std::uint32_t> cells(UINT width, UINT height, std::uint32_t seed) {
         std::vector<std::uint32_t> texels(std::size_t(width) * height);

@@ -87,11 +87,9 @@ TEST_F(SaveImage, EachSourceFormatKeepsItsLayoutAndTexels) {
             EXPECT_EQ(identify(path), c.magick);
         }
         if (c.tolerance == lossy) continue;
-        IDirect3DTexture9* texture = nullptr;
-        ASSERT_EQ(loadImage(file, &texture, D3DX_DEFAULT_NONPOW2, 1, nullptr, D3DX_FILTER_NONE, D3DFMT_A8R8G8B8),
-                  D3D_OK);
+        IDirect3DTexture9* texture = loaded(file, D3DX_DEFAULT_NONPOW2, 1, nullptr, D3DX_FILTER_NONE, D3DFMT_A8R8G8B8);
+        ASSERT_TRUE(texture);
         std::vector<std::uint8_t> bytes = readLevel(texture, 0, 12, 2);
-        texture->Release();
         for (int i = 0; i < 6; ++i) {
             const std::uint32_t expected = c.keepsAlpha ? held[i] : held[i] | 0xff000000u;
             for (int channel = 0; channel < 4; ++channel) {

@@ -4,6 +4,7 @@
 
 #include <d3d9.h>
 #include <d3d9_testing.h>
+#include <d3d9soft.h>
 #include <d3dx9.h>
 #include <gtest/gtest.h>
 
@@ -37,6 +38,8 @@ protected:
         ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &device), D3D_OK);
     }
     void TearDown() override {
+        D3D9SoftSetThreadCount(0);  // tests that set a count leave the default
+        for (IDirect3DTexture9* texture : owned) texture->Release();
         if (device) device->Release();
         if (direct3D) direct3D->Release();
         d3d9soft::LiveObjects after = d3d9soft::liveObjects();
@@ -68,9 +71,21 @@ protected:
     // An image file into a new texture; the default size rounds up to powers of two.
     HRESULT loadImage(const std::vector<std::uint8_t>& file, IDirect3DTexture9** texture, UINT size = 0, UINT mips = 0,
                       D3DXIMAGE_INFO* info = nullptr, DWORD filter = D3DX_FILTER_NONE,
-                      D3DFORMAT format = D3DFMT_UNKNOWN) {
+                      D3DFORMAT format = D3DFMT_UNKNOWN, DWORD mipFilter = D3DX_DEFAULT, D3DCOLOR colorKey = 0) {
         return D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), size, size, mips, 0, format,
-                                                   D3DPOOL_SYSTEMMEM, filter, D3DX_DEFAULT, 0, info, nullptr, texture);
+                                                   D3DPOOL_SYSTEMMEM, filter, mipFilter, colorKey, info, nullptr,
+                                                   texture);
+    }
+    // The same, for loads that must succeed: the texture (null on failure)
+    // lives until the test ends.
+    IDirect3DTexture9* loaded(const std::vector<std::uint8_t>& file, UINT size = 0, UINT mips = 0,
+                              D3DXIMAGE_INFO* info = nullptr, DWORD filter = D3DX_FILTER_NONE,
+                              D3DFORMAT format = D3DFMT_UNKNOWN, DWORD mipFilter = D3DX_DEFAULT,
+                              D3DCOLOR colorKey = 0) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(loadImage(file, &texture, size, mips, info, filter, format, mipFilter, colorKey), D3D_OK);
+        if (texture) owned.push_back(texture);
+        return texture;
     }
 
     // The whole of a surface as A8R8G8B8 texels.
@@ -121,6 +136,7 @@ protected:
         return desc;
     }
 
+    std::vector<IDirect3DTexture9*> owned;  // released before the leak check
     d3d9soft::LiveObjects before{};
     IDirect3D9* direct3D = nullptr;
     IDirect3DDevice9* device = nullptr;

@@ -42,6 +42,31 @@ struct Recorder {
     }
 };
 
+struct Saves {
+    std::vector<D3D9SoftTextureSave> seen;
+    std::vector<std::string> files;
+    static void hook(void* context, const D3D9SoftTextureSave* save) {
+        static_cast<Saves*>(context)->seen.push_back(*save);
+        static_cast<Saves*>(context)->files.push_back(save->pDestFile);
+    }
+};
+
+struct Reads {
+    struct Seen {
+        std::string path;
+        fixtures::Bytes bytes;
+        long long modified;
+    };
+    std::vector<Seen> seen;
+    static void hook(void* context, const D3D9SoftFileRead* read) {
+        const auto* bytes = static_cast<const std::uint8_t*>(read->pBytes);
+        static_cast<Reads*>(context)->seen.push_back(
+            Seen{read->pSrcFile, fixtures::Bytes(bytes, bytes + read->Size), read->ModifiedNanoseconds});
+        D3DXIMAGE_INFO info;
+        D3DXGetImageInfoFromFileA(read->pSrcFile, &info);  // not shown again
+    }
+};
+
 class SurfaceCopyHook : public SoftDeviceTest {
 protected:
     void fill(const Level& level, std::uint32_t texel, UINT width, UINT height) {
@@ -89,35 +114,36 @@ TEST_F(SurfaceCopyHook, RunsOnceAfterEachHostCopyWithItsArguments) {
 TEST_F(SurfaceCopyHook, NotRunForTheLayersOwnCopiesNorForCopiesTheHookMakes) {
     ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, Recorder::hook, &recorder), D3D_OK);
     // A 3 x 3 image: loaded into a 4 x 4 texture, its chain filtered level by level.
-    IDirect3DTexture9* loaded = nullptr;
-    ASSERT_EQ(
-        loadImage(fixtures::bmpFile({3, 3, 24, false, {}, false, std::vector<std::uint32_t>(9, 0x808080u)}), &loaded),
-        D3D_OK);
-    ASSERT_EQ(loaded->GetLevelCount(), 3u);
-    EXPECT_EQ(D3DXFilterTexture(loaded, nullptr, 0, D3DX_FILTER_BOX), D3D_OK);
+    IDirect3DTexture9* image =
+        loaded(fixtures::bmpFile({3, 3, 24, false, {}, false, std::vector<std::uint32_t>(9, 0x808080u)}));
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->GetLevelCount(), 3u);
+    EXPECT_EQ(D3DXFilterTexture(image, nullptr, 0, D3DX_FILTER_BOX), D3D_OK);
     EXPECT_TRUE(recorder.copies.empty());
 
     Level page(device, 4, 4, D3DFMT_A8R8G8B8);
     Level other(device, 4, 4, D3DFMT_A8R8G8B8);
     recorder.copyAgainInto = other.surface;
     IDirect3DSurface9* top = nullptr;
-    ASSERT_EQ(loaded->GetSurfaceLevel(0, &top), D3D_OK);
+    ASSERT_EQ(image->GetSurfaceLevel(0, &top), D3D_OK);
     EXPECT_EQ(copy(page.surface, nullptr, top), D3D_OK);
     top->Release();
-    loaded->Release();
     ASSERT_EQ(recorder.copies.size(), 1u);
     EXPECT_EQ(recorder.copies[0].call.pDestSurface, page.surface);
     recorder.copyAgainInto = nullptr;
     EXPECT_EQ(argb(other)[0], 0xff808080u) << "the hook's own copy was made";
 }
 
-TEST_F(SurfaceCopyHook, RunsOnlyForSurfacesOfItsDevice) {
+// Neither hook sees another device's surfaces or textures.
+TEST_F(SurfaceCopyHook, RunsOnlyForObjectsOfItsDevice) {
     IDirect3DDevice9* second = nullptr;
     D3DPRESENT_PARAMETERS params{};
     ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &second), D3D_OK);
     Recorder secondRecorder;
+    Saves saves;
     ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(device, Recorder::hook, &recorder), D3D_OK);
     ASSERT_EQ(D3D9SoftSetSurfaceCopyHook(second, Recorder::hook, &secondRecorder), D3D_OK);
+    ASSERT_EQ(D3D9SoftSetTextureSaveHook(device, Saves::hook, &saves), D3D_OK);
     {
         Level mine(device, 4, 4, D3DFMT_A8R8G8B8);
         Level theirs(second, 4, 4, D3DFMT_A8R8G8B8);
@@ -130,9 +156,14 @@ TEST_F(SurfaceCopyHook, RunsOnlyForSurfacesOfItsDevice) {
         EXPECT_EQ(recorder.copies[1].call.pSrcSurface, mine.surface);
         ASSERT_EQ(secondRecorder.copies.size(), 1u);
         EXPECT_EQ(secondRecorder.copies[0].call.pDestSurface, theirs.surface);
+        const std::string path = fixtures::scratchPath("theirs.dds");
+        EXPECT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, theirs.texture, nullptr), D3D_OK);
+        EXPECT_TRUE(saves.seen.empty());
     }
     second->Release();
     EXPECT_EQ(D3D9SoftSetSurfaceCopyHook(nullptr, Recorder::hook, &recorder), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3D9SoftSetTextureSaveHook(nullptr, Saves::hook, &saves), D3DERR_INVALIDCALL);
+    D3D9SoftSetTextureSaveHook(device, nullptr, nullptr);
 }
 
 TEST(TexelBytes, WholeBytesOrNone) {
@@ -147,21 +178,15 @@ TEST(TexelBytes, WholeBytesOrNone) {
 
 // The texture-save hook: once after each save of a texture of its device,
 // with what the file system said; a failed save names the system's reason.
+// Refused and injected failures are reported to the caller alone.
 TEST_F(SurfaceCopyHook, SavesAreReportedWithTheirBytesAndTheSystemsReason) {
-    struct Saves {
-        std::vector<D3D9SoftTextureSave> seen;
-        std::vector<std::string> files;
-        static void hook(void* context, const D3D9SoftTextureSave* save) {
-            static_cast<Saves*>(context)->seen.push_back(*save);
-            static_cast<Saves*>(context)->files.push_back(save->pDestFile);
-        }
-    } saves;
+    Saves saves;
     ASSERT_EQ(D3D9SoftSetTextureSaveHook(device, Saves::hook, &saves), D3D_OK);
     Level page(device, 8, 8, D3DFMT_A8R8G8B8, 0);
     const std::string good = fixtures::scratchPath("hooked.dds"),
                       missing = fixtures::scratchPath("no/such/folder/page.dds"), folder = fixtures::scratchPath("");
     EXPECT_EQ(D3DXSaveTextureToFileA(good.c_str(), D3DXIFF_DDS, page.texture, nullptr), D3D_OK);
-    EXPECT_NE(D3DXSaveTextureToFileA(missing.c_str(), D3DXIFF_DDS, page.texture, nullptr), D3D_OK);
+    EXPECT_EQ(D3DXSaveTextureToFileA(missing.c_str(), D3DXIFF_DDS, page.texture, nullptr), D3DERR_INVALIDCALL);
     EXPECT_NE(D3DXSaveTextureToFileA(folder.c_str(), D3DXIFF_PNG, page.texture, nullptr), D3D_OK);
     ASSERT_EQ(saves.seen.size(), 3u);
     EXPECT_EQ(saves.files, (std::vector<std::string>{good, missing, folder}));
@@ -172,48 +197,20 @@ TEST_F(SurfaceCopyHook, SavesAreReportedWithTheirBytesAndTheSystemsReason) {
     EXPECT_EQ(saves.seen[1].SystemError, ENOENT);
     EXPECT_EQ(saves.seen[1].FileBytes, 0u);
     EXPECT_EQ(saves.seen[2].SystemError, EISDIR);
-    // Another device's textures are not this hook's.
-    IDirect3DDevice9* second = nullptr;
-    D3DPRESENT_PARAMETERS params{};
-    ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &second), D3D_OK);
-    {
-        Level theirs(second, 4, 4, D3DFMT_A8R8G8B8);
-        EXPECT_EQ(D3DXSaveTextureToFileA(good.c_str(), D3DXIFF_DDS, theirs.texture, nullptr), D3D_OK);
-        EXPECT_EQ(saves.seen.size(), 3u);
-    }
-    second->Release();
-    EXPECT_EQ(D3D9SoftSetTextureSaveHook(nullptr, Saves::hook, &saves), D3DERR_INVALIDCALL);
     D3D9SoftSetTextureSaveHook(device, nullptr, nullptr);
+    EXPECT_EQ(D3DXSaveTextureToFileA("", D3DXIFF_DDS, page.texture, nullptr), D3DERR_INVALIDCALL);
+    d3d9soft::failCall("D3DXSaveTextureToFileA", 1, E_OUTOFMEMORY);
+    EXPECT_EQ(D3DXSaveTextureToFileA(good.c_str(), D3DXIFF_DDS, page.texture, nullptr), E_OUTOFMEMORY);
 }
-
-namespace {
-
-using fixtures::Bytes;
-
-struct SeenRead {
-    std::string path;
-    Bytes bytes;
-    long long modified;
-};
-
-void recordRead(void* context, const D3D9SoftFileRead* read) {
-    const auto* bytes = static_cast<const std::uint8_t*>(read->pBytes);
-    static_cast<std::vector<SeenRead>*>(context)->push_back(
-        SeenRead{read->pSrcFile, Bytes(bytes, bytes + read->Size), read->ModifiedNanoseconds});
-    D3DXIMAGE_INFO info;
-    D3DXGetImageInfoFromFileA(read->pSrcFile, &info);  // not shown again
-}
-
-}  // namespace
 
 // The probe shows the file it read to the thread's hook: the whole file, an
 // image or not, with the time stat gives; other threads' probes are not shown.
-TEST(FileReadHook, ShowsWhatTheProbeReadOnItsThreadOnly) {
-    const Bytes image = fixtures::ddsOf(4, 2, 1, 0, 32, 7);
+TEST_F(SurfaceCopyHook, FileReadsShowWhatTheProbeReadOnItsThreadOnly) {
+    const fixtures::Bytes image = fixtures::ddsOf(4, 2, 1, 0, 32, 7);
     const std::string path = fixtures::writeScratch("probed.dds", image),
-                      text = fixtures::writeScratch("probed.txt", Bytes{'n', 'o'});
-    std::vector<SeenRead> seen;
-    D3D9SoftSetFileReadHook(recordRead, &seen);
+                      text = fixtures::writeScratch("probed.txt", fixtures::Bytes{'n', 'o'});
+    Reads reads;
+    D3D9SoftSetFileReadHook(Reads::hook, &reads);
     D3DXIMAGE_INFO info;
     EXPECT_EQ(D3DXGetImageInfoFromFileA(path.c_str(), &info), D3D_OK);
     EXPECT_EQ(D3DXGetImageInfoFromFileA(text.c_str(), &info), D3DXERR_INVALIDDATA);
@@ -222,10 +219,11 @@ TEST(FileReadHook, ShowsWhatTheProbeReadOnItsThreadOnly) {
     D3D9SoftSetFileReadHook(nullptr, nullptr);
     D3DXGetImageInfoFromFileA(path.c_str(), &info);
 
+    const auto& seen = reads.seen;
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].path, path);
     EXPECT_EQ(seen[0].bytes, image);
-    EXPECT_EQ(seen[1].bytes, (Bytes{'n', 'o'}));
+    EXPECT_EQ(seen[1].bytes, (fixtures::Bytes{'n', 'o'}));
     struct stat status {};
     ASSERT_EQ(stat(path.c_str(), &status), 0);
     EXPECT_EQ(seen[0].modified, status.st_mtim.tv_sec * 1000000000ll + status.st_mtim.tv_nsec);

@@ -100,12 +100,11 @@ TEST_F(TextureLoad, EachKindOfFileReportsItsFormatAndDecodesToItsTexels) {
         ASSERT_EQ(D3DXGetImageInfoFromFileA(path.c_str(), &fromFile), D3D_OK);
         EXPECT_EQ(std::memcmp(&fromFile, &info, sizeof info), 0);
 
-        IDirect3DTexture9* texture = nullptr;
-        ASSERT_EQ(loadImage(file, &texture, D3DX_DEFAULT_NONPOW2, 1), D3D_OK);
+        IDirect3DTexture9* texture = loaded(file, D3DX_DEFAULT_NONPOW2, 1);
+        ASSERT_TRUE(texture);
         D3DSURFACE_DESC desc = levelDesc(texture, 0);
         EXPECT_EQ(std::make_tuple(desc.Format, desc.Width, desc.Height), std::make_tuple(c.textureFormat, w, h));
         EXPECT_LE(worstDifference(texture, c.pixels, w, h), c.tolerance);
-        texture->Release();
     }
 }
 
@@ -117,11 +116,10 @@ TEST_F(TextureLoad, BmpAndTgaLayoutsKeepTheirTexels) {
     for (unsigned i = 0; i < 6 * 3; ++i) words.push_back((i * 0x9e37u) & 0xffff);
     auto check = [&](const Bytes& file, D3DXIMAGE_FILEFORMAT kind, D3DFORMAT format, std::uint16_t mask) {
         D3DXIMAGE_INFO info{};
-        IDirect3DTexture9* texture = nullptr;
-        ASSERT_EQ(loadImage(file, &texture, D3DX_DEFAULT_NONPOW2, 1, &info), D3D_OK);
+        IDirect3DTexture9* texture = loaded(file, D3DX_DEFAULT_NONPOW2, 1, &info);
+        ASSERT_TRUE(texture);
         EXPECT_EQ(std::make_tuple(info.ImageFileFormat, info.Format), std::make_tuple(kind, format));
         std::vector<std::uint8_t> bytes = readLevel(texture, 0, 12, 3);
-        texture->Release();
         for (unsigned i = 0; mask && i < words.size(); ++i)
             EXPECT_EQ((bytes[2 * i] | (bytes[2 * i + 1] << 8)) & mask, words[i] & mask) << "texel " << i;
     };
@@ -160,21 +158,18 @@ TEST_F(TextureLoad, SixteenBitNetpbmSamplesScaleToEightBits) {
         {pgm, {0xffffffffu, 0xff808080u}},
     };
     for (const auto& [file, expected] : cases) {
-        IDirect3DTexture9* texture = nullptr;
-        ASSERT_EQ(loadImage(Bytes(file.begin(), file.end()), &texture, D3DX_DEFAULT_NONPOW2, 1), D3D_OK);
-        std::vector<std::uint8_t> bytes = readLevel(texture, 0, 8, 1);
-        texture->Release();
+        IDirect3DTexture9* texture = loaded(Bytes(file.begin(), file.end()), D3DX_DEFAULT_NONPOW2, 1);
+        ASSERT_TRUE(texture);
         std::vector<std::uint32_t> texels(2);
-        std::memcpy(texels.data(), bytes.data(), 8);
+        std::memcpy(texels.data(), readLevel(texture, 0, 8, 1).data(), 8);
         EXPECT_EQ(texels, expected);
     }
 }
 
 TEST_F(TextureLoad, PadsToPowersOfTwoAndFiltersTheChainFromThePaddedLevel) {
     std::vector<Rgba> pixels = pattern(5, 3, false);
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(loadImage(readFile(convertPixels(pixels, 5, 3, "-define png:color-type=6", "pad.png")), &texture),
-              D3D_OK);
+    IDirect3DTexture9* texture = loaded(readFile(convertPixels(pixels, 5, 3, "-define png:color-type=6", "pad.png")));
+    ASSERT_TRUE(texture);
     ASSERT_EQ(texture->GetLevelCount(), 4u);
     EXPECT_EQ(std::make_pair(levelDesc(texture, 0).Width, levelDesc(texture, 0).Height), std::make_pair(8u, 4u));
     // Level 0, image and black padding, is PngsLoadAsTheSurfaceLoaderDecodesThem's "padded" case.
@@ -186,7 +181,6 @@ TEST_F(TextureLoad, PadsToPowersOfTwoAndFiltersTheChainFromThePaddedLevel) {
     for (UINT i = 0; i < 8 * 4 * 4; ++i) sums[(i / 64 * 4 + i / 4 % 8 / 2) * 4 + i % 4] += (&padded[i / 4].r)[i % 4];
     for (UINT i = 0; i < sums.size(); ++i) (&half[i / 4].r)[i % 4] = std::uint8_t((sums[i] + 2) / 4);
     EXPECT_LE(worstDifference(texture, half, 4, 2, 1), 1);
-    texture->Release();
 }
 
 TEST_F(TextureLoad, RefusesBadArgumentsAndInjectedFailuresWithoutLeaks) {
@@ -225,30 +219,18 @@ TEST_F(TextureLoad, RefusesBadArgumentsAndInjectedFailuresWithoutLeaks) {
 // never refused and may skip leading DDS levels, point halving takes the
 // top-left texel.
 TEST_F(TextureLoad, ColourKeyMipFilterAndSkippedLevels) {
-    auto saved = [&](D3DFORMAT format, UINT size, UINT levels, const char* name) {
-        IDirect3DTexture9* texture = makeTexture(size, size, levels, format);
-        const unsigned bytes = format == D3DFMT_X1R5G5B5 ? 2 : 4;
-        for (UINT level = 0; level < levels; ++level) {
-            const UINT side = size >> level;
-            std::vector<std::uint8_t> texels(side * side * bytes);
-            for (std::size_t i = 0; i < texels.size(); ++i) texels[i] = std::uint8_t(level * 64 + i * 5 + 1);
-            writeLevel(texture, level, texels.data(), side * bytes, side);
-        }
-        const std::string path = scratchPath(name);
-        EXPECT_EQ(D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, texture, nullptr), D3D_OK);
-        texture->Release();
-        return readFile(path);
+    // 4 x 4 X1R5G5B5 of one level and X8R8G8B8 of three, distinct bytes throughout.
+    auto dds = [](std::uint32_t bits, std::uint32_t r, std::uint32_t g, std::uint32_t b, UINT levels,
+                  std::size_t size) {
+        Bytes data(size);
+        for (std::size_t i = 0; i < size; ++i) data[i] = std::uint8_t(i * 5 + 1);
+        return ddsFile(levels > 1 ? 0x21007 : 0x1007, 4, 4, 0, levels, {0x40, 0, bits, r, g, b, 0}, 0, data);
     };
-    const Bytes dds16 = saved(D3DFMT_X1R5G5B5, 4, 1, "x1.dds"), dds32 = saved(D3DFMT_X8R8G8B8, 4, 3, "x8.dds");
+    const Bytes dds16 = dds(16, 0x7c00, 0x3e0, 0x1f, 1, 32), dds32 = dds(32, 0xff0000, 0xff00, 0xff, 3, 84);
     const Bytes grey =
         readFile(convertPixels(pattern(4, 4, true), 4, 4, "-colorspace gray -define png:color-type=0", "grey.png"));
     auto load = [&](const Bytes& file, D3DFORMAT format, DWORD mipFilter, D3DCOLOR key) {
-        IDirect3DTexture9* texture = nullptr;
-        EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), D3DX_DEFAULT,
-                                                      D3DX_DEFAULT, 0, 0, format, D3DPOOL_SYSTEMMEM, D3DX_FILTER_NONE,
-                                                      mipFilter, key, nullptr, nullptr, &texture),
-                  D3D_OK);
-        return texture;
+        return loaded(file, D3DX_DEFAULT, 0, nullptr, D3DX_FILTER_NONE, format, mipFilter, key);
     };
     const struct {
         const Bytes* file;
@@ -267,7 +249,6 @@ TEST_F(TextureLoad, ColourKeyMipFilterAndSkippedLevels) {
         IDirect3DTexture9* texture = load(*c.file, c.requested, D3DX_DEFAULT, c.key);
         ASSERT_NE(texture, nullptr);
         EXPECT_EQ(levelDesc(texture, 0).Format, c.expected) << c.requested << " key " << std::hex << c.key;
-        texture->Release();
     }
 
     // Never an error; anything unusable filters with a box.
@@ -276,12 +257,10 @@ TEST_F(TextureLoad, ColourKeyMipFilterAndSkippedLevels) {
         IDirect3DTexture9* texture = load(png, D3DFMT_UNKNOWN, mipFilter, 0);
         ASSERT_NE(texture, nullptr) << mipFilter;
         EXPECT_EQ(texture->GetLevelCount(), 2u);
-        texture->Release();
     }
     IDirect3DTexture9* point = load(png, D3DFMT_A8R8G8B8, D3DX_FILTER_POINT, 0);
     ASSERT_NE(point, nullptr);
     EXPECT_EQ(readLevel(point, 1, 4, 1), readLevel(point, 0, 4, 1));
-    point->Release();
 
     // Skipping the first level of a 3-level DDS keeps the file's other two.
     IDirect3DTexture9* skipped = load(dds32, D3DFMT_UNKNOWN, D3DX_SKIP_DDS_MIP_LEVELS(1, D3DX_FILTER_POINT), 0);
@@ -290,8 +269,6 @@ TEST_F(TextureLoad, ColourKeyMipFilterAndSkippedLevels) {
     EXPECT_EQ(std::make_pair(skipped->GetLevelCount(), levelDesc(skipped, 0).Width), std::make_pair(DWORD(2), 2u));
     EXPECT_EQ(readLevel(skipped, 0, 8, 2), readLevel(whole, 1, 8, 2));
     EXPECT_EQ(readLevel(skipped, 1, 4, 1), readLevel(whole, 2, 4, 1));
-    skipped->Release();
-    whole->Release();
 }
 
 // A 2x2 R8G8B8 DDS with 2 levels: skipped levels are gone from the texture
@@ -311,17 +288,14 @@ TEST_F(TextureLoad, SkippedDdsLevelsLeaveTheSourceInformation) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.mipFilter);
-        IDirect3DTexture9* texture = nullptr;
         D3DXIMAGE_INFO info{};
-        ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, file.data(), UINT(file.size()), D3DX_DEFAULT,
-                                                      D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM,
-                                                      D3DX_DEFAULT, c.mipFilter, 0, &info, nullptr, &texture),
-                  D3D_OK);
+        IDirect3DTexture9* texture =
+            loaded(file, D3DX_DEFAULT, D3DX_DEFAULT, &info, D3DX_DEFAULT, D3DFMT_UNKNOWN, c.mipFilter);
+        ASSERT_TRUE(texture);
         EXPECT_EQ(std::make_tuple(info.Width, info.Height, info.Depth, info.MipLevels, info.Format),
                   std::make_tuple(c.size, c.size, 1u, c.levels, D3DFMT_R8G8B8));
         EXPECT_EQ(std::make_tuple(texture->GetLevelCount(), levelDesc(texture, 0).Width, levelDesc(texture, 0).Format),
                   std::make_tuple(DWORD(c.levels), c.size, D3DFMT_X8R8G8B8));
-        texture->Release();
     }
 }
 
@@ -353,8 +327,8 @@ TEST_F(TextureLoad, PngsLoadAsTheSurfaceLoaderDecodesThem) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        IDirect3DTexture9* texture = nullptr;
-        ASSERT_EQ(loadImage(c.file, &texture, c.size, 1, nullptr, c.filter, c.format), D3D_OK);
+        IDirect3DTexture9* texture = loaded(c.file, c.size, 1, nullptr, c.filter, c.format);
+        ASSERT_TRUE(texture);
         const D3DSURFACE_DESC desc = levelDesc(texture, 0);
         Level expected(device, desc.Width, desc.Height, desc.Format);
         const RECT corner{0, 0, LONG(std::min(desc.Width, 13u)), LONG(std::min(desc.Height, 7u))};
@@ -366,7 +340,6 @@ TEST_F(TextureLoad, PngsLoadAsTheSurfaceLoaderDecodesThem) {
         ASSERT_NE(rowBytes, 0u);
         EXPECT_EQ(readLevel(texture, 0, rowBytes, desc.Height),  // X8R8G8B8's unused byte too
                   readLevel(expected.texture, 0, rowBytes, desc.Height));
-        texture->Release();
     }
 
     const Bytes truncated(rgba.begin(), rgba.begin() + std::ptrdiff_t(rgba.size() - 20));

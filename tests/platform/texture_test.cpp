@@ -10,31 +10,51 @@ using TextureCreation = SoftDeviceTest;
 
 }  // namespace
 
+// D3DXCheckTextureRequirements reports what D3DXCreateTexture makes, each
+// out value asked for alone or together. CxV8U8, which devices no longer
+// make, becomes X8L8V8U8.
 TEST_F(TextureCreation, SizesLevelsAndFormatsFollowTheDevice) {
+    const UINT none = 12345;  // out value not asked for: nothing to create
     const struct {
         UINT width, height, levels;
         D3DFORMAT format;
-        UINT expectLevels, expectWidth, expectHeight;
+        UINT expectWidth, expectHeight, expectLevels;
         D3DFORMAT expectFormat;
     } cases[] = {
-        {64, 63, 9, D3DFMT_A8R8G8B8, 7, 64, 63, D3DFMT_A8R8G8B8},
+        {64, 63, 9, D3DFMT_A8R8G8B8, 64, 63, 7, D3DFMT_A8R8G8B8},
         {0, 0, 20, D3DFMT_A8R8G8B8, 1, 1, 1, D3DFMT_A8R8G8B8},
-        {256, 16, 0, D3DFMT_A8R8G8B8, 9, 256, 16, D3DFMT_A8R8G8B8},
-        {5000, 100, 0, D3DFMT_A8R8G8B8, 13, 4096, 100, D3DFMT_A8R8G8B8},  // levels after the size limit
-        {8, 8, 2, D3DFMT_A8R8G8B8, 2, 8, 8, D3DFMT_A8R8G8B8},
-        {2, 2, 0, D3DFMT_DXT1, 3, 4, 4, D3DFMT_DXT1},  // whole blocks
-        {16, 16, 1, D3DFMT_UNKNOWN, 1, 16, 16, D3DFMT_A8R8G8B8},
-        {16, 16, 1, D3DFMT_R8G8B8, 1, 16, 16, D3DFMT_X8R8G8B8},
-        {16, 16, 1, D3DFMT_P8, 1, 16, 16, D3DFMT_A8R8G8B8},
-        {16, 16, 1, D3DFMT_L16, 1, 16, 16, D3DFMT_L16},
+        {256, 16, 0, D3DFMT_A8R8G8B8, 256, 16, 9, D3DFMT_A8R8G8B8},
+        {5000, 100, 0, D3DFMT_A8R8G8B8, 4096, 100, 13, D3DFMT_A8R8G8B8},  // levels after the size limit
+        {8, 8, 2, D3DFMT_A8R8G8B8, 8, 8, 2, D3DFMT_A8R8G8B8},
+        {2, 2, 0, D3DFMT_DXT1, 4, 4, 3, D3DFMT_DXT1},  // whole blocks
+        {16, 16, 1, D3DFMT_UNKNOWN, 16, 16, 1, D3DFMT_A8R8G8B8},
+        {16, 16, 1, D3DFMT_R8G8B8, 16, 16, 1, D3DFMT_X8R8G8B8},
+        {16, 16, 1, D3DFMT_P8, 16, 16, 1, D3DFMT_A8R8G8B8},
+        {16, 16, 1, D3DFMT_L16, 16, 16, 1, D3DFMT_L16},
+        {D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, 256, 256, 9, D3DFMT_A8R8G8B8},
+        {D3DX_DEFAULT, 0, none, D3DFMT_R8G8B8, 1, 1, none, D3DFMT_X8R8G8B8},
+        {62, D3DX_DEFAULT, 20, D3DFMT_P8, 62, 62, 6, D3DFMT_A8R8G8B8},
+        {64, 63, 9, D3DFMT_DXT5, 64, 64, 7, D3DFMT_DXT5},
+        {0xfffffffe, 1, 0, D3DFMT_L8, 4096, 1, 13, D3DFMT_L8},
+        {none, none, 0, D3DFMT_UNKNOWN, none, none, 9, D3DFMT_A8R8G8B8},
+        {none, none, none, D3DFORMAT(D3DX_DEFAULT), none, none, none, D3DFMT_A8R8G8B8},
+        {none, none, none, D3DFMT_CxV8U8, none, none, none, D3DFMT_X8L8V8U8},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " format " << c.format);
+        const auto expected = std::make_tuple(c.expectWidth, c.expectHeight, c.expectLevels, c.expectFormat);
+        UINT width = c.width, height = c.height, levels = c.levels;
+        D3DFORMAT format = c.format;
+        ASSERT_EQ(D3DXCheckTextureRequirements(device, c.width == none ? nullptr : &width,
+                                               c.height == none ? nullptr : &height,
+                                               c.levels == none ? nullptr : &levels, 0, &format, D3DPOOL_DEFAULT),
+                  D3D_OK);
+        EXPECT_EQ(std::make_tuple(width, height, levels, format), expected);
+        if (c.width == none || c.levels == none) continue;
         IDirect3DTexture9* texture = makeTexture(c.width, c.height, c.levels, c.format);
         ASSERT_NE(texture, nullptr);
         D3DSURFACE_DESC desc = levelDesc(texture, 0);
-        EXPECT_EQ(std::make_tuple(texture->GetLevelCount(), desc.Width, desc.Height, desc.Format),
-                  std::make_tuple(c.expectLevels, c.expectWidth, c.expectHeight, c.expectFormat))
-            << c.width << "x" << c.height << " format " << c.format;
+        EXPECT_EQ(std::make_tuple(desc.Width, desc.Height, UINT(texture->GetLevelCount()), desc.Format), expected);
         texture->Release();
     }
     IDirect3DTexture9* texture = nullptr;
@@ -90,37 +110,8 @@ TEST_F(TextureCreation, FilterTextureBoxFiltersEachLevelFromTheOneAboveUncounted
     texture->Release();
 }
 
-// The requirements a texture would get, each asked for alone or together;
-// usages meant for buffers are refused. CxV8U8, which devices no longer
-// make, becomes X8L8V8U8.
-TEST_F(TextureCreation, CheckTextureRequirementsReportsWhatCreationMakes) {
-    const UINT none = 12345;  // out value not asked for
-    const struct {
-        UINT width, height, levels;
-        D3DFORMAT format;
-        UINT expectWidth, expectHeight, expectLevels;
-        D3DFORMAT expectFormat;
-    } cases[] = {
-        {D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, 256, 256, 9, D3DFMT_A8R8G8B8},
-        {D3DX_DEFAULT, 0, none, D3DFMT_R8G8B8, 1, 1, none, D3DFMT_X8R8G8B8},
-        {62, D3DX_DEFAULT, 20, D3DFMT_P8, 62, 62, 6, D3DFMT_A8R8G8B8},
-        {64, 63, 9, D3DFMT_DXT5, 64, 64, 7, D3DFMT_DXT5},
-        {0xfffffffe, 1, 0, D3DFMT_L8, 4096, 1, 13, D3DFMT_L8},
-        {none, none, 0, D3DFMT_UNKNOWN, none, none, 9, D3DFMT_A8R8G8B8},
-        {none, none, none, D3DFORMAT(D3DX_DEFAULT), none, none, none, D3DFMT_A8R8G8B8},
-        {none, none, none, D3DFMT_CxV8U8, none, none, none, D3DFMT_X8L8V8U8},
-    };
-    for (const auto& c : cases) {
-        UINT width = c.width, height = c.height, levels = c.levels;
-        D3DFORMAT format = c.format;
-        ASSERT_EQ(D3DXCheckTextureRequirements(device, c.width == none ? nullptr : &width,
-                                               c.height == none ? nullptr : &height,
-                                               c.levels == none ? nullptr : &levels, 0, &format, D3DPOOL_DEFAULT),
-                  D3D_OK);
-        EXPECT_EQ(std::make_tuple(width, height, levels, format),
-                  std::make_tuple(c.expectWidth, c.expectHeight, c.expectLevels, c.expectFormat))
-            << c.width << "x" << c.height << " format " << c.format;
-    }
+// Usages meant for buffers are refused by both.
+TEST_F(TextureCreation, CheckTextureRequirementsRefusesWhatCreationRefuses) {
     EXPECT_EQ(D3DXCheckTextureRequirements(nullptr, nullptr, nullptr, nullptr, 0, nullptr, D3DPOOL_DEFAULT),
               D3DERR_INVALIDCALL);
     // D3DX_DEFAULT as the usage asks for nothing in particular.

@@ -4,30 +4,25 @@
 #include "extrude.h"
 
 #include <d3d9soft.h>
-#include <d3dx9.h>
-#include <gtest/gtest.h>
 
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "../platform/soft_device.h"
 
 namespace {
 
 std::vector<std::string> warnings;
 void keepWarning(const std::string& message) { warnings.push_back(message); }
 
-class UnplannedCopies : public ::testing::Test {
+class UnplannedCopies : public SoftDeviceTest {
 protected:
     void SetUp() override {
+        SoftDeviceTest::SetUp();
         warnings.clear();
-        direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS params{};
-        ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0, &params, &device), D3D_OK);
-        ASSERT_EQ(D3DXCreateTexture(device, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &source), D3D_OK);
-        D3DLOCKED_RECT locked{};
-        ASSERT_EQ(source->LockRect(0, &locked, nullptr, 0), D3D_OK);
-        for (int y = 0; y < 4; ++y) std::memset(static_cast<char*>(locked.pBits) + y * locked.Pitch, 0x77, 16);
-        source->UnlockRect(0);
+        source = std::make_unique<Level>(device, 4, 4, D3DFMT_A8R8G8B8);
+        writeLevel(source->texture, 0, std::vector<std::uint32_t>(16, 0x77777777u).data(), 16, 4);
         // Two pages of 16 x 16, one level, each with a 4 x 4 image in a cell with a margin of 2.
         for (const char* name : {"g0", "g1"}) {
             texatlas_layout::LaidOutPage page;
@@ -40,32 +35,20 @@ protected:
         }
     }
     void TearDown() override {
-        source->Release();
-        device->Release();
-        direct3D->Release();
+        source.reset();
+        SoftDeviceTest::TearDown();
     }
 
     // A page texture with the source copied into `rect`; returns its top-left texel.
     std::uint32_t composeInto(RECT rect) {
-        IDirect3DTexture9* page = nullptr;
-        EXPECT_EQ(D3DXCreateTexture(device, 16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &page), D3D_OK);
-        IDirect3DSurface9 *to = nullptr, *from = nullptr;
-        page->GetSurfaceLevel(0, &to);
-        source->GetSurfaceLevel(0, &from);
-        EXPECT_EQ(D3DXLoadSurfaceFromSurface(to, nullptr, &rect, from, nullptr, nullptr, D3DX_FILTER_NONE, 0), D3D_OK);
-        from->Release();
-        to->Release();
-        D3DLOCKED_RECT locked{};
-        page->LockRect(0, &locked, nullptr, D3DLOCK_READONLY);
-        std::uint32_t corner = *static_cast<std::uint32_t*>(locked.pBits);
-        page->UnlockRect(0);
-        page->Release();
+        Level page(device, 16, 16, D3DFMT_A8R8G8B8);
+        EXPECT_EQ(copy(page.surface, &rect, source->surface), D3D_OK);
+        std::uint32_t corner = 0;
+        std::memcpy(&corner, readLevel(page.texture, 0, 4, 1).data(), 4);
         return corner;
     }
 
-    IDirect3D9* direct3D = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    IDirect3DTexture9* source = nullptr;
+    std::unique_ptr<Level> source;
     std::vector<texatlas_layout::LaidOutPage> pages;
 };
 

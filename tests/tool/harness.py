@@ -91,6 +91,14 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(code, 0, err)
         return out, err
 
+    def fails(self, status, *args, cwd=SCRATCH, says=()):
+        """Runs the tool, which must exit with `status` and say each of `says`."""
+        code, out, err = run(*args, cwd=cwd)
+        self.assertEqual(code, status, err)
+        for message in says:
+            self.assertIn(message, err)
+        return out, err
+
 
 def main():
     os.makedirs(SCRATCH, exist_ok=True)

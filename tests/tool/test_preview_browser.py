@@ -76,20 +76,26 @@ class PreviewInBrowserTest(unittest.TestCase):
     def info(self):
         return self.driver.find_element(By.ID, "info").text
 
+    def cell(self, names):
+        return self.js("return [...document.querySelectorAll('.cell')].find(c => c.dataset.names === arguments[0])",
+                       names)
+
+    def search(self, text):
+        box = self.driver.find_element(By.ID, "find")
+        box.clear()
+        box.send_keys(text)
+
     def test_no_script_errors_and_every_page_image_loads(self):
         self.assertEqual(script_errors(self.driver), [])
         self.assertGreater(self.js("return document.images.length"), 0)
         self.assertTrue(self.js("return [...document.images].every(i => i.complete && i.naturalWidth > 0)"))
 
     def test_search_finds_by_part_of_a_name_and_says_where(self):
-        box = self.driver.find_element(By.ID, "find")
-        box.clear()
-        box.send_keys("caf")
+        self.search("caf")
         self.assertEqual(self.driver.find_element(By.ID, "found").text, "1 found")
         self.assertEqual(self.js("return document.querySelectorAll('.cell.hit').length"), 1)
         self.assertRegex(self.info(), r"^café\.png — atlas0\.dds, cell \d+, \d+, 48 x 40$")
-        box.clear()
-        box.send_keys("\u706b")  # 火
+        self.search("\u706b")  # 火
         self.assertIn("火.png — atlas", self.info())
 
     def test_zoom_changes_the_drawn_size(self):
@@ -108,10 +114,9 @@ class PreviewInBrowserTest(unittest.TestCase):
         self.driver.find_element(By.ID, "fit").click()
 
     def test_hover_and_click_name_the_texture_its_cell_and_page(self):
-        cell = self.js("return [...document.querySelectorAll('.cell')].find(c => c.dataset.names === 's003.png')")
-        ActionChains(self.driver).move_to_element(cell).perform()
+        ActionChains(self.driver).move_to_element(self.cell("s003.png")).perform()
         self.assertRegex(self.info(), r"^s003\.png — atlas\d\.dds, cell \d+, \d+, 32 x 24$")
-        other = self.js("return [...document.querySelectorAll('.cell')].find(c => c.dataset.names === 's007.png')")
+        other = self.cell("s007.png")
         other.click()
         self.assertIn("selected", other.get_attribute("class"))
         self.assertTrue(self.info().startswith("s007.png — "))
@@ -121,17 +126,12 @@ class PreviewInBrowserTest(unittest.TestCase):
                         ".filter(n => n.includes('d1.png'))")
         self.assertEqual(len(names), 1)
         self.assertEqual(sorted(names[0].split("\n")), ["d1.png", "d2.png", "d3.png", "d4.png"])
-        box = self.driver.find_element(By.ID, "find")
-        box.clear()
-        box.send_keys("d3.png")
+        self.search("d3.png")
         self.assertIn("(4 identical files)", self.info())
 
     def test_a_label_that_does_not_fit_is_hidden_and_the_name_stays(self):
-        cell = self.js("return [...document.querySelectorAll('.cell')].find(c => c.dataset.names === arguments[0])",
-                       LONG_NAME)
-        self.assertIn("tight", cell.get_attribute("class"))
-        fitting = self.js("return [...document.querySelectorAll('.cell')].find(c => c.dataset.names === 'café.png')")
-        self.assertNotIn("tight", fitting.get_attribute("class"))
+        self.assertIn("tight", self.cell(LONG_NAME).get_attribute("class"))
+        self.assertNotIn("tight", self.cell("café.png").get_attribute("class"))
 
     def test_left_out_textures_are_listed_with_their_reasons(self):
         text = self.driver.find_element(By.TAG_NAME, "body").text

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""texatlas's checks before work, all-or-nothing output, messages and
+"""texatlas's checks before work, all-or-nothing output and rebuilds, messages and
 command-line conventions, run as a user runs the tool.
 Usage: test_safety.py TEXATLAS REFERENCE_HOST DEMO_DIR SCRATCH_DIR"""
 import json
@@ -86,22 +86,17 @@ class CheckBeforeWorkTest(ToolTest):
                                                        "DXT1")),
                                         ("-f", "CxV8U8", ("unknown format 'CxV8U8'",)),
                                         ("-n", "a/b", ("group name 'a/b'",))):
-            code, _, err = run("pack", os.path.join(TEXTURES, "ui"), option, value, cwd=self.dir)
-            self.assertEqual(code, 2, value)
-            for message in messages:
-                self.assertIn(message, err)
+            _, err = self.fails(2, "pack", os.path.join(TEXTURES, "ui"), option, value, cwd=self.dir, says=messages)
             self.assertEqual(err.count(value), 1, err)
 
     def test_a_build_that_places_nothing_fails(self):
         write(os.path.join(self.dir, "a.cfg"), "group g\nui/cursor.png\nui/panel.png\n")
-        code, _, err = run("build", "a.cfg", "-t", "wrong", "-o", "out", cwd=self.dir)
-        self.assertEqual(code, 2)
-        self.assertIn("texture directory wrong: no such directory", err)
+        self.fails(2, "build", "a.cfg", "-t", "wrong", "-o", "out", cwd=self.dir,
+                   says=["texture directory wrong: no such directory"])
         os.makedirs(os.path.join(self.dir, "empty"))
-        code, _, err = run("build", "a.cfg", "-t", "empty", "-o", "out", cwd=self.dir)
-        self.assertEqual(code, 1)
-        self.assertIn("Failed to load texture: ui/cursor.png: no such file", err)
-        self.assertIn("texatlas: error: no texture was placed; nothing was written", err)
+        self.fails(1, "build", "a.cfg", "-t", "empty", "-o", "out", cwd=self.dir,
+                   says=["Failed to load texture: ui/cursor.png: no such file",
+                         "texatlas: error: no texture was placed; nothing was written"])
         self.assertFalse(os.path.exists(os.path.join(self.dir, "out", "a.txt")))
 
     def test_check_decodes_every_source_and_names_what_cannot_be_read(self):
@@ -110,12 +105,10 @@ class CheckBeforeWorkTest(ToolTest):
         write(os.path.join(textures, "junk.png"), "not an image")
         write(os.path.join(self.dir, "a.cfg"), "group g width 64 height 64\nui/cursor.png\nui/panel.png\n"
                                                "missing.png\nui\njunk.png\nsmall/banner.png\n")
-        code, out, err = run("check", "a.cfg", "-t", textures, cwd=self.dir)
-        self.assertEqual(code, 1, err)
-        for message in ("3: ui/panel.png: the image data is truncated or corrupt", "4: missing.png: no such file",
-                        "5: ui: a directory", "6: junk.png: not an image in a format the image reader knows",
-                        "7: small/banner.png is 200 x 48 with its border; pages of group g are at most 64 x 64"):
-            self.assertIn("a.cfg:" + message, err)
+        out, err = self.fails(1, "check", "a.cfg", "-t", textures, cwd=self.dir, says=["a.cfg:" + m for m in (
+            "3: ui/panel.png: the image data is truncated or corrupt", "4: missing.png: no such file",
+            "5: ui: a directory", "6: junk.png: not an image in a format the image reader knows",
+            "7: small/banner.png is 200 x 48 with its border; pages of group g are at most 64 x 64")])
         self.assertNotIn("cursor.png", err)
         self.assertIn("1 group, 6 textures, 0 errors, 4 unreadable sources", out)
         self.assertFalse(os.path.exists(os.path.join(self.dir, "out")))
@@ -169,9 +162,8 @@ class StagingTest(ToolTest):
         self.assertIn("texatlas: error: build failed; the previous output is untouched", err)
         self.assertEqual(snapshot(out), before)
         # Nothing failed partway before the first build either: no output at all.
-        code, _, err = run("build", CONFIG, "-t", self.textures, "-o", "other", "--strict", cwd=self.dir)
-        self.assertEqual(code, 1)
-        self.assertIn("nothing was written", err)
+        self.fails(1, "build", CONFIG, "-t", self.textures, "-o", "other", "--strict", cwd=self.dir,
+                   says=["nothing was written"])
         self.assertEqual(os.listdir(os.path.join(self.dir, "other")), [])
 
     def test_a_full_disk_names_the_final_file_and_the_reason(self):
@@ -258,6 +250,28 @@ class StagingTest(ToolTest):
         self.assertIn("up to date", stdout)
         self.assertIn("texatlas: warning: ui/panel.png: left out by the last build: the image data is truncated", err)
 
+    def test_unchanged_input_is_skipped_and_a_change_a_lost_output_a_new_option_or_force_rebuild(self):
+        self.assertEqual(self.build()[0], 0)
+        out = os.path.join(self.dir, "out")
+        first = {f: read(os.path.join(out, f)) for f in page_files(out) + ["atlas.txt"]}
+        times = {f: os.stat(os.path.join(out, f)).st_mtime_ns for f in first}
+        code, stdout, _ = self.build()
+        self.assertEqual(code, 0)
+        self.assertIn("up to date", stdout)
+        self.assertEqual(times, {f: os.stat(os.path.join(out, f)).st_mtime_ns for f in first})
+        self.assertNotIn("up to date", self.build(CONFIG, "--force")[1])
+        self.assertEqual(first, {f: read(os.path.join(out, f)) for f in first})
+        os.utime(os.path.join(self.textures, "ui", "cursor.png"), ns=(0, 10**9))
+        self.assertNotIn("up to date", self.build()[1])
+        for output in ("ui0.dds", "preview/terrain0.png", "atlas.json"):
+            os.remove(os.path.join(out, output))
+            self.assertNotIn("up to date", self.build()[1], output)
+            self.assertTrue(os.path.exists(os.path.join(out, output)), output)
+        # A changed option rebuilds once; --extrude is one of them.
+        for options in (("--sort", "longest"), ("--sort", "longest", "--extrude")):
+            self.assertNotIn("up to date", self.build(CONFIG, *options)[1], options)
+            self.assertIn("up to date", self.build(CONFIG, *options)[1], options)
+
     def test_a_dry_run_creates_nothing(self):
         stdout, _ = self.ok("build", CONFIG, "-t", self.textures, "-o", "dry/out", "--dry-run", cwd=self.dir)
         self.assertIn("dry run: no page or index file written", stdout)
@@ -274,7 +288,29 @@ class ConventionsTest(ToolTest):
             self.assertEqual(code, 0, args)
             for pattern in patterns:
                 self.assertRegex(out, pattern, args)
-        self.assertEqual(run("help", "nope")[0], 2)
+
+    def test_bad_usage_exits_with_2(self):
+        work, empty = fresh("errors"), fresh("empty")
+        for args, message in ((["build"], ""), (["build", "x.cfg", "--no-such-option"], ""),
+                              (["build", "x.cfg", "--sort", "size"], ""), (["unknown-command"], ""),
+                              (["help", "nope"], ""), ([], "Usage: texatlas"),
+                              (["build", "missing.cfg"], "cannot read configuration file missing.cfg"),
+                              (["pack", empty], "no image files")):
+            code, _, err = run(*args, cwd=work)
+            self.assertEqual(code, 2, args)
+            self.assertTrue(err.startswith("texatlas: error: ") or not args, (args, err))
+            self.assertIn(message, err, args)
+
+    def test_unwritable_output(self):
+        work = fresh("unwritable")
+        shutil.copy(os.path.join(TEXTURES, "small", "gem.png"), work)
+        write(os.path.join(work, "a.cfg"), "group g\ngem.png\n")
+        write(os.path.join(work, "blocker"), "a file, not a directory")
+        self.fails(2, "build", "a.cfg", "-o", "blocker/out", cwd=work, says=["cannot create directory blocker/out"])
+        # A page that cannot replace what is in its place.
+        os.makedirs(os.path.join(work, "out", "g0.dds"))
+        self.fails(1, "build", "a.cfg", cwd=work, says=["cannot replace out/g0.dds: it is a directory"])
+        self.assertFalse(os.path.exists(os.path.join(work, "out", "a.txt")))
 
     def test_the_last_of_a_repeated_option_wins(self):
         work = fresh("repeated")
