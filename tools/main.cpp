@@ -360,6 +360,10 @@ int main(int argc, char** argv) {
     // page instead (a few MB more at its peak: one page is live per group).
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    // Decoded sources are made on the layer's threads and freed on the
+    // library's: with one arena, the memory a freed page leaves is the next
+    // decode's, instead of each thread's arena growing to its own peak.
+    mallopt(M_ARENA_MAX, 1);
 #endif
     CLI::App app{"Packs textures onto atlas pages: DDS pages, an index file, optional JSON and previews."};
     app.require_subcommand(1);
