@@ -18,7 +18,7 @@ class DecodeAhead : public SoftDeviceTest {
 protected:
     // A 32-bit TGA of `width` x `height` whose texels depend on `seed`.
     static std::string writeImage(const std::string& name, unsigned width, unsigned height, std::uint32_t seed) {
-        TgaImage image{width, height, 32, 2, true, {}};
+        TgaImage image{width, height, 32, true, {}};
         for (unsigned i = 0; i < width * height; ++i) image.values.push_back((i * 2654435761u + seed) | 0x03000000u);
         return writeScratch(name, tgaFile(image));
     }
