@@ -93,18 +93,6 @@ TEST_F(BlockCompression, UnalignedRectanglesKeepTheRestOfTouchedBlocks) {
         }
 }
 
-TEST_F(BlockCompression, LevelsSmallerThanABlockCompress) {
-    Level chain(device, 8, 8, D3DFMT_DXT1, 0), blue(device, 2, 2, D3DFMT_A8R8G8B8);
-    ASSERT_EQ(chain.texture->GetLevelCount(), 4u);
-    IDirect3DSurface9* level2 = nullptr;
-    ASSERT_EQ(chain.texture->GetSurfaceLevel(2, &level2), D3D_OK);
-    writeLevel(blue.texture, 0, std::vector<std::uint32_t>(4, 0xff0000ffu).data(), 8, 2);
-    EXPECT_EQ(copy(level2, nullptr, blue.surface), D3D_OK);
-    level2->Release();
-    std::vector<std::uint8_t> block = readLevel(chain.texture, 2, 8, 1);
-    EXPECT_EQ(block[0] | (block[1] << 8), 0x001f);  // pure blue, padding did not pull the endpoints
-}
-
 namespace {
 
 // The decoder's palette of two R5G6B5 endpoints, entry by entry (4-colour
