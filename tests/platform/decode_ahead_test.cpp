@@ -3,8 +3,8 @@
 // loads, the file's changes or failures, and nothing outlives a clear.
 #include <d3d9soft.h>
 
+#include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "platform/image_fixtures.h"
@@ -18,7 +18,7 @@ class DecodeAhead : public SoftDeviceTest {
 protected:
     // A 32-bit TGA of `width` x `height` whose texels depend on `seed`.
     static std::string writeImage(const std::string& name, unsigned width, unsigned height, std::uint32_t seed) {
-        TgaImage image{width, height, 32, 2, true, {}};
+        TgaImage image{width, height, 32, true, {}};
         for (unsigned i = 0; i < width * height; ++i) image.values.push_back((i * 2654435761u + seed) | 0x03000000u);
         return writeScratch(name, tgaFile(image));
     }
@@ -38,36 +38,23 @@ protected:
         return D3D9SoftAnnounceTextureLoads(device, loads.data(), UINT(loads.size()), bound);
     }
 
-    // Every level's bytes, with the level sizes: what a load made.
-    static std::vector<std::uint8_t> contents(IDirect3DTexture9* texture) {
-        std::vector<std::uint8_t> all;
-        for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
-            D3DSURFACE_DESC desc = levelDesc(texture, level);
-            std::vector<std::uint8_t> bytes = readLevel(texture, level, desc.Width * 4, desc.Height);
-            all.push_back(std::uint8_t(desc.Width));
-            all.push_back(std::uint8_t(desc.Height));
-            all.insert(all.end(), bytes.begin(), bytes.end());
-        }
-        return all;
-    }
-
-    // Loads `path` and returns its contents (empty on failure), checking the
-    // load's result and, when `reference` is given, its source information.
-    // `source`, when given, receives the source information.
-    std::vector<std::uint8_t> loaded(const std::string& path, const D3DXIMAGE_INFO* reference = nullptr,
-                                     D3DXIMAGE_INFO* source = nullptr) {
+    // Loads `path`: its source information, then every level's sizes and
+    // bytes; empty on failure.
+    std::vector<std::uint8_t> loaded(const std::string& path) {
         IDirect3DTexture9* texture = nullptr;
         D3DXIMAGE_INFO info{};
         EXPECT_EQ(load(path, &texture, &info), D3D_OK) << path;
-        if (source) *source = info;
         if (!texture) return {};
-        if (reference) {
-            EXPECT_EQ(std::tie(info.Width, info.Height, info.Format, info.ImageFileFormat),
-                      std::tie(reference->Width, reference->Height, reference->Format, reference->ImageFileFormat));
+        std::vector<std::uint8_t> all(sizeof info);
+        std::memcpy(all.data(), &info, sizeof info);
+        for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
+            D3DSURFACE_DESC desc = levelDesc(texture, level);
+            std::vector<std::uint8_t> bytes = readLevel(texture, level, desc.Width * 4, desc.Height);
+            all.insert(all.end(), {std::uint8_t(desc.Width), std::uint8_t(desc.Height)});
+            all.insert(all.end(), bytes.begin(), bytes.end());
         }
-        std::vector<std::uint8_t> bytes = contents(texture);
         texture->Release();
-        return bytes;
+        return all;
     }
 
     // A DXT5 surface compressed from a fixed pattern: a page-sized
@@ -92,8 +79,7 @@ TEST_F(DecodeAhead, LoadsGetTheTexturesOfPlainLoadsWhateverTheThreadCount) {
         paths.push_back(writeImage("source" + std::to_string(i) + ".tga", 3 + i * 5, 40 - i * 3, i));
     paths.push_back(paths[4]);  // a file loaded twice
     std::vector<std::vector<std::uint8_t>> expected;
-    std::vector<D3DXIMAGE_INFO> infos(paths.size());
-    for (std::size_t i = 0; i < paths.size(); ++i) expected.push_back(loaded(paths[i], nullptr, &infos[i]));
+    for (const std::string& path : paths) expected.push_back(loaded(path));
     D3D9SoftSetThreadCount(1);
     const std::vector<std::uint8_t> blocks = compressed();
 
@@ -103,7 +89,7 @@ TEST_F(DecodeAhead, LoadsGetTheTexturesOfPlainLoadsWhateverTheThreadCount) {
         ASSERT_EQ(announce(paths), D3D_OK);
         d3d9soft::waitForDecodeAhead(device);
         EXPECT_EQ(compressed(), blocks);  // the decode threads lent to the compression
-        for (std::size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(loaded(paths[i], &infos[i]), expected[i]) << i;
+        for (std::size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(loaded(paths[i]), expected[i]) << i;
         const d3d9soft::DecodeAheadCounts counts = d3d9soft::decodeAheadCounts(device);
         EXPECT_EQ(counts.served, threads > 1 ? long(paths.size()) : 0);
         EXPECT_EQ(counts.heldBytes, 0u);

@@ -40,7 +40,6 @@ TEST_F(HostileImages, EveryTruncationIsRefused) {
         bool sizeIsFixed;
     } samples[] = {
         {"t.png", "-define png:color-type=6", false},
-        {"t8.png", "-define png:color-type=3 -define png:bit-depth=8", false},
         {"t.jpg", "-quality 80", false},
         {"tp.jpg", "-quality 80 -interlace Plane", false},
         {"t.bmp", "-type TrueColorAlpha", true},
@@ -76,7 +75,7 @@ TEST_F(HostileImages, HugeDimensionsAreRefused) {
     Bytes bigBmp = bmpFile({2, 2, 24, false, {}, false, {0, 0, 0, 0}});
     put32(bigBmp, 18, 65535);
     put32(bigBmp, 22, 65535);
-    Bytes bigTga = tgaFile({2, 2, 24, 2, false, {0, 0, 0, 0}});
+    Bytes bigTga = tgaFile({2, 2, 24, false, {0, 0, 0, 0}});
     put32(bigTga, 12, 0xffffffff);
     Bytes widePng = readFile(convertPixels(pattern(4, 2, true), 4, 2, "-define png:color-type=2", "wide.png"));
     put32(widePng, 16, 0x01100000);  // 4097, big-endian
@@ -131,8 +130,6 @@ TEST_F(HostileImages, MissingEmptyAndUnrecognisedData) {
     for (std::string path :
          {std::string(), std::string("no/such/file.png"), writeScratch("empty.png", {}), std::string(TA_TEST_SCRATCH)})
         EXPECT_EQ(D3DXGetImageInfoFromFileA(path.c_str(), &info), D3DXERR_INVALIDDATA) << path;
-    const Bytes file = tgaFile({2, 2, 24, 2, false, {0, 0, 0, 0}});
-    EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), UINT(file.size()), nullptr), D3D_OK);
 }
 
 TEST_F(HostileImages, MutatedFilesNeverCrashOrLeak) {

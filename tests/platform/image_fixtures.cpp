@@ -94,31 +94,15 @@ Bytes bmpFile(const BmpImage& image) {
 }
 
 Bytes tgaFile(const TgaImage& image) {
-    unsigned pixelBytes = (image.bits + 7) / 8;
-    Bytes out;
-    out.insert(out.end(), {0, 0, std::uint8_t(image.imageType), 0, 0, 0, 0, 0, 0, 0, 0, 0});  // no id, no colour map
+    const unsigned pixelBytes = (image.bits + 7) / 8;
+    Bytes out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // true colour, no id, no colour map
     put16(out, image.width);
     put16(out, image.height);
     out.push_back(std::uint8_t(image.bits));
     out.push_back(std::uint8_t((image.topDown ? 0x20 : 0) | (image.bits == 32 ? 8 : image.bits == 16 ? 1 : 0)));
-
-    std::vector<std::uint32_t> stream;
     for (unsigned row = 0; row < image.height; ++row) {
         unsigned y = image.topDown ? row : image.height - 1 - row;
-        for (unsigned x = 0; x < image.width; ++x) stream.push_back(image.values[y * image.width + x]);
-    }
-    if (image.imageType < 8) {
-        for (std::uint32_t v : stream) putPixel(out, v, pixelBytes);
-        return out;
-    }
-    // Runs of equal pixels become run packets, the rest one-pixel raw packets;
-    // packets may cross rows, as the format allows.
-    for (std::size_t i = 0; i < stream.size();) {
-        std::size_t run = 1;
-        while (i + run < stream.size() && run < 128 && stream[i + run] == stream[i]) ++run;
-        out.push_back(std::uint8_t(run > 1 ? 0x80 | (run - 1) : 0));
-        putPixel(out, stream[i], pixelBytes);
-        i += run;
+        for (unsigned x = 0; x < image.width; ++x) putPixel(out, image.values[y * image.width + x], pixelBytes);
     }
     return out;
 }

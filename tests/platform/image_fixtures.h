@@ -49,7 +49,6 @@ Bytes bmpFile(const BmpImage& image);
 
 struct TgaImage {
     unsigned width = 0, height = 0, bits = 24;
-    int imageType = 2;  // 2 true colour; +8 run-length
     bool topDown = false;
     std::vector<std::uint32_t> values;
 };

@@ -251,7 +251,7 @@ TEST_F(SurfaceCopy, LoaderArgumentsAndFilesInMemory) {
             D3D_OK);
     }
 
-    const Bytes file = tgaFile({2, 1, 32, 2, true, {0x80112233u, 0xff445566u}});
+    const Bytes file = tgaFile({2, 1, 32, true, {0x80112233u, 0xff445566u}});
     D3DXIMAGE_INFO info{};
     RECT second{1, 0, 2, 1}, corner{1, 1, 2, 2};
     ASSERT_EQ(D3DXLoadSurfaceFromFileInMemory(dest.surface, nullptr, &corner, file.data(), UINT(file.size()), &second,
