@@ -103,14 +103,13 @@ TEST(Layout, WorkedExamples) {
     expectLayout(0, 2048, 2048, 64, 64, "", 1, {texture("big", 128, 128, "X8R8G8B8"), texture("small", 16, 16, "DXT1")},
                  "g0 DXT1 16x16 m1: small 0,0\n", {"big"});
     // Group sizes <= 0 or above the maximum take the maximum, per axis.
-    for (auto [width, height] : {std::pair{0, 300}, std::pair{300, -5}})
-        expectLayout(0, 100, 50, width, height, "F", 1,
-                     {texture("fits", 100, 50), texture("wide", 101, 1), texture("high", 1, 51)},
-                     "g0 F 128x64 m1: fits 0,0\n", {"wide", "high"});
+    expectLayout(0, 100, 50, 300, -5, "F", 1,
+                 {texture("fits", 100, 50), texture("wide", 101, 1), texture("high", 1, 51)},
+                 "g0 F 128x64 m1: fits 0,0\n", {"wide", "high"});
+    // A group without levels takes its textures' most.
     expectLayout(0, 2048, 2048, 256, 256, "F", 0,
                  {texture("a", 8, 8, "F", 1), texture("b", 8, 8, "F", 5), texture("c", 8, 8, "F", 3)},
                  "g0 F 32x8 m5: a 0,0 b 8,0 c 16,0\n", {});
-    expectLayout(0, 2048, 2048, 256, 256, "F", 2, {texture("a", 8, 8, "F", 9)}, "g0 F 8x8 m2: a 0,0\n", {});
 }
 
 TEST(Layout, WithoutADeviceOnlyEmptyRectanglesFit) {
@@ -146,8 +145,10 @@ TEST(Layout, HostileSizesFinish) {
 
 // The real layout against the literal one over thousands of small random
 // groups: many pages, drops, format runs, clamps, (stable) ties and sort
-// modes changed by the warning callback. One atlas lays them all out, so each
-// layout must replace the last one's result.
+// modes changed by the warning callback. The packing tree's cached sizes, its
+// leaf profile and the work list index may only skip work, so any of them
+// choosing wrongly shows here. One atlas lays them all out, so each layout
+// must replace the last one's result.
 TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
     std::mt19937 random(2024);
     auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
