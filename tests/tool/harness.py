@@ -1,6 +1,7 @@
 """What the tool's Python tests share: texatlas run as a user runs it and
 what it wrote read back. Each script takes TEXATLAS first and its scratch
 folder last."""
+import json
 import os
 import shutil
 import struct
@@ -23,10 +24,15 @@ def read(path, mode="rb"):
         return f.read()
 
 
-def write(path, text):
+def write(path, data):
+    """Text or bytes, into a folder made as needed."""
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "w") as f:
-        f.write(text)
+    with open(path, "wb" if isinstance(data, bytes) else "w") as f:
+        f.write(data)
+
+
+def load_json(path):
+    return json.loads(read(path, "r"))
 
 
 def fresh(name):

@@ -12,7 +12,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import fresh, main, read, run, sprites  # noqa: E402
+from harness import fresh, main, read, run, sprites, write  # noqa: E402
 
 CHROMIUM, DRIVER = shutil.which("chromium"), shutil.which("chromedriver")
 try:
@@ -36,8 +36,7 @@ def make_sources(directory):
     Image.new("RGBA", (16, 16), (250, 250, 0, 255)).save(os.path.join(directory, LONG_NAME))
     Image.new("RGBA", (300, 300), (0, 0, 0, 255)).save(os.path.join(directory, "big.png"))
     good = read(os.path.join(directory, "s000.png"))
-    with open(os.path.join(directory, "broken.png"), "wb") as f:
-        f.write(good[:60] + bytes(len(good) - 60))
+    write(os.path.join(directory, "broken.png"), good[:60] + bytes(len(good) - 60))
 
 
 def chromium():
