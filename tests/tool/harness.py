@@ -80,14 +80,15 @@ def names(index):
     return sorted(line.split("\t\t")[0] for line in entries(index))
 
 
-def sprites(directory, count, size=(64, 64), same=False, mode="RGBA"):
-    """`count` images s000.png on, each of its own colour unless `same`."""
+def sprites(directory, count, size=(64, 64), same=False, mode="RGBA", ext="png"):
+    """`count` images s000.png on, each of its own colour unless `same`;
+    `size` may be a function of the image's number."""
     from PIL import Image
     os.makedirs(directory, exist_ok=True)
     for i in range(count):
         colour = (200, 30, 30) if same else (i % 256, (7 * i) % 256, 255 - i % 256)
-        Image.new(mode, size, colour + ((255,) if mode == "RGBA" else ())).save(
-            os.path.join(directory, "s%03d.png" % i))
+        Image.new(mode, size(i) if callable(size) else size, colour + ((255,) if mode == "RGBA" else ())).save(
+            os.path.join(directory, "s%03d.%s" % (i, ext)))
 
 
 class ToolTest(unittest.TestCase):

@@ -111,9 +111,8 @@ class PackInfoPreviewTest(ToolTest):
                         "group: left out: the name 'group'", "in/anim.gif: left out: GIF files are not read"):
             self.assertIn(message, err)
         self.assertIn("placed 2 textures on 1 page", out)
-        self.ok("build", "saved.cfg", "-t", "in", "-o", "built", "-i", "built/atlas.txt", cwd=work)
-        self.assertEqual(read(os.path.join(work, "packed", "atlas.txt"), "r").splitlines()[1:],
-                         read(os.path.join(work, "built", "atlas.txt"), "r").splitlines()[1:])
+        # What is saved must read back: the left-out names would not.
+        self.assertEqual(run("check", "saved.cfg", "-t", "in", cwd=work)[0], 0)
 
     def test_info(self):
         work = fresh("info")
