@@ -155,14 +155,10 @@ TEST_F(HostileInput, HugeClaimedSizesAllocateNothingLarge) {
             png[20 + i] = std::uint8_t(side >> (24 - 8 * i));
         }
         const Bytes dds = fixtures::ddsOf(side, side, 1, 0, 64, kDdsFill);
-        Bytes bmp;
-        stbi_write_bmp_to_func(appendBytes, &bmp, 1, 1, 4, pixel.data());
-        fixtures::put32(bmp, 18, side);  // width and height
-        fixtures::put32(bmp, 22, side);
-        const std::string ppmText = "P6\n" + std::to_string(side) + " " + std::to_string(side) + "\n255\n\x01\x02\x03";
-        const Bytes ppm(ppmText.begin(), ppmText.end());
-        // The layer's refusal of each is HostileImages.HugeDimensionsAreRefused.
-        for (const Bytes* file : std::vector<const Bytes*>{&png, &dds, &bmp, &ppm}) addAndWrite("huge", *file);
+        // One probe that passes and one that does not; the layer's refusal of
+        // every format is HostileImages.HugeDimensionsAreRefused.
+        addAndWrite("huge", png);
+        addAndWrite("huge", dds);
     }
     getrusage(RUSAGE_SELF, &usage);
     EXPECT_LT(usage.ru_maxrss - peakBefore, 256 * 1024) << "kilobytes";
