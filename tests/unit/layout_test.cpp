@@ -98,9 +98,6 @@ TEST(Layout, WorkedExamples) {
                  {texture("p", 128, 128, "DXT1"), texture("q", 64, 64, "X8R8G8B8"), texture("r", 256, 16, "DXT1"),
                   texture("s", 64, 32, "DXT1"), texture("u", 32, 32, "X8R8G8B8")},
                  "g0 X8R8G8B8 128x64 m1: q 0,0 u 64,0\ng1 DXT1 128x128 m1: p 0,0\ng2 DXT1 64x32 m1: s 0,0\n", {"r"});
-    // A page that only dropped is discarded and its number reused.
-    expectLayout(0, 2048, 2048, 64, 64, "", 1, {texture("big", 128, 128, "X8R8G8B8"), texture("small", 16, 16, "DXT1")},
-                 "g0 DXT1 16x16 m1: small 0,0\n", {"big"});
     // Group sizes <= 0 or above the maximum take the maximum, per axis.
     expectLayout(0, 100, 50, 300, -5, "F", 1,
                  {texture("fits", 100, 50), texture("wide", 101, 1), texture("high", 1, 51)},
