@@ -61,10 +61,6 @@ class Dds:
             offset += w * h * 4
 
 
-def next_power_of_two(n):
-    return 1 << (n - 1).bit_length()
-
-
 def cell_at(cell, level):
     """The cell at `level`, from its halved corner to where the next cell
     starts; None where the library's halving leaves it empty."""
@@ -83,8 +79,9 @@ def image_at(image, cell, level, size):
     x, y, w, h = image
     cx, cy, cw, ch = cell
     left, top = max(edge(x), cx), max(edge(y), cy)
-    right = min(edge(x + w), cx + cw, left + max(1, next_power_of_two(size[0]) >> level))
-    bottom = min(edge(y + h), cy + ch, top + max(1, next_power_of_two(size[1]) >> level))
+    # Sources load padded to powers of two.
+    right = min(edge(x + w), cx + cw, left + max(1, (1 << (size[0] - 1).bit_length()) >> level))
+    bottom = min(edge(y + h), cy + ch, top + max(1, (1 << (size[1] - 1).bit_length()) >> level))
     return left, top, right, bottom
 
 

@@ -142,8 +142,7 @@ class ParallelTest(ToolTest):
             os.makedirs(os.path.join(work, "j" + jobs))
             out, err = self.ok("build", "../atlas.cfg", "-t", "../textures", "-o", "out", "--json", "out/a.json",
                                "-j", jobs, cwd=os.path.join(work, "j" + jobs))
-            out_dir = os.path.join(work, "j" + jobs, "out")
-            results[jobs] = (snapshot(out_dir), err)
+            results[jobs] = (snapshot(os.path.join(work, "j" + jobs, "out")), err)
             progress = [l for l in out.splitlines() if l.startswith("page ")]
             self.assertIn("page 3 of 3: a2.dds", "\n".join(progress))
             self.assertEqual(len(progress), len([f for f in results[jobs][0] if f.endswith(".dds")]))
