@@ -1,6 +1,7 @@
 """What the tool's Python tests share: texatlas run as a user runs it and
 what it wrote read back. Each script takes TEXATLAS first and its scratch
 folder last."""
+import json
 import os
 import shutil
 import struct
@@ -23,10 +24,15 @@ def read(path, mode="rb"):
         return f.read()
 
 
-def write(path, text):
+def write(path, data):
+    """Text or bytes, into a folder made as needed."""
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "w") as f:
-        f.write(text)
+    with open(path, "wb" if isinstance(data, bytes) else "w") as f:
+        f.write(data)
+
+
+def load_json(path):
+    return json.loads(read(path, "r"))
 
 
 def fresh(name):
@@ -74,14 +80,15 @@ def names(index):
     return sorted(line.split("\t\t")[0] for line in entries(index))
 
 
-def sprites(directory, count, size=(64, 64), same=False, mode="RGBA"):
-    """`count` images s000.png on, each of its own colour unless `same`."""
+def sprites(directory, count, size=(64, 64), same=False, mode="RGBA", ext="png"):
+    """`count` images s000.png on, each of its own colour unless `same`;
+    `size` may be a function of the image's number."""
     from PIL import Image
     os.makedirs(directory, exist_ok=True)
     for i in range(count):
         colour = (200, 30, 30) if same else (i % 256, (7 * i) % 256, 255 - i % 256)
-        Image.new(mode, size, colour + ((255,) if mode == "RGBA" else ())).save(
-            os.path.join(directory, "s%03d.png" % i))
+        Image.new(mode, size(i) if callable(size) else size, colour + ((255,) if mode == "RGBA" else ())).save(
+            os.path.join(directory, "s%03d.%s" % (i, ext)))
 
 
 class ToolTest(unittest.TestCase):

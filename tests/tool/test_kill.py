@@ -12,21 +12,11 @@ import sys
 import time
 import unittest
 
-from PIL import Image
-
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import SCRATCH, TOOL, main, snapshot  # noqa: E402
+from harness import SCRATCH, TOOL, main, snapshot, sprites  # noqa: E402
 
 SEED = int(os.environ.get("TEXATLAS_KILL_SEED", "18"))
 KILLS = 5
-
-
-def sprites(directory, count, rng):
-    os.makedirs(directory)
-    for i in range(count):
-        size = (rng.randint(6, 40), rng.randint(6, 40))
-        Image.new("RGBA", size, tuple(rng.randrange(256) for _ in range(4))).save(
-            os.path.join(directory, "s%03d.png" % i))
 
 
 class KillTest(unittest.TestCase):
@@ -34,7 +24,7 @@ class KillTest(unittest.TestCase):
         rng = random.Random(SEED)
         work = os.path.join(SCRATCH, "kill")
         shutil.rmtree(work, ignore_errors=True)
-        sprites(os.path.join(work, "sprites"), 300, rng)
+        sprites(os.path.join(work, "sprites"), 300, size=lambda _: (rng.randint(6, 40), rng.randint(6, 40)))
         # Pages of 128 x 128 in DXT5: several pages, each compressed and previewed.
         command = [TOOL, "pack", "sprites", "--width", "128", "--height", "128", "-f", "DXT5", "-o", "out",
                    "--json", "out/atlas.json", "--preview", "-q"]

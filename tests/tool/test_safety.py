@@ -2,7 +2,6 @@
 """texatlas's checks before work, all-or-nothing output and rebuilds, messages and
 command-line conventions, run as a user runs the tool.
 Usage: test_safety.py TEXATLAS REFERENCE_HOST DEMO_DIR SCRATCH_DIR"""
-import json
 import os
 import shutil
 import signal
@@ -10,7 +9,8 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import SCRATCH, TOOL, ToolTest, fresh, main, page_files, read, run, snapshot, write  # noqa: E402
+from harness import (SCRATCH, TOOL, ToolTest, fresh, load_json, main, page_files, read, run, snapshot,  # noqa: E402
+                     write)
 from test_tool import CONFIG, TEXTURES, make_demo_textures  # noqa: E402
 
 
@@ -21,9 +21,7 @@ def copy_textures(work):
 
 
 def truncate(path, size=200):
-    data = read(path)
-    with open(path, "wb") as f:
-        f.write(data[:size])
+    write(path, read(path)[:size])
 
 
 class CheckBeforeWorkTest(ToolTest):
@@ -123,19 +121,18 @@ class MessagesTest(ToolTest):
         work = fresh("messages")
         write(os.path.join(work, "a.cfg"), "group s width 64 height 32 border 3\nsmall/banner.png\n"
                                            "small/gem.png border\nsmall/dot.png\nnothing.png\nsmall\n")
-        _, err = self.ok("build", "a.cfg", "-t", TEXTURES, "--json", "a.json", "--preview", cwd=work)
+        _, err = self.ok("build", "a.cfg", "-t", TEXTURES, "--json", "a.json", cwd=work)
         self.assertIn("texatlas: warning: a.cfg:2: Texture size larger than maximum atlas size: small/banner.png: "
                       "200 x 48 with its border; pages of group s are at most 64 x 32", err)
         # 32 x 32 plus a border of 3 on each side.
         self.assertIn("small/gem.png: 38 x 38 with its border; pages of group s are at most 64 x 32", err)
         self.assertIn("texatlas: warning: a.cfg:5: Failed to load texture: nothing.png: no such file", err)
         self.assertIn("Failed to load texture: small: a directory", err)
-        layout = json.loads(read(os.path.join(work, "a.json"), "r"))
+        # The preview's lists of these are the browser test's and PackInfoPreviewTest's.
+        layout = load_json(os.path.join(work, "a.json"))
         self.assertEqual([t["name"] for t in layout["dropped"]], ["small/banner.png", "small/gem.png"])
         self.assertEqual({t["name"]: t["reason"] for t in layout["unreadable"]},
                          {"nothing.png": "no such file", "small": "a directory, not an image file"})
-        html = read(os.path.join(work, "out", "preview", "index.html"), "r")
-        self.assertIn("<li><b>nothing.png</b>: no such file</li>", html)
         self.assertEqual(run("build", "a.cfg", "-t", TEXTURES, "--strict", "--force", cwd=work)[0], 1)
 
 
@@ -240,9 +237,7 @@ class StagingTest(ToolTest):
                           % (CONFIG, line, name), err)
         self.assertNotIn("error", err)
         self.assertIn("2 unreadable", stdout)
-        layout = json.loads(read(os.path.join(self.dir, "out", "atlas.json"), "r"))
-        self.assertEqual(sorted(t["name"] for t in layout["unreadable"]), ["small/gem.png", "ui/panel.png"])
-        names = [t["name"] for t in layout["textures"]]
+        names = [t["name"] for t in load_json(os.path.join(self.dir, "out", "atlas.json"))["textures"]]
         self.assertNotIn("ui/panel.png", names)
         self.assertIn("ui/icon_heart.png", names)
         # Up to date, it still says what it leaves out.

@@ -22,7 +22,6 @@ public:
     int getMaxHeight() override { return maxHeight; }
     const std::vector<AtlasGroup>& result() const { return pages; }
     const std::vector<TextureEntry>& workList() const { return pending; }
-    const std::string& output() const { return outputPath; }
 };
 
 std::vector<std::string> warnings;
@@ -99,18 +98,14 @@ TEST(Layout, WorkedExamples) {
                  {texture("p", 128, 128, "DXT1"), texture("q", 64, 64, "X8R8G8B8"), texture("r", 256, 16, "DXT1"),
                   texture("s", 64, 32, "DXT1"), texture("u", 32, 32, "X8R8G8B8")},
                  "g0 X8R8G8B8 128x64 m1: q 0,0 u 64,0\ng1 DXT1 128x128 m1: p 0,0\ng2 DXT1 64x32 m1: s 0,0\n", {"r"});
-    // A page that only dropped is discarded and its number reused.
-    expectLayout(0, 2048, 2048, 64, 64, "", 1, {texture("big", 128, 128, "X8R8G8B8"), texture("small", 16, 16, "DXT1")},
-                 "g0 DXT1 16x16 m1: small 0,0\n", {"big"});
     // Group sizes <= 0 or above the maximum take the maximum, per axis.
-    for (auto [width, height] : {std::pair{0, 300}, std::pair{300, -5}})
-        expectLayout(0, 100, 50, width, height, "F", 1,
-                     {texture("fits", 100, 50), texture("wide", 101, 1), texture("high", 1, 51)},
-                     "g0 F 128x64 m1: fits 0,0\n", {"wide", "high"});
+    expectLayout(0, 100, 50, 300, -5, "F", 1,
+                 {texture("fits", 100, 50), texture("wide", 101, 1), texture("high", 1, 51)},
+                 "g0 F 128x64 m1: fits 0,0\n", {"wide", "high"});
+    // A group without levels takes its textures' most.
     expectLayout(0, 2048, 2048, 256, 256, "F", 0,
                  {texture("a", 8, 8, "F", 1), texture("b", 8, 8, "F", 5), texture("c", 8, 8, "F", 3)},
                  "g0 F 32x8 m5: a 0,0 b 8,0 c 16,0\n", {});
-    expectLayout(0, 2048, 2048, 256, 256, "F", 2, {texture("a", 8, 8, "F", 9)}, "g0 F 8x8 m2: a 0,0\n", {});
 }
 
 TEST(Layout, WithoutADeviceOnlyEmptyRectanglesFit) {
@@ -146,8 +141,10 @@ TEST(Layout, HostileSizesFinish) {
 
 // The real layout against the literal one over thousands of small random
 // groups: many pages, drops, format runs, clamps, (stable) ties and sort
-// modes changed by the warning callback. One atlas lays them all out, so each
-// layout must replace the last one's result.
+// modes changed by the warning callback. The packing tree's cached sizes, its
+// leaf profile and the work list index may only skip work, so any of them
+// choosing wrongly shows here. One atlas lays them all out, so each layout
+// must replace the last one's result.
 TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
     std::mt19937 random(2024);
     auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
@@ -156,7 +153,6 @@ TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
     InspectableAtlas atlas;
     for (int trial = 0; trial < 1500; ++trial) {
         GroupsConfiguration configuration;
-        configuration.setOutputPath(("out" + std::to_string(trial)).c_str());
         const int maxChoice = between(0, 9);
         atlas.maxWidth = maxChoice == 0 ? 0 : maxChoice < 3 ? between(1, 200) : 2048;
         atlas.maxHeight = maxChoice == 0 ? 0 : maxChoice < 3 ? between(1, 200) : 2048;
@@ -190,7 +186,6 @@ TEST(LayoutComparison, MatchesTheLiteralAlgorithmOnRandomGroups) {
         for (std::size_t g = 0; g < expectedGroups.size(); ++g)
             ASSERT_EQ(configuration.allGroups()[g].mipLevels, expectedGroups[g].mipLevels);
         ASSERT_TRUE(atlas.workList().empty());
-        ASSERT_EQ(atlas.output(), "out" + std::to_string(trial) + "/");
         pagesSeen += static_cast<int>(expected.pages.size());
         dropsSeen += static_cast<int>(expected.warnings.size());
         switchesSeen +=

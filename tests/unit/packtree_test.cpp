@@ -4,10 +4,7 @@
 #include <tarn/vek/memory_stats.h>
 
 #include <climits>
-#include <random>
 #include <sstream>
-
-#include "literal_layout.h"
 
 using namespace textureatlas;
 
@@ -56,29 +53,6 @@ TEST(PackTree, WorkedPlacements) {
         appendLeaves(tree.rootNode(), out);
         EXPECT_EQ(out, row.second);
         tree.clear();
-        tree.clear();
-    }
-}
-
-// The cached sizes and the leaf profile may only skip subtrees, never change
-// which leaf is chosen: compare with a plain recursive tree, negative sizes
-// included (they make leaves larger than their parents). One tree serves all
-// pages, as in the layout.
-TEST(PackTree, PlacesExactlyLikeAPlainFirstFitSearch) {
-    std::mt19937 random(7);
-    auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
-    PackTree tree;
-    for (int trial = 0; trial < 300; ++trial) {
-        const int width = between(0, 300), height = between(0, 300);
-        const int low = trial % 3 == 0 ? -3 : 0, high = between(1, 120);
-        tree.initialize(width, height);
-        literal::Node reference(Rect{0, 0, width, height});
-        for (int i = 0; i < 200; ++i) {
-            Rect a{0, 0, between(low, high), between(low, high)};
-            Rect b = a;
-            ASSERT_EQ(tree.insert(a), reference.insert(b)) << "trial " << trial << " rect " << i;
-            ASSERT_TRUE(a.x == b.x && a.y == b.y && tree.fits(a) == reference.fits(a));
-        }
         tree.clear();
     }
 }
