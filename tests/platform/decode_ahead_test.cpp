@@ -2,9 +2,13 @@
 // without the announcement, whatever the thread count, the order of the
 // loads, the file's changes or failures, and nothing outlives a clear.
 #include <d3d9soft.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/image_fixtures.h"
@@ -97,19 +101,32 @@ TEST_F(DecodeAhead, LoadsGetTheTexturesOfPlainLoadsWhateverTheThreadCount) {
     EXPECT_EQ(D3D9SoftClearTextureLoads(device), D3D_OK);
 }
 
+// Settled (changed long enough ago) files are checked by their stat, others
+// by their bytes; a rewrite that keeps the size and modification time
+// must be caught either way.
 TEST_F(DecodeAhead, AFileRewrittenAfterItWasReadIsDecodedAfresh) {
     D3D9SoftSetThreadCount(2);
-    const std::string first = writeImage("first.tga", 16, 16, 1), second = writeImage("second.tga", 8, 8, 2);
-    ASSERT_EQ(announce({first, second}), D3D_OK);
-    d3d9soft::waitForDecodeAhead(device);
-    writeImage("first.tga", 16, 16, 3);  // same size, other texels
-    const std::vector<std::uint8_t> rewritten = loaded(first);
-    const std::vector<std::uint8_t> secondContents = loaded(second);
-    EXPECT_EQ(d3d9soft::decodeAheadCounts(device).stale, 1);
-    EXPECT_EQ(d3d9soft::decodeAheadCounts(device).served, 1);
-    ASSERT_EQ(D3D9SoftClearTextureLoads(device), D3D_OK);
-    EXPECT_EQ(rewritten, loaded(first));
-    EXPECT_EQ(secondContents, loaded(second));
+    for (long long settledAfter : {5'000'000'000LL, 0LL}) {
+        SCOPED_TRACE(settledAfter);
+        d3d9soft::setSettledAfter(settledAfter);
+        const std::string first = writeImage("first.tga", 16, 16, 1), second = writeImage("second.tga", 8, 8, 2);
+        struct stat before {};
+        ASSERT_EQ(::stat(first.c_str(), &before), 0);
+        ASSERT_EQ(announce({first, second}), D3D_OK);
+        d3d9soft::waitForDecodeAhead(device);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past a coarse clock's tick
+        writeImage("first.tga", 16, 16, 3);  // same size, other texels
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, first.c_str(), times, 0), 0);
+        const std::vector<std::uint8_t> rewritten = loaded(first);
+        const std::vector<std::uint8_t> secondContents = loaded(second);
+        EXPECT_EQ(d3d9soft::decodeAheadCounts(device).stale, 1);
+        EXPECT_EQ(d3d9soft::decodeAheadCounts(device).served, 1);
+        ASSERT_EQ(D3D9SoftClearTextureLoads(device), D3D_OK);
+        EXPECT_EQ(rewritten, loaded(first));
+        EXPECT_EQ(secondContents, loaded(second));
+    }
+    d3d9soft::setSettledAfter(5'000'000'000LL);
 }
 
 TEST_F(DecodeAhead, AFailedLoadAheadReportsWhatAPlainLoadReports) {

@@ -37,6 +37,10 @@ struct DecodeAheadCounts {
 };
 DecodeAheadCounts decodeAheadCounts(IDirect3DDevice9* device);
 
+// How long ago a file must have last changed for decoding ahead to trust its
+// stat alone to show a later change (5 s unless set).
+void setSettledAfter(long long nanoseconds);
+
 // Waits until the device's decode threads can do nothing more before the
 // next load is asked for.
 void waitForDecodeAhead(IDirect3DDevice9* device);

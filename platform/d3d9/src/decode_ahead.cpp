@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -27,22 +28,63 @@ using imagefile::TextureLoadParameters;
 
 namespace {
 
-// Enough to keep a thread ahead across a page being saved, small beside the
-// page itself (a 2048 x 2048 page with its levels takes 22 MiB).
-constexpr std::size_t kDefaultCacheBytes = std::size_t(8) << 20;
+// Enough to keep a thread ahead across a page being saved and the largest
+// sources at the start of a group, small beside the page itself (a 2048 x
+// 2048 page with its levels takes 22 MiB). With 8 MiB the second core
+// waited through much of an A8R8G8B8 group's first pages.
+constexpr std::size_t kDefaultCacheBytes = std::size_t(16) << 20;
 constexpr std::size_t kNone = ~std::size_t(0);
 
 thread_local bool decodeThread = false;
 thread_local SoftDevice* compressionDevice = nullptr;
 
+// What stat tells of a file, and whether that alone can show a later change.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{}, changed{};
+    // Every write, truncation, rename or time change sets the change time to
+    // the clock's time. Once it is older than the clock by more than any file
+    // system's granularity (FAT's two seconds), a later change cannot leave it
+    // as it was; a file changed more recently is compared byte for byte.
+    bool settled = false;
+
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+std::atomic<long long> settledAfterNs{5'000'000'000};
+
+FileIdentity identityOf(const struct stat& status) {
+    FileIdentity identity;
+    identity.device = status.st_dev;
+    identity.inode = status.st_ino;
+    identity.size = status.st_size;
+    identity.modified = status.st_mtim;
+    identity.changed = status.st_ctim;
+    return identity;
+}
+
+long long nanoseconds(const timespec& time) { return (long long)time.tv_sec * 1'000'000'000 + time.tv_nsec; }
+
 // The file's bytes as they are now, read rather than mapped: a mapping of a
 // file that shrinks under it faults, and the copy must outlive any rewrite.
-bool readFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes) {
+bool readFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes, FileIdentity& identity) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);  // before the stat: a change after it is later still
     struct stat status {};
     bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
               std::uint64_t(status.st_size) <= limit;
+    if (ok) {
+        identity = identityOf(status);
+        identity.settled = nanoseconds(status.st_ctim) < nanoseconds(now) - settledAfterNs.load();
+    }
     try {
         if (ok) bytes.resize(std::size_t(status.st_size));
     } catch (const std::bad_alloc&) {
@@ -51,6 +93,12 @@ bool readFile(const std::string& path, std::size_t limit, std::vector<std::uint8
     ok = ok && imagefile::readUpTo(fd, bytes.data(), bytes.size()) == bytes.size();
     ::close(fd);
     return ok;
+}
+
+// Whether a settled file is as it was read.
+bool fileIsStill(const char* path, const FileIdentity& identity) {
+    struct stat status {};
+    return ::stat(path, &status) == 0 && S_ISREG(status.st_mode) && identityOf(status) == identity;
 }
 
 // Whether the file holds exactly `bytes`, read in pieces: mapping it would
@@ -84,7 +132,8 @@ struct Entry {
     std::string path;
     TextureLoadParameters load;
     EntryState state = EntryState::Pending;
-    std::vector<std::uint8_t> file;  // the bytes the texture was made from
+    FileIdentity identity;
+    std::vector<std::uint8_t> file;  // the bytes the texture was made from, unless settled
     SoftTexture* texture = nullptr;  // holds no device reference until taken
     D3DXIMAGE_INFO info{};
     std::size_t charge = 0;  // bytes counted against the bound
@@ -150,6 +199,7 @@ private:
     struct Claim {
         std::size_t index = kNone;
         std::vector<std::uint8_t> file;
+        FileIdentity identity;
         std::size_t cost = 0;  // the file and the texture it makes
     };
 
@@ -221,7 +271,7 @@ bool DecodeAhead::claimNext(std::unique_lock<std::mutex>& lock, Claim& claim) {
     const TextureLoadParameters load = entry.load;
     lock.unlock();
     D3DXIMAGE_INFO info{};
-    const bool readable = readFile(path, bound, claim.file) &&
+    const bool readable = readFile(path, bound, claim.file, claim.identity) &&
                           SUCCEEDED(imagefile::probeImage({claim.file.data(), claim.file.size()}, info));
     const std::size_t cost = readable ? claim.file.size() + imagefile::estimatedTextureBytes(info, load) : 0;
     lock.lock();
@@ -270,7 +320,8 @@ void DecodeAhead::decode(std::unique_lock<std::mutex>& lock, Claim& claim) {
         done.state = EntryState::Ready;
         done.texture = texture;
         done.info = info;
-        done.file = std::move(claim.file);
+        done.identity = claim.identity;
+        if (!claim.identity.settled) done.file = std::move(claim.file);
         done.charge = done.file.size() + texture->byteSize();
         charge(done.charge);
     } else {
@@ -320,9 +371,9 @@ void DecodeAhead::run() {
     changed.notify_all();
 }
 
-// Staleness: the file is read again and compared byte for byte. Its size,
-// times and inode can all stay the same across a rewrite within one tick of
-// the file system's clock, and the load reads the file anyway.
+// Staleness: a settled file is stat'ed again; one changed recently is read
+// again and compared byte for byte, as its size, times and inode can all stay
+// the same across a rewrite within one tick of the file system's clock.
 IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParameters& load, D3DXIMAGE_INFO* info) {
     std::unique_lock<std::mutex> lock(mutex);
     std::size_t found = cursor;
@@ -354,6 +405,7 @@ IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParamete
     Entry& entry = entries[found];
     SoftTexture* texture = nullptr;
     std::vector<std::uint8_t> decodedFrom;
+    const FileIdentity identity = entry.identity;
     D3DXIMAGE_INFO sourceInfo = entry.info;
     if (entry.state == EntryState::Ready) {
         std::swap(texture, entry.texture);
@@ -367,7 +419,7 @@ IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParamete
     changed.notify_all();
     lock.unlock();
     if (!texture) return nullptr;
-    const bool same = fileHolds(path, decodedFrom);
+    const bool same = identity.settled ? fileIsStill(path, identity) : fileHolds(path, decodedFrom);
     if (!same) texture->Release();
     lock.lock();
     ++(same ? served : stale);
@@ -404,6 +456,8 @@ BorrowedThreads::~BorrowedThreads() {
 }
 
 bool onDecodeThread() { return decodeThread; }
+
+void setSettledAfter(long long nanoseconds) { settledAfterNs = nanoseconds; }
 
 DecodeAheadCounts decodeAheadCounts(IDirect3DDevice9* device) {
     SoftDevice* soft = dynamic_cast<SoftDevice*>(device);
