@@ -20,20 +20,19 @@ void writeIndexFile(const char* fileName, const std::vector<AtlasGroup>& pages) 
 }  // namespace
 
 void writeIndexHeader(std::ostream& out, const std::string& fileName) {
-    out << "# " << fileName << std::endl;
-    out << "# " << std::endl;
-    out << "# " << std::endl;
-    out << "# <filename>\t\t<atlas filename>, <atlas idx>, <woffset>, <hoffset>, <width>, <height>" << std::endl;
-    out << "# " << std::endl;
-    out << "# Texture <filename> can be found in texture atlas <atlas filename>, i.e.," << std::endl;
-    out << "# <group><idx>.dds with texture coordinates boundary given by:" << std::endl;
-    out << "#   A = ( <woffset>, <hoffset> )" << std::endl;
-    out << "#   B = ( <woffset> + <width>, <hoffset> + <height> )" << std::endl;
-    out << "# " << std::endl;
-    out << "# where coordinates (0,0) and (1,1) of the original texture map correspond" << std::endl;
-    out << "# to coordinates A and B, respectively, in the texture atlas." << std::endl;
-    out << std::endl;
-    out << std::endl;
+    out << "# " << fileName << '\n';
+    out << "# \n";
+    out << "# \n";
+    out << "# <filename>\t\t<atlas filename>, <atlas idx>, <woffset>, <hoffset>, <width>, <height>\n";
+    out << "# \n";
+    out << "# Texture <filename> can be found in texture atlas <atlas filename>, i.e.,\n";
+    out << "# <group><idx>.dds with texture coordinates boundary given by:\n";
+    out << "#   A = ( <woffset>, <hoffset> )\n";
+    out << "#   B = ( <woffset> + <width>, <hoffset> + <height> )\n";
+    out << "# \n";
+    out << "# where coordinates (0,0) and (1,1) of the original texture map correspond\n";
+    out << "# to coordinates A and B, respectively, in the texture atlas.\n";
+    out << "\n\n";
 }
 
 // Single precision on purpose: the printed digits of inexact quotients (pages
@@ -48,9 +47,11 @@ void writeIndexEntry(std::ostream& out, const AtlasGroup& page, const TextureEnt
     const float width = static_cast<float>(texture.rect.width) / pageWidth - 2.0f * bu;
     const float height = static_cast<float>(texture.rect.height) / pageHeight - 2.0f * bv;
     out << texture.name << "\t\t" << page.name << ".dds, " << page.index << ", " << woffset << ", " << hoffset << ", "
-        << width << ", " << height << std::endl;
+        << width << ", " << height << '\n';
 }
 
+// Lines end in '\n', not std::endl: a flush per line was a write call per
+// texture, and the file's bytes are the same.
 void writeIndex(std::ostream& out, const std::string& fileName, const std::vector<AtlasGroup>& pages) {
     out.imbue(std::locale::classic());  // '.' whatever the host's global locale
     writeIndexHeader(out, fileName);
