@@ -144,12 +144,7 @@ private:
     DWORD usage;
     D3DPOOL pool;
     std::vector<TextureLevel> levels;
-    // calloc: large blocks come as fresh zero pages, so a new page texture
-    // costs no fill of its own.
-    struct FreeBlock {
-        void operator()(std::uint8_t* block) const { std::free(block); }
-    };
-    std::unique_ptr<std::uint8_t[], FreeBlock> memory;
+    std::uint8_t* memory = nullptr;  // from allocateTextureMemory, of `bytes`
     std::vector<std::unique_ptr<SoftSurface>> surfaces;
     std::size_t bytes = 0;
     bool counted = false;      // in the live count

@@ -2,6 +2,7 @@
 
 #include "injection.h"
 #include "objects.h"
+#include "texture_memory.h"
 
 namespace d3d9soft {
 
@@ -59,11 +60,11 @@ SoftTexture* SoftTexture::create(SoftDevice* device, unsigned width, unsigned he
             texture->levels.push_back(TextureLevel{w, h, rowPitch(format, w), total, false});
             total += levelSize(format, w, h);
         }
-        texture->memory.reset(static_cast<std::uint8_t*>(std::calloc(total ? total : 1, 1)));  // zero-filled
+        texture->memory = allocateTextureMemory(total);
         if (!texture->memory) return nullptr;
+        texture->bytes = total;
         for (unsigned level = 0; level < levelCount; ++level)
             texture->surfaces.emplace_back(new SoftSurface(texture.get(), level));
-        texture->bytes = total;
         if (detachedDepth == 0) {
             device->AddRef();
             texture->holdsDevice = true;
@@ -77,6 +78,7 @@ SoftTexture* SoftTexture::create(SoftDevice* device, unsigned width, unsigned he
 }
 
 SoftTexture::~SoftTexture() {
+    freeTextureMemory(memory, bytes);
     if (holdsDevice) device->Release();
     if (counted) --liveTextures;
 }
@@ -157,7 +159,7 @@ HRESULT SoftTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const REC
     }
     level.locked = true;
     pLockedRect->Pitch = INT(level.pitch);
-    pLockedRect->pBits = memory.get() + offset;
+    pLockedRect->pBits = memory + offset;
     return D3D_OK;
 }
 
