@@ -91,11 +91,12 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     PageReports reports{&options, {}, outcome.pages.size(), ""};
     for (texatlas_layout::LaidOutPage& page : outcome.pages) reports.pages[page.name + ".dds"] = &page;
     D3D9SoftSetTextureSaveHook(device.get(), onPageSaved, &reports);
+    Extrusion* extrusion = options.extrude ? startExtrusion(device.get(), outcome.pages, printLibraryWarning) : nullptr;
+    // Before the library's own layout, so that decoding starts meanwhile.
+    announceSourceLoads(device.get(), outcome.pages);
     atlas->layout(&configuration);
     std::string index =
         options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" + std::to_string(number) + ".txt";
-    Extrusion* extrusion = options.extrude ? startExtrusion(device.get(), outcome.pages, printLibraryWarning) : nullptr;
-    announceSourceLoads(device.get(), outcome.pages);
     bool ok = atlas->write(index.c_str());
     clearSourceLoads(device.get());
     stopExtrusion(extrusion, ok);
