@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace d3d9soft::imagefile {
@@ -125,7 +126,7 @@ public:
 
 private:
     static constexpr std::size_t kReadWhole = std::size_t(1) << 20;
-    std::vector<std::uint8_t> read_;
+    std::unique_ptr<std::uint8_t[]> read_;
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
     long long modified_ = 0;
