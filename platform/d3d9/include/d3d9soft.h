@@ -88,11 +88,12 @@ typedef struct D3D9SoftTextureLoad {
 // calls will come. Up to D3D9SoftGetThreadCount() - 1 threads decode ahead
 // (none with a count of 1); block compression borrows them, so that the count
 // still holds for both together. Textures decoded and not yet taken, with the
-// file bytes they were made from, take at most `cacheBytes` (0: 8 MiB; a
-// file or texture larger than that is left to its call); the threads wait
-// for room. A call whose file, arguments and device match the next announced
-// loads takes its texture if the file still holds the bytes that were
-// decoded; any other call, and any load that failed ahead, decodes as
+// file bytes they were made from if the file changed in the 5 s before it was
+// read, take at most `cacheBytes` (0: 12 MiB; a file or texture larger than
+// that is left to its call); the threads wait for room. A call whose file,
+// arguments and device match the next announced loads takes its texture if
+// the file is unchanged (the same stat for a file changed earlier than that,
+// else the same bytes); any other call, and any load that failed ahead, decodes as
 // without an announcement, with the same result. Loads passed over by a
 // later one are dropped. Announcing nothing (count 0) clears.
 HRESULT D3D9SoftAnnounceTextureLoads(IDirect3DDevice9* device, const D3D9SoftTextureLoad* loads, UINT count,
