@@ -115,7 +115,7 @@ TEST_F(DecodeAhead, AFileRewrittenAfterItWasReadIsDecodedAfresh) {
         ASSERT_EQ(announce({first, second}), D3D_OK);
         d3d9soft::waitForDecodeAhead(device);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past a coarse clock's tick
-        writeImage("first.tga", 16, 16, 3);  // same size, other texels
+        writeImage("first.tga", 16, 16, 3);                          // same size, other texels
         const timespec times[2] = {before.st_atim, before.st_mtim};
         ASSERT_EQ(::utimensat(AT_FDCWD, first.c_str(), times, 0), 0);
         const std::vector<std::uint8_t> rewritten = loaded(first);

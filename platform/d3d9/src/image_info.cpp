@@ -122,7 +122,7 @@ FileBytes::FileBytes(const char* path) {
         size_ = static_cast<std::size_t>(status.st_size);
         modified_ = static_cast<long long>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
         if (size_ > 0 && size_ <= kReadWhole) {
-            read_.reset(new std::uint8_t[size_]);  // not zeroed: every byte kept is read
+            read_.reset(new std::uint8_t[size_]);      // not zeroed: every byte kept is read
             size_ = readUpTo(fd, read_.get(), size_);  // a file cut short meanwhile: what was read
             data_ = read_.get();
         } else if (size_ > 0) {
