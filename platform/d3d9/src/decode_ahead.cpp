@@ -16,6 +16,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "injection.h"
@@ -44,33 +45,28 @@ struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
-    timespec modified{}, changed{};
+    long long modified = 0, changed = 0;  // nanoseconds
     // Every write, truncation, rename or time change sets the change time to
     // the clock's time. Once it is older than the clock by more than any file
     // system's granularity (FAT's two seconds), a later change cannot leave it
     // as it was; a file changed more recently is compared byte for byte.
     bool settled = false;
 
+    explicit FileIdentity(const struct stat& status)
+        : device(status.st_dev),
+          inode(status.st_ino),
+          size(status.st_size),
+          modified(imagefile::nanoseconds(status.st_mtim)),
+          changed(imagefile::nanoseconds(status.st_ctim)) {}
+    FileIdentity() = default;
+
     bool operator==(const FileIdentity& other) const {
-        return device == other.device && inode == other.inode && size == other.size &&
-               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
-               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+        return std::tie(device, inode, size, modified, changed) ==
+               std::tie(other.device, other.inode, other.size, other.modified, other.changed);
     }
 };
 
 std::atomic<long long> settledAfterNs{5'000'000'000};
-
-FileIdentity identityOf(const struct stat& status) {
-    FileIdentity identity;
-    identity.device = status.st_dev;
-    identity.inode = status.st_ino;
-    identity.size = status.st_size;
-    identity.modified = status.st_mtim;
-    identity.changed = status.st_ctim;
-    return identity;
-}
-
-long long nanoseconds(const timespec& time) { return (long long)time.tv_sec * 1'000'000'000 + time.tv_nsec; }
 
 // The file's bytes as they are now, read rather than mapped: a mapping of a
 // file that shrinks under it faults, and the copy must outlive any rewrite.
@@ -83,8 +79,8 @@ bool readFile(const std::string& path, std::size_t limit, std::vector<std::uint8
     bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
               std::uint64_t(status.st_size) <= limit;
     if (ok) {
-        identity = identityOf(status);
-        identity.settled = nanoseconds(status.st_ctim) < nanoseconds(now) - settledAfterNs.load();
+        identity = FileIdentity(status);
+        identity.settled = identity.changed < imagefile::nanoseconds(now) - settledAfterNs.load();
     }
     try {
         if (ok) bytes.resize(std::size_t(status.st_size));
@@ -99,7 +95,7 @@ bool readFile(const std::string& path, std::size_t limit, std::vector<std::uint8
 // Whether a settled file is as it was read.
 bool fileIsStill(const char* path, const FileIdentity& identity) {
     struct stat status {};
-    return ::stat(path, &status) == 0 && S_ISREG(status.st_mode) && identityOf(status) == identity;
+    return ::stat(path, &status) == 0 && S_ISREG(status.st_mode) && FileIdentity(status) == identity;
 }
 
 // Whether the file holds exactly `bytes`, read in pieces: mapping it would

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -113,6 +114,11 @@ std::size_t readUpTo(int fd, std::uint8_t* into, std::size_t size);
 // would cost a page fault and an unmapping, which stops every other thread
 // of the process. A large one is mapped, so that only the pages a reader
 // touches are read from disk.
+// A file time as nanoseconds since 1970.
+inline long long nanoseconds(const timespec& time) {
+    return static_cast<long long>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
 class FileBytes {
 public:
     explicit FileBytes(const char* path);

@@ -120,7 +120,7 @@ FileBytes::FileBytes(const char* path) {
     if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
         opened_ = true;
         size_ = static_cast<std::size_t>(status.st_size);
-        modified_ = static_cast<long long>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+        modified_ = nanoseconds(status.st_mtim);
         if (size_ > 0 && size_ <= kReadWhole) {
             read_.reset(new std::uint8_t[size_]);      // not zeroed: every byte kept is read
             size_ = readUpTo(fd, read_.get(), size_);  // a file cut short meanwhile: what was read
