@@ -1,6 +1,7 @@
 // Block compression spread over threads writes the same bytes as on one
 // thread: partial blocks at the edges, fewer block rows than threads, more
 // rows than one batch, and a rectangle that keeps the rest of its blocks.
+// The encoder's two builds (any processor, AVX2) write the same bytes too.
 #include <d3d9soft.h>
 
 #include "soft_device.h"
@@ -23,6 +24,39 @@ protected:
         return texels;
     }
 
+    // Blocks of every kind the encoder tells apart: noise in colour and
+    // alpha, two to four colours, a gradient, and texels cut out by DXT1's alpha.
+    static std::vector<std::uint32_t> mixed(UINT width, UINT height, std::uint32_t seed) {
+        auto hash = [](std::uint32_t v) {
+            v = (v ^ (v >> 16)) * 0x45d9f3bu;
+            return v ^ (v >> 16);
+        };
+        std::vector<std::uint32_t> texels(std::size_t(width) * height);
+        for (UINT y = 0; y < height; ++y)
+            for (UINT x = 0; x < width; ++x) {
+                const std::uint32_t block = hash((x / 4) * 7919u + (y / 4) * 104729u + seed),
+                                    noise = hash(block + x * 4 + y);
+                std::uint32_t& texel = texels[std::size_t(y) * width + x];
+                switch (block % 4) {
+                    case 0:
+                        texel = noise;
+                        break;
+                    case 1:
+                        texel = 0xff000000u | hash(block + noise % (2 + block / 4 % 3));
+                        break;
+                    case 2:
+                        texel = 0xff000000u | ((block & 0x808080u) + (x % 4 + y % 4) * 0x0b0907u + noise % 3);
+                        break;
+                    default:
+                        texel = (noise % 3 ? 0xff000000u : 0x40000000u) | ((block & 0xefefefu) + noise % 16);
+                        break;
+                }
+            }
+        return texels;
+    }
+
+    std::vector<std::uint32_t> (*fill)(UINT, UINT, std::uint32_t) = cells;
+
     // A surface of `format` at `width` x `height` (any size: the device takes
     // partial blocks) filled with `cells`, then a rectangle of it overwritten.
     // `decoded`, when given, receives the result as A8R8G8B8.
@@ -34,12 +68,12 @@ protected:
         IDirect3DSurface9* surface = nullptr;
         texture->GetSurfaceLevel(0, &surface);
         Level whole(device, width, height, D3DFMT_A8R8G8B8);
-        writeLevel(whole.texture, 0, cells(width, height, 1).data(), width * 4, height);
+        writeLevel(whole.texture, 0, fill(width, height, 1).data(), width * 4, height);
         EXPECT_EQ(copy(surface, nullptr, whole.surface), D3D_OK);
         if (rect) {
             UINT w = UINT(rect->right - rect->left), h = UINT(rect->bottom - rect->top);
             Level part(device, w, h, D3DFMT_A8R8G8B8);
-            writeLevel(part.texture, 0, cells(w, h, 2).data(), w * 4, h);
+            writeLevel(part.texture, 0, fill(w, h, 2).data(), w * 4, h);
             EXPECT_EQ(copy(surface, rect, part.surface), D3D_OK);
         }
         unsigned blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
@@ -94,4 +128,17 @@ TEST_F(ThreadedCompression, EveryRowReachesTheSurface) {
         for (int c = 0; c < 32; c += 8)
             worst = std::max(worst, std::abs(int((back[i] >> c) & 255) - int((texels[i] >> c) & 255)));
     EXPECT_LE(worst, 12);
+}
+
+TEST_F(ThreadedCompression, BothEncoderBuildsWriteTheSameBytes) {
+    if (!d3d9soft::useBaselineDxtEncoder(false)) GTEST_SKIP() << "this processor takes the baseline build";
+    fill = mixed;
+    D3D9SoftSetThreadCount(2);
+    for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5}) {
+        SCOPED_TRACE(testing::Message() << format);
+        const std::vector<std::uint8_t> chosen = compress(format, 512, 256, nullptr);
+        d3d9soft::useBaselineDxtEncoder(true);
+        EXPECT_EQ(compress(format, 512, 256, nullptr), chosen);
+        d3d9soft::useBaselineDxtEncoder(false);
+    }
 }

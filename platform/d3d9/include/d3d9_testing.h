@@ -41,6 +41,11 @@ DecodeAheadCounts decodeAheadCounts(IDirect3DDevice9* device);
 // stat alone to show a later change (5 s unless set).
 void setSettledAfter(long long nanoseconds);
 
+// Block compression by the encoder built for any processor (true) or by the
+// one chosen for this processor (false, as at start). Returns whether the
+// chosen one is another build (for AVX2).
+bool useBaselineDxtEncoder(bool baseline);
+
 // Waits until the device's decode threads can do nothing more before the
 // next load is asked for.
 void waitForDecodeAhead(IDirect3DDevice9* device);

@@ -1,10 +1,19 @@
 #include "dxt.h"
 
+#include <d3d9_testing.h>
+
+#include <atomic>
 #include <cstring>
 
 #include "dxt_fit.h"
 
 namespace d3d9soft {
+
+#if defined(D3D9SOFT_HAS_DXT_AVX2)
+namespace avx2 {
+void encodeBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* block);
+}
+#endif
 
 namespace {
 
@@ -80,14 +89,6 @@ void unpremultiply(const std::uint8_t* colours, std::uint8_t rgba[64]) {
     }
 }
 
-void encodeExplicitAlpha(const std::uint8_t rgba[64], std::uint8_t* block) {
-    std::memset(block, 0, 8);
-    for (int i = 0; i < 16; ++i) {
-        unsigned nibble = (rgba[4 * i + 3] * 15u + 127u) / 255u;
-        block[i / 2] = std::uint8_t(block[i / 2] | (nibble << ((i & 1) * 4)));
-    }
-}
-
 }  // namespace
 
 void interpolatedAlphaPalette(int a0, int a1, int palette[8]) {
@@ -115,23 +116,25 @@ void decodeDxtBlock(D3DFORMAT format, const std::uint8_t* block, std::uint8_t rg
     if (premultiplied(format)) unpremultiply(block + 8, rgba);
 }
 
+DxtEncoder chosenDxtEncoder() {
+#if defined(D3D9SOFT_HAS_DXT_AVX2)
+    __builtin_cpu_init();  // may run before the compiler's own start-up code
+    if (__builtin_cpu_supports("avx2")) return avx2::encodeBlock;
+#endif
+    return baseline::encodeBlock;
+}
+
+namespace {
+std::atomic<DxtEncoder> encoder{chosenDxtEncoder()};
+}
+
 void encodeDxtBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* block) {
-    if (format == D3DFMT_DXT1) {
-        fitColourBlock(rgba, true, block);
-        return;
-    }
-    std::uint8_t source[64];
-    std::memcpy(source, rgba, 64);
-    if (premultiplied(format)) {
-        for (int i = 0; i < 16; ++i)
-            for (int c = 0; c < 3; ++c)
-                source[4 * i + c] = std::uint8_t((source[4 * i + c] * source[4 * i + 3] + 127u) / 255u);
-    }
-    if (format == D3DFMT_DXT2 || format == D3DFMT_DXT3)
-        encodeExplicitAlpha(source, block);
-    else
-        fitAlphaBlock(source, block);
-    fitColourBlock(source, false, block + 8);
+    encoder.load(std::memory_order_relaxed)(format, rgba, block);
+}
+
+bool useBaselineDxtEncoder(bool baseline) {
+    encoder.store(baseline ? baseline::encodeBlock : chosenDxtEncoder());
+    return chosenDxtEncoder() != baseline::encodeBlock;
 }
 
 }  // namespace d3d9soft

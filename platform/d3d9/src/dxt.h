@@ -14,4 +14,9 @@ void interpolatedAlphaPalette(int a0, int a1, int palette[8]);
 void decodeDxtBlock(D3DFORMAT format, const std::uint8_t* block, std::uint8_t rgba[64]);
 void encodeDxtBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* block);
 
+typedef void (*DxtEncoder)(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* block);
+// The AVX2 build of the encoder where there is one and the processor has
+// AVX2, else the one for any processor.
+DxtEncoder chosenDxtEncoder();
+
 }  // namespace d3d9soft

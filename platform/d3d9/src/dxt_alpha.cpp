@@ -10,7 +10,7 @@
 #include "dxt.h"
 #include "dxt_fit.h"
 
-namespace d3d9soft {
+namespace d3d9soft::D3D9SOFT_DXT_ISA {
 
 namespace {
 
@@ -115,4 +115,4 @@ void fitAlphaBlock(const std::uint8_t rgba[64], std::uint8_t block[8]) {
     for (int i = 0; i < 6; ++i) block[2 + i] = std::uint8_t(bits >> (8 * i));
 }
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::D3D9SOFT_DXT_ISA

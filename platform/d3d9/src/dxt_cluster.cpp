@@ -17,7 +17,7 @@
 
 #include "dxt_fit.h"
 
-namespace d3d9soft {
+namespace d3d9soft::D3D9SOFT_DXT_ISA {
 
 namespace {
 
@@ -165,4 +165,4 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
     return found;
 }
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::D3D9SOFT_DXT_ISA

@@ -11,7 +11,7 @@
 
 #include "dxt_fit.h"
 
-namespace d3d9soft {
+namespace d3d9soft::D3D9SOFT_DXT_ISA {
 
 namespace {
 
@@ -571,4 +571,4 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         writeBlock(fit, colours, false, block);
 }
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::D3D9SOFT_DXT_ISA

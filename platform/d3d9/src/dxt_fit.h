@@ -2,9 +2,25 @@
 // the decoder in dxt.cpp rebuilds them with the least squared error.
 #pragma once
 
+#include <d3d9.h>
+
 #include <cstdint>
 
-namespace d3d9soft {
+// The encoder is built twice on x86-64 (see CMakeLists.txt): for any such
+// processor and for those with AVX2, each build in a namespace of its own,
+// and encodeDxtBlock takes one at run time. Both run the same operations in
+// the same order and neither fuses a multiply with an add, so their bytes
+// are the same.
+#if defined(D3D9SOFT_DXT_AVX2)
+#define D3D9SOFT_DXT_ISA avx2
+#else
+#define D3D9SOFT_DXT_ISA baseline
+#endif
+
+namespace d3d9soft::D3D9SOFT_DXT_ISA {
+
+// A whole block of `format` (DXT1-DXT5).
+void encodeBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* block);
 
 // Colour half: two R5G6B5 endpoints and sixteen 2-bit indices. With `dxt1`
 // texels whose alpha is below 128 become transparent black through DXT1's
@@ -21,4 +37,4 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
 // indices, in whichever of the two modes fits better.
 void fitAlphaBlock(const std::uint8_t rgba[64], std::uint8_t block[8]);
 
-}  // namespace d3d9soft
+}  // namespace d3d9soft::D3D9SOFT_DXT_ISA
