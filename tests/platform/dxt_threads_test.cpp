@@ -1,7 +1,8 @@
 // Block compression spread over threads writes the same bytes as on one
 // thread: partial blocks at the edges, fewer block rows than threads, more
 // rows than one batch, and a rectangle that keeps the rest of its blocks.
-// The encoder's two builds (any processor, AVX2) write the same bytes too.
+// The encoder's two builds (any processor, AVX2) write the same bytes too,
+// and a block met again gets the bytes it would get alone.
 #include <d3d9soft.h>
 
 #include "soft_device.h"
@@ -140,5 +141,48 @@ TEST_F(ThreadedCompression, BothEncoderBuildsWriteTheSameBytes) {
         d3d9soft::useBaselineDxtEncoder(true);
         EXPECT_EQ(compress(format, 512, 256, nullptr), chosen);
         d3d9soft::useBaselineDxtEncoder(false);
+    }
+}
+
+TEST_F(ThreadedCompression, RepeatedBlocksGetTheBytesTheyWouldGetAlone) {
+    // 512 blocks, and each again with its last texel another colour: more
+    // than the encoder remembers, so that some meet in one place. Repeated at
+    // random over enough blocks for two threads.
+    const std::vector<std::uint32_t> source = mixed(256, 32, 3);
+    std::vector<std::vector<std::uint32_t>> variants(1024);
+    for (std::size_t k = 0; k < variants.size(); ++k) {
+        const std::size_t bx = k % 64, by = k % 512 / 64;
+        for (std::size_t i = 0; i < 16; ++i) variants[k].push_back(source[(by * 4 + i / 4) * 256 + bx * 4 + i % 4]);
+        if (k >= 512) variants[k][15] ^= 0x00ffffffu;
+    }
+    const UINT width = 256, height = 128;
+    std::vector<std::uint32_t> texels(std::size_t(width) * height);
+    std::vector<std::size_t> chosen;
+    std::uint32_t state = 1;
+    for (UINT by = 0; by < height / 4; ++by)
+        for (UINT bx = 0; bx < width / 4; ++bx) {
+            state = state * 1103515245u + 12345u;
+            chosen.push_back((state >> 8) % variants.size());
+            for (int i = 0; i < 16; ++i) texels[(by * 4 + i / 4) * width + bx * 4 + i % 4] = variants[chosen.back()][i];
+        }
+    const auto compress = [&](D3DFORMAT format, const std::vector<std::uint32_t>& from, UINT w, UINT h) {
+        Level original(device, w, h, D3DFMT_A8R8G8B8), packed(device, w, h, format);
+        writeLevel(original.texture, 0, from.data(), w * 4, h);
+        EXPECT_EQ(copy(packed, nullptr, original), D3D_OK);
+        return readLevel(packed.texture, 0, w / 4 * (format == D3DFMT_DXT1 ? 8 : 16), h / 4);
+    };
+    for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT5}) {
+        SCOPED_TRACE(testing::Message() << format);
+        const std::size_t bytes = format == D3DFMT_DXT1 ? 8 : 16;
+        std::vector<std::vector<std::uint8_t>> alone;
+        for (const std::vector<std::uint32_t>& variant : variants) alone.push_back(compress(format, variant, 4, 4));
+        for (unsigned threads : {1u, 2u}) {
+            D3D9SoftSetThreadCount(threads);
+            const std::vector<std::uint8_t> whole = compress(format, texels, width, height);
+            ASSERT_EQ(whole.size(), chosen.size() * bytes);
+            for (std::size_t b = 0; b < chosen.size(); ++b)
+                ASSERT_TRUE(std::equal(alone[chosen[b]].begin(), alone[chosen[b]].end(), whole.begin() + b * bytes))
+                    << "block " << b << " (variant " << chosen[b] << "), " << threads << " threads";
+        }
     }
 }

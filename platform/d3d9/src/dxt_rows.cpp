@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -40,15 +43,58 @@ struct Job {
     std::atomic<unsigned> nextRow{0};
 };
 
+// Atlas pages repeat blocks: tiles, outlines, a sprite's flat parts. A block
+// met again by the same thread in one call takes the bytes it was given
+// before, which the encoder would give it anyway (a block's bytes depend on
+// its texels alone). On freeciv + minetest pages, 1,024 places find a
+// quarter of the blocks that are not of one colour; more find little more.
+class BlockMemo {
+public:
+    const std::uint8_t* find(const std::uint8_t rgba[64], std::size_t& slot) const {
+        std::uint64_t hash = 0;
+        for (int i = 0; i < 8; ++i) {
+            std::uint64_t word;
+            std::memcpy(&word, rgba + 8 * i, 8);
+            hash = (hash ^ word) * 0x9e3779b97f4a7c15ull;
+        }
+        slot = std::size_t(hash >> 54);  // kSlots = 1024
+        return used_[slot] && std::memcmp(texels_[slot], rgba, 64) == 0 ? encoded_[slot] : nullptr;
+    }
+
+    void keep(std::size_t slot, const std::uint8_t rgba[64], const std::uint8_t* block, unsigned bytes) {
+        std::memcpy(texels_[slot], rgba, 64);
+        std::memcpy(encoded_[slot], block, bytes);
+        used_[slot] = true;
+    }
+
+private:
+    static constexpr std::size_t kSlots = 1024;
+    bool used_[kSlots] = {};
+    std::uint8_t texels_[kSlots][64];
+    std::uint8_t encoded_[kSlots][16];
+};
+
 // Rows go one at a time to whichever thread is free rather than in fixed
 // bands: atlas pages are often dense at the top and empty below, and empty
 // blocks compress much faster.
 void work(Job& job) {
+    // 80 KiB, not worth it for a few blocks; without it every block is encoded.
+    const bool worthIt = std::size_t(job.blocksPerRow) * job.rows >= kMinBlocksPerThread;
+    const std::unique_ptr<BlockMemo> memo(worthIt ? new (std::nothrow) BlockMemo : nullptr);
     for (unsigned row; (row = job.nextRow.fetch_add(1, std::memory_order_relaxed)) < job.rows;) {
         const std::uint8_t* in = job.rgba + std::size_t(row) * job.blocksPerRow * 64;
         std::uint8_t* out = job.out + long(row) * job.pitch;
-        for (unsigned b = 0; b < job.blocksPerRow; ++b)
-            encodeDxtBlock(job.format, in + std::size_t(b) * 64, out + std::size_t(b) * job.blockBytes);
+        for (unsigned b = 0; b < job.blocksPerRow; ++b) {
+            const std::uint8_t* texels = in + std::size_t(b) * 64;
+            std::uint8_t* block = out + std::size_t(b) * job.blockBytes;
+            std::size_t slot = 0;
+            if (const std::uint8_t* known = memo ? memo->find(texels, slot) : nullptr) {
+                std::memcpy(block, known, job.blockBytes);
+                continue;
+            }
+            encodeDxtBlock(job.format, texels, block);
+            if (memo) memo->keep(slot, texels, block, job.blockBytes);
+        }
     }
 }
 
