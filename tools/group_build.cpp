@@ -92,8 +92,9 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     for (texatlas_layout::LaidOutPage& page : outcome.pages) reports.pages[page.name + ".dds"] = &page;
     D3D9SoftSetTextureSaveHook(device.get(), onPageSaved, &reports);
     Extrusion* extrusion = options.extrude ? startExtrusion(device.get(), outcome.pages, printLibraryWarning) : nullptr;
-    // Before the library's own layout, so that decoding starts meanwhile.
-    announceSourceLoads(device.get(), outcome.pages);
+    // Before the library's own layout, so that decoding starts meanwhile; with
+    // one thread in all no thread is left to decode ahead, now or later.
+    if (options.jobs > 1) announceSourceLoads(device.get(), outcome.pages);
     atlas->layout(&configuration);
     std::string index =
         options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" + std::to_string(number) + ".txt";
