@@ -32,7 +32,8 @@ DedupPlan findDuplicates(const std::vector<TextureRef>& textures, bool merge, So
         ++filesOfSize[files[i].size];
     }
     // A border changes the cell, so it is part of what must match.
-    std::unordered_multimap<std::uint64_t, size_t> seen;
+    std::unordered_multimap<std::uint64_t, size_t> seen;  // hash: a placed texture's index
+    std::unordered_map<size_t, size_t> sharedAt;          // placed texture's index: its entry in plan.shared
     for (size_t i = 0; i < textures.size(); ++i) {
         const TextureRef& texture = textures[i];
         if (known[i] && filesOfSize[files[i].size] > 1 && hashSourceFile(texture.path, files[i])) {
@@ -40,18 +41,19 @@ DedupPlan findDuplicates(const std::vector<TextureRef>& textures, bool merge, So
             bool merged = false;
             auto range = seen.equal_range(hash);
             for (auto candidate = range.first; candidate != range.second && !merged; ++candidate) {
-                const TextureRef& first = plan.unique[candidate->second];
+                const TextureRef& first = textures[candidate->second];
                 if (first.border == texture.border && sameContents(first.path, texture.path)) {
-                    plan.duplicatesOf[candidate->second].push_back(texture.name);
+                    auto at = sharedAt.emplace(candidate->second, plan.shared.size());
+                    if (at.second) plan.shared.emplace_back(first.name, std::vector<std::string>());
+                    plan.shared[at.first->second].second.push_back(texture.name);
                     ++plan.merged;
                     merged = true;
                 }
             }
             if (merged) continue;
-            seen.emplace(hash, plan.unique.size());
+            seen.emplace(hash, i);
         }
-        plan.unique.push_back(texture);
-        plan.duplicatesOf.emplace_back();
+        plan.unique.push_back(i);
     }
     return plan;
 }

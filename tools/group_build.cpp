@@ -126,12 +126,8 @@ GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, s
     // The records as the build's configuration made them: the same a probe
     // of the file would make in this group of the same settings.
     auto added = configuration->beginGroups();
-    for (const TextureRef& texture : outcome.textures.unique) {
-        if (texture.entry)
-            added->textures.push_back(*texture.entry);
-        else
-            configuration->addTexture(texture.given.c_str(), texture.border);
-    }
+    added->textures.reserve(outcome.textures.unique.size());
+    for (size_t i : outcome.textures.unique) added->textures.push_back(*job.textures[i].entry);
 
     if (options.fit) {
         FitResult fit = fitPageLimits(*configuration, options.sortMode);
@@ -189,18 +185,13 @@ GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_
 
 std::vector<GroupJob> groupJobs(ITextureAtlasConfiguration& configuration) {
     std::vector<GroupJob> jobs;
-    const std::string texturePath = configuration.getTexturePath();
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group) {
         GroupJob job;
         job.settings = GroupSettings{group->name,        group->format,    group->rect.width,
                                      group->rect.height, group->mipLevels, group->border};
+        job.textures.reserve(group->textures.size());
         for (const textureatlas::TextureEntry& texture : group->textures) {
-            // The probe made the path from the texture directory and the name
-            // as it was added, which the group's own configuration adds again.
-            std::string given = texture.path.compare(0, texturePath.size(), texturePath) == 0
-                                    ? texture.path.substr(texturePath.size())
-                                    : texture.name;
-            job.textures.push_back(TextureRef{texture.name, given, texture.path, texture.border, &texture});
+            job.textures.push_back(TextureRef{texture.name, texture.path, texture.border, &texture});
             job.texels += static_cast<long long>(texture.rect.width) * texture.rect.height;
         }
         jobs.push_back(std::move(job));

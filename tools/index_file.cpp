@@ -84,8 +84,7 @@ PlacedTexture placedTexture(const std::string& name, const texatlas_layout::Laid
 // The names sharing each placed texture's place, in the group's order.
 std::unordered_map<std::string, const std::vector<std::string>*> duplicatesByName(const DedupPlan& plan) {
     std::unordered_map<std::string, const std::vector<std::string>*> duplicates;
-    for (size_t i = 0; i < plan.unique.size(); ++i)
-        if (!plan.duplicatesOf[i].empty()) duplicates.emplace(plan.unique[i].name, &plan.duplicatesOf[i]);
+    for (const auto& shared : plan.shared) duplicates.emplace(shared.first, &shared.second);
     return duplicates;
 }
 
