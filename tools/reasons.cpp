@@ -97,9 +97,10 @@ std::string decodeFailure(IDirect3DDevice9* device, const std::string& path) {
 
 void setReasonTextureDirectory(const std::string& directory) { textureDirectory = directory; }
 
-void setSourceLines(const std::vector<std::pair<std::string, std::string>>& nameAndWhere) {
+void setSourceLines(std::vector<std::pair<std::string, std::string>> nameAndWhere) {
     sourceLines.clear();
-    for (const auto& [name, where] : nameAndWhere) sourceLines.push_back(SourceLine{name, where});
+    sourceLines.reserve(nameAndWhere.size());
+    for (auto& [name, where] : nameAndWhere) sourceLines.push_back(SourceLine{std::move(name), std::move(where)});
 }
 
 std::string sourceLine(const std::string& name, SourceMessage kind) {

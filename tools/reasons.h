@@ -27,7 +27,7 @@ void rememberLayoutLimits(textureatlas::ITextureAtlasConfiguration& configuratio
 
 // Where each texture of a configuration file was named ("a.cfg:12"), in the
 // file's order, so that messages about a texture can point at its line.
-void setSourceLines(const std::vector<std::pair<std::string, std::string>>& nameAndWhere);
+void setSourceLines(std::vector<std::pair<std::string, std::string>> nameAndWhere);
 
 // The line that named texture `name`, or empty. `kind` tells the messages
 // apart: each kind takes the lines of one name in order, as the library
