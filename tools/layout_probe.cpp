@@ -72,30 +72,24 @@ std::string indexHeader(const std::string& fileName) {
 
 // The page and texture records back from what the layout gave: the line
 // needs the cell, the border flag and the page's border, which is the margin.
-std::vector<std::string> indexEntries(const LaidOutPage& page) {
+std::string indexEntries(const LaidOutPage& page) {
     textureatlas::AtlasGroup record;
     record.name = page.name;
     record.index = page.index;
     record.rect.width = page.width;
     record.rect.height = page.height;
-    std::vector<std::string> lines;
-    lines.reserve(page.textures.size());
     std::ostringstream out;
     out.imbue(std::locale::classic());
+    textureatlas::TextureEntry entry;  // one for all: its name keeps its storage
     for (const LaidOutTexture& texture : page.textures) {
-        textureatlas::TextureEntry entry;
         entry.name = texture.name;
         entry.border = texture.margin > 0;
         entry.rect = {texture.x - texture.margin, texture.y - texture.margin, texture.width + 2 * texture.margin,
                       texture.height + 2 * texture.margin};
         record.border = texture.margin;
-        out.str("");
         textureatlas::writeIndexEntry(out, record, entry);
-        std::string line = out.str();
-        line.pop_back();  // the newline
-        lines.push_back(std::move(line));
     }
-    return lines;
+    return out.str();
 }
 
 std::string formatName(D3DFORMAT format) { return textureatlas::formatName(format); }

@@ -37,9 +37,10 @@ __attribute__((visibility("default"))) std::vector<LaidOutPage> layOut(
     textureatlas::MessageCallback warning = textureatlas::nullMessageHandler);
 
 // The index file's header naming `fileName`, and the lines of `page`'s
-// textures, exactly as the library's index writer puts them.
+// textures in its order, each ending in a newline, exactly as the library's
+// index writer puts them.
 __attribute__((visibility("default"))) std::string indexHeader(const std::string& fileName);
-__attribute__((visibility("default"))) std::vector<std::string> indexEntries(const LaidOutPage& page);
+__attribute__((visibility("default"))) std::string indexEntries(const LaidOutPage& page);
 
 // The library's name for `format` ("DXT5", "A8R8G8B8", ...), as its image
 // probe gives it.
