@@ -231,11 +231,11 @@ struct LineChecker {
         // The library names a texture with forward slashes: a\b.png and a/b.png are one.
         std::string libraryName = name;
         std::replace(libraryName.begin(), libraryName.end(), '\\', '/');
-        auto first = result.textureLines.back().emplace(libraryName, lineNumber);
+        auto first = result.textureLines.back().emplace(std::move(libraryName), lineNumber);
         if (!first.second)
             warning(name + " is already in group " + group.name + " (line " + std::to_string(first.first->second) +
                     "); it will be placed twice");
-        group.textures.push_back(texture);
+        group.textures.push_back(std::move(texture));
     }
 };
 

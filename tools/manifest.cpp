@@ -1,5 +1,6 @@
 #include "manifest.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -23,7 +24,15 @@ void addSourceLine(Manifest& manifest, const std::string& path) {
         manifest.inputs.push_back("source " + path + " missing");
         return;
     }
-    manifest.inputs.push_back("source " + path + " " + std::to_string(file.size) + " " + std::to_string(file.modified));
+    // Built in place: one line per source, so the temporaries would add up.
+    char size[24], modified[24];
+    const char* sizeEnd = std::to_chars(size, size + sizeof(size), file.size).ptr;
+    const char* modifiedEnd = std::to_chars(modified, modified + sizeof(modified), file.modified).ptr;
+    std::string line;
+    line.reserve(7 + path.size() + 2 + static_cast<size_t>((sizeEnd - size) + (modifiedEnd - modified)));
+    line.append("source ").append(path).append(" ").append(size, static_cast<size_t>(sizeEnd - size));
+    line.append(" ").append(modified, static_cast<size_t>(modifiedEnd - modified));
+    manifest.inputs.push_back(std::move(line));
 }
 
 // FNV-1a, 64 bits: enough to notice an edited configuration.
