@@ -189,6 +189,7 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
         if (!options.quiet) std::printf("up to date: %s (--force rebuilds)\n", options.indexFile.c_str());
         return options.strict && messageCounts().warnings ? kExitLibraryFailure : kExitSuccess;
     }
+    std::vector<std::string>().swap(previous.inputs);  // only its outputs matter from here on
     rememberLayoutLimits(configuration);
     bool hasGroups = configuration.beginGroups() != configuration.endGroups();
     std::vector<GroupOutcome> outcomes;
