@@ -191,13 +191,16 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
         if (!textures.empty() && !fs::is_directory(textures, code))
             return badInput("texture directory " + textures + ": no such directory");
         setReasonTextureDirectory(asDirectory(textures));
-        std::vector<std::pair<std::string, std::string>> sourceLines;
+        std::vector<std::pair<std::string, int>> sourceLines;
+        size_t count = 0;
+        for (const CheckedGroup& group : checked.groups) count += group.textures.size();
+        sourceLines.reserve(count);
         for (CheckedGroup& group : checked.groups)
             for (CheckedTexture& texture : group.textures) {
                 std::replace(texture.name.begin(), texture.name.end(), '\\', '/');  // as the library names it
-                sourceLines.emplace_back(std::move(texture.name), configFile + ":" + std::to_string(texture.line));
+                sourceLines.emplace_back(std::move(texture.name), texture.line);
             }
-        setSourceLines(std::move(sourceLines));
+        setSourceLines(configFile, std::move(sourceLines));
     }
     BuildOptions options;
     Manifest manifest;

@@ -3,6 +3,7 @@
 #include <d3dx9.h>
 #include <textureatlas/textureatlas.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 
@@ -27,14 +28,11 @@ struct LayoutLimit {
     bool used;
 };
 
-struct SourceLine {
-    std::string name, where;
-    bool used[4] = {false, false, false, false};  // by SourceMessage
-};
-
 std::string textureDirectory;
 std::vector<LayoutLimit> limits;
-std::vector<SourceLine> sourceLines;
+std::string sourceConfiguration;
+std::vector<std::pair<std::string, int>> sourceLines;  // name, line
+std::vector<std::array<bool, 4>> sourceLinesUsed;      // by SourceMessage
 
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -97,18 +95,18 @@ std::string decodeFailure(IDirect3DDevice9* device, const std::string& path) {
 
 void setReasonTextureDirectory(const std::string& directory) { textureDirectory = directory; }
 
-void setSourceLines(std::vector<std::pair<std::string, std::string>> nameAndWhere) {
-    sourceLines.clear();
-    sourceLines.reserve(nameAndWhere.size());
-    for (auto& [name, where] : nameAndWhere) sourceLines.push_back(SourceLine{std::move(name), std::move(where)});
+void setSourceLines(const std::string& file, std::vector<std::pair<std::string, int>> nameAndLine) {
+    sourceConfiguration = file;
+    sourceLines = std::move(nameAndLine);
+    sourceLinesUsed.assign(sourceLines.size(), {false, false, false, false});
 }
 
 std::string sourceLine(const std::string& name, SourceMessage kind) {
-    for (SourceLine& line : sourceLines) {
-        bool& used = line.used[static_cast<int>(kind)];
-        if (used || line.name != name) continue;
+    for (size_t i = 0; i < sourceLines.size(); ++i) {
+        bool& used = sourceLinesUsed[i][static_cast<int>(kind)];
+        if (used || sourceLines[i].first != name) continue;
         used = true;
-        return line.where;
+        return sourceConfiguration + ":" + std::to_string(sourceLines[i].second);
     }
     return "";
 }

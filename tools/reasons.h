@@ -25,9 +25,9 @@ void setReasonTextureDirectory(const std::string& directory);
 // before the layout, so that a drop can be explained.
 void rememberLayoutLimits(textureatlas::ITextureAtlasConfiguration& configuration);
 
-// Where each texture of a configuration file was named ("a.cfg:12"), in the
-// file's order, so that messages about a texture can point at its line.
-void setSourceLines(std::vector<std::pair<std::string, std::string>> nameAndWhere);
+// Where each texture of configuration file `file` was named (its line), in
+// the file's order, so that messages about a texture can point at "a.cfg:12".
+void setSourceLines(const std::string& file, std::vector<std::pair<std::string, int>> nameAndLine);
 
 // The line that named texture `name`, or empty. `kind` tells the messages
 // apart: each kind takes the lines of one name in order, as the library
