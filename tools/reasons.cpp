@@ -21,9 +21,10 @@ const std::string kMissingPrefix = textureatlas::messages::kFailedToLoadTexture;
 const std::string kDroppedPrefix = textureatlas::messages::kTextureTooLarge;
 const std::string kLoadPrefix = textureatlas::messages::kCouldNotLoadTexture;
 
+// The configuration's own strings: it outlives the build's messages.
 struct LayoutLimit {
-    std::string name;
-    std::string group;
+    const std::string* name;
+    const std::string* group;
     int width, height, pageWidth, pageHeight;
     bool used;
 };
@@ -43,9 +44,9 @@ std::string sizeText(unsigned width, unsigned height) { return std::to_string(wi
 std::string droppedDetail(const std::string& name) {
     // Layout drops in configuration order, so the first unused record is the one.
     for (LayoutLimit& limit : limits) {
-        if (limit.used || limit.name != name) continue;
+        if (limit.used || *limit.name != name) continue;
         limit.used = true;
-        return sizeText(limit.width, limit.height) + " with its border; pages of group " + limit.group +
+        return sizeText(limit.width, limit.height) + " with its border; pages of group " + *limit.group +
                " are at most " + sizeText(limit.pageWidth, limit.pageHeight);
     }
     return "";
@@ -115,7 +116,7 @@ void rememberLayoutLimits(textureatlas::ITextureAtlasConfiguration& configuratio
     limits.clear();
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
         for (const textureatlas::TextureEntry& texture : group->textures)
-            limits.push_back(LayoutLimit{texture.name, group->name, texture.rect.width, texture.rect.height,
+            limits.push_back(LayoutLimit{&texture.name, &group->name, texture.rect.width, texture.rect.height,
                                          pageLimit(group->rect.width), pageLimit(group->rect.height), false});
 }
 

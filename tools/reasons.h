@@ -22,7 +22,8 @@ std::string decodeFailure(IDirect3DDevice9* device, const std::string& path);
 void setReasonTextureDirectory(const std::string& directory);
 
 // Remembers each texture's size (border included) and its group's page limit
-// before the layout, so that a drop can be explained.
+// before the layout, so that a drop can be explained; `configuration` must
+// outlive the messages and keep its records where they are.
 void rememberLayoutLimits(textureatlas::ITextureAtlasConfiguration& configuration);
 
 // Where each texture of configuration file `file` was named (its line), in
