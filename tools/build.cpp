@@ -179,7 +179,7 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     manifest.inputs.push_back("save " + options.saveConfig);
     std::string manifestFile = manifestPath(options.indexFile);
     Manifest previous;
-    bool hadOutput = readManifest(manifestFile, previous);
+    bool hadOutput = readManifest(manifestFile, previous, !options.force && !options.dryRun);
     if (!options.dryRun) removeAbandonedStaging(options.outputDirectory);
     if (!options.dryRun && !options.force && hadOutput && upToDate(previous, manifest)) {
         // What the build that is kept left out is still left out: said again,

@@ -62,7 +62,7 @@ static bool readLeftOut(const std::string& line, Manifest& manifest) {
 
 std::string manifestPath(const std::string& indexPath) { return indexPath + ".manifest"; }
 
-bool readManifest(const std::string& path, Manifest& manifest) {
+bool readManifest(const std::string& path, Manifest& manifest, bool inputs) {
     std::ifstream file(path);
     std::string line;
     if (!std::getline(file, line) || line != kFirstLine) return false;
@@ -70,9 +70,9 @@ bool readManifest(const std::string& path, Manifest& manifest) {
     while (std::getline(file, line)) {
         if (line.compare(0, 7, "output ") == 0)
             manifest.outputs.push_back(line.substr(7));
-        else if (line.compare(0, 6, "input ") == 0)
-            manifest.inputs.push_back(line.substr(6));
-        else if (!readLeftOut(line, manifest))
+        else if (line.compare(0, 6, "input ") == 0) {
+            if (inputs) manifest.inputs.push_back(line.substr(6));
+        } else if (!readLeftOut(line, manifest))
             return false;
     }
     return true;
