@@ -23,7 +23,7 @@ namespace {
 // and its page size maximum is the one a device gives.
 class PageList : public textureatlas::TextureAtlas {
 public:
-    const std::vector<textureatlas::AtlasGroup>& result() const { return pages; }
+    std::vector<textureatlas::AtlasGroup>& result() { return pages; }
 };
 
 }  // namespace
@@ -43,20 +43,21 @@ std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& config
 
     std::vector<LaidOutPage> pages;
     pages.reserve(atlas.result().size());
-    for (const textureatlas::AtlasGroup& page : atlas.result()) {
+    // The atlas goes with this call: its strings are moved out, not copied.
+    for (textureatlas::AtlasGroup& page : atlas.result()) {
         LaidOutPage out;
-        out.name = page.name;
-        out.format = page.format;
+        out.name = std::move(page.name);
+        out.format = std::move(page.format);
         out.index = page.index;
         out.width = page.rect.width;
         out.height = page.rect.height;
         out.mipLevels = page.mipLevels;
         out.textures.reserve(page.textures.size());
-        for (const textureatlas::TextureEntry& texture : page.textures) {
+        for (textureatlas::TextureEntry& texture : page.textures) {
             const int inset = texture.border ? page.border : 0;
-            out.textures.push_back(LaidOutTexture{texture.name, texture.rect.x + inset, texture.rect.y + inset,
-                                                  texture.rect.width - 2 * inset, texture.rect.height - 2 * inset,
-                                                  inset, texture.path});
+            out.textures.push_back(LaidOutTexture{std::move(texture.name), texture.rect.x + inset,
+                                                  texture.rect.y + inset, texture.rect.width - 2 * inset,
+                                                  texture.rect.height - 2 * inset, inset, std::move(texture.path)});
         }
         pages.push_back(std::move(out));
     }
