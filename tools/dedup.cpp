@@ -29,7 +29,7 @@ DedupPlan findDuplicates(const std::vector<TextureRef>& textures, bool merge, So
     std::vector<std::uint64_t> sizes;  // sorted: a size found twice is shared
     sizes.reserve(merge ? textures.size() : 0);
     for (size_t i = 0; merge && i < textures.size(); ++i) {
-        if (!lookup(textures[i].path, files[i])) continue;
+        if (!lookup(*textures[i].path, files[i])) continue;
         known[i] = true;
         sizes.push_back(files[i].size);
     }
@@ -43,16 +43,16 @@ DedupPlan findDuplicates(const std::vector<TextureRef>& textures, bool merge, So
     std::unordered_map<size_t, size_t> sharedAt;          // placed texture's index: its entry in plan.shared
     for (size_t i = 0; i < textures.size(); ++i) {
         const TextureRef& texture = textures[i];
-        if (known[i] && sizeShared(files[i].size) && hashSourceFile(texture.path, files[i])) {
+        if (known[i] && sizeShared(files[i].size) && hashSourceFile(*texture.path, files[i])) {
             const std::uint64_t hash = files[i].hash ^ (texture.border ? 1u : 0u);
             bool merged = false;
             auto range = seen.equal_range(hash);
             for (auto candidate = range.first; candidate != range.second && !merged; ++candidate) {
                 const TextureRef& first = textures[candidate->second];
-                if (first.border == texture.border && sameContents(first.path, texture.path)) {
+                if (first.border == texture.border && sameContents(*first.path, *texture.path)) {
                     auto at = sharedAt.emplace(candidate->second, plan.shared.size());
-                    if (at.second) plan.shared.emplace_back(first.name, std::vector<std::string>());
-                    plan.shared[at.first->second].second.push_back(texture.name);
+                    if (at.second) plan.shared.emplace_back(*first.name, std::vector<std::string>());
+                    plan.shared[at.first->second].second.push_back(*texture.name);
                     ++plan.merged;
                     merged = true;
                 }

@@ -13,9 +13,10 @@ namespace textureatlas {
 struct TextureEntry;
 }
 
+// Its strings are the configuration's (or the caller's), which outlive it.
 struct TextureRef {
-    std::string name;  // as the index file names it
-    std::string path;  // the file
+    const std::string* name = nullptr;  // as the index file names it
+    const std::string* path = nullptr;  // the file
     bool border = false;
     // The record the configuration made when it probed the file: a group
     // built on a configuration of its own takes it as it is instead of

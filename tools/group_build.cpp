@@ -156,8 +156,8 @@ std::vector<std::pair<std::string, std::string>> unusableSources(const GroupJob&
     SoftwareDevice device;
     if (!device.get()) return unusable;
     for (const TextureRef& texture : job.textures) {
-        std::string reason = decodeFailure(device.get(), texture.path);
-        if (!reason.empty()) unusable.emplace_back(texture.name, reason);
+        std::string reason = decodeFailure(device.get(), *texture.path);
+        if (!reason.empty()) unusable.emplace_back(*texture.name, reason);
     }
     return unusable;
 }
@@ -174,7 +174,7 @@ GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_
     GroupJob usable = job;
     usable.textures.clear();
     for (const TextureRef& texture : job.textures)
-        if (std::none_of(unusable.begin(), unusable.end(), [&](const auto& u) { return u.first == texture.name; }))
+        if (std::none_of(unusable.begin(), unusable.end(), [&](const auto& u) { return u.first == *texture.name; }))
             usable.textures.push_back(texture);
     GroupOutcome retried = attemptGroup(usable, options, number);
     retried.messages.leftOut = std::move(unusable);
@@ -191,7 +191,7 @@ std::vector<GroupJob> groupJobs(ITextureAtlasConfiguration& configuration) {
                                      group->rect.height, group->mipLevels, group->border};
         job.textures.reserve(group->textures.size());
         for (const textureatlas::TextureEntry& texture : group->textures) {
-            job.textures.push_back(TextureRef{texture.name, texture.path, texture.border, &texture});
+            job.textures.push_back(TextureRef{&texture.name, &texture.path, texture.border, &texture});
             job.texels += static_cast<long long>(texture.rect.width) * texture.rect.height;
         }
         jobs.push_back(std::move(job));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -21,18 +22,26 @@ protected:
     void SetUp() override { directory = freshDirectory(); }
 
     TextureRef file(const std::string& name, const std::string& bytes, bool border = false) {
-        const std::string path = directory + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return TextureRef{name, path, border};
+        std::ofstream(directory + name, std::ios::binary) << bytes;
+        return named(name, name, border);
+    }
+
+    // The texture `name` of the file `file` in the directory; its strings last as long as the test.
+    TextureRef named(const std::string& name, const std::string& file, bool border = false) {
+        strings.push_back(name);
+        const std::string* kept = &strings.back();
+        strings.push_back(directory + file);
+        return TextureRef{kept, &strings.back(), border};
     }
 
     static Names uniqueNames(const DedupPlan& plan, const std::vector<TextureRef>& textures) {
         Names names;
-        for (std::size_t i : plan.unique) names.push_back(textures[i].name);
+        for (std::size_t i : plan.unique) names.push_back(*textures[i].name);
         return names;
     }
 
     std::string directory;
+    std::deque<std::string> strings;
 };
 
 TEST_F(Duplicates, IdenticalBytesShareTheFirstOnesPlaceInOrder) {
@@ -70,9 +79,9 @@ TEST_F(Duplicates, FilesOfOneHashAreToldApartByTheirBytes) {
 }
 
 TEST_F(Duplicates, ABorderFlagOrAnUnreadableFileKeepsItsOwnPlace) {
-    const std::vector<TextureRef> textures = {
-        file("plain", "same"), file("framed", "same", true), file("framed too", "same", true),
-        TextureRef{"gone", directory + "gone", false}, TextureRef{"gone too", directory + "gone", false}};
+    const std::vector<TextureRef> textures = {file("plain", "same"), file("framed", "same", true),
+                                              file("framed too", "same", true), named("gone", "gone"),
+                                              named("gone too", "gone")};
     const DedupPlan plan = findDuplicates(textures, true);
     EXPECT_EQ(uniqueNames(plan, textures), (Names{"plain", "framed", "gone", "gone too"}));
     EXPECT_EQ(plan.shared, (Shared{{"framed", {"framed too"}}}));
