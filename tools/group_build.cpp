@@ -106,10 +106,16 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     return ok;
 }
 
-GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, size_t number) {
+// Groups whose duplicates are still to be found: the probes' records are
+// needed until the last has them.
+std::atomic<size_t> groupsToPlan{0};
+
+GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, size_t number, bool retry = false) {
     GroupOutcome outcome;
     captureMessages(&outcome.messages);
     outcome.textures = findDuplicates(job.textures, options.dedup);
+    // A retry finds them again from the files themselves: the same plan.
+    if (!retry && --groupsToPlan == 0) forgetSourceFiles();
     ConfigurationPointer configuration(ITextureAtlasConfiguration::create());
     if (!configuration) {
         printLibraryError("out of memory");
@@ -176,7 +182,7 @@ GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_
     for (const TextureRef& texture : job.textures)
         if (std::none_of(unusable.begin(), unusable.end(), [&](const auto& u) { return u.first == *texture.name; }))
             usable.textures.push_back(texture);
-    GroupOutcome retried = attemptGroup(usable, options, number);
+    GroupOutcome retried = attemptGroup(usable, options, number, true);
     retried.messages.leftOut = std::move(unusable);
     return retried;
 }
@@ -205,6 +211,7 @@ unsigned layerThreadsPerGroup(unsigned threads, unsigned groupThreads) {
 
 std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const GroupRunOptions& options) {
     std::vector<GroupOutcome> outcomes(jobs.size());
+    groupsToPlan = jobs.size();
     // Groups have names of their own (the checks refuse two with one name), so
     // no two groups write the same page file.
     size_t threads = std::min<size_t>(std::max(options.jobs, 1), jobs.size());

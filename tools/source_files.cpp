@@ -111,6 +111,12 @@ SourceRecording::SourceRecording() { D3D9SoftSetFileReadHook(record, nullptr); }
 
 SourceRecording::~SourceRecording() { D3D9SoftSetFileReadHook(nullptr, nullptr); }
 
+void forgetSourceFiles() {
+    std::unordered_map<std::string, SourceFile> gone;
+    std::lock_guard<std::mutex> lock(recordsMutex);
+    records.swap(gone);
+}
+
 bool sourceFile(const std::string& path, SourceFile& file) {
     if (recorded(path, file)) return true;
     // No probe read it (none recorded, or it could not be opened): its
