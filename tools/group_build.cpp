@@ -140,10 +140,12 @@ GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, s
         outcome.tried = fit.tried;
         outcome.pages = std::move(fit.pages);
     }
-    // A dry run reports the drops that composing would report.
+    // A dry run reports the drops that composing would report. The paths
+    // are for decoding ahead alone.
     if (!options.fit || options.dryRun)
-        outcome.pages = texatlas_layout::layOut(
-            *configuration, options.sortMode, options.dryRun ? printLibraryWarning : textureatlas::nullMessageHandler);
+        outcome.pages = texatlas_layout::layOut(*configuration, options.sortMode,
+                                                options.dryRun ? printLibraryWarning : textureatlas::nullMessageHandler,
+                                                options.jobs > 1);
     outcome.width = configuration->beginGroups()->rect.width;
     outcome.height = configuration->beginGroups()->rect.height;
 

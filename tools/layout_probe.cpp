@@ -29,7 +29,7 @@ public:
 }  // namespace
 
 std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& configuration, int sortMode,
-                                textureatlas::MessageCallback warning) {
+                                textureatlas::MessageCallback warning, bool paths) {
     std::vector<int> mipLevels;
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
         mipLevels.push_back(group->mipLevels);
@@ -55,9 +55,9 @@ std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& config
         out.textures.reserve(page.textures.size());
         for (textureatlas::TextureEntry& texture : page.textures) {
             const int inset = texture.border ? page.border : 0;
-            out.textures.push_back(LaidOutTexture{std::move(texture.name), texture.rect.x + inset,
-                                                  texture.rect.y + inset, texture.rect.width - 2 * inset,
-                                                  texture.rect.height - 2 * inset, inset, std::move(texture.path)});
+            out.textures.push_back(LaidOutTexture{
+                std::move(texture.name), texture.rect.x + inset, texture.rect.y + inset, texture.rect.width - 2 * inset,
+                texture.rect.height - 2 * inset, inset, paths ? std::move(texture.path) : std::string()});
         }
         pages.push_back(std::move(out));
     }
