@@ -17,6 +17,11 @@
 # (full mips), each with -j 1, -j 2 and -j 2 with decoding ahead off
 # (TEXATLAS_DECODE_AHEAD=0), taking turns E2E_RUNS times; medians, ranges
 # and the largest peak memory. E2E_TOOL_ONLY=1 runs this part alone.
+# Then the tool against the library alone: texatlas build -j 1 and
+# bench/e2e_host --threads 1 build on freeciv + minetest as one A8R8G8B8
+# group, taking turns E2E_HOST_RUNS times (default 10), medians and their
+# ratio; the host gets the malloc settings that tools/main.cpp gives the
+# tool. E2E_HOST_ONLY=1 runs this part alone.
 # Usage: bench/e2e.sh [build-dir, default build]
 set -eu
 cd "$(dirname "$0")/.."
@@ -36,7 +41,7 @@ work=$build/e2e
 pages=$work
 [ -w /dev/shm ] && pages=/dev/shm/textureatlas-e2e.$$
 trap 'rm -rf "/dev/shm/textureatlas-e2e.$$"' EXIT
-rm -rf "$work" && mkdir -p "$work" "$pages/argb" "$pages/dxt5" "$pages/one_t1" "$pages/one_t2"
+rm -rf "$work" && mkdir -p "$work" "$pages/argb" "$pages/dxt5" "$pages/one_t1" "$pages/one_t2" "$pages/fm1.host"
 textures=/usr/share/games
 # Names are relative to the texture directory; the file format has no quoting.
 (cd $textures && find freeciv -name '*.png' ! -name '* *' | sort) > "$work/freeciv.list"
@@ -68,7 +73,7 @@ wall() {  # "Elapsed (wall clock) time (h:mm:ss or m:ss): 1:02.34" in seconds
 }
 peak_mb() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/$1.time" | awk '{ printf "%.1f", $1 / 1024 }'; }
 
-ratio() { echo "$1 $2" | awk '{ printf "%.2f", $1 / $2 }'; }
+ratio() { echo "$1 $2" | awk "{ printf \"%.${3:-2}f\", \$1 / \$2 }"; }  # a b [decimals]
 same_pages() {  # dir dir: every page file alike, and the index lines (its comments hold paths)
   for page in "$1"/*.dds; do cmp -s "$page" "$2/${page##*/}" || { echo "differ: ${page##*/}"; return; }; done
   for index in "$1"/*.txt "$1"/*.tai; do
@@ -90,22 +95,26 @@ turns() {  # runs name "command" [name "command"]...: the commands in turn, each
 one_turn() {
   turn=$1; shift
   while [ "$#" -ge 2 ]; do
+    # Timed here to the millisecond: /usr/bin/time gives hundredths.
+    started=$(date +%s%N)
     eval timed "$1.$turn" "$2"
-    echo "$(wall "$1.$turn") $(peak_mb "$1.$turn")" >> "$work/$1.walls"
+    echo "$(( ($(date +%s%N) - started) / 1000000 )) $(peak_mb "$1.$turn")" |
+      awk '{ printf "%.3f %s\n", $1 / 1000, $2 }' >> "$work/$1.walls"
     shift 2
   done
 }
 summary() {  # name: "median s (min-max), peak MB"
   sort -n "$work/$1.walls" | awk '{ w[NR] = $1; if ($2 > m) m = $2 }
-    END { printf "%.2f s (%.2f-%.2f), peak %.0f MB", (NR % 2 ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2), w[1], w[NR], m }'
+    END { printf "%.3f s (%.3f-%.3f), peak %.0f MB", (NR % 2 ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2), w[1], w[NR], m }'
 }
 median() { sort -n "$work/$1.walls" | awk '{ w[NR] = $1 } END { print (NR % 2 ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2) }'; }
 
+{ echo "group neverball width 2048 height 2048 format DXT5 miplevels 12 border 0"
+  cat "$work/neverball.list"; } > "$work/nb1.cfg"
+{ echo "group fm width 2048 height 2048 format A8R8G8B8 miplevels 12 border 0"
+  cat "$work/freeciv.list" "$work/minetest.list"; } > "$work/fm1.cfg"
+
 single_groups() {
-  { echo "group neverball width 2048 height 2048 format DXT5 miplevels 12 border 0"
-    cat "$work/neverball.list"; } > "$work/nb1.cfg"
-  { echo "group fm width 2048 height 2048 format A8R8G8B8 miplevels 12 border 0"
-    cat "$work/freeciv.list" "$work/minetest.list"; } > "$work/fm1.cfg"
   "$tool" build "$work/fm1.cfg" -t "$textures" -o "$pages/warm" -j 1 --force -q  # warms the file cache
   for set in nb1 fm1; do
     rm -f "$work/$set".*.walls
@@ -119,6 +128,30 @@ single_groups() {
          "pages $(same_pages "$pages/$set.j1" "$pages/$set.j2"), off $(same_pages "$pages/$set.j1" "$pages/$set.off")"
   done
 }
+# mallopt in tools/main.cpp, as tunables: one arena, freed memory kept up to 64 MiB.
+tool_malloc=glibc.malloc.arena_max=1:glibc.malloc.mmap_threshold=67108864:glibc.malloc.trim_threshold=67108864
+tool_and_host() {
+  host_runs=${E2E_HOST_RUNS:-10}
+  "$tool" build "$work/fm1.cfg" -t "$textures" -o "$pages/warm" -j 1 --force -q  # warms the file cache
+  rm -f "$work"/fm1.tool.walls "$work"/fm1.host.walls
+  turns "$host_runs" \
+    fm1.tool '"$tool" build "$work/fm1.cfg" -t "$textures" -o "$pages/fm1.tool" -j 1 --force -q' \
+    fm1.host 'env GLIBC_TUNABLES=$tool_malloc "$host" --threads 1 build "$work/fm1.cfg" "$textures/" "$pages/fm1.host/"'
+  # Identical files are placed once by the tool only; without that the pages
+  # and index lines must be the library's (its index under the host's name).
+  "$tool" build "$work/fm1.cfg" -t "$textures" -o "$pages/fm1.same" -i "$pages/fm1.same/atlas.tai" -j 1 --no-dedup -q \
+    2> "$work/fm1.same.err"
+  echo "tool against the library alone (fm1, $host_runs turns): texatlas build -j 1 $(summary fm1.tool);" \
+       "e2e_host --threads 1 $(summary fm1.host); median ratio" \
+       "$(ratio "$(median fm1.tool)" "$(median fm1.host)" 3) (target 1.05);" \
+       "pages with --no-dedup $(same_pages "$pages/fm1.host" "$pages/fm1.same")"
+}
+if [ "${E2E_HOST_ONLY:-0}" = 1 ]; then
+  echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+  tool_and_host
+  echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+  exit 0
+fi
 if [ "${E2E_TOOL_ONLY:-0}" = 1 ]; then
   echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
   single_groups
@@ -202,4 +235,5 @@ echo "one group ($one, $(value one_t1 pages) DXT5 pages, full mips), layer threa
      "ratio $(ratio "$t2" "$t1") (target 0.75); pages $(same_pages "$pages/one_t1" "$pages/one_t2")" \
      "[write $(value one_t1 write_s) s / $(value one_t2 write_s) s]"
 single_groups
+tool_and_host
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

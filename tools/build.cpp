@@ -179,7 +179,7 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
     manifest.inputs.push_back("save " + options.saveConfig);
     std::string manifestFile = manifestPath(options.indexFile);
     Manifest previous;
-    bool hadOutput = readManifest(manifestFile, previous);
+    bool hadOutput = readManifest(manifestFile, previous, !options.force && !options.dryRun);
     if (!options.dryRun) removeAbandonedStaging(options.outputDirectory);
     if (!options.dryRun && !options.force && hadOutput && upToDate(previous, manifest)) {
         // What the build that is kept left out is still left out: said again,
@@ -189,6 +189,7 @@ int runBuild(ITextureAtlasConfiguration& configuration, const BuildOptions& opti
         if (!options.quiet) std::printf("up to date: %s (--force rebuilds)\n", options.indexFile.c_str());
         return options.strict && messageCounts().warnings ? kExitLibraryFailure : kExitSuccess;
     }
+    std::vector<std::string>().swap(previous.inputs);  // only its outputs matter from here on
     rememberLayoutLimits(configuration);
     bool hasGroups = configuration.beginGroups() != configuration.endGroups();
     std::vector<GroupOutcome> outcomes;

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -231,29 +233,53 @@ struct LineChecker {
         // The library names a texture with forward slashes: a\b.png and a/b.png are one.
         std::string libraryName = name;
         std::replace(libraryName.begin(), libraryName.end(), '\\', '/');
-        auto first = result.textureLines.back().emplace(libraryName, lineNumber);
+        auto first = result.textureLines.back().emplace(std::move(libraryName), lineNumber);
         if (!first.second)
             warning(name + " is already in group " + group.name + " (line " + std::to_string(first.first->second) +
                     "); it will be placed twice");
-        group.textures.push_back(texture);
+        group.textures.push_back(std::move(texture));
     }
 };
 
-// One line without its end; only the first kMaxLineLength + 1 characters are
-// kept (enough to judge it), so a huge line costs no memory. `length` is the
-// whole line's.
-bool readLine(std::istream& in, std::string& line, size_t& length) {
-    line.clear();
-    length = 0;
-    std::streambuf* buffer = in.rdbuf();
-    int c = buffer->sbumpc();
-    if (c == std::char_traits<char>::eof()) return false;
-    for (; c != std::char_traits<char>::eof() && c != '\n'; c = buffer->sbumpc()) {
-        if (line.size() <= kMaxLineLength) line += static_cast<char>(c);
-        ++length;
+// The file's lines without their ends, read a block at a time; only the
+// first kMaxLineLength + 1 characters of a line are kept (enough to judge it),
+// so a huge line costs no memory. `length` is the whole line's.
+class LineReader {
+public:
+    explicit LineReader(std::istream& in) : buffer_(in.rdbuf()) {}
+
+    bool next(std::string& line, size_t& length) {
+        line.clear();
+        length = 0;
+        bool any = false;
+        for (;;) {
+            if (at_ == end_ && !refill()) return any;
+            any = true;
+            const char* from = block_ + at_;
+            const char* newline = static_cast<const char*>(std::memchr(from, '\n', end_ - at_));
+            const size_t taken = static_cast<size_t>((newline ? newline : block_ + end_) - from);
+            if (line.size() <= kMaxLineLength) line.append(from, std::min(taken, kMaxLineLength + 1 - line.size()));
+            length += taken;
+            at_ += taken;
+            if (newline) {
+                ++at_;
+                return true;
+            }
+        }
     }
-    return true;
-}
+
+private:
+    bool refill() {
+        const std::streamsize got = buffer_->sgetn(block_, sizeof(block_));
+        at_ = 0;
+        end_ = got > 0 ? static_cast<size_t>(got) : 0;
+        return end_ > 0;
+    }
+
+    std::streambuf* buffer_;
+    char block_[16384];
+    size_t at_ = 0, end_ = 0;
+};
 
 }  // namespace
 
@@ -262,13 +288,16 @@ bool checkConfigurationFile(const std::string& path, CheckedConfiguration& resul
     result.file = path;
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
-    std::string line;
+    std::string line, first;
     size_t length = 0;
     int lineNumber = 0;
     LineChecker checker{result, ""};
-    while (readLine(file, line, length)) {
+    LineReader lines(file);
+    while (lines.next(line, length)) {
         ++lineNumber;
-        checker.where = path + ":" + std::to_string(lineNumber);
+        char number[16];
+        checker.where.assign(path).append(1, ':').append(
+            number, std::to_chars(number, number + sizeof(number), lineNumber).ptr);
         if (lineNumber == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             checker.error(
                 "the file starts with a UTF-8 byte-order mark, which the reader takes as part of the first "
@@ -281,7 +310,6 @@ bool checkConfigurationFile(const std::string& path, CheckedConfiguration& resul
         line.resize(std::min(line.size(), kMaxLineLength));
         // The reader holds the line as a C string: a NUL byte ends it.
         Scanner scan{line.c_str()};
-        std::string first;
         if (!scan.token(first) || isComment(first)) continue;
         if (first == "group")
             checker.groupLine(scan, lineNumber);

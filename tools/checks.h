@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct CheckedTexture {
@@ -24,8 +25,8 @@ struct CheckedGroup {
 struct CheckedConfiguration {
     std::string file;
     std::vector<CheckedGroup> groups;
-    std::map<std::string, int> groupLines;                 // first line of each group name
-    std::vector<std::map<std::string, int>> textureLines;  // per group: first line of each name
+    std::map<std::string, int> groupLines;                           // first line of each group name
+    std::vector<std::unordered_map<std::string, int>> textureLines;  // per group: first line of each name
     int errors = 0;
     int warnings = 0;
 };

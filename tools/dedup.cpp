@@ -1,5 +1,6 @@
 #include "dedup.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
@@ -25,33 +26,41 @@ DedupPlan findDuplicates(const std::vector<TextureRef>& textures, bool merge, So
     // files of one hash are read here, to compare them.
     std::vector<SourceFile> files(textures.size());
     std::vector<bool> known(textures.size(), false);
-    std::unordered_map<std::uint64_t, int> filesOfSize;
+    std::vector<std::uint64_t> sizes;  // sorted: a size found twice is shared
+    sizes.reserve(merge ? textures.size() : 0);
     for (size_t i = 0; merge && i < textures.size(); ++i) {
-        if (!lookup(textures[i].path, files[i])) continue;
+        if (!lookup(*textures[i].path, files[i])) continue;
         known[i] = true;
-        ++filesOfSize[files[i].size];
+        sizes.push_back(files[i].size);
     }
+    std::sort(sizes.begin(), sizes.end());
+    auto sizeShared = [&](std::uint64_t size) {
+        auto same = std::equal_range(sizes.begin(), sizes.end(), size);
+        return same.second - same.first > 1;
+    };
     // A border changes the cell, so it is part of what must match.
-    std::unordered_multimap<std::uint64_t, size_t> seen;
+    std::unordered_multimap<std::uint64_t, size_t> seen;  // hash: a placed texture's index
+    std::unordered_map<size_t, size_t> sharedAt;          // placed texture's index: its entry in plan.shared
     for (size_t i = 0; i < textures.size(); ++i) {
         const TextureRef& texture = textures[i];
-        if (known[i] && filesOfSize[files[i].size] > 1 && hashSourceFile(texture.path, files[i])) {
+        if (known[i] && sizeShared(files[i].size) && hashSourceFile(*texture.path, files[i])) {
             const std::uint64_t hash = files[i].hash ^ (texture.border ? 1u : 0u);
             bool merged = false;
             auto range = seen.equal_range(hash);
             for (auto candidate = range.first; candidate != range.second && !merged; ++candidate) {
-                const TextureRef& first = plan.unique[candidate->second];
-                if (first.border == texture.border && sameContents(first.path, texture.path)) {
-                    plan.duplicatesOf[candidate->second].push_back(texture.name);
+                const TextureRef& first = textures[candidate->second];
+                if (first.border == texture.border && sameContents(*first.path, *texture.path)) {
+                    auto at = sharedAt.emplace(candidate->second, plan.shared.size());
+                    if (at.second) plan.shared.emplace_back(*first.name, std::vector<std::string>());
+                    plan.shared[at.first->second].second.push_back(*texture.name);
                     ++plan.merged;
                     merged = true;
                 }
             }
             if (merged) continue;
-            seen.emplace(hash, plan.unique.size());
+            seen.emplace(hash, i);
         }
-        plan.unique.push_back(texture);
-        plan.duplicatesOf.emplace_back();
+        plan.unique.push_back(i);
     }
     return plan;
 }

@@ -2,7 +2,9 @@
 // name the first one's place.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "source_files.h"
@@ -11,21 +13,22 @@ namespace textureatlas {
 struct TextureEntry;
 }
 
+// Its strings are the configuration's (or the caller's), which outlive it.
 struct TextureRef {
-    std::string name;   // as the index file names it
-    std::string given;  // as it was added, relative to the texture directory
-    std::string path;   // the file
+    const std::string* name = nullptr;  // as the index file names it
+    const std::string* path = nullptr;  // the file
     bool border = false;
-    // The record the configuration made when it probed the file, if any: a
-    // group built on a configuration of its own takes it as it is instead of
+    // The record the configuration made when it probed the file: a group
+    // built on a configuration of its own takes it as it is instead of
     // probing the file again.
     const textureatlas::TextureEntry* entry = nullptr;
 };
 
 struct DedupPlan {
-    std::vector<TextureRef> unique;  // in the group's order
-    // duplicatesOf[i]: names of the textures that share unique[i]'s place, in order
-    std::vector<std::vector<std::string>> duplicatesOf;
+    std::vector<std::size_t> unique;  // indices of the textures placed, in the group's order
+    // Each placed texture that others share (by name), with their names in
+    // order; in the order of their first duplicate.
+    std::vector<std::pair<std::string, std::vector<std::string>>> shared;
     int merged = 0;
 };
 

@@ -92,8 +92,9 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     for (texatlas_layout::LaidOutPage& page : outcome.pages) reports.pages[page.name + ".dds"] = &page;
     D3D9SoftSetTextureSaveHook(device.get(), onPageSaved, &reports);
     Extrusion* extrusion = options.extrude ? startExtrusion(device.get(), outcome.pages, printLibraryWarning) : nullptr;
-    // Before the library's own layout, so that decoding starts meanwhile.
-    announceSourceLoads(device.get(), outcome.pages);
+    // Before the library's own layout, so that decoding starts meanwhile; with
+    // one thread in all no thread is left to decode ahead, now or later.
+    if (options.jobs > 1) announceSourceLoads(device.get(), outcome.pages);
     atlas->layout(&configuration);
     std::string index =
         options.outputDirectory + ".texatlas-" + std::to_string(getpid()) + "-" + std::to_string(number) + ".txt";
@@ -105,10 +106,16 @@ bool composeGroup(ITextureAtlasConfiguration& configuration, const GroupRunOptio
     return ok;
 }
 
-GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, size_t number) {
+// Groups whose duplicates are still to be found: the probes' records are
+// needed until the last has them.
+std::atomic<size_t> groupsToPlan{0};
+
+GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, size_t number, bool retry = false) {
     GroupOutcome outcome;
     captureMessages(&outcome.messages);
     outcome.textures = findDuplicates(job.textures, options.dedup);
+    // A retry finds them again from the files themselves: the same plan.
+    if (!retry && --groupsToPlan == 0) forgetSourceFiles();
     ConfigurationPointer configuration(ITextureAtlasConfiguration::create());
     if (!configuration) {
         printLibraryError("out of memory");
@@ -125,22 +132,20 @@ GroupOutcome attemptGroup(const GroupJob& job, const GroupRunOptions& options, s
     // The records as the build's configuration made them: the same a probe
     // of the file would make in this group of the same settings.
     auto added = configuration->beginGroups();
-    for (const TextureRef& texture : outcome.textures.unique) {
-        if (texture.entry)
-            added->textures.push_back(*texture.entry);
-        else
-            configuration->addTexture(texture.given.c_str(), texture.border);
-    }
+    added->textures.reserve(outcome.textures.unique.size());
+    for (size_t i : outcome.textures.unique) added->textures.push_back(*job.textures[i].entry);
 
     if (options.fit) {
         FitResult fit = fitPageLimits(*configuration, options.sortMode);
         outcome.tried = fit.tried;
         outcome.pages = std::move(fit.pages);
     }
-    // A dry run reports the drops that composing would report.
+    // A dry run reports the drops that composing would report. The paths
+    // are for decoding ahead alone.
     if (!options.fit || options.dryRun)
-        outcome.pages = texatlas_layout::layOut(
-            *configuration, options.sortMode, options.dryRun ? printLibraryWarning : textureatlas::nullMessageHandler);
+        outcome.pages = texatlas_layout::layOut(*configuration, options.sortMode,
+                                                options.dryRun ? printLibraryWarning : textureatlas::nullMessageHandler,
+                                                options.jobs > 1);
     outcome.width = configuration->beginGroups()->rect.width;
     outcome.height = configuration->beginGroups()->rect.height;
 
@@ -159,8 +164,8 @@ std::vector<std::pair<std::string, std::string>> unusableSources(const GroupJob&
     SoftwareDevice device;
     if (!device.get()) return unusable;
     for (const TextureRef& texture : job.textures) {
-        std::string reason = decodeFailure(device.get(), texture.path);
-        if (!reason.empty()) unusable.emplace_back(texture.name, reason);
+        std::string reason = decodeFailure(device.get(), *texture.path);
+        if (!reason.empty()) unusable.emplace_back(*texture.name, reason);
     }
     return unusable;
 }
@@ -177,9 +182,9 @@ GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_
     GroupJob usable = job;
     usable.textures.clear();
     for (const TextureRef& texture : job.textures)
-        if (std::none_of(unusable.begin(), unusable.end(), [&](const auto& u) { return u.first == texture.name; }))
+        if (std::none_of(unusable.begin(), unusable.end(), [&](const auto& u) { return u.first == *texture.name; }))
             usable.textures.push_back(texture);
-    GroupOutcome retried = attemptGroup(usable, options, number);
+    GroupOutcome retried = attemptGroup(usable, options, number, true);
     retried.messages.leftOut = std::move(unusable);
     return retried;
 }
@@ -188,18 +193,13 @@ GroupOutcome runGroup(const GroupJob& job, const GroupRunOptions& options, size_
 
 std::vector<GroupJob> groupJobs(ITextureAtlasConfiguration& configuration) {
     std::vector<GroupJob> jobs;
-    const std::string texturePath = configuration.getTexturePath();
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group) {
         GroupJob job;
         job.settings = GroupSettings{group->name,        group->format,    group->rect.width,
                                      group->rect.height, group->mipLevels, group->border};
+        job.textures.reserve(group->textures.size());
         for (const textureatlas::TextureEntry& texture : group->textures) {
-            // The probe made the path from the texture directory and the name
-            // as it was added, which the group's own configuration adds again.
-            std::string given = texture.path.compare(0, texturePath.size(), texturePath) == 0
-                                    ? texture.path.substr(texturePath.size())
-                                    : texture.name;
-            job.textures.push_back(TextureRef{texture.name, given, texture.path, texture.border, &texture});
+            job.textures.push_back(TextureRef{&texture.name, &texture.path, texture.border, &texture});
             job.texels += static_cast<long long>(texture.rect.width) * texture.rect.height;
         }
         jobs.push_back(std::move(job));
@@ -213,6 +213,7 @@ unsigned layerThreadsPerGroup(unsigned threads, unsigned groupThreads) {
 
 std::vector<GroupOutcome> runGroups(const std::vector<GroupJob>& jobs, const GroupRunOptions& options) {
     std::vector<GroupOutcome> outcomes(jobs.size());
+    groupsToPlan = jobs.size();
     // Groups have names of their own (the checks refuse two with one name), so
     // no two groups write the same page file.
     size_t threads = std::min<size_t>(std::max(options.jobs, 1), jobs.size());

@@ -84,8 +84,7 @@ PlacedTexture placedTexture(const std::string& name, const texatlas_layout::Laid
 // The names sharing each placed texture's place, in the group's order.
 std::unordered_map<std::string, const std::vector<std::string>*> duplicatesByName(const DedupPlan& plan) {
     std::unordered_map<std::string, const std::vector<std::string>*> duplicates;
-    for (size_t i = 0; i < plan.unique.size(); ++i)
-        if (!plan.duplicatesOf[i].empty()) duplicates.emplace(plan.unique[i].name, &plan.duplicatesOf[i]);
+    for (const auto& shared : plan.shared) duplicates.emplace(shared.first, &shared.second);
     return duplicates;
 }
 
@@ -117,14 +116,24 @@ std::string indexText(const std::string& fileName, const std::vector<GroupOutcom
     for (const GroupOutcome& outcome : outcomes) {
         const auto duplicates = duplicatesByName(outcome.textures);
         for (const texatlas_layout::LaidOutPage& page : outcome.pages) {
-            const std::vector<std::string> lines = texatlas_layout::indexEntries(page);
-            for (size_t i = 0; i < lines.size(); ++i) {
-                text += lines[i] + '\n';
-                auto found = duplicates.find(page.textures[i].name);
-                if (found == duplicates.end()) continue;
-                // A duplicate's line is its first's with its own name.
-                const std::string place = lines[i].substr(found->first.size());
-                for (const std::string& name : *found->second) text += name + place + '\n';
+            const std::string lines = texatlas_layout::indexEntries(page);
+            if (duplicates.empty()) {
+                text += lines;
+                continue;
+            }
+            // One line per texture, in order, starting with its name; only
+            // the name could hold a newline.
+            size_t start = 0;
+            for (const texatlas_layout::LaidOutTexture& texture : page.textures) {
+                const size_t end = lines.find('\n', start + texture.name.size()) + 1;
+                text.append(lines, start, end - start);
+                auto found = duplicates.find(texture.name);
+                if (found != duplicates.end()) {
+                    // A duplicate's line is its first's with its own name.
+                    const size_t place = start + found->first.size();
+                    for (const std::string& name : *found->second) text.append(name).append(lines, place, end - place);
+                }
+                start = end;
             }
         }
     }

@@ -23,13 +23,13 @@ namespace {
 // and its page size maximum is the one a device gives.
 class PageList : public textureatlas::TextureAtlas {
 public:
-    const std::vector<textureatlas::AtlasGroup>& result() const { return pages; }
+    std::vector<textureatlas::AtlasGroup>& result() { return pages; }
 };
 
 }  // namespace
 
 std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& configuration, int sortMode,
-                                textureatlas::MessageCallback warning) {
+                                textureatlas::MessageCallback warning, bool paths) {
     std::vector<int> mipLevels;
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
         mipLevels.push_back(group->mipLevels);
@@ -43,20 +43,21 @@ std::vector<LaidOutPage> layOut(textureatlas::ITextureAtlasConfiguration& config
 
     std::vector<LaidOutPage> pages;
     pages.reserve(atlas.result().size());
-    for (const textureatlas::AtlasGroup& page : atlas.result()) {
+    // The atlas goes with this call: its strings are moved out, not copied.
+    for (textureatlas::AtlasGroup& page : atlas.result()) {
         LaidOutPage out;
-        out.name = page.name;
-        out.format = page.format;
+        out.name = std::move(page.name);
+        out.format = std::move(page.format);
         out.index = page.index;
         out.width = page.rect.width;
         out.height = page.rect.height;
         out.mipLevels = page.mipLevels;
         out.textures.reserve(page.textures.size());
-        for (const textureatlas::TextureEntry& texture : page.textures) {
+        for (textureatlas::TextureEntry& texture : page.textures) {
             const int inset = texture.border ? page.border : 0;
-            out.textures.push_back(LaidOutTexture{texture.name, texture.rect.x + inset, texture.rect.y + inset,
-                                                  texture.rect.width - 2 * inset, texture.rect.height - 2 * inset,
-                                                  inset, texture.path});
+            out.textures.push_back(LaidOutTexture{
+                std::move(texture.name), texture.rect.x + inset, texture.rect.y + inset, texture.rect.width - 2 * inset,
+                texture.rect.height - 2 * inset, inset, paths ? std::move(texture.path) : std::string()});
         }
         pages.push_back(std::move(out));
     }
@@ -72,30 +73,24 @@ std::string indexHeader(const std::string& fileName) {
 
 // The page and texture records back from what the layout gave: the line
 // needs the cell, the border flag and the page's border, which is the margin.
-std::vector<std::string> indexEntries(const LaidOutPage& page) {
+std::string indexEntries(const LaidOutPage& page) {
     textureatlas::AtlasGroup record;
     record.name = page.name;
     record.index = page.index;
     record.rect.width = page.width;
     record.rect.height = page.height;
-    std::vector<std::string> lines;
-    lines.reserve(page.textures.size());
     std::ostringstream out;
     out.imbue(std::locale::classic());
+    textureatlas::TextureEntry entry;  // one for all: its name keeps its storage
     for (const LaidOutTexture& texture : page.textures) {
-        textureatlas::TextureEntry entry;
         entry.name = texture.name;
         entry.border = texture.margin > 0;
         entry.rect = {texture.x - texture.margin, texture.y - texture.margin, texture.width + 2 * texture.margin,
                       texture.height + 2 * texture.margin};
         record.border = texture.margin;
-        out.str("");
         textureatlas::writeIndexEntry(out, record, entry);
-        std::string line = out.str();
-        line.pop_back();  // the newline
-        lines.push_back(std::move(line));
     }
-    return lines;
+    return out.str();
 }
 
 std::string formatName(D3DFORMAT format) { return textureatlas::formatName(format); }

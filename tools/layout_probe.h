@@ -31,15 +31,17 @@ struct LaidOutPage {
 
 // Lays out every group of `configuration` as the library's layout does and
 // returns the pages; the layout's warnings (textures too large) go to
-// `warning`. The groups' mip-level counts are left as they were.
+// `warning`. The groups' mip-level counts are left as they were. Without
+// `paths` the textures' paths are left empty.
 __attribute__((visibility("default"))) std::vector<LaidOutPage> layOut(
     textureatlas::ITextureAtlasConfiguration& configuration, int sortMode,
-    textureatlas::MessageCallback warning = textureatlas::nullMessageHandler);
+    textureatlas::MessageCallback warning = textureatlas::nullMessageHandler, bool paths = true);
 
 // The index file's header naming `fileName`, and the lines of `page`'s
-// textures, exactly as the library's index writer puts them.
+// textures in its order, each ending in a newline, exactly as the library's
+// index writer puts them.
 __attribute__((visibility("default"))) std::string indexHeader(const std::string& fileName);
-__attribute__((visibility("default"))) std::vector<std::string> indexEntries(const LaidOutPage& page);
+__attribute__((visibility("default"))) std::string indexEntries(const LaidOutPage& page);
 
 // The library's name for `format` ("DXT5", "A8R8G8B8", ...), as its image
 // probe gives it.

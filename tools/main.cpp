@@ -182,20 +182,26 @@ int runBuildCommand(const std::string& configFile, std::string textures, const O
     if (!fs::is_regular_file(configFile, code) || !std::ifstream(configFile))
         return badInput("cannot read configuration file " + configFile);
     if (textures.empty()) textures = fs::path(configFile).parent_path().string();
-    CheckedConfiguration checked;
-    if (!checkConfigurationFile(configFile, checked)) return badInput("cannot read configuration file " + configFile);
-    if (checked.errors) return configurationRefused(checked);
-    if (!textures.empty() && !fs::is_directory(textures, code))
-        return badInput("texture directory " + textures + ": no such directory");
-    setReasonTextureDirectory(asDirectory(textures));
-    std::vector<std::pair<std::string, std::string>> sourceLines;
-    for (const CheckedGroup& group : checked.groups)
-        for (const CheckedTexture& texture : group.textures) {
-            std::string name = texture.name;
-            std::replace(name.begin(), name.end(), '\\', '/');  // as the library names it
-            sourceLines.emplace_back(name, configFile + ":" + std::to_string(texture.line));
-        }
-    setSourceLines(sourceLines);
+    {
+        // Gone before the build: the memory it leaves is the build's.
+        CheckedConfiguration checked;
+        if (!checkConfigurationFile(configFile, checked))
+            return badInput("cannot read configuration file " + configFile);
+        if (checked.errors) return configurationRefused(checked);
+        if (!textures.empty() && !fs::is_directory(textures, code))
+            return badInput("texture directory " + textures + ": no such directory");
+        setReasonTextureDirectory(asDirectory(textures));
+        std::vector<std::pair<std::string, int>> sourceLines;
+        size_t count = 0;
+        for (const CheckedGroup& group : checked.groups) count += group.textures.size();
+        sourceLines.reserve(count);
+        for (CheckedGroup& group : checked.groups)
+            for (CheckedTexture& texture : group.textures) {
+                std::replace(texture.name.begin(), texture.name.end(), '\\', '/');  // as the library names it
+                sourceLines.emplace_back(std::move(texture.name), texture.line);
+            }
+        setSourceLines(configFile, std::move(sourceLines));
+    }
     BuildOptions options;
     Manifest manifest;
     manifest.inputs.push_back("command build");

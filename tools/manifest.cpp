@@ -1,5 +1,6 @@
 #include "manifest.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -23,7 +24,15 @@ void addSourceLine(Manifest& manifest, const std::string& path) {
         manifest.inputs.push_back("source " + path + " missing");
         return;
     }
-    manifest.inputs.push_back("source " + path + " " + std::to_string(file.size) + " " + std::to_string(file.modified));
+    // Built in place: one line per source, so the temporaries would add up.
+    char size[24], modified[24];
+    const char* sizeEnd = std::to_chars(size, size + sizeof(size), file.size).ptr;
+    const char* modifiedEnd = std::to_chars(modified, modified + sizeof(modified), file.modified).ptr;
+    std::string line;
+    line.reserve(7 + path.size() + 2 + static_cast<size_t>((sizeEnd - size) + (modifiedEnd - modified)));
+    line.append("source ").append(path).append(" ").append(size, static_cast<size_t>(sizeEnd - size));
+    line.append(" ").append(modified, static_cast<size_t>(modifiedEnd - modified));
+    manifest.inputs.push_back(std::move(line));
 }
 
 // FNV-1a, 64 bits: enough to notice an edited configuration.
@@ -53,7 +62,7 @@ static bool readLeftOut(const std::string& line, Manifest& manifest) {
 
 std::string manifestPath(const std::string& indexPath) { return indexPath + ".manifest"; }
 
-bool readManifest(const std::string& path, Manifest& manifest) {
+bool readManifest(const std::string& path, Manifest& manifest, bool inputs) {
     std::ifstream file(path);
     std::string line;
     if (!std::getline(file, line) || line != kFirstLine) return false;
@@ -61,9 +70,9 @@ bool readManifest(const std::string& path, Manifest& manifest) {
     while (std::getline(file, line)) {
         if (line.compare(0, 7, "output ") == 0)
             manifest.outputs.push_back(line.substr(7));
-        else if (line.compare(0, 6, "input ") == 0)
-            manifest.inputs.push_back(line.substr(6));
-        else if (!readLeftOut(line, manifest))
+        else if (line.compare(0, 6, "input ") == 0) {
+            if (inputs) manifest.inputs.push_back(line.substr(6));
+        } else if (!readLeftOut(line, manifest))
             return false;
     }
     return true;

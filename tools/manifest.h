@@ -21,7 +21,9 @@ void addSourceLine(Manifest& manifest, const std::string& path);
 std::string hashText(const std::string& text);
 
 std::string manifestPath(const std::string& indexPath);
-bool readManifest(const std::string& path, Manifest& manifest);
+// Without `inputs`, the inputs are left out: a forced build needs the
+// outputs alone.
+bool readManifest(const std::string& path, Manifest& manifest, bool inputs = true);
 
 // The files that the manifest at `path` says its build wrote, where they lie
 // now: its paths were given from where that build ran, so they are taken

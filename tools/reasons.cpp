@@ -3,6 +3,7 @@
 #include <d3dx9.h>
 #include <textureatlas/textureatlas.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 
@@ -20,21 +21,19 @@ const std::string kMissingPrefix = textureatlas::messages::kFailedToLoadTexture;
 const std::string kDroppedPrefix = textureatlas::messages::kTextureTooLarge;
 const std::string kLoadPrefix = textureatlas::messages::kCouldNotLoadTexture;
 
+// The configuration's own strings: it outlives the build's messages.
 struct LayoutLimit {
-    std::string name;
-    std::string group;
+    const std::string* name;
+    const std::string* group;
     int width, height, pageWidth, pageHeight;
     bool used;
 };
 
-struct SourceLine {
-    std::string name, where;
-    bool used[4] = {false, false, false, false};  // by SourceMessage
-};
-
 std::string textureDirectory;
 std::vector<LayoutLimit> limits;
-std::vector<SourceLine> sourceLines;
+std::string sourceConfiguration;
+std::vector<std::pair<std::string, int>> sourceLines;  // name, line
+std::vector<std::array<bool, 4>> sourceLinesUsed;      // by SourceMessage
 
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -45,9 +44,9 @@ std::string sizeText(unsigned width, unsigned height) { return std::to_string(wi
 std::string droppedDetail(const std::string& name) {
     // Layout drops in configuration order, so the first unused record is the one.
     for (LayoutLimit& limit : limits) {
-        if (limit.used || limit.name != name) continue;
+        if (limit.used || *limit.name != name) continue;
         limit.used = true;
-        return sizeText(limit.width, limit.height) + " with its border; pages of group " + limit.group +
+        return sizeText(limit.width, limit.height) + " with its border; pages of group " + *limit.group +
                " are at most " + sizeText(limit.pageWidth, limit.pageHeight);
     }
     return "";
@@ -97,17 +96,18 @@ std::string decodeFailure(IDirect3DDevice9* device, const std::string& path) {
 
 void setReasonTextureDirectory(const std::string& directory) { textureDirectory = directory; }
 
-void setSourceLines(const std::vector<std::pair<std::string, std::string>>& nameAndWhere) {
-    sourceLines.clear();
-    for (const auto& [name, where] : nameAndWhere) sourceLines.push_back(SourceLine{name, where});
+void setSourceLines(const std::string& file, std::vector<std::pair<std::string, int>> nameAndLine) {
+    sourceConfiguration = file;
+    sourceLines = std::move(nameAndLine);
+    sourceLinesUsed.assign(sourceLines.size(), {false, false, false, false});
 }
 
 std::string sourceLine(const std::string& name, SourceMessage kind) {
-    for (SourceLine& line : sourceLines) {
-        bool& used = line.used[static_cast<int>(kind)];
-        if (used || line.name != name) continue;
+    for (size_t i = 0; i < sourceLines.size(); ++i) {
+        bool& used = sourceLinesUsed[i][static_cast<int>(kind)];
+        if (used || sourceLines[i].first != name) continue;
         used = true;
-        return line.where;
+        return sourceConfiguration + ":" + std::to_string(sourceLines[i].second);
     }
     return "";
 }
@@ -116,7 +116,7 @@ void rememberLayoutLimits(textureatlas::ITextureAtlasConfiguration& configuratio
     limits.clear();
     for (auto group = configuration.beginGroups(); group != configuration.endGroups(); ++group)
         for (const textureatlas::TextureEntry& texture : group->textures)
-            limits.push_back(LayoutLimit{texture.name, group->name, texture.rect.width, texture.rect.height,
+            limits.push_back(LayoutLimit{&texture.name, &group->name, texture.rect.width, texture.rect.height,
                                          pageLimit(group->rect.width), pageLimit(group->rect.height), false});
 }
 

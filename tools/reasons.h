@@ -22,12 +22,13 @@ std::string decodeFailure(IDirect3DDevice9* device, const std::string& path);
 void setReasonTextureDirectory(const std::string& directory);
 
 // Remembers each texture's size (border included) and its group's page limit
-// before the layout, so that a drop can be explained.
+// before the layout, so that a drop can be explained; `configuration` must
+// outlive the messages and keep its records where they are.
 void rememberLayoutLimits(textureatlas::ITextureAtlasConfiguration& configuration);
 
-// Where each texture of a configuration file was named ("a.cfg:12"), in the
-// file's order, so that messages about a texture can point at its line.
-void setSourceLines(const std::vector<std::pair<std::string, std::string>>& nameAndWhere);
+// Where each texture of configuration file `file` was named (its line), in
+// the file's order, so that messages about a texture can point at "a.cfg:12".
+void setSourceLines(const std::string& file, std::vector<std::pair<std::string, int>> nameAndLine);
 
 // The line that named texture `name`, or empty. `kind` tells the messages
 // apart: each kind takes the lines of one name in order, as the library

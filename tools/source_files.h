@@ -31,6 +31,10 @@ public:
 // recorded it; false when it is not a file. Safe from any thread.
 bool sourceFile(const std::string& path, SourceFile& file);
 
+// Drops every record, so that the build has their memory; sourceFile() then
+// finds each file's size and time as they are, and no hash.
+void forgetSourceFiles();
+
 // Reads the file to fill in `file.hash` unless the probe did; false when it
 // cannot be read.
 bool hashSourceFile(const std::string& path, SourceFile& file);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,24 +15,33 @@
 namespace {
 
 using Names = std::vector<std::string>;
+using Shared = std::vector<std::pair<std::string, Names>>;
 
 class Duplicates : public ::testing::Test {
 protected:
     void SetUp() override { directory = freshDirectory(); }
 
     TextureRef file(const std::string& name, const std::string& bytes, bool border = false) {
-        const std::string path = directory + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return TextureRef{name, name, path, border};
+        std::ofstream(directory + name, std::ios::binary) << bytes;
+        return named(name, name, border);
     }
 
-    static Names uniqueNames(const DedupPlan& plan) {
+    // The texture `name` of the file `file` in the directory; its strings last as long as the test.
+    TextureRef named(const std::string& name, const std::string& file, bool border = false) {
+        strings.push_back(name);
+        const std::string* kept = &strings.back();
+        strings.push_back(directory + file);
+        return TextureRef{kept, &strings.back(), border};
+    }
+
+    static Names uniqueNames(const DedupPlan& plan, const std::vector<TextureRef>& textures) {
         Names names;
-        for (const TextureRef& texture : plan.unique) names.push_back(texture.name);
+        for (std::size_t i : plan.unique) names.push_back(*textures[i].name);
         return names;
     }
 
     std::string directory;
+    std::deque<std::string> strings;
 };
 
 TEST_F(Duplicates, IdenticalBytesShareTheFirstOnesPlaceInOrder) {
@@ -45,10 +55,9 @@ TEST_F(Duplicates, IdenticalBytesShareTheFirstOnesPlaceInOrder) {
         file("a", big), file("b", "small"), file("c", big), file("d", "small"), file("e", changedAtTheEnd),
         file("f", big), file("g", ""),      file("h", "")};
     const DedupPlan plan = findDuplicates(textures, true);
-    EXPECT_EQ(uniqueNames(plan), (Names{"a", "b", "e", "g"}));
-    EXPECT_EQ(plan.duplicatesOf, (std::vector<Names>{{"c", "f"}, {"d"}, {}, {"h"}}));
+    EXPECT_EQ(uniqueNames(plan, textures), (Names{"a", "b", "e", "g"}));
+    EXPECT_EQ(plan.shared, (Shared{{"a", {"c", "f"}}, {"b", {"d"}}, {"g", {"h"}}}));
     EXPECT_EQ(plan.merged, 4);
-    EXPECT_EQ(plan.unique[2].path, directory + "e");
 }
 
 // The probe's record with every hash alike: files of one size and hash are
@@ -62,20 +71,20 @@ bool everyHashAlike(const std::string& path, SourceFile& file) {
 
 TEST_F(Duplicates, FilesOfOneHashAreToldApartByTheirBytes) {
     const std::string start(100 * 1024, 'z');  // they differ past the first chunk compared
-    const DedupPlan plan = findDuplicates(
-        {file("a", start + "first"), file("b", start + "other"), file("c", start + "other")}, true, everyHashAlike);
-    EXPECT_EQ(uniqueNames(plan), (Names{"a", "b"}));
-    EXPECT_EQ(plan.duplicatesOf, (std::vector<Names>{{}, {"c"}}));
+    const std::vector<TextureRef> textures = {file("a", start + "first"), file("b", start + "other"),
+                                              file("c", start + "other")};
+    const DedupPlan plan = findDuplicates(textures, true, everyHashAlike);
+    EXPECT_EQ(uniqueNames(plan, textures), (Names{"a", "b"}));
+    EXPECT_EQ(plan.shared, (Shared{{"b", {"c"}}}));
 }
 
 TEST_F(Duplicates, ABorderFlagOrAnUnreadableFileKeepsItsOwnPlace) {
-    const DedupPlan plan =
-        findDuplicates({file("plain", "same"), file("framed", "same", true), file("framed too", "same", true),
-                        TextureRef{"gone", "gone", directory + "gone", false},
-                        TextureRef{"gone too", "gone too", directory + "gone", false}},
-                       true);
-    EXPECT_EQ(uniqueNames(plan), (Names{"plain", "framed", "gone", "gone too"}));
-    EXPECT_EQ(plan.duplicatesOf[1], (Names{"framed too"}));
+    const std::vector<TextureRef> textures = {file("plain", "same"), file("framed", "same", true),
+                                              file("framed too", "same", true), named("gone", "gone"),
+                                              named("gone too", "gone")};
+    const DedupPlan plan = findDuplicates(textures, true);
+    EXPECT_EQ(uniqueNames(plan, textures), (Names{"plain", "framed", "gone", "gone too"}));
+    EXPECT_EQ(plan.shared, (Shared{{"framed", {"framed too"}}}));
     EXPECT_EQ(plan.merged, 1);
 }
 
