@@ -17,8 +17,6 @@ void encodeBlock(D3DFORMAT format, const std::uint8_t rgba[64], std::uint8_t* bl
 
 namespace {
 
-bool premultiplied(D3DFORMAT format) { return format == D3DFMT_DXT2 || format == D3DFMT_DXT4; }
-
 void expand565(unsigned value, std::uint8_t out[3]) {
     unsigned r = (value >> 11) & 31, g = (value >> 5) & 63, b = value & 31;
     out[0] = std::uint8_t((r << 3) | (r >> 2));

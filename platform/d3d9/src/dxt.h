@@ -7,6 +7,9 @@
 
 namespace d3d9soft {
 
+// DXT2 and DXT4 hold colour premultiplied by alpha.
+inline bool premultiplied(D3DFORMAT format) { return format == D3DFMT_DXT2 || format == D3DFMT_DXT4; }
+
 // The eight values of an interpolated alpha block (DXT4/DXT5): eight steps
 // from a0 to a1 when a0 > a1, else six plus 0 and 255.
 void interpolatedAlphaPalette(int a0, int a1, int palette[8]);

@@ -9,8 +9,6 @@ namespace d3d9soft::D3D9SOFT_DXT_ISA {
 
 namespace {
 
-bool premultiplied(D3DFORMAT format) { return format == D3DFMT_DXT2 || format == D3DFMT_DXT4; }
-
 void encodeExplicitAlpha(const std::uint8_t rgba[64], std::uint8_t* block) {
     std::memset(block, 0, 8);
     for (int i = 0; i < 16; ++i) {

@@ -110,15 +110,15 @@ D3DXIMAGE_INFO imageInfo(UINT width, UINT height, D3DFORMAT format, D3DXIMAGE_FI
 // Reads from `fd` until `size` bytes, the end or an error; returns how many.
 std::size_t readUpTo(int fd, std::uint8_t* into, std::size_t size);
 
-// The bytes of a whole file, read only. A small file is read: mapping it
-// would cost a page fault and an unmapping, which stops every other thread
-// of the process. A large one is mapped, so that only the pages a reader
-// touches are read from disk.
 // A file time as nanoseconds since 1970.
 inline long long nanoseconds(const timespec& time) {
     return static_cast<long long>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
+// The bytes of a whole file, read only. A small file is read: mapping it
+// would cost a page fault and an unmapping, which stops every other thread
+// of the process. A large one is mapped, so that only the pages a reader
+// touches are read from disk.
 class FileBytes {
 public:
     explicit FileBytes(const char* path);
