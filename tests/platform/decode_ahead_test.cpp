@@ -101,6 +101,23 @@ TEST_F(DecodeAhead, LoadsGetTheTexturesOfPlainLoadsWhateverTheThreadCount) {
     EXPECT_EQ(D3D9SoftClearTextureLoads(device), D3D_OK);
 }
 
+// Loads asked for at once catch the threads up: each waits for a file being
+// read ahead rather than reading it a second time.
+TEST_F(DecodeAhead, LoadsThatCatchUpWithTheThreadsTakeWhatTheyRead) {
+    std::vector<std::string> paths;
+    for (unsigned i = 0; i < 200; ++i) paths.push_back(writeImage("small" + std::to_string(i) + ".tga", 2, 2, i));
+    std::vector<std::vector<std::uint8_t>> expected;
+    for (const std::string& path : paths) expected.push_back(loaded(path));
+    for (unsigned threads : {2u, 3u}) {
+        SCOPED_TRACE(threads);
+        D3D9SoftSetThreadCount(threads);
+        ASSERT_EQ(announce(paths), D3D_OK);
+        for (std::size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(loaded(paths[i]), expected[i]) << i;
+        EXPECT_EQ(d3d9soft::decodeAheadCounts(device).takenOver, 0);
+    }
+    EXPECT_EQ(D3D9SoftClearTextureLoads(device), D3D_OK);
+}
+
 // Settled (changed long enough ago) files are checked by their stat, others
 // by their bytes; a rewrite that keeps the size and modification time
 // must be caught either way.

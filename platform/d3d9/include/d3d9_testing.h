@@ -31,8 +31,9 @@ long compressionThreadsStarted();
 
 // What the announcement of a device did so far (all zero without one).
 struct DecodeAheadCounts {
-    long served;  // loads that took a texture decoded ahead
-    long stale;   // decoded ahead from bytes the file no longer holds
+    long served;     // loads that took a texture decoded ahead
+    long stale;      // decoded ahead from bytes the file no longer holds
+    long takenOver;  // loads that read their file again, a thread having read it and waiting for room
     unsigned long long heldBytes, peakBytes;
 };
 DecodeAheadCounts decodeAheadCounts(IDirect3DDevice9* device);

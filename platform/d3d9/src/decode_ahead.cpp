@@ -129,6 +129,7 @@ struct Entry {
     std::string path;
     TextureLoadParameters load;
     EntryState state = EntryState::Pending;
+    bool fileRead = false;  // Reading: the claim holds the file, waiting for room
     FileIdentity identity;
     std::vector<std::uint8_t> file;  // the bytes the texture was made from, unless settled
     SoftTexture* texture = nullptr;  // holds no device reference until taken
@@ -183,7 +184,7 @@ public:
 
     DecodeAheadCounts counts() {
         std::lock_guard<std::mutex> lock(mutex);
-        return DecodeAheadCounts{served, stale, held, peak};
+        return DecodeAheadCounts{served, stale, takenOver, held, peak};
     }
 
     void waitIdle() {
@@ -247,7 +248,7 @@ private:
     std::size_t next = 0;    // the first entry a thread may start on
     std::size_t cursor = 0;  // entries before it are taken or passed over
     unsigned long long held = 0, peak = 0;
-    long served = 0, stale = 0;
+    long served = 0, stale = 0, takenOver = 0;
 
     // A compression offered to the threads.
     void (*task)(void*) = nullptr;
@@ -279,8 +280,10 @@ bool DecodeAhead::claimNext(std::unique_lock<std::mutex>& lock, Claim& claim) {
         changed.notify_all();
     }
     if (entries[index].state == EntryState::Reading) {
+        entries[index].fileRead = true;
         claim.index = index;
         claim.cost = cost;
+        changed.notify_all();  // a load waiting on this read
     } else {
         claim = Claim();
     }
@@ -290,6 +293,7 @@ bool DecodeAhead::claimNext(std::unique_lock<std::mutex>& lock, Claim& claim) {
 void DecodeAhead::giveBack(Claim& claim) {
     if (claim.index != kNone && entries[claim.index].state == EntryState::Reading) {
         entries[claim.index].state = EntryState::Pending;
+        entries[claim.index].fileRead = false;
         next = std::min(next, claim.index);
     }
     claim = Claim();
@@ -386,8 +390,14 @@ IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParamete
             drop(entry);
     }
     cursor = found + 1;
-    // Caught up with the threads: rather than wait, decode the next one.
-    while (entries[found].state == EntryState::Decoding) {
+    // Caught up with the threads: rather than wait, decode the next one. A
+    // file being read is waited for too, as reading it again would waste the
+    // thread's read; one read and waiting for room is taken over.
+    const auto busy = [&] {
+        const Entry& entry = entries[found];
+        return entry.state == EntryState::Decoding || (entry.state == EntryState::Reading && !entry.fileRead);
+    };
+    while (busy()) {
         Claim help;
         const bool did = claimNext(lock, help);
         if (help.index != kNone && fits(help)) {
@@ -397,7 +407,7 @@ IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParamete
         const bool noRoom = help.index != kNone;
         giveBack(help);
         // Reading let go of the lock: the entry may be done by now.
-        if ((!did || noRoom) && entries[found].state == EntryState::Decoding) changed.wait(lock);
+        if ((!did || noRoom) && busy()) changed.wait(lock);
     }
     Entry& entry = entries[found];
     SoftTexture* texture = nullptr;
@@ -408,10 +418,12 @@ IDirect3DTexture9* DecodeAhead::take(const char* path, const TextureLoadParamete
         std::swap(texture, entry.texture);
         decodedFrom.swap(entry.file);
     }
-    if (entry.state == EntryState::Reading)
+    if (entry.state == EntryState::Reading) {
         entry.state = EntryState::Gone;
-    else
+        ++takenOver;
+    } else {
         drop(entry);
+    }
     addThreads();
     changed.notify_all();
     lock.unlock();
@@ -459,7 +471,7 @@ void setSettledAfter(long long nanoseconds) { settledAfterNs = nanoseconds; }
 DecodeAheadCounts decodeAheadCounts(IDirect3DDevice9* device) {
     SoftDevice* soft = dynamic_cast<SoftDevice*>(device);
     std::shared_ptr<DecodeAhead> ahead = soft ? soft->decodeAhead() : nullptr;
-    return ahead ? ahead->counts() : DecodeAheadCounts{0, 0, 0, 0};
+    return ahead ? ahead->counts() : DecodeAheadCounts{};
 }
 
 void waitForDecodeAhead(IDirect3DDevice9* device) {
