@@ -28,10 +28,24 @@ constexpr int kSmallPalette = 8;
 
 int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2); }
 
+// Channel lanes: red, green, blue and a fourth that counts or pads. GCC
+// vector extensions, so that both builds of the encoder run the same
+// operations four wide.
+typedef std::int32_t Lanes __attribute__((vector_size(16)));
+typedef float FloatLanes __attribute__((vector_size(16)));
+
+// The decoder's expansion of R5G6B5 endpoints, all channels at once:
+// (q << 3 | q >> 2) is q * 8.25 rounded down, (q << 2 | q >> 4) q * 4.0625.
+Lanes expandLanes(Lanes q) { return (q * Lanes{132, 65, 132, 0}) >> 4; }
+
+// x / 3 for 0 <= x < 2^17, which the decoder's thirds stay well under.
+Lanes thirdOf(Lanes x) { return (x * 43691) >> 17; }
+
 struct Colours {
     int count = 0;
     int rgb[3][16];     // channel by channel; lanes past `count` repeat colour 0
     float lane[3][16];  // twice the same, in floats (see assignIndices)
+    Lanes texel[16];    // the same again, with 1 in the fourth lane
     int position[16];   // where each colour lies in the block
 };
 
@@ -61,11 +75,11 @@ int assignIndices(const Colours& colours, const int q[2][3], bool three, std::ui
     // four times over and the entry fits in the two bits below: the least
     // key is the nearest entry, ties going to the lower one (whole numbers
     // under 2^24 stay exact in floats, and the loops run four wide).
-    float palette[4][3];
-    for (int c = 0; c < 3; ++c) {
-        const int a = expand(q[0][c], c), b = expand(q[1][c], c);
-        for (int k = 0; k < 4; ++k) palette[k][c] = float(2 * paletteEntry(a, b, k, three));
-    }
+    const Lanes a = expandLanes(Lanes{q[0][0], q[0][1], q[0][2], 0});
+    const Lanes b = expandLanes(Lanes{q[1][0], q[1][1], q[1][2], 0});
+    const Lanes entry[4] = {a, b, three ? (a + b) >> 1 : thirdOf(2 * a + b), thirdOf(a + 2 * b)};
+    FloatLanes palette[4];
+    for (int k = 0; k < 4; ++k) palette[k] = __builtin_convertvector(2 * entry[k], FloatLanes);
     const auto distance = [&](int k, int i) {
         const float dr = palette[k][0] - colours.lane[0][i], dg = palette[k][1] - colours.lane[1][i],
                     db = palette[k][2] - colours.lane[2][i];
@@ -86,60 +100,66 @@ int assignIndices(const Colours& colours, const int q[2][3], bool three, std::ui
     return total - (16 - colours.count) * (int(key[0]) >> 2);
 }
 
-// The colours that take each palette entry: how many, and their sum per channel.
+// The colours that take each palette entry: their sum per channel, and in the
+// fourth lane how many.
 struct EntrySums {
-    int count[4] = {};
-    int sum[3][4] = {};
+    Lanes entry[4] = {};
 };
+
+Lanes clampLanes(Lanes v, Lanes top) {
+    const Lanes low = v<0, high = v> top;
+    return (~low & ~high & v) | (high & top);
+}
 
 template <bool kThree>
 int fitEntries(const EntrySums& sums, int q[2][3]) {
     constexpr int whole = kThree ? 2 : 3;
     // Endpoint 0's share in entries 0-3.
     constexpr int s0 = whole, s2 = kThree ? 1 : 2, s3 = kThree ? 0 : 1;  // entry 1: none
-    const int* count = sums.count;
-    const int n0 = count[0], n1 = count[1], n2 = count[2], n3 = count[3];
+    const Lanes* sum = sums.entry;
+    const int n0 = sum[0][3], n1 = sum[1][3], n2 = sum[2][3], n3 = sum[3][3];
     const int aa = n0 * s0 * s0 + n2 * s2 * s2 + n3 * s3 * s3;
     const int ab = n2 * s2 * (whole - s2) + n3 * s3 * (whole - s3);
     const int bb = n1 * whole * whole + n2 * (whole - s2) * (whole - s2) + n3 * (whole - s3) * (whole - s3);
     const int det = aa * bb - ab * ab;
     if (det == 0) return INT_MAX;
     const float unit = float(whole) / (255.0f * float(det));
-    int error = 0;
-    for (int c = 0; c < 3; ++c) {
-        const int* sum = sums.sum[c];
-        const int ax = s0 * sum[0] + s2 * sum[2] + s3 * sum[3];
-        const int bx = whole * (sum[0] + sum[1] + sum[2] + sum[3]) - ax;
-        const float scale = unit * float(kLargest[c]);
-        // Truncation serves as the floor: below zero the clamp decides either
-        // way. The decoder's rounding moves the best pair by far less than a step.
-        const int qa = std::clamp(int(float(ax * bb - bx * ab) * scale), 0, kLargest[c] - 1);
-        const int qb = std::clamp(int(float(bx * aa - ax * ab) * scale), 0, kLargest[c] - 1);
-        // Unsigned: the decoder's thirds become a multiplication.
-        const unsigned ea[2] = {unsigned(expand(qa, c)), unsigned(expand(qa + 1, c))};
-        const unsigned eb[2] = {unsigned(expand(qb, c)), unsigned(expand(qb + 1, c))};
-        const int d0 = 2 * sum[0], d1 = 2 * sum[1], d2 = 2 * sum[2], d3 = 2 * sum[3];
-        // Each endpoint's part of the error does not depend on the other's.
-        const int partA[2] = {int(ea[0]) * (n0 * int(ea[0]) - d0), int(ea[1]) * (n0 * int(ea[1]) - d0)};
-        const int partB[2] = {int(eb[0]) * (n1 * int(eb[0]) - d1), int(eb[1]) * (n1 * int(eb[1]) - d1)};
-        // The least of the four errors, keyed with its pair in the two bits
-        // below so that ties go to the first, without branches.
-        int key = INT_MAX;
-        for (int i = 0; i < 2; ++i)
-            for (int j = 0; j < 2; ++j) {
-                const int v2 = int(kThree ? (ea[i] + eb[j]) / 2 : (2 * ea[i] + eb[j]) / 3u);
-                int e = partA[i] + partB[j] + v2 * (n2 * v2 - d2);
-                if constexpr (!kThree) {
-                    const int v3 = int((ea[i] + 2 * eb[j]) / 3u);
-                    e += v3 * (n3 * v3 - d3);
-                }
-                key = std::min(key, 4 * e + 2 * i + j);
+    const Lanes ax = s0 * sum[0] + s2 * sum[2] + s3 * sum[3];
+    const Lanes bx = whole * (sum[0] + sum[1] + sum[2] + sum[3]) - ax;
+    const FloatLanes scale = unit * FloatLanes{31, 63, 31, 0};
+    // Truncation serves as the floor: below zero the clamp decides either
+    // way. The decoder's rounding moves the best pair by far less than a step.
+    const Lanes top = {30, 62, 30, 0};
+    const Lanes qa =
+        clampLanes(__builtin_convertvector(__builtin_convertvector(ax * bb - bx * ab, FloatLanes) * scale, Lanes), top);
+    const Lanes qb =
+        clampLanes(__builtin_convertvector(__builtin_convertvector(bx * aa - ax * ab, FloatLanes) * scale, Lanes), top);
+    const Lanes ea[2] = {expandLanes(qa), expandLanes(qa + 1)};
+    const Lanes eb[2] = {expandLanes(qb), expandLanes(qb + 1)};
+    const Lanes d0 = 2 * sum[0], d1 = 2 * sum[1], d2 = 2 * sum[2], d3 = 2 * sum[3];
+    // Each endpoint's part of the error does not depend on the other's.
+    const Lanes partA[2] = {ea[0] * (n0 * ea[0] - d0), ea[1] * (n0 * ea[1] - d0)};
+    const Lanes partB[2] = {eb[0] * (n1 * eb[0] - d1), eb[1] * (n1 * eb[1] - d1)};
+    // Per channel the least of the four errors, keyed with its pair in the
+    // two bits below so that ties go to the first, without branches.
+    Lanes key = INT_MAX - Lanes{};
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j) {
+            const Lanes v2 = kThree ? (ea[i] + eb[j]) >> 1 : thirdOf(2 * ea[i] + eb[j]);
+            Lanes e = partA[i] + partB[j] + v2 * (n2 * v2 - d2);
+            if constexpr (!kThree) {
+                const Lanes v3 = thirdOf(ea[i] + 2 * eb[j]);
+                e += v3 * (n3 * v3 - d3);
             }
-        q[0][c] = qa + (key >> 1 & 1);
-        q[1][c] = qb + (key & 1);
-        error += key >> 2;
+            const Lanes candidate = 4 * e + (2 * i + j);
+            key = (candidate < key) ? candidate : key;
+        }
+    const Lanes qa1 = qa + ((key >> 1) & 1), qb1 = qb + (key & 1), error = key >> 2;
+    for (int c = 0; c < 3; ++c) {
+        q[0][c] = qa1[c];
+        q[1][c] = qb1[c];
     }
-    return error;
+    return error[0] + error[1] + error[2];
 }
 
 // The least-squares endpoints for these entries, then per channel the best
@@ -155,11 +175,7 @@ int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
 // The endpoints for fixed indices; false when the indices pick one entry only.
 bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
     EntrySums sums;
-    for (int i = 0; i < colours.count; ++i) {
-        const int e = index[i];
-        ++sums.count[e];
-        for (int c = 0; c < 3; ++c) sums.sum[c][e] += colours.rgb[c][i];
-    }
+    for (int i = 0; i < colours.count; ++i) sums.entry[index[i]] += colours.texel[i];
     return fitEntries(sums, three, q) != INT_MAX;
 }
 
@@ -404,8 +420,7 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
         EntrySums sums;
         for (int j = 0; j < few.n; ++j) {
             const int e = (three ? threeEntry : fourEntry)[p.share[j]];
-            sums.count[e] += few.count[j];
-            for (int c = 0; c < 3; ++c) sums.sum[c][e] += few.count[j] * few.rgb[j][c];
+            sums.entry[e] += few.count[j] * Lanes{few.rgb[j][0], few.rgb[j][1], few.rgb[j][2], 1};
         }
         Fit fit;
         const int less = fitEntries(sums, three, fit.q);
@@ -515,23 +530,29 @@ Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], 
 
 void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8]) {
     Colours colours;
+    // The texels in order, less DXT1's transparent ones: each is written at
+    // the next place and kept by counting it, without a branch to mispredict.
+    int n = 0;
+    for (int i = 0; i < 16; ++i) {
+        const std::uint8_t* texel = rgba + 4 * i;
+        for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
+        colours.texel[n] = Lanes{texel[0], texel[1], texel[2], 1};
+        colours.position[n] = i;
+        n += !dxt1 || texel[3] >= 128;
+    }
+    colours.count = n;
     FewColours few;
     few.n = 0;                        // kFewColours + 1: more than that
     std::uint32_t seen[kFewColours];  // few.rgb packed, for quick comparison
-    for (int i = 0; i < 16; ++i) {
-        const std::uint8_t* texel = rgba + 4 * i;
-        if (dxt1 && texel[3] < 128) continue;
-        const int n = colours.count++;
-        for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
-        colours.position[n] = i;
-        if (few.n > kFewColours) continue;
-        const std::uint32_t packed = std::uint32_t(texel[0] | texel[1] << 8 | texel[2] << 16);
+    for (int i = 0; i < n && few.n <= kFewColours; ++i) {
+        const std::uint32_t packed =
+            std::uint32_t(colours.rgb[0][i] | colours.rgb[1][i] << 8 | colours.rgb[2][i] << 16);
         int k = 0;
         while (k < few.n && seen[k] != packed) ++k;
         if (k < few.n) {
             ++few.count[k];
         } else if (few.n < kFewColours) {
-            for (int c = 0; c < 3; ++c) few.rgb[k][c] = texel[c];
+            for (int c = 0; c < 3; ++c) few.rgb[k][c] = colours.rgb[c][i];
             seen[k] = packed;
             few.count[few.n++] = 1;
         } else {
