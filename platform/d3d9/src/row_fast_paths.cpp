@@ -30,22 +30,22 @@ std::uint16_t load16(const std::uint8_t* p) {
 }
 
 void xrgbToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) store32(dst + 4 * i, load32(src + 4 * i) | 0xff000000u);
+    for (std::size_t i = 0; i < count; ++i) store32(dst + 4 * i, load32(src + 4 * i) | 0xff000000u);
 }
 
 void argbToXrgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) store32(dst + 4 * i, load32(src + 4 * i) & 0x00ffffffu);
+    for (std::size_t i = 0; i < count; ++i) store32(dst + 4 * i, load32(src + 4 * i) & 0x00ffffffu);
 }
 
 void swapRedBlue(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t v = load32(src + 4 * i);
         store32(dst + 4 * i, (v & 0xff00ff00u) | ((v >> 16) & 0xffu) | ((v & 0xffu) << 16));
     }
 }
 
 void xrgbToAbgr(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t v = load32(src + 4 * i);
         store32(dst + 4 * i, 0xff000000u | (v & 0x0000ff00u) | ((v >> 16) & 0xffu) | ((v & 0xffu) << 16));
     }
@@ -60,7 +60,7 @@ void rgbToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
 
 template <std::uint32_t opaque>
 void r5g6b5ToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t v = load16(src + 2 * i);
         std::uint32_t r = tables.five[v >> 11], g = tables.six[(v >> 5) & 63], b = tables.five[v & 31];
         store32(dst + 4 * i, opaque | (r << 16) | (g << 8) | b);
@@ -68,7 +68,7 @@ void r5g6b5ToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
 }
 
 void x1r5g5b5ToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t v = load16(src + 2 * i);
         std::uint32_t r = tables.five[(v >> 10) & 31], g = tables.five[(v >> 5) & 31], b = tables.five[v & 31];
         store32(dst + 4 * i, 0xff000000u | (r << 16) | (g << 8) | b);
@@ -76,7 +76,7 @@ void x1r5g5b5ToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) 
 }
 
 void a1r5g5b5ToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t v = load16(src + 2 * i);
         std::uint32_t r = tables.five[(v >> 10) & 31], g = tables.five[(v >> 5) & 31], b = tables.five[v & 31];
         store32(dst + 4 * i, ((v & 0x8000u) ? 0xff000000u : 0u) | (r << 16) | (g << 8) | b);
@@ -84,11 +84,11 @@ void a1r5g5b5ToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) 
 }
 
 void l8ToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) store32(dst + 4 * i, 0xff000000u | src[i] * 0x010101u);
+    for (std::size_t i = 0; i < count; ++i) store32(dst + 4 * i, 0xff000000u | src[i] * 0x010101u);
 }
 
 void a8l8ToArgb(const std::uint8_t* src, std::uint8_t* dst, unsigned count) {
-    for (unsigned i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < count; ++i)
         store32(dst + 4 * i, (std::uint32_t(src[2 * i + 1]) << 24) | src[2 * i] * 0x010101u);
 }
 
