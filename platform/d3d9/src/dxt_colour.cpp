@@ -33,6 +33,7 @@ int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q 
 // operations four wide.
 typedef std::int32_t Lanes __attribute__((vector_size(16)));
 typedef float FloatLanes __attribute__((vector_size(16)));
+typedef std::uint8_t Bytes __attribute__((vector_size(4)));
 
 // The decoder's expansion of R5G6B5 endpoints, all channels at once:
 // (q << 3 | q >> 2) is q * 8.25 rounded down, (q << 2 | q >> 4) q * 4.0625.
@@ -225,15 +226,21 @@ float along(const float axis[3], int r, int g, int b) {
     return float(r) * axis[0] + float(g) * axis[1] + float(b) * axis[2];
 }
 
-// Starting endpoints: the colours lying furthest apart along the axis.
+// Starting endpoints: the colours lying furthest apart along the axis, the
+// first of any that tie. The float lanes hold each colour doubled, which
+// doubles every position exactly; lanes past `count` repeat colour 0.
 void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
-    int low = 0, high = 0;
-    float lowest = INFINITY, highest = -INFINITY;
-    for (int i = 0; i < colours.count; ++i) {
-        float t = along(axis, colours.rgb[0][i], colours.rgb[1][i], colours.rgb[2][i]);
-        if (t < lowest) lowest = t, low = i;
-        if (t > highest) highest = t, high = i;
+    float t[16];
+    for (int i = 0; i < 16; ++i)
+        t[i] = colours.lane[0][i] * axis[0] + colours.lane[1][i] * axis[1] + colours.lane[2][i] * axis[2];
+    float lowest = t[0], highest = t[0];
+    for (int i = 1; i < 16; ++i) {
+        lowest = std::min(lowest, t[i]);
+        highest = std::max(highest, t[i]);
     }
+    int low = 0, high = 0;
+    while (t[low] != lowest) ++low;
+    while (t[high] != highest) ++high;
     quantise(colours, high, q[0]);
     quantise(colours, low, q[1]);
     if (std::memcmp(q[0], q[1], sizeof q[0]) != 0) return;
@@ -536,7 +543,10 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     for (int i = 0; i < 16; ++i) {
         const std::uint8_t* texel = rgba + 4 * i;
         for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
-        colours.texel[n] = Lanes{texel[0], texel[1], texel[2], 1};
+        Bytes texelBytes;
+        std::memcpy(&texelBytes, texel, 4);
+        texelBytes[3] = 1;
+        colours.texel[n] = __builtin_convertvector(texelBytes, Lanes);
         colours.position[n] = i;
         n += !dxt1 || texel[3] >= 128;
     }
