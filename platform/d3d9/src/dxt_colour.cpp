@@ -281,25 +281,37 @@ struct SingleColourTables {
     };
     Pair four[2][256], three[2][256];  // [0]: 5 bits, [1]: 6 bits
 
+    // Each pair's entry 2 goes to the bucket of its value, where the closest
+    // pair, then the first in order, stays; a channel value takes the nearest
+    // filled buckets (both when they lie either side at one distance).
     SingleColourTables() {
-        for (int wide = 0; wide < 2; ++wide) {
-            const int channel = wide ? 1 : 0;
-            for (int v = 0; v < 256; ++v)
-                for (int mode = 0; mode < 2; ++mode) {
-                    Pair best{0, 0, 0xffff};
-                    int bestSpread = INT_MAX;
-                    for (int q0 = 0; q0 <= kLargest[channel]; ++q0)
-                        for (int q1 = 0; q1 <= kLargest[channel]; ++q1) {
-                            int value = paletteEntry(expand(q0, channel), expand(q1, channel), 2, mode == 1);
-                            int error = (value - v) * (value - v), spread = std::abs(q0 - q1);
-                            if (error < best.error || (error == best.error && spread < bestSpread)) {
-                                best = Pair{std::uint8_t(q0), std::uint8_t(q1), std::uint16_t(error)};
-                                bestSpread = spread;
-                            }
-                        }
-                    (mode ? three : four)[wide][v] = best;
+        for (int wide = 0; wide < 2; ++wide)
+            for (int mode = 0; mode < 2; ++mode) {
+                const int channel = wide ? 1 : 0, largest = kLargest[channel];
+                struct Bucket {
+                    int q0 = -1, q1 = 0, spread = INT_MAX;
+                } bucket[256];
+                for (int q0 = 0; q0 <= largest; ++q0)
+                    for (int q1 = 0; q1 <= largest; ++q1) {
+                        Bucket& b = bucket[paletteEntry(expand(q0, channel), expand(q1, channel), 2, mode == 1)];
+                        if (std::abs(q0 - q1) < b.spread) b = Bucket{q0, q1, std::abs(q0 - q1)};
+                    }
+                const auto before = [](const Bucket& a, const Bucket& b) {
+                    return a.spread != b.spread ? a.spread < b.spread : a.q0 != b.q0 ? a.q0 < b.q0 : a.q1 < b.q1;
+                };
+                for (int v = 0; v < 256; ++v) {
+                    int d = 0;
+                    const Bucket* best = nullptr;
+                    for (; !best; ++d) {
+                        const Bucket* low = v - d >= 0 && bucket[v - d].q0 >= 0 ? &bucket[v - d] : nullptr;
+                        const Bucket* high = v + d < 256 && bucket[v + d].q0 >= 0 ? &bucket[v + d] : nullptr;
+                        best = low && high ? (before(*high, *low) ? high : low) : low ? low : high;
+                    }
+                    --d;
+                    (mode ? three : four)[wide][v] =
+                        Pair{std::uint8_t(best->q0), std::uint8_t(best->q1), std::uint16_t(d * d)};
                 }
-        }
+            }
     }
 };
 
