@@ -365,31 +365,30 @@ struct FewColours {
 
 struct Placement {
     int share[kFewColours];  // of endpoint 0 in each colour's entry, in thirds (halves for three colours)
-    int aa, ab, bb, ax[3], bx[3];
-    double score;  // lower is better
+    double score;            // lower is better
 };
 
-// The least-squares sums of a placement and its error less a constant.
+typedef double DoubleLanes __attribute__((vector_size(32)));
+
+// The least-squares sums of a placement and its error less a constant. The
+// colour lanes carry endpoint 0's share in the fourth, which sums aa and ab
+// there.
 void weighPlacement(const FewColours& few, int whole, Placement& p) {
-    p.aa = p.ab = p.bb = 0;
-    for (int c = 0; c < 3; ++c) p.ax[c] = p.bx[c] = 0;
+    Lanes ax = {}, bx = {};
+    int bb = 0;
     for (int k = 0; k < few.n; ++k) {
         const int a = p.share[k], b = whole - a, w = few.count[k];
-        p.aa += w * a * a;
-        p.ab += w * a * b;
-        p.bb += w * b * b;
-        for (int c = 0; c < 3; ++c) {
-            p.ax[c] += w * a * few.rgb[k][c];
-            p.bx[c] += w * b * few.rgb[k][c];
-        }
+        const Lanes colour = {few.rgb[k][0], few.rgb[k][1], few.rgb[k][2], a};
+        ax += w * a * colour;
+        bx += w * b * colour;
+        bb += w * b * b;
     }
+    const int aa = ax[3], ab = bx[3];
     // The residual is the colours' own square sum less what the solution explains.
-    const double det = double(p.aa * p.bb - p.ab * p.ab);
-    p.score = 0;
-    for (int c = 0; c < 3; ++c) {
-        const double ax = p.ax[c], bx = p.bx[c];
-        p.score -= (ax * (ax * p.bb - bx * p.ab) + bx * (bx * p.aa - ax * p.ab)) / det;
-    }
+    const double det = double(aa * bb - ab * ab);
+    const DoubleLanes x = __builtin_convertvector(ax, DoubleLanes), y = __builtin_convertvector(bx, DoubleLanes);
+    const DoubleLanes explained = (x * (x * double(bb) - y * double(ab)) + y * (y * double(aa) - x * double(ab))) / det;
+    p.score = 0.0 - explained[0] - explained[1] - explained[2];
 }
 
 Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
