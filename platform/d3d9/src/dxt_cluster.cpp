@@ -34,6 +34,7 @@ typedef float Floats __attribute__((vector_size(16)));
 typedef std::int32_t Ints __attribute__((vector_size(16)));
 constexpr int kVector = 4;
 #endif
+typedef std::int8_t Bytes __attribute__((vector_size(16)));
 
 // One row of splits shares its outer boundaries: ax = P[first] + P[second] +
 // P[k] for k from `start` on (three entries use first = 0, where P is zero).
@@ -153,12 +154,14 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
     // branches, which the data would mispredict.
     float t[16];
     int order[16];
+    alignas(16) std::int8_t rankOf[16] = {};
     for (int i = 0; i < count; ++i)
         t[i] = float(rgb[0][i]) * axis[0] + float(rgb[1][i]) * axis[1] + float(rgb[2][i]) * axis[2];
     for (int i = 0; i < count; ++i) {
         int rank = 0;
         for (int j = 0; j < count; ++j) rank += (t[j] < t[i]) | ((t[j] == t[i]) & (j < i));
         order[rank] = i;
+        rankOf[i] = std::int8_t(rank);
     }
     // Prefix sums of the centred colours, padded for the last vector of a row.
     alignas(16) float prefix[3][16 + 1 + kVector] = {};
@@ -239,15 +242,22 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
         for (; k > 0 && value[k - 1] < weight; --k) candidate[k] = candidate[k - 1], value[k] = value[k - 1];
         candidate[k] = split, value[k] = weight;
     }
-    // Runs from endpoint 0: entries 0, 2, 3, 1 (three entries: 0, 2, 1).
-    static const std::uint8_t fourEntries[4] = {0, 2, 3, 1}, threeEntries[3] = {0, 2, 1};
-    const std::uint8_t* runEntry = three ? threeEntries : fourEntries;
+    // Runs from endpoint 0: entries 0, 2, 3, 1 (three entries: 0, 2, 1), a
+    // colour's run the boundaries at or below its rank. Three entries' last
+    // boundary is the colour count, which no rank reaches.
+    const std::int8_t second = three ? 3 : 1;
     for (int k = 0; k < found; ++k) {
+        Bytes rank;
+        __builtin_memcpy(&rank, rankOf, sizeof rank);
         const std::uint32_t runs = splits.runs[std::size_t(candidate[k])];
-        for (int i = 0, run = 0; i < count; ++i) {
-            while (run < (three ? 2 : 3) && i >= int((runs >> (8 * run)) & 255)) ++run;
-            entries[k][order[i]] = runEntry[run];
-        }
+        const Bytes entry = ((rank >= std::int8_t(runs & 255)) & 2) ^
+                            ((rank >= std::int8_t(runs >> 8 & 255)) & second) ^
+                            ((rank >= std::int8_t(runs >> 16 & 255)) & 2);
+        // The block's colours only: the bytes past them stay as they were.
+        if (count == 16)
+            __builtin_memcpy(entries[k], &entry, sizeof entry);
+        else
+            for (int i = 0; i < count; ++i) entries[k][i] = std::uint8_t(entry[i]);
     }
     return found;
 }
