@@ -214,7 +214,7 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
             const Ints better = value > best, tie = ~(best > value);
             first = (better & at) | (~better & first);
             last = (tie & at) | (~tie & last);
-            best = (better & value) | (~better & best);
+            best = (better & value) | (~better & best);  // last: AVX2 then keeps no copy of the old one
         }
     }
 #if defined(D3D9SOFT_DXT_AVX2)
@@ -242,11 +242,14 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
         for (; k > 0 && value[k - 1] < weight; --k) candidate[k] = candidate[k - 1], value[k] = value[k - 1];
         candidate[k] = split, value[k] = weight;
     }
-    // Runs from endpoint 0: entries 0, 2, 3, 1 (three entries: 0, 2, 1), a
-    // colour's run the boundaries at or below its rank. Three entries' last
-    // boundary is the colour count, which no rank reaches.
+    // Runs from endpoint 0 hold entries 0, 2, 3, 1 (three entries: 0, 2, 1):
+    // each boundary at or below a colour's rank flips the bits in which its
+    // entry differs from the one before. Three entries' last boundary is the
+    // colour count, which no rank reaches.
     const std::int8_t second = three ? 3 : 1;
     for (int k = 0; k < found; ++k) {
+        // Loaded here: held from before the search, it costs the baseline
+        // build's search a register.
         Bytes rank;
         __builtin_memcpy(&rank, rankOf, sizeof rank);
         const std::uint32_t runs = splits.runs[std::size_t(candidate[k])];
