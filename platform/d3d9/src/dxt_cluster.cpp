@@ -10,7 +10,8 @@
 // colours' own square sum less |ax|^2 / det times a constant, where ax sums
 // each colour times endpoint 0's share in its entry and det is the split's
 // determinant. Sorted, ax is a sum of prefix sums, so a split costs a few
-// multiplications; the splits go four at a time in GCC vector lanes.
+// multiplications; the splits go four at a time in GCC vector lanes, eight
+// in the AVX2 build.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -21,9 +22,19 @@ namespace d3d9soft::D3D9SOFT_DXT_ISA {
 
 namespace {
 
+// The splits are laid out four to a vector; which of the four lanes a split
+// takes decides which splits tie with it, so both builds keep that layout.
+constexpr int kLanes = 4;
+#if defined(D3D9SOFT_DXT_AVX2)
+typedef float Floats __attribute__((vector_size(32)));
+typedef std::int32_t Ints __attribute__((vector_size(32)));
+constexpr int kVector = 8;
+#else
 typedef float Floats __attribute__((vector_size(16)));
 typedef std::int32_t Ints __attribute__((vector_size(16)));
-constexpr int kLanes = 4;
+constexpr int kVector = 4;
+#endif
+typedef std::int8_t Bytes __attribute__((vector_size(16)));
 
 // One row of splits shares its outer boundaries: ax = P[first] + P[second] +
 // P[k] for k from `start` on (three entries use first = 0, where P is zero).
@@ -35,8 +46,9 @@ struct Row {
 // lanes past a row's end and splits with one run only have weight 0.
 struct Splits {
     std::vector<Row> rows;
-    std::vector<float> weight;        // 1 / det
-    std::vector<std::uint32_t> runs;  // the run boundaries, a byte each
+    std::vector<float> weight;         // 1 / det
+    std::vector<std::uint32_t> runs;   // the run boundaries, a byte each
+    std::vector<std::uint16_t> place;  // eight lanes: where the split lies in four
 };
 
 // Endpoint 0's share in each run, in thirds (halves for three entries).
@@ -80,12 +92,54 @@ Splits makeSplits(int n, int entries) {
     return splits;
 }
 
+#if defined(D3D9SOFT_DXT_AVX2)
+// Eight lanes: two rows of the same first boundary side by side, the second
+// one past the other's (row `second` in lanes 0-3, `second` + 1 in lanes
+// 4-7), a vector of each in turn. Lanes l and l + 4 hold splits of four-lane
+// lane l, each half in the order of the four-lane layout, so merging the two
+// halves' bests finds what four lanes find. Rows without a partner pair with
+// weight 0.
+Splits pairRows(const Splits& four) {
+    Splits eight;
+    std::size_t at = 0;
+    for (std::size_t r = 0; r < four.rows.size();) {
+        const Row& low = four.rows[r];
+        const bool paired = r + 1 < four.rows.size() && four.rows[r + 1].first == low.first &&
+                            four.rows[r + 1].second == low.second + 1 && four.rows[r + 1].start == low.start + 1;
+        const std::size_t high = at + std::size_t(low.vectors) * kLanes;
+        eight.rows.push_back(low);
+        for (int v = 0; v < low.vectors; ++v) {
+            for (int lane = 0; lane < kLanes; ++lane) {
+                const std::size_t split = at + std::size_t(v * kLanes + lane);
+                eight.weight.push_back(four.weight[split]);
+                eight.runs.push_back(four.runs[split]);
+                eight.place.push_back(std::uint16_t(split));
+            }
+            for (int lane = 0; lane < kLanes; ++lane) {
+                const bool real = paired && v < four.rows[r + 1].vectors;
+                const std::size_t split = high + std::size_t(v * kLanes + lane);
+                eight.weight.push_back(real ? four.weight[split] : 0.0f);
+                eight.runs.push_back(real ? four.runs[split] : 0);
+                eight.place.push_back(std::uint16_t(real ? split : 0));
+            }
+        }
+        at = high + (paired ? std::size_t(four.rows[r + 1].vectors) * kLanes : 0);
+        r += paired ? 2 : 1;
+    }
+    return eight;
+}
+#endif
+
 struct SplitTables {
     Splits four[17], three[17];
     SplitTables() {
         for (int n = 1; n <= 16; ++n) {
             four[n] = makeSplits(n, 4);
             three[n] = makeSplits(n, 3);
+#if defined(D3D9SOFT_DXT_AVX2)
+            four[n] = pairRows(four[n]);
+            three[n] = pairRows(three[n]);
+#endif
         }
     }
 };
@@ -100,15 +154,17 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
     // branches, which the data would mispredict.
     float t[16];
     int order[16];
+    alignas(16) std::int8_t rankOf[16] = {};
     for (int i = 0; i < count; ++i)
         t[i] = float(rgb[0][i]) * axis[0] + float(rgb[1][i]) * axis[1] + float(rgb[2][i]) * axis[2];
     for (int i = 0; i < count; ++i) {
         int rank = 0;
         for (int j = 0; j < count; ++j) rank += (t[j] < t[i]) | ((t[j] == t[i]) & (j < i));
         order[rank] = i;
+        rankOf[i] = std::int8_t(rank);
     }
     // Prefix sums of the centred colours, padded for the last vector of a row.
-    alignas(16) float prefix[3][16 + 1 + kLanes] = {};
+    alignas(16) float prefix[3][16 + 1 + kVector] = {};
     for (int c = 0; c < 3; ++c) {
         int sum = 0;
         for (int i = 0; i < count; ++i) sum += rgb[c][i];
@@ -118,29 +174,63 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
     // Each lane's first and last best split: splits that tie before
     // quantisation (evenly spaced colours fit one run short at either end)
     // quantise very differently when one puts an endpoint past black or white.
+#if defined(D3D9SOFT_DXT_AVX2)
+    Ints best = {}, first = {}, last = {}, at = {0, 1, 2, 3, 4, 5, 6, 7};
+    const Ints halves = {0, 0, 0, 0, 1, 1, 1, 1}, shifted = {0, 1, 2, 3, 1, 2, 3, 4};
+#else
     Ints best = {}, first = {}, last = {}, at = {0, 1, 2, 3};
+#endif
     const float* weight = splits.weight.data();
     for (const Row& row : splits.rows) {
+#if defined(D3D9SOFT_DXT_AVX2)
+        // The upper half's row ends its second run one colour later.
+        Floats base[3];
+        for (int c = 0; c < 3; ++c) {
+            Floats second;
+            __builtin_memcpy(&second, &prefix[c][row.second], sizeof second);
+            base[c] = prefix[c][row.first] + __builtin_shuffle(second, halves);
+        }
+#else
         const float base[3] = {prefix[0][row.first] + prefix[0][row.second],
                                prefix[1][row.first] + prefix[1][row.second],
                                prefix[2][row.first] + prefix[2][row.second]};
-        for (int v = 0, k = row.start; v < row.vectors; ++v, k += kLanes, at += kLanes, weight += kLanes) {
+#endif
+        for (int v = 0, k = row.start; v < row.vectors; ++v, k += kLanes, at += kVector, weight += kVector) {
             Floats x, y, z, w;
             __builtin_memcpy(&x, &prefix[0][k], sizeof x);
             __builtin_memcpy(&y, &prefix[1][k], sizeof y);
             __builtin_memcpy(&z, &prefix[2][k], sizeof z);
             __builtin_memcpy(&w, weight, sizeof w);
+#if defined(D3D9SOFT_DXT_AVX2)
+            x = __builtin_shuffle(x, shifted);
+            y = __builtin_shuffle(y, shifted);
+            z = __builtin_shuffle(z, shifted);
+#endif
             x += base[0];
             y += base[1];
             z += base[2];
             // Non-negative, so its bits order as integers do.
             const Ints value = (Ints)((x * x + y * y + z * z) * w);
             const Ints better = value > best, tie = ~(best > value);
-            best = (better & value) | (~better & best);
             first = (better & at) | (~better & first);
             last = (tie & at) | (~tie & last);
+            best = (better & value) | (~better & best);  // last: AVX2 then keeps no copy of the old one
         }
     }
+#if defined(D3D9SOFT_DXT_AVX2)
+    // Each lane's two halves as one lane of four: the higher best, and of
+    // equal ones the first and last split in the four-lane order.
+    const std::uint16_t* place = splits.place.data();
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const int high = lane + kLanes;
+        if (best[high] != best[lane]) {
+            if (best[high] > best[lane]) best[lane] = best[high], first[lane] = first[high], last[lane] = last[high];
+            continue;
+        }
+        if (place[first[high]] < place[first[lane]]) first[lane] = first[high];
+        if (place[last[high]] > place[last[lane]]) last[lane] = last[high];
+    }
+#endif
     // The candidates, the best first, for the caller to weigh once quantised.
     int candidate[2 * kLanes], value[2 * kLanes], found = 0;
     for (int lane = 0; lane < 2 * kLanes; ++lane) {
@@ -152,15 +242,25 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
         for (; k > 0 && value[k - 1] < weight; --k) candidate[k] = candidate[k - 1], value[k] = value[k - 1];
         candidate[k] = split, value[k] = weight;
     }
-    // Runs from endpoint 0: entries 0, 2, 3, 1 (three entries: 0, 2, 1).
-    static const std::uint8_t fourEntries[4] = {0, 2, 3, 1}, threeEntries[3] = {0, 2, 1};
-    const std::uint8_t* runEntry = three ? threeEntries : fourEntries;
+    // Runs from endpoint 0 hold entries 0, 2, 3, 1 (three entries: 0, 2, 1):
+    // each boundary at or below a colour's rank flips the bits in which its
+    // entry differs from the one before. Three entries' last boundary is the
+    // colour count, which no rank reaches.
+    const std::int8_t second = three ? 3 : 1;
     for (int k = 0; k < found; ++k) {
+        // Loaded here: held from before the search, it costs the baseline
+        // build's search a register.
+        Bytes rank;
+        __builtin_memcpy(&rank, rankOf, sizeof rank);
         const std::uint32_t runs = splits.runs[std::size_t(candidate[k])];
-        for (int i = 0, run = 0; i < count; ++i) {
-            while (run < (three ? 2 : 3) && i >= int((runs >> (8 * run)) & 255)) ++run;
-            entries[k][order[i]] = runEntry[run];
-        }
+        const Bytes entry = ((rank >= std::int8_t(runs & 255)) & 2) ^
+                            ((rank >= std::int8_t(runs >> 8 & 255)) & second) ^
+                            ((rank >= std::int8_t(runs >> 16 & 255)) & 2);
+        // The block's colours only: the bytes past them stay as they were.
+        if (count == 16)
+            __builtin_memcpy(entries[k], &entry, sizeof entry);
+        else
+            for (int i = 0; i < count; ++i) entries[k][i] = std::uint8_t(entry[i]);
     }
     return found;
 }
