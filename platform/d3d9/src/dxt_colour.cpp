@@ -107,6 +107,8 @@ struct EntrySums {
     Lanes entry[4] = {};
 };
 
+bool anyLane(Lanes mask) { return (mask[0] | mask[1] | mask[2] | mask[3]) != 0; }
+
 Lanes clampLanes(Lanes v, Lanes top) {
     const Lanes low = v<0, high = v> top;
     return (~low & ~high & v) | (high & top);
@@ -239,8 +241,10 @@ void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
         highest = std::max(highest, t[i]);
     }
     int low = 0, high = 0;
-    while (t[low] != lowest) ++low;
-    while (t[high] != highest) ++high;
+    for (int i = 15; i >= 0; --i) {
+        low = t[i] == lowest ? i : low;
+        high = t[i] == highest ? i : high;
+    }
     quantise(colours, high, q[0]);
     quantise(colours, low, q[1]);
     if (std::memcmp(q[0], q[1], sizeof q[0]) != 0) return;
@@ -510,16 +514,15 @@ Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
 
 // Whether the colours hold at most kSmallPalette distinct ones.
 bool smallPalette(const Colours& colours) {
-    std::uint32_t seen[kSmallPalette];
+    // Places not yet taken hold a value that no colour packs to.
+    Lanes seen[2] = {Lanes{} - 1, Lanes{} - 1};
     int distinct = 0;
     for (int i = 0; i < colours.count; ++i) {
-        const std::uint32_t packed =
-            std::uint32_t(colours.rgb[0][i] | colours.rgb[1][i] << 8 | colours.rgb[2][i] << 16);
-        int k = 0;
-        while (k < distinct && seen[k] != packed) ++k;
-        if (k < distinct) continue;
+        const int packed = colours.rgb[0][i] | colours.rgb[1][i] << 8 | colours.rgb[2][i] << 16;
+        if (anyLane((seen[0] == packed) | (seen[1] == packed))) continue;
         if (distinct == kSmallPalette) return false;
-        seen[distinct++] = packed;
+        seen[distinct / 4][distinct % 4] = packed;
+        ++distinct;
     }
     return true;
 }
@@ -562,24 +565,28 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         n += !dxt1 || texel[3] >= 128;
     }
     colours.count = n;
+    // Up to kFewColours distinct colours with their counts, compared four at
+    // once: the loop's branches then follow the block's colours, not the
+    // places they are found at. Places not yet taken hold a value that no
+    // colour packs to.
     FewColours few;
-    few.n = 0;                        // kFewColours + 1: more than that
-    std::uint32_t seen[kFewColours];  // few.rgb packed, for quick comparison
-    for (int i = 0; i < n && few.n <= kFewColours; ++i) {
-        const std::uint32_t packed =
-            std::uint32_t(colours.rgb[0][i] | colours.rgb[1][i] << 8 | colours.rgb[2][i] << 16);
-        int k = 0;
-        while (k < few.n && seen[k] != packed) ++k;
-        if (k < few.n) {
-            ++few.count[k];
-        } else if (few.n < kFewColours) {
-            for (int c = 0; c < 3; ++c) few.rgb[k][c] = colours.rgb[c][i];
-            seen[k] = packed;
-            few.count[few.n++] = 1;
-        } else {
+    few.n = 0;  // kFewColours + 1: more than that
+    Lanes seen = Lanes{} - 1, counts = {};
+    for (int i = 0; i < n; ++i) {
+        const int packed = colours.rgb[0][i] | colours.rgb[1][i] << 8 | colours.rgb[2][i] << 16;
+        const Lanes match = seen == packed;
+        counts -= match;
+        if (anyLane(match)) continue;
+        if (few.n == kFewColours) {
             few.n = kFewColours + 1;
+            break;
         }
+        for (int c = 0; c < 3; ++c) few.rgb[few.n][c] = colours.rgb[c][i];
+        seen[few.n] = packed;
+        counts[few.n] = 1;
+        ++few.n;
     }
+    for (int k = 0; k < std::min(few.n, kFewColours); ++k) few.count[k] = counts[k];
     if (colours.count == 0) {  // all transparent
         static const std::uint8_t transparent[8] = {0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff};
         std::memcpy(block, transparent, 8);
