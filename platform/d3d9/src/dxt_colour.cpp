@@ -33,7 +33,6 @@ int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q 
 // operations four wide.
 typedef std::int32_t Lanes __attribute__((vector_size(16)));
 typedef float FloatLanes __attribute__((vector_size(16)));
-typedef std::uint8_t Bytes __attribute__((vector_size(4)));
 
 // The decoder's expansion of R5G6B5 endpoints, all channels at once:
 // (q << 3 | q >> 2) is q * 8.25 rounded down, (q << 2 | q >> 4) q * 4.0625.
@@ -551,18 +550,26 @@ Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], 
 
 void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8]) {
     Colours colours;
-    // The texels in order, less DXT1's transparent ones: each is written at
-    // the next place and kept by counting it, without a branch to mispredict.
-    int n = 0;
-    for (int i = 0; i < 16; ++i) {
-        const std::uint8_t* texel = rgba + 4 * i;
-        for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
-        Bytes texelBytes;
-        std::memcpy(&texelBytes, texel, 4);
-        texelBytes[3] = 1;
-        colours.texel[n] = __builtin_convertvector(texelBytes, Lanes);
-        colours.position[n] = i;
-        n += !dxt1 || texel[3] >= 128;
+    bool opaque = true;
+    if (dxt1)
+        for (int i = 0; i < 16; ++i) opaque &= rgba[4 * i + 3] >= 128;
+    int n = 16;
+    if (opaque) {
+        for (int i = 0; i < 16; ++i) {
+            for (int c = 0; c < 3; ++c) colours.rgb[c][i] = rgba[4 * i + c];
+            colours.position[i] = i;
+        }
+    } else {
+        // The texels in order, less DXT1's transparent ones: each is written
+        // at the next place and kept by counting it, without a branch to
+        // mispredict.
+        n = 0;
+        for (int i = 0; i < 16; ++i) {
+            const std::uint8_t* texel = rgba + 4 * i;
+            for (int c = 0; c < 3; ++c) colours.rgb[c][n] = texel[c];
+            colours.position[n] = i;
+            n += texel[3] >= 128;
+        }
     }
     colours.count = n;
     // Up to kFewColours distinct colours with their counts, compared four at
@@ -595,6 +602,22 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     for (int c = 0; c < 3; ++c) {
         for (int i = colours.count; i < 16; ++i) colours.rgb[c][i] = colours.rgb[c][0];
         for (int i = 0; i < 16; ++i) colours.lane[c][i] = float(2 * colours.rgb[c][i]);
+    }
+    // The texel lanes, four colours at a time from the channels.
+    for (int i = 0; i < 16; i += 4) {
+        Lanes r, g, b;
+        std::memcpy(&r, &colours.rgb[0][i], sizeof r);
+        std::memcpy(&g, &colours.rgb[1][i], sizeof g);
+        std::memcpy(&b, &colours.rgb[2][i], sizeof b);
+        const Lanes one = {1, 1, 1, 1};
+        const Lanes rgLow = __builtin_shuffle(r, g, Lanes{0, 4, 1, 5}),
+                    rgHigh = __builtin_shuffle(r, g, Lanes{2, 6, 3, 7});
+        const Lanes b1Low = __builtin_shuffle(b, one, Lanes{0, 4, 1, 5}),
+                    b1High = __builtin_shuffle(b, one, Lanes{2, 6, 3, 7});
+        colours.texel[i] = __builtin_shuffle(rgLow, b1Low, Lanes{0, 1, 4, 5});
+        colours.texel[i + 1] = __builtin_shuffle(rgLow, b1Low, Lanes{2, 3, 6, 7});
+        colours.texel[i + 2] = __builtin_shuffle(rgHigh, b1High, Lanes{0, 1, 4, 5});
+        colours.texel[i + 3] = __builtin_shuffle(rgHigh, b1High, Lanes{2, 3, 6, 7});
     }
     // Transparent texels need DXT1's three-colour mode; opaque DXT1 blocks may take either.
     const bool mustUseThree = colours.count < 16, mayUseThree = dxt1;
