@@ -176,7 +176,6 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
     // quantise very differently when one puts an endpoint past black or white.
 #if defined(D3D9SOFT_DXT_AVX2)
     Ints best = {}, first = {}, last = {}, at = {0, 1, 2, 3, 4, 5, 6, 7};
-    const Ints halves = {0, 0, 0, 0, 1, 1, 1, 1}, shifted = {0, 1, 2, 3, 1, 2, 3, 4};
 #else
     Ints best = {}, first = {}, last = {}, at = {0, 1, 2, 3};
 #endif
@@ -188,7 +187,7 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
         for (int c = 0; c < 3; ++c) {
             Floats second;
             __builtin_memcpy(&second, &prefix[c][row.second], sizeof second);
-            base[c] = prefix[c][row.first] + __builtin_shuffle(second, halves);
+            base[c] = prefix[c][row.first] + __builtin_shufflevector(second, second, 0, 0, 0, 0, 1, 1, 1, 1);
         }
 #else
         const float base[3] = {prefix[0][row.first] + prefix[0][row.second],
@@ -202,9 +201,9 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
             __builtin_memcpy(&z, &prefix[2][k], sizeof z);
             __builtin_memcpy(&w, weight, sizeof w);
 #if defined(D3D9SOFT_DXT_AVX2)
-            x = __builtin_shuffle(x, shifted);
-            y = __builtin_shuffle(y, shifted);
-            z = __builtin_shuffle(z, shifted);
+            x = __builtin_shufflevector(x, x, 0, 1, 2, 3, 1, 2, 3, 4);
+            y = __builtin_shufflevector(y, y, 0, 1, 2, 3, 1, 2, 3, 4);
+            z = __builtin_shufflevector(z, z, 0, 1, 2, 3, 1, 2, 3, 4);
 #endif
             x += base[0];
             y += base[1];

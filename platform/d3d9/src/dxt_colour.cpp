@@ -109,7 +109,7 @@ struct EntrySums {
 bool anyLane(Lanes mask) { return (mask[0] | mask[1] | mask[2] | mask[3]) != 0; }
 
 Lanes clampLanes(Lanes v, Lanes top) {
-    const Lanes low = v<0, high = v> top;
+    const Lanes low = (v < 0), high = (v > top);
     return (~low & ~high & v) | (high & top);
 }
 
@@ -610,14 +610,14 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         std::memcpy(&g, &colours.rgb[1][i], sizeof g);
         std::memcpy(&b, &colours.rgb[2][i], sizeof b);
         const Lanes one = {1, 1, 1, 1};
-        const Lanes rgLow = __builtin_shuffle(r, g, Lanes{0, 4, 1, 5}),
-                    rgHigh = __builtin_shuffle(r, g, Lanes{2, 6, 3, 7});
-        const Lanes b1Low = __builtin_shuffle(b, one, Lanes{0, 4, 1, 5}),
-                    b1High = __builtin_shuffle(b, one, Lanes{2, 6, 3, 7});
-        colours.texel[i] = __builtin_shuffle(rgLow, b1Low, Lanes{0, 1, 4, 5});
-        colours.texel[i + 1] = __builtin_shuffle(rgLow, b1Low, Lanes{2, 3, 6, 7});
-        colours.texel[i + 2] = __builtin_shuffle(rgHigh, b1High, Lanes{0, 1, 4, 5});
-        colours.texel[i + 3] = __builtin_shuffle(rgHigh, b1High, Lanes{2, 3, 6, 7});
+        const Lanes rgLow = __builtin_shufflevector(r, g, 0, 4, 1, 5),
+                    rgHigh = __builtin_shufflevector(r, g, 2, 6, 3, 7);
+        const Lanes b1Low = __builtin_shufflevector(b, one, 0, 4, 1, 5),
+                    b1High = __builtin_shufflevector(b, one, 2, 6, 3, 7);
+        colours.texel[i] = __builtin_shufflevector(rgLow, b1Low, 0, 1, 4, 5);
+        colours.texel[i + 1] = __builtin_shufflevector(rgLow, b1Low, 2, 3, 6, 7);
+        colours.texel[i + 2] = __builtin_shufflevector(rgHigh, b1High, 0, 1, 4, 5);
+        colours.texel[i + 3] = __builtin_shufflevector(rgHigh, b1High, 2, 3, 6, 7);
     }
     // Transparent texels need DXT1's three-colour mode; opaque DXT1 blocks may take either.
     const bool mustUseThree = colours.count < 16, mayUseThree = dxt1;
