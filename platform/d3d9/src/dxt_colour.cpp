@@ -8,6 +8,9 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 #include "dxt_fit.h"
 
@@ -108,9 +111,46 @@ struct EntrySums {
 
 bool anyLane(Lanes mask) { return (mask[0] | mask[1] | mask[2] | mask[3]) != 0; }
 
+#if !defined(D3D9SOFT_DXT_AVX2)
 Lanes clampLanes(Lanes v, Lanes top) {
     const Lanes low = (v < 0), high = (v > top);
     return (~low & ~high & v) | (high & top);
+}
+#endif
+
+// Lanes split into 16-bit halves, for entries 2 and 3 side by side.
+typedef std::int16_t HalfLanes __attribute__((vector_size(16)));
+typedef std::uint16_t UnsignedHalves __attribute__((vector_size(16)));
+#if defined(D3D9SOFT_DXT_AVX2)
+// Two sets of channel lanes, for endpoint 0's two candidates at once.
+typedef std::int32_t PairLanes __attribute__((vector_size(32)));
+typedef std::int16_t PairHalves __attribute__((vector_size(32)));
+typedef std::uint16_t UnsignedPairHalves __attribute__((vector_size(32)));
+#endif
+
+// The products of the halves, summed in pairs (pmaddwd).
+#if defined(D3D9SOFT_DXT_AVX2)
+PairLanes sumOfProducts(PairHalves x, PairHalves y) { return PairLanes(_mm256_madd_epi16(__m256i(x), __m256i(y))); }
+#else
+Lanes sumOfProducts(HalfLanes x, HalfLanes y) {
+#if defined(__SSE2__)
+    return Lanes(_mm_madd_epi16(__m128i(x), __m128i(y)));
+#else
+    const Lanes a = Lanes(x), b = Lanes(y);
+    return ((a << 16) >> 16) * ((b << 16) >> 16) + (a >> 16) * (b >> 16);
+#endif
+}
+#endif
+
+// Four colours' entries 2 and 3, v * (n * v - 2 * sum) summed, from
+// `between`: 2a + b in the low half of each lane, a + 2b in the high (under
+// 766 each, so the halves never carry). `count` and `twice` hold n and
+// 2 * sum the same way; n * v and 2 * sum stay under 2^13, so that every
+// factor fits 16 bits, and v, not negative, is one of each pair.
+template <class V, class Halves, class UnsignedHalves>
+V middleEntries(V between, V count, V twice) {
+    const Halves v = Halves(UnsignedHalves(between) / 3);
+    return sumOfProducts(v, Halves(v * Halves(count) - Halves(twice)));
 }
 
 template <bool kThree>
@@ -128,9 +168,62 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
     const float unit = float(whole) / (255.0f * float(det));
     const Lanes ax = s0 * sum[0] + s2 * sum[2] + s3 * sum[3];
     const Lanes bx = whole * (sum[0] + sum[1] + sum[2] + sum[3]) - ax;
-    const FloatLanes scale = unit * FloatLanes{31, 63, 31, 0};
+    const Lanes d0 = 2 * sum[0], d1 = 2 * sum[1], d2 = 2 * sum[2], d3 = 2 * sum[3];
+    // Entries 2 and 3 in the halves of each lane.
+    const Lanes count23 = Lanes{} + (n2 | n3 << 16), twice23 = d2 | d3 << 16;
     // Truncation serves as the floor: below zero the clamp decides either
     // way. The decoder's rounding moves the best pair by far less than a step.
+    // Then per channel the least of the four errors, keyed with its pair in
+    // the two bits below so that ties go to the first, without branches.
+#if defined(D3D9SOFT_DXT_AVX2)
+    // Both endpoints at once, then endpoint 0's candidate i against both of
+    // endpoint 1's.
+    typedef float FloatPairs __attribute__((vector_size(32)));
+    const PairLanes x = __builtin_shufflevector(ax, bx, 0, 1, 2, 3, 4, 5, 6, 7);
+    const PairLanes y = __builtin_shufflevector(bx, ax, 0, 1, 2, 3, 4, 5, 6, 7);
+    const FloatPairs scale = unit * FloatPairs{31, 63, 31, 0, 31, 63, 31, 0};
+    PairLanes qab = __builtin_convertvector(
+        __builtin_convertvector(x * PairLanes{bb, bb, bb, bb, aa, aa, aa, aa} - y * ab, FloatPairs) * scale, PairLanes);
+    const PairLanes top = {30, 62, 30, 0, 30, 62, 30, 0};
+    qab = qab < 0 ? PairLanes{} : qab;
+    qab = qab > top ? top : qab;
+    const PairLanes widths = {132, 65, 132, 0, 132, 65, 132, 0};
+    const PairLanes ea = (__builtin_shufflevector(qab, qab + 1, 0, 1, 2, 3, 8, 9, 10, 11) * widths) >> 4;
+    const PairLanes eb = (__builtin_shufflevector(qab, qab + 1, 4, 5, 6, 7, 12, 13, 14, 15) * widths) >> 4;
+    // Each endpoint's part of the error does not depend on the other's.
+    const PairLanes partA = ea * (n0 * ea - __builtin_shufflevector(d0, d0, 0, 1, 2, 3, 4, 5, 6, 7));
+    const PairLanes partB = eb * (n1 * eb - __builtin_shufflevector(d1, d1, 0, 1, 2, 3, 4, 5, 6, 7));
+    const PairLanes a2 = ea * (2 + (1 << 16)), b2 = eb * (1 + (2 << 16));
+    PairLanes pairKey[2];
+    for (int i = 0; i < 2; ++i) {
+        const PairLanes part = i ? __builtin_shufflevector(partA, partA, 4, 5, 6, 7, 4, 5, 6, 7)
+                                 : __builtin_shufflevector(partA, partA, 0, 1, 2, 3, 0, 1, 2, 3);
+        PairLanes e;
+        if constexpr (kThree) {
+            const PairLanes a = i ? __builtin_shufflevector(ea, ea, 4, 5, 6, 7, 4, 5, 6, 7)
+                                  : __builtin_shufflevector(ea, ea, 0, 1, 2, 3, 0, 1, 2, 3);
+            const PairLanes v2 = (a + eb) >> 1;
+            e = part + partB + v2 * (n2 * v2 - __builtin_shufflevector(d2, d2, 0, 1, 2, 3, 4, 5, 6, 7));
+        } else {
+            const PairLanes a = i ? __builtin_shufflevector(a2, a2, 4, 5, 6, 7, 4, 5, 6, 7)
+                                  : __builtin_shufflevector(a2, a2, 0, 1, 2, 3, 0, 1, 2, 3);
+            e = part + partB +
+                middleEntries<PairLanes, PairHalves, UnsignedPairHalves>(
+                    a + b2, __builtin_shufflevector(count23, count23, 0, 1, 2, 3, 4, 5, 6, 7),
+                    __builtin_shufflevector(twice23, twice23, 0, 1, 2, 3, 4, 5, 6, 7));
+        }
+        pairKey[i] = 4 * e + PairLanes{2 * i, 2 * i, 2 * i, 2 * i, 2 * i + 1, 2 * i + 1, 2 * i + 1, 2 * i + 1};
+    }
+    const PairLanes least = pairKey[1] < pairKey[0] ? pairKey[1] : pairKey[0];
+    const Lanes low = __builtin_shufflevector(least, least, 0, 1, 2, 3),
+                high = __builtin_shufflevector(least, least, 4, 5, 6, 7);
+    const Lanes key = high < low ? high : low, error = key >> 2;
+    // Endpoint 0's step in bit 1 of the key, endpoint 1's in bit 0.
+    const PairLanes steps = qab + (__builtin_shufflevector(key >> 1, key, 0, 1, 2, 3, 4, 5, 6, 7) & 1);
+    const PairLanes packed = __builtin_shufflevector(steps, steps, 0, 1, 2, 4, 5, 6, 7, 7);
+    std::memcpy(q, &packed, sizeof(int[2][3]));
+#else
+    const FloatLanes scale = unit * FloatLanes{31, 63, 31, 0};
     const Lanes top = {30, 62, 30, 0};
     const Lanes qa =
         clampLanes(__builtin_convertvector(__builtin_convertvector(ax * bb - bx * ab, FloatLanes) * scale, Lanes), top);
@@ -138,20 +231,18 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
         clampLanes(__builtin_convertvector(__builtin_convertvector(bx * aa - ax * ab, FloatLanes) * scale, Lanes), top);
     const Lanes ea[2] = {expandLanes(qa), expandLanes(qa + 1)};
     const Lanes eb[2] = {expandLanes(qb), expandLanes(qb + 1)};
-    const Lanes d0 = 2 * sum[0], d1 = 2 * sum[1], d2 = 2 * sum[2], d3 = 2 * sum[3];
-    // Each endpoint's part of the error does not depend on the other's.
     const Lanes partA[2] = {ea[0] * (n0 * ea[0] - d0), ea[1] * (n0 * ea[1] - d0)};
     const Lanes partB[2] = {eb[0] * (n1 * eb[0] - d1), eb[1] * (n1 * eb[1] - d1)};
-    // Per channel the least of the four errors, keyed with its pair in the
-    // two bits below so that ties go to the first, without branches.
     Lanes key = INT_MAX - Lanes{};
     for (int i = 0; i < 2; ++i)
         for (int j = 0; j < 2; ++j) {
-            const Lanes v2 = kThree ? (ea[i] + eb[j]) >> 1 : thirdOf(2 * ea[i] + eb[j]);
-            Lanes e = partA[i] + partB[j] + v2 * (n2 * v2 - d2);
-            if constexpr (!kThree) {
-                const Lanes v3 = thirdOf(ea[i] + 2 * eb[j]);
-                e += v3 * (n3 * v3 - d3);
+            Lanes e = partA[i] + partB[j];
+            if constexpr (kThree) {
+                const Lanes v2 = (ea[i] + eb[j]) >> 1;
+                e += v2 * (n2 * v2 - d2);
+            } else {
+                e += middleEntries<Lanes, HalfLanes, UnsignedHalves>(2 * ea[i] + (ea[i] << 16) + eb[j] + (eb[j] << 17),
+                                                                     count23, twice23);
             }
             const Lanes candidate = 4 * e + (2 * i + j);
             key = (candidate < key) ? candidate : key;
@@ -161,6 +252,7 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
         q[0][c] = qa1[c];
         q[1][c] = qb1[c];
     }
+#endif
     return error[0] + error[1] + error[2];
 }
 
