@@ -37,17 +37,24 @@ int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q 
 typedef std::int32_t Lanes __attribute__((vector_size(16)));
 typedef float FloatLanes __attribute__((vector_size(16)));
 
+// Lanes split into 16-bit halves. Products and thirds of values that fit
+// the low half cost one instruction there, where the baseline build has no
+// 32-bit multiply.
+typedef std::int16_t HalfLanes __attribute__((vector_size(16)));
+typedef std::uint16_t UnsignedHalves __attribute__((vector_size(16)));
+
 // The decoder's expansion of R5G6B5 endpoints, all channels at once:
 // (q << 3 | q >> 2) is q * 8.25 rounded down, (q << 2 | q >> 4) q * 4.0625.
-Lanes expandLanes(Lanes q) { return (q * Lanes{132, 65, 132, 0}) >> 4; }
+Lanes expandLanes(Lanes q) { return Lanes(HalfLanes(q) * HalfLanes{132, 0, 65, 0, 132, 0, 0, 0}) >> 4; }
 
-// x / 3 for 0 <= x < 2^17, which the decoder's thirds stay well under.
-Lanes thirdOf(Lanes x) { return (x * 43691) >> 17; }
+// x / 3 for 0 <= x < 2^16, which the decoder's thirds stay well under.
+Lanes thirdOf(Lanes x) { return Lanes(UnsignedHalves(x) / 3); }
 
 struct Colours {
     int count = 0;
     int rgb[3][16];     // channel by channel; lanes past `count` repeat colour 0
     float lane[3][16];  // twice the same, in floats (see assignIndices)
+    float norm[16];     // their square sums
     Lanes texel[16];    // the same again, with 1 in the fourth lane
     int position[16];   // where each colour lies in the block
 };
@@ -73,34 +80,67 @@ int paletteEntry(int a, int b, int entry, bool three) {
     }
 }
 
+// Rows of texels in floats, as wide as the build's vectors.
+#if defined(D3D9SOFT_DXT_AVX2)
+constexpr int kRow = 8;
+#else
+constexpr int kRow = 4;
+#endif
+typedef float FloatRow __attribute__((vector_size(4 * kRow)));
+typedef std::int32_t Row __attribute__((vector_size(4 * kRow)));
+constexpr int kRows = 16 / kRow;
+
 int assignIndices(const Colours& colours, const int q[2][3], bool three, std::uint8_t index[16]) {
-    // Lanes hold twice each colour, so that the squared distances come out
-    // four times over and the entry fits in the two bits below: the least
-    // key is the nearest entry, ties going to the lower one (whole numbers
-    // under 2^24 stay exact in floats, and the loops run four wide).
+    // Lanes hold twice each colour c, so that with p twice an entry the key
+    // |p|^2 + k - 2 p.c (|p - c|^2 once the colour's own |c|^2 is added)
+    // comes out four times over and the entry k fits in the two bits below:
+    // the least key is the nearest entry, ties going to the lower one. Every
+    // term is a whole number under 2^24, so floats hold it exactly in any
+    // order.
     const Lanes a = expandLanes(Lanes{q[0][0], q[0][1], q[0][2], 0});
     const Lanes b = expandLanes(Lanes{q[1][0], q[1][1], q[1][2], 0});
-    const Lanes entry[4] = {a, b, three ? (a + b) >> 1 : thirdOf(2 * a + b), thirdOf(a + 2 * b)};
-    FloatLanes palette[4];
-    for (int k = 0; k < 4; ++k) palette[k] = __builtin_convertvector(2 * entry[k], FloatLanes);
-    const auto distance = [&](int k, int i) {
-        const float dr = palette[k][0] - colours.lane[0][i], dg = palette[k][1] - colours.lane[1][i],
-                    db = palette[k][2] - colours.lane[2][i];
-        return dr * dr + dg * dg + db * db;
+    const Lanes entry[4] = {2 * a, 2 * b, 2 * (three ? (a + b) >> 1 : thirdOf(2 * a + b)), 2 * thirdOf(a + 2 * b)};
+    FloatLanes p[4], square[4];
+    for (int k = 0; k < 4; ++k) {
+        const FloatLanes once = __builtin_convertvector(entry[k], FloatLanes);
+        p[k] = once + once;
+        square[k] = once * once;
+    }
+    // |p|^2 + k for the four entries at once.
+    const FloatLanes u01 = __builtin_shufflevector(square[0], square[1], 0, 4, 1, 5) +
+                           __builtin_shufflevector(square[0], square[1], 2, 6, 3, 7);
+    const FloatLanes u23 = __builtin_shufflevector(square[2], square[3], 0, 4, 1, 5) +
+                           __builtin_shufflevector(square[2], square[3], 2, 6, 3, 7);
+    const FloatLanes base = __builtin_shufflevector(u01, u23, 0, 1, 4, 5) +
+                            __builtin_shufflevector(u01, u23, 2, 3, 6, 7) + FloatLanes{0, 1, 2, 3};
+    const auto row = [](const float* lanes, int i) {
+        FloatRow v;
+        std::memcpy(&v, lanes + i * kRow, sizeof v);
+        return v;
     };
-    float key[16];
-    for (int i = 0; i < 16; ++i) key[i] = distance(0, i);
-    for (int k = 1; k < (three ? 3 : 4); ++k)
-        for (int i = 0; i < 16; ++i) key[i] = std::min(key[i], distance(k, i) + float(k));
+    FloatRow key[kRows];
+    for (int k = 0; k < (three ? 3 : 4); ++k) {
+        const FloatRow r = p[k][0] - FloatRow{}, g = p[k][1] - FloatRow{}, bl = p[k][2] - FloatRow{};
+        const FloatRow own = base[k] - FloatRow{};
+        for (int i = 0; i < kRows; ++i) {
+            const FloatRow t =
+                own - (r * row(colours.lane[0], i) + g * row(colours.lane[1], i) + bl * row(colours.lane[2], i));
+            key[i] = k == 0 ? t : (t < key[i] ? t : key[i]);
+        }
+    }
+    int whole[16];
+    for (int i = 0; i < kRows; ++i) {
+        const Row k = __builtin_convertvector(key[i] + row(colours.norm, i), Row);
+        std::memcpy(&whole[i * kRow], &k, sizeof k);
+    }
     // Lanes past `count` repeat colour 0, so all sixteen are summed and the
     // extra copies taken off.
     int total = 0;
     for (int i = 0; i < 16; ++i) {
-        const int k = int(key[i]);
-        index[i] = std::uint8_t(k & 3);
-        total += k >> 2;
+        index[i] = std::uint8_t(whole[i] & 3);
+        total += whole[i] >> 2;
     }
-    return total - (16 - colours.count) * (int(key[0]) >> 2);
+    return total - (16 - colours.count) * (whole[0] >> 2);
 }
 
 // The colours that take each palette entry: their sum per channel, and in the
@@ -118,9 +158,6 @@ Lanes clampLanes(Lanes v, Lanes top) {
 }
 #endif
 
-// Lanes split into 16-bit halves, for entries 2 and 3 side by side.
-typedef std::int16_t HalfLanes __attribute__((vector_size(16)));
-typedef std::uint16_t UnsignedHalves __attribute__((vector_size(16)));
 #if defined(D3D9SOFT_DXT_AVX2)
 // Two sets of channel lanes, for endpoint 0's two candidates at once.
 typedef std::int32_t PairLanes __attribute__((vector_size(32)));
@@ -695,6 +732,9 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         for (int i = colours.count; i < 16; ++i) colours.rgb[c][i] = colours.rgb[c][0];
         for (int i = 0; i < 16; ++i) colours.lane[c][i] = float(2 * colours.rgb[c][i]);
     }
+    for (int i = 0; i < 16; ++i)
+        colours.norm[i] = colours.lane[0][i] * colours.lane[0][i] + colours.lane[1][i] * colours.lane[1][i] +
+                          colours.lane[2][i] * colours.lane[2][i];
     // The texel lanes, four colours at a time from the channels.
     for (int i = 0; i < 16; i += 4) {
         Lanes r, g, b;
