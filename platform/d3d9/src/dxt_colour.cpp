@@ -590,8 +590,12 @@ unsigned pack565(const int q[3]) { return unsigned(q[0] << 11 | q[1] << 5 | q[2]
 void writeBlock(const Fit& fit, const Colours& colours, bool three, std::uint8_t block[8]) {
     unsigned c0 = pack565(fit.q[0]), c1 = pack565(fit.q[1]);
     std::uint8_t index[16];
-    std::memset(index, 3, sizeof index);
-    for (int i = 0; i < colours.count; ++i) index[colours.position[i]] = fit.index[i];
+    if (colours.count == 16) {
+        std::memcpy(index, fit.index, sizeof index);  // every texel at its own place
+    } else {
+        std::memset(index, 3, sizeof index);
+        for (int i = 0; i < colours.count; ++i) index[colours.position[i]] = fit.index[i];
+    }
     if (!three && c0 < c1) {
         std::swap(c0, c1);
         for (std::uint8_t& i : index) i ^= 1;
@@ -679,15 +683,24 @@ Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], 
 
 void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8]) {
     Colours colours;
+    // A row of texels as words, red in the low byte and alpha in the top,
+    // whose sign then says whether DXT1 keeps it.
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "texels are read as little-endian words");
+    Row word[kRows];
+    std::memcpy(word, rgba, sizeof word);
     bool opaque = true;
-    if (dxt1)
-        for (int i = 0; i < 16; ++i) opaque &= rgba[4 * i + 3] >= 128;
+    if (dxt1) {
+        Row all = word[0];
+        for (int i = 1; i < kRows; ++i) all &= word[i];
+        for (int j = 0; j < kRow; ++j) opaque &= all[j] < 0;
+    }
     int n = 16;
     if (opaque) {
-        for (int i = 0; i < 16; ++i) {
-            for (int c = 0; c < 3; ++c) colours.rgb[c][i] = rgba[4 * i + c];
-            colours.position[i] = i;
+        for (int i = 0; i < kRows; ++i) {
+            const Row channel[3] = {word[i] & 255, (word[i] >> 8) & 255, (word[i] >> 16) & 255};
+            for (int c = 0; c < 3; ++c) std::memcpy(&colours.rgb[c][i * kRow], &channel[c], sizeof channel[c]);
         }
+        for (int i = 0; i < 16; ++i) colours.position[i] = i;
     } else {
         // The texels in order, less DXT1's transparent ones: each is written
         // at the next place and kept by counting it, without a branch to
