@@ -55,6 +55,7 @@ struct Colours {
     int rgb[3][16];     // channel by channel; lanes past `count` repeat colour 0
     float lane[3][16];  // twice the same, in floats (see assignIndices)
     float norm[16];     // their square sums
+    int packed[16];     // each colour in one word, red in the low byte
     Lanes texel[16];    // the same again, with 1 in the fourth lane
     int position[16];   // where each colour lies in the block
 };
@@ -149,7 +150,13 @@ struct EntrySums {
     Lanes entry[4] = {};
 };
 
-bool anyLane(Lanes mask) { return (mask[0] | mask[1] | mask[2] | mask[3]) != 0; }
+bool anyLane(Lanes mask) {
+#if defined(__SSE2__)
+    return _mm_movemask_epi8(__m128i(mask)) != 0;
+#else
+    return (mask[0] | mask[1] | mask[2] | mask[3]) != 0;
+#endif
+}
 
 #if !defined(D3D9SOFT_DXT_AVX2)
 Lanes clampLanes(Lanes v, Lanes top) {
@@ -650,7 +657,7 @@ bool smallPalette(const Colours& colours) {
     Lanes seen[2] = {Lanes{} - 1, Lanes{} - 1};
     int distinct = 0;
     for (int i = 0; i < colours.count; ++i) {
-        const int packed = colours.rgb[0][i] | colours.rgb[1][i] << 8 | colours.rgb[2][i] << 16;
+        const int packed = colours.packed[i];
         if (anyLane((seen[0] == packed) | (seen[1] == packed))) continue;
         if (distinct == kSmallPalette) return false;
         seen[distinct / 4][distinct % 4] = packed;
@@ -714,6 +721,19 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         }
     }
     colours.count = n;
+    if (colours.count == 0) {  // all transparent
+        static const std::uint8_t transparent[8] = {0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff};
+        std::memcpy(block, transparent, 8);
+        return;
+    }
+    for (int c = 0; c < 3; ++c)
+        for (int i = colours.count; i < 16; ++i) colours.rgb[c][i] = colours.rgb[c][0];
+    for (int i = 0; i < kRows; ++i) {
+        Row channel[3];
+        for (int c = 0; c < 3; ++c) std::memcpy(&channel[c], &colours.rgb[c][i * kRow], sizeof channel[c]);
+        const Row packed = channel[0] | channel[1] << 8 | channel[2] << 16;
+        std::memcpy(&colours.packed[i * kRow], &packed, sizeof packed);
+    }
     // Up to kFewColours distinct colours with their counts, compared four at
     // once: the loop's branches then follow the block's colours, not the
     // places they are found at. Places not yet taken hold a value that no
@@ -722,7 +742,7 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     few.n = 0;  // kFewColours + 1: more than that
     Lanes seen = Lanes{} - 1, counts = {};
     for (int i = 0; i < n; ++i) {
-        const int packed = colours.rgb[0][i] | colours.rgb[1][i] << 8 | colours.rgb[2][i] << 16;
+        const int packed = colours.packed[i];
         const Lanes match = seen == packed;
         counts -= match;
         if (anyLane(match)) continue;
@@ -736,15 +756,8 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         ++few.n;
     }
     for (int k = 0; k < std::min(few.n, kFewColours); ++k) few.count[k] = counts[k];
-    if (colours.count == 0) {  // all transparent
-        static const std::uint8_t transparent[8] = {0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff};
-        std::memcpy(block, transparent, 8);
-        return;
-    }
-    for (int c = 0; c < 3; ++c) {
-        for (int i = colours.count; i < 16; ++i) colours.rgb[c][i] = colours.rgb[c][0];
+    for (int c = 0; c < 3; ++c)
         for (int i = 0; i < 16; ++i) colours.lane[c][i] = float(2 * colours.rgb[c][i]);
-    }
     for (int i = 0; i < 16; ++i)
         colours.norm[i] = colours.lane[0][i] * colours.lane[0][i] + colours.lane[1][i] * colours.lane[1][i] +
                           colours.lane[2][i] * colours.lane[2][i];
