@@ -56,8 +56,10 @@ struct Colours {
     float lane[3][16];  // twice the same, in floats (see assignIndices)
     float norm[16];     // their square sums
     int packed[16];     // each colour in one word, red in the low byte
-    Lanes texel[16];    // the same again, with 1 in the fourth lane
-    int position[16];   // where each colour lies in the block
+    // The same again, red to blue and then 1 in the 16-bit quarters of a
+    // word: sixteen such words sum without carries.
+    std::uint64_t texel[16];
+    int position[16];  // where each colour lies in the block
 };
 
 struct Fit {
@@ -311,9 +313,23 @@ int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
 }
 
 // The endpoints for fixed indices; false when the indices pick one entry only.
+typedef std::uint16_t Quarters __attribute__((vector_size(8)));
+
+// A sum of texel words in channel lanes.
+Lanes unpackSum(std::uint64_t sum) {
+    Quarters quarters;
+    std::memcpy(&quarters, &sum, sizeof quarters);
+    return __builtin_convertvector(quarters, Lanes);
+}
+
 bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
+    std::uint64_t sum[4] = {};
+    if (colours.count == 16)  // a loop of known length, unrolled without tests
+        for (int i = 0; i < 16; ++i) sum[index[i]] += colours.texel[i];
+    else
+        for (int i = 0; i < colours.count; ++i) sum[index[i]] += colours.texel[i];
     EntrySums sums;
-    for (int i = 0; i < colours.count; ++i) sums.entry[index[i]] += colours.texel[i];
+    for (int k = 0; k < 4; ++k) sums.entry[k] = unpackSum(sum[k]);
     return fitEntries(sums, three, q) != INT_MAX;
 }
 
@@ -481,11 +497,10 @@ Fit fitSingleColour(const Colours& colours, bool three) {
 // not go: tried where its error is the lower to start with.
 Fit fitAroundMean(const Colours& colours, bool three, const Fit& fit) {
     int mean[3], q[2][3];
-    for (int c = 0; c < 3; ++c) {
-        int sum = 0;
-        for (int i = 0; i < colours.count; ++i) sum += colours.rgb[c][i];
-        mean[c] = (sum + colours.count / 2) / colours.count;
-    }
+    std::uint64_t words = 0;
+    for (int i = 0; i < colours.count; ++i) words += colours.texel[i];
+    const Lanes sum = unpackSum(words);
+    for (int c = 0; c < 3; ++c) mean[c] = (sum[c] + colours.count / 2) / colours.count;
     singleColourEndpoints(mean, three, q);
     std::uint8_t index[16];
     if (assignIndices(colours, q, three, index) >= fit.error) return fit;
@@ -761,21 +776,16 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     for (int i = 0; i < 16; ++i)
         colours.norm[i] = colours.lane[0][i] * colours.lane[0][i] + colours.lane[1][i] * colours.lane[1][i] +
                           colours.lane[2][i] * colours.lane[2][i];
-    // The texel lanes, four colours at a time from the channels.
+    // The texel words, four colours at a time from the channels.
     for (int i = 0; i < 16; i += 4) {
         Lanes r, g, b;
         std::memcpy(&r, &colours.rgb[0][i], sizeof r);
         std::memcpy(&g, &colours.rgb[1][i], sizeof g);
         std::memcpy(&b, &colours.rgb[2][i], sizeof b);
-        const Lanes one = {1, 1, 1, 1};
-        const Lanes rgLow = __builtin_shufflevector(r, g, 0, 4, 1, 5),
-                    rgHigh = __builtin_shufflevector(r, g, 2, 6, 3, 7);
-        const Lanes b1Low = __builtin_shufflevector(b, one, 0, 4, 1, 5),
-                    b1High = __builtin_shufflevector(b, one, 2, 6, 3, 7);
-        colours.texel[i] = __builtin_shufflevector(rgLow, b1Low, 0, 1, 4, 5);
-        colours.texel[i + 1] = __builtin_shufflevector(rgLow, b1Low, 2, 3, 6, 7);
-        colours.texel[i + 2] = __builtin_shufflevector(rgHigh, b1High, 0, 1, 4, 5);
-        colours.texel[i + 3] = __builtin_shufflevector(rgHigh, b1High, 2, 3, 6, 7);
+        const Lanes low = r | g << 16, high = b | 1 << 16;
+        const Lanes words[2] = {__builtin_shufflevector(low, high, 0, 4, 1, 5),
+                                __builtin_shufflevector(low, high, 2, 6, 3, 7)};
+        std::memcpy(&colours.texel[i], words, sizeof words);
     }
     // Transparent texels need DXT1's three-colour mode; opaque DXT1 blocks may take either.
     const bool mustUseThree = colours.count < 16, mayUseThree = dxt1;
