@@ -313,13 +313,14 @@ int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
 }
 
 // The endpoints for fixed indices; false when the indices pick one entry only.
-typedef std::uint16_t Quarters __attribute__((vector_size(8)));
-
-// A sum of texel words in channel lanes.
-Lanes unpackSum(std::uint64_t sum) {
-    Quarters quarters;
-    std::memcpy(&quarters, &sum, sizeof quarters);
-    return __builtin_convertvector(quarters, Lanes);
+// Two sums of texel words in channel lanes: the quarters interleaved with
+// zeros are the lanes.
+void unpackSums(const std::uint64_t sum[2], Lanes lanes[2]) {
+    UnsignedHalves quarters;
+    std::memcpy(&quarters, sum, sizeof quarters);
+    const UnsignedHalves zero = {};
+    lanes[0] = Lanes(__builtin_shufflevector(quarters, zero, 0, 8, 1, 9, 2, 10, 3, 11));
+    lanes[1] = Lanes(__builtin_shufflevector(quarters, zero, 4, 12, 5, 13, 6, 14, 7, 15));
 }
 
 bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
@@ -329,7 +330,8 @@ bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool t
     else
         for (int i = 0; i < colours.count; ++i) sum[index[i]] += colours.texel[i];
     EntrySums sums;
-    for (int k = 0; k < 4; ++k) sums.entry[k] = unpackSum(sum[k]);
+    unpackSums(sum, sums.entry);
+    unpackSums(sum + 2, sums.entry + 2);
     return fitEntries(sums, three, q) != INT_MAX;
 }
 
@@ -497,9 +499,11 @@ Fit fitSingleColour(const Colours& colours, bool three) {
 // not go: tried where its error is the lower to start with.
 Fit fitAroundMean(const Colours& colours, bool three, const Fit& fit) {
     int mean[3], q[2][3];
-    std::uint64_t words = 0;
-    for (int i = 0; i < colours.count; ++i) words += colours.texel[i];
-    const Lanes sum = unpackSum(words);
+    std::uint64_t words[2] = {};
+    for (int i = 0; i < colours.count; ++i) words[0] += colours.texel[i];
+    Lanes sums[2];
+    unpackSums(words, sums);
+    const Lanes sum = sums[0];
     for (int c = 0; c < 3; ++c) mean[c] = (sum[c] + colours.count / 2) / colours.count;
     singleColourEndpoints(mean, three, q);
     std::uint8_t index[16];
