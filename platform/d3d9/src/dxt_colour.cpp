@@ -769,12 +769,15 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
             few.n = kFewColours + 1;
             break;
         }
-        for (int c = 0; c < 3; ++c) few.rgb[few.n][c] = colours.rgb[c][i];
         seen[few.n] = packed;
         counts[few.n] = 1;
         ++few.n;
     }
-    for (int k = 0; k < std::min(few.n, kFewColours); ++k) few.count[k] = counts[k];
+    // Unpacked only for the few; places past them are not read.
+    std::memcpy(few.count, &counts, sizeof few.count);
+    if (few.n <= kFewColours)
+        for (int k = 0; k < few.n; ++k)
+            for (int c = 0; c < 3; ++c) few.rgb[k][c] = seen[k] >> (8 * c) & 255;
     for (int c = 0; c < 3; ++c)
         for (int i = 0; i < 16; ++i) colours.lane[c][i] = float(2 * colours.rgb[c][i]);
     for (int i = 0; i < 16; ++i)
