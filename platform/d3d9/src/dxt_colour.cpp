@@ -725,6 +725,8 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         for (int i = 0; i < kRows; ++i) {
             const Row channel[3] = {word[i] & 255, (word[i] >> 8) & 255, (word[i] >> 16) & 255};
             for (int c = 0; c < 3; ++c) std::memcpy(&colours.rgb[c][i * kRow], &channel[c], sizeof channel[c]);
+            const Row packed = word[i] & 0xffffff;
+            std::memcpy(&colours.packed[i * kRow], &packed, sizeof packed);
         }
         for (int i = 0; i < 16; ++i) colours.position[i] = i;
     } else {
@@ -747,12 +749,13 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     }
     for (int c = 0; c < 3; ++c)
         for (int i = colours.count; i < 16; ++i) colours.rgb[c][i] = colours.rgb[c][0];
-    for (int i = 0; i < kRows; ++i) {
-        Row channel[3];
-        for (int c = 0; c < 3; ++c) std::memcpy(&channel[c], &colours.rgb[c][i * kRow], sizeof channel[c]);
-        const Row packed = channel[0] | channel[1] << 8 | channel[2] << 16;
-        std::memcpy(&colours.packed[i * kRow], &packed, sizeof packed);
-    }
+    if (!opaque)  // packed from the channels of the texels kept (opaque ones are packed as read)
+        for (int i = 0; i < kRows; ++i) {
+            Row channel[3];
+            for (int c = 0; c < 3; ++c) std::memcpy(&channel[c], &colours.rgb[c][i * kRow], sizeof channel[c]);
+            const Row packed = channel[0] | channel[1] << 8 | channel[2] << 16;
+            std::memcpy(&colours.packed[i * kRow], &packed, sizeof packed);
+        }
     // Up to kFewColours distinct colours with their counts, compared four at
     // once: the loop's branches then follow the block's colours, not the
     // places they are found at. Places not yet taken hold a value that no
