@@ -31,9 +31,10 @@ constexpr int kSmallPalette = 8;
 
 int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2); }
 
-// Channel lanes: red, green, blue and a fourth that counts or pads. GCC
-// vector extensions, so that both builds of the encoder run the same
-// operations four wide.
+// Channel lanes: red, green, blue and a fourth that counts or pads, in GCC
+// vector extensions. Where the AVX2 build goes wider it works on whole
+// numbers, or on floats in the same order, so both builds give the same
+// values.
 typedef std::int32_t Lanes __attribute__((vector_size(16)));
 typedef float FloatLanes __attribute__((vector_size(16)));
 
@@ -172,6 +173,15 @@ Lanes clampLanes(Lanes v, Lanes top) {
 typedef std::int32_t PairLanes __attribute__((vector_size(32)));
 typedef std::int16_t PairHalves __attribute__((vector_size(32)));
 typedef std::uint16_t UnsignedPairHalves __attribute__((vector_size(32)));
+
+// The same lanes in both sets.
+PairLanes inBoth(Lanes v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3, 0, 1, 2, 3); }
+
+// Set `i` of a pair in both sets.
+PairLanes setInBoth(PairLanes v, int i) {
+    return i ? __builtin_shufflevector(v, v, 4, 5, 6, 7, 4, 5, 6, 7)
+             : __builtin_shufflevector(v, v, 0, 1, 2, 3, 0, 1, 2, 3);
+}
 #endif
 
 // The products of the halves, summed in pairs (pmaddwd).
@@ -237,26 +247,21 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
     const PairLanes ea = (__builtin_shufflevector(qab, qab + 1, 0, 1, 2, 3, 8, 9, 10, 11) * widths) >> 4;
     const PairLanes eb = (__builtin_shufflevector(qab, qab + 1, 4, 5, 6, 7, 12, 13, 14, 15) * widths) >> 4;
     // Each endpoint's part of the error does not depend on the other's.
-    const PairLanes partA = ea * (n0 * ea - __builtin_shufflevector(d0, d0, 0, 1, 2, 3, 4, 5, 6, 7));
-    const PairLanes partB = eb * (n1 * eb - __builtin_shufflevector(d1, d1, 0, 1, 2, 3, 4, 5, 6, 7));
+    const PairLanes partA = ea * (n0 * ea - inBoth(d0));
+    const PairLanes partB = eb * (n1 * eb - inBoth(d1));
     const PairLanes a2 = ea * (2 + (1 << 16)), b2 = eb * (1 + (2 << 16));
     PairLanes pairKey[2];
     for (int i = 0; i < 2; ++i) {
-        const PairLanes part = i ? __builtin_shufflevector(partA, partA, 4, 5, 6, 7, 4, 5, 6, 7)
-                                 : __builtin_shufflevector(partA, partA, 0, 1, 2, 3, 0, 1, 2, 3);
+        const PairLanes part = setInBoth(partA, i);
         PairLanes e;
         if constexpr (kThree) {
-            const PairLanes a = i ? __builtin_shufflevector(ea, ea, 4, 5, 6, 7, 4, 5, 6, 7)
-                                  : __builtin_shufflevector(ea, ea, 0, 1, 2, 3, 0, 1, 2, 3);
+            const PairLanes a = setInBoth(ea, i);
             const PairLanes v2 = (a + eb) >> 1;
-            e = part + partB + v2 * (n2 * v2 - __builtin_shufflevector(d2, d2, 0, 1, 2, 3, 4, 5, 6, 7));
+            e = part + partB + v2 * (n2 * v2 - inBoth(d2));
         } else {
-            const PairLanes a = i ? __builtin_shufflevector(a2, a2, 4, 5, 6, 7, 4, 5, 6, 7)
-                                  : __builtin_shufflevector(a2, a2, 0, 1, 2, 3, 0, 1, 2, 3);
+            const PairLanes a = setInBoth(a2, i);
             e = part + partB +
-                middleEntries<PairLanes, PairHalves, UnsignedPairHalves>(
-                    a + b2, __builtin_shufflevector(count23, count23, 0, 1, 2, 3, 4, 5, 6, 7),
-                    __builtin_shufflevector(twice23, twice23, 0, 1, 2, 3, 4, 5, 6, 7));
+                middleEntries<PairLanes, PairHalves, UnsignedPairHalves>(a + b2, inBoth(count23), inBoth(twice23));
         }
         pairKey[i] = 4 * e + PairLanes{2 * i, 2 * i, 2 * i, 2 * i, 2 * i + 1, 2 * i + 1, 2 * i + 1, 2 * i + 1};
     }
@@ -312,7 +317,6 @@ int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
     return three ? fitEntries<true>(sums, q) : fitEntries<false>(sums, q);
 }
 
-// The endpoints for fixed indices; false when the indices pick one entry only.
 // Two sums of texel words in channel lanes: the quarters interleaved with
 // zeros are the lanes.
 void unpackSums(const std::uint64_t sum[2], Lanes lanes[2]) {
@@ -323,6 +327,7 @@ void unpackSums(const std::uint64_t sum[2], Lanes lanes[2]) {
     lanes[1] = Lanes(__builtin_shufflevector(quarters, zero, 4, 12, 5, 13, 6, 14, 7, 15));
 }
 
+// The endpoints for fixed indices; false when the indices pick one entry only.
 bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
     std::uint64_t sum[4] = {};
     if (colours.count == 16)  // a loop of known length, unrolled without tests
@@ -685,6 +690,27 @@ bool smallPalette(const Colours& colours) {
     return true;
 }
 
+// The float lanes, square sums and texel words of the colours, from their
+// channels.
+void fillLanes(Colours& colours) {
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 16; ++i) colours.lane[c][i] = float(2 * colours.rgb[c][i]);
+    for (int i = 0; i < 16; ++i)
+        colours.norm[i] = colours.lane[0][i] * colours.lane[0][i] + colours.lane[1][i] * colours.lane[1][i] +
+                          colours.lane[2][i] * colours.lane[2][i];
+    // The texel words, four colours at a time from the channels.
+    for (int i = 0; i < 16; i += 4) {
+        Lanes r, g, b;
+        std::memcpy(&r, &colours.rgb[0][i], sizeof r);
+        std::memcpy(&g, &colours.rgb[1][i], sizeof g);
+        std::memcpy(&b, &colours.rgb[2][i], sizeof b);
+        const Lanes low = r | g << 16, high = b | 1 << 16;
+        const Lanes words[2] = {__builtin_shufflevector(low, high, 0, 4, 1, 5),
+                                __builtin_shufflevector(low, high, 2, 6, 3, 7)};
+        std::memcpy(&colours.texel[i], words, sizeof words);
+    }
+}
+
 // One mode of a block of two colours or more. Two or three colours: their
 // placements on the palette. More: least squares from the extremes and from
 // around the mean; then, where that left a clear error, the placements of
@@ -781,22 +807,6 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     if (few.n <= kFewColours)
         for (int k = 0; k < few.n; ++k)
             for (int c = 0; c < 3; ++c) few.rgb[k][c] = seen[k] >> (8 * c) & 255;
-    for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < 16; ++i) colours.lane[c][i] = float(2 * colours.rgb[c][i]);
-    for (int i = 0; i < 16; ++i)
-        colours.norm[i] = colours.lane[0][i] * colours.lane[0][i] + colours.lane[1][i] * colours.lane[1][i] +
-                          colours.lane[2][i] * colours.lane[2][i];
-    // The texel words, four colours at a time from the channels.
-    for (int i = 0; i < 16; i += 4) {
-        Lanes r, g, b;
-        std::memcpy(&r, &colours.rgb[0][i], sizeof r);
-        std::memcpy(&g, &colours.rgb[1][i], sizeof g);
-        std::memcpy(&b, &colours.rgb[2][i], sizeof b);
-        const Lanes low = r | g << 16, high = b | 1 << 16;
-        const Lanes words[2] = {__builtin_shufflevector(low, high, 0, 4, 1, 5),
-                                __builtin_shufflevector(low, high, 2, 6, 3, 7)};
-        std::memcpy(&colours.texel[i], words, sizeof words);
-    }
     // Transparent texels need DXT1's three-colour mode; opaque DXT1 blocks may take either.
     const bool mustUseThree = colours.count < 16, mayUseThree = dxt1;
     Fit fit, threeFit;
@@ -804,6 +814,7 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         if (!mustUseThree) fit = fitSingleColour(colours, false);
         if (mayUseThree) threeFit = fitSingleColour(colours, true);
     } else {
+        fillLanes(colours);  // a single colour needs none
         float axis[3];
         principalAxis(colours, axis);
         if (few.n <= kFewColours) sortAlong(axis, few);

@@ -8,9 +8,10 @@
 
 // The encoder is built twice on x86-64 (see CMakeLists.txt): for any such
 // processor and for those with AVX2, each build in a namespace of its own,
-// and encodeDxtBlock takes one at run time. Both run the same operations in
-// the same order and neither fuses a multiply with an add, so their bytes
-// are the same.
+// and encodeDxtBlock takes one at run time. Where the AVX2 build runs wider
+// vectors it computes the same whole numbers, or the same float operations
+// in the same order, and neither build fuses a multiply with an add, so
+// their bytes are the same.
 #if defined(D3D9SOFT_DXT_AVX2)
 #define D3D9SOFT_DXT_ISA avx2
 #else
