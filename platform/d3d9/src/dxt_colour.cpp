@@ -92,6 +92,7 @@ constexpr int kRow = 4;
 #endif
 typedef float FloatRow __attribute__((vector_size(4 * kRow)));
 typedef std::int32_t Row __attribute__((vector_size(4 * kRow)));
+typedef std::uint8_t IndexBytes __attribute__((vector_size(16)));
 constexpr int kRows = 16 / kRow;
 
 int assignIndices(const Colours& colours, const int q[2][3], bool three, std::uint8_t index[16]) {
@@ -132,19 +133,27 @@ int assignIndices(const Colours& colours, const int q[2][3], bool three, std::ui
             key[i] = k == 0 ? t : (t < key[i] ? t : key[i]);
         }
     }
-    int whole[16];
-    for (int i = 0; i < kRows; ++i) {
-        const Row k = __builtin_convertvector(key[i] + row(colours.norm, i), Row);
-        std::memcpy(&whole[i * kRow], &k, sizeof k);
-    }
     // Lanes past `count` repeat colour 0, so all sixteen are summed and the
-    // extra copies taken off.
-    int total = 0;
-    for (int i = 0; i < 16; ++i) {
-        index[i] = std::uint8_t(whole[i] & 3);
+    // extra copies taken off. The entries are the low bytes of the lanes.
+    Row whole[kRows], total = {};
+    for (int i = 0; i < kRows; ++i) {
+        whole[i] = __builtin_convertvector(key[i] + row(colours.norm, i), Row);
         total += whole[i] >> 2;
     }
-    return total - (16 - colours.count) * (whole[0] >> 2);
+    typedef std::uint8_t Bytes __attribute__((vector_size(4 * kRow)));
+#if defined(D3D9SOFT_DXT_AVX2)
+    const Bytes b0 = Bytes(whole[0] & 3), b1 = Bytes(whole[1] & 3);
+    const IndexBytes entries =
+        __builtin_shufflevector(b0, b1, 0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60);
+#else
+    const Bytes b01 = Bytes((whole[0] & 3) | (whole[1] & 3) << 8), b23 = Bytes((whole[2] & 3) | (whole[3] & 3) << 8);
+    const IndexBytes entries =
+        __builtin_shufflevector(b01, b23, 0, 4, 8, 12, 1, 5, 9, 13, 16, 20, 24, 28, 17, 21, 25, 29);
+#endif
+    std::memcpy(index, &entries, sizeof entries);
+    int sum = 0;
+    for (int j = 0; j < kRow; ++j) sum += total[j];
+    return sum - (16 - colours.count) * (whole[0][0] >> 2);
 }
 
 // The colours that take each palette entry: their sum per channel, and in the
