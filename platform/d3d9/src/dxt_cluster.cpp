@@ -35,6 +35,12 @@ typedef std::int32_t Ints __attribute__((vector_size(16)));
 constexpr int kVector = 4;
 #endif
 typedef std::int8_t Bytes __attribute__((vector_size(16)));
+typedef std::int16_t Shorts __attribute__((vector_size(16)));
+
+template <typename V>
+V max(V a, V b) {
+    return a > b ? a : b;
+}
 
 // One row of splits shares its outer boundaries: ax = P[first] + P[second] +
 // P[k] for k from `start` on (three entries use first = 0, where P is zero).
@@ -211,9 +217,17 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
             // Non-negative, so its bits order as integers do.
             const Ints value = (Ints)((x * x + y * y + z * z) * w);
             const Ints better = value > best, tie = ~(best > value);
+#if defined(D3D9SOFT_DXT_AVX2)
             first = (better & at) | (~better & first);
             last = (tie & at) | (~tie & last);
             best = (better & value) | (~better & best);  // last: AVX2 then keeps no copy of the old one
+#else
+            // SSE2 blends in three operations and copies; `at` only grows, so
+            // taking it is a maximum, in 16 bits (SSE2 has no wider one).
+            first = (Ints)max((Shorts)(better & at), (Shorts)first);
+            last = (Ints)max((Shorts)(tie & at), (Shorts)last);
+            best = (Ints)max((Floats)best, (Floats)value);
+#endif
         }
     }
 #if defined(D3D9SOFT_DXT_AVX2)
