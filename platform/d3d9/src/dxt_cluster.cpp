@@ -35,6 +35,14 @@ typedef std::int32_t Ints __attribute__((vector_size(16)));
 constexpr int kVector = 4;
 #endif
 typedef std::int8_t Bytes __attribute__((vector_size(16)));
+// Prefix sums of up to sixteen colours, padded for the last vector of a row.
+constexpr int kPrefix = 16 + 1 + kVector;
+#if defined(D3D9SOFT_DXT_AVX2)
+// Where the search finds the vector of colours from k on: by k's place in
+// its four, then by k / 4.
+constexpr int kSums = 4 * 5;
+constexpr int sumAt(int k) { return k % 4 * 5 + k / 4; }
+#endif
 typedef std::int16_t Shorts __attribute__((vector_size(16)));
 
 template <typename V>
@@ -48,11 +56,20 @@ struct Row {
     std::uint8_t first, second, start, vectors;
 };
 
+// Where the search finds a row, in bytes: its second run's end (in sums, in
+// the AVX2 build), its vectors' end and their size, and so the end of its
+// weights: offsets that step with the loop without scaling.
+struct Span {
+    std::uint16_t first, second, end, size;
+};
+
 // Every split of n colours into `entries` runs, in rows of whole vectors;
 // lanes past a row's end and splits with one run only have weight 0.
 struct Splits {
     std::vector<Row> rows;
-    std::vector<float> weight;         // 1 / det
+    std::vector<float> weight;         // 1 / det, until copied to weights
+    std::vector<Span> spans;           // the rows, for the search
+    std::vector<Floats> weights;       // the weights, a vector's at a time
     std::vector<std::uint32_t> runs;   // the run boundaries, a byte each
     std::vector<std::uint16_t> place;  // eight lanes: where the split lies in four
 };
@@ -136,6 +153,21 @@ Splits pairRows(const Splits& four) {
 }
 #endif
 
+void forSearch(Splits& splits) {
+    for (const Row& row : splits.rows) {
+#if defined(D3D9SOFT_DXT_AVX2)
+        const int second = sumAt(row.second) * 32, end = (sumAt(row.start) + row.vectors) * 32;
+#else
+        const int second = row.second * 4, end = (row.start + kLanes * row.vectors) * 4;
+#endif
+        splits.spans.push_back(Span{row.first, std::uint16_t(second), std::uint16_t(end),
+                                    std::uint16_t(row.vectors * sizeof(Floats))});
+    }
+    splits.weights.resize(splits.weight.size() / kVector);
+    __builtin_memcpy(splits.weights.data(), splits.weight.data(), splits.weight.size() * sizeof(float));
+    std::vector<float>().swap(splits.weight);
+}
+
 struct SplitTables {
     Splits four[17], three[17];
     SplitTables() {
@@ -146,6 +178,8 @@ struct SplitTables {
             four[n] = pairRows(four[n]);
             three[n] = pairRows(three[n]);
 #endif
+            forSearch(four[n]);
+            forSearch(three[n]);
         }
     }
 };
@@ -169,8 +203,8 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
         order[rank] = i;
         rankOf[i] = std::int8_t(rank);
     }
-    // Prefix sums of the centred colours, padded for the last vector of a row.
-    alignas(16) float prefix[3][16 + 1 + kVector] = {};
+    // Prefix sums of the centred colours.
+    alignas(16) float prefix[3][kPrefix] = {};
     for (int c = 0; c < 3; ++c) {
         int sum = 0;
         for (int i = 0; i < count; ++i) sum += rgb[c][i];
@@ -185,32 +219,50 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
 #else
     Ints best = {}, first = {}, last = {}, at = {0, 1, 2, 3};
 #endif
-    const float* weight = splits.weight.data();
-    for (const Row& row : splits.rows) {
+#if defined(D3D9SOFT_DXT_AVX2)
+    // Each colour's vector as the search loads it (lanes 4-7 one colour on),
+    // shuffled once here rather than in each of its rows; a row's vectors,
+    // four colours apart, lie side by side as its weights do.
+    alignas(32) Floats sums[3][kSums];
+    for (int c = 0; c < 3; ++c)
+        for (int k = 0; k <= count; ++k) {
+            Floats from;
+            __builtin_memcpy(&from, &prefix[c][k], sizeof from);
+            sums[c][sumAt(k)] = __builtin_shufflevector(from, from, 0, 1, 2, 3, 1, 2, 3, 4);
+        }
+    const char* const sumBytes = reinterpret_cast<const char*>(sums);
+    constexpr int kChannel = sizeof sums[0];
+#else
+    const char* const sumBytes = reinterpret_cast<const char*>(prefix);
+    constexpr int kChannel = sizeof prefix[0];
+#endif
+    const char* weight = reinterpret_cast<const char*>(splits.weights.data());
+    for (const Span& row : splits.spans) {
 #if defined(D3D9SOFT_DXT_AVX2)
         // The upper half's row ends its second run one colour later.
         Floats base[3];
         for (int c = 0; c < 3; ++c) {
             Floats second;
-            __builtin_memcpy(&second, &prefix[c][row.second], sizeof second);
-            base[c] = prefix[c][row.first] + __builtin_shufflevector(second, second, 0, 0, 0, 0, 1, 1, 1, 1);
+            __builtin_memcpy(&second, sumBytes + row.second + c * kChannel, sizeof second);
+            base[c] = prefix[c][row.first] + __builtin_shufflevector(second, second, 0, 0, 0, 0, 4, 4, 4, 4);
         }
 #else
-        const float base[3] = {prefix[0][row.first] + prefix[0][row.second],
-                               prefix[1][row.first] + prefix[1][row.second],
-                               prefix[2][row.first] + prefix[2][row.second]};
+        float base[3];
+        for (int c = 0; c < 3; ++c) {
+            float second;
+            __builtin_memcpy(&second, sumBytes + row.second + c * kChannel, sizeof second);
+            base[c] = prefix[c][row.first] + second;
+        }
 #endif
-        for (int v = 0, k = row.start; v < row.vectors; ++v, k += kLanes, at += kVector, weight += kVector) {
-            Floats x, y, z, w;
-            __builtin_memcpy(&x, &prefix[0][k], sizeof x);
-            __builtin_memcpy(&y, &prefix[1][k], sizeof y);
-            __builtin_memcpy(&z, &prefix[2][k], sizeof z);
-            __builtin_memcpy(&w, weight, sizeof w);
-#if defined(D3D9SOFT_DXT_AVX2)
-            x = __builtin_shufflevector(x, x, 0, 1, 2, 3, 1, 2, 3, 4);
-            y = __builtin_shufflevector(y, y, 0, 1, 2, 3, 1, 2, 3, 4);
-            z = __builtin_shufflevector(z, z, 0, 1, 2, 3, 1, 2, 3, 4);
-#endif
+        // One offset counting up to zero steps through the weights and the sums.
+        weight += row.size;
+        const char* const sum = sumBytes + row.end;
+        for (std::ptrdiff_t v = -std::ptrdiff_t(row.size); v != 0; v += sizeof(Floats), at += kVector) {
+            Floats x, y, z;
+            __builtin_memcpy(&x, sum + v, sizeof x);
+            __builtin_memcpy(&y, sum + v + kChannel, sizeof y);
+            __builtin_memcpy(&z, sum + v + 2 * kChannel, sizeof z);
+            const Floats w = *reinterpret_cast<const Floats*>(weight + v);
             x += base[0];
             y += base[1];
             z += base[2];
@@ -223,7 +275,9 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
             best = (better & value) | (~better & best);  // last: AVX2 then keeps no copy of the old one
 #else
             // SSE2 blends in three operations and copies; `at` only grows, so
-            // taking it is a maximum, in 16 bits (SSE2 has no wider one).
+            // taking it is a maximum, in 16 bits (SSE2 has no wider one; a
+            // table holds 1,220 splits at most). The values are non-negative
+            // floats, so the float maximum is the integers'.
             first = (Ints)max((Shorts)(better & at), (Shorts)first);
             last = (Ints)max((Shorts)(tie & at), (Shorts)last);
             best = (Ints)max((Floats)best, (Floats)value);
