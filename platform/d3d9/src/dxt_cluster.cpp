@@ -45,6 +45,14 @@ constexpr int sumAt(int k) { return k % 4 * 5 + k / 4; }
 #endif
 typedef std::int16_t Shorts __attribute__((vector_size(16)));
 
+Floats broadcast(float v) {
+#if defined(D3D9SOFT_DXT_AVX2)
+    return Floats{v, v, v, v, v, v, v, v};
+#else
+    return Floats{v, v, v, v};
+#endif
+}
+
 template <typename V>
 V max(V a, V b) {
     return a > b ? a : b;
@@ -168,9 +176,18 @@ void forSearch(Splits& splits) {
     std::vector<float>().swap(splits.weight);
 }
 
+constexpr int kRanks = 16 / kVector;  // vectors of sixteen colours
+
 struct SplitTables {
     Splits four[17], three[17];
+#if !defined(D3D9SOFT_DXT_AVX2)
+    Ints after[16][kRanks];  // the colours after colour j, all ones
+#endif
     SplitTables() {
+#if !defined(D3D9SOFT_DXT_AVX2)
+        for (int j = 0; j < 16; ++j)
+            for (int i = 0; i < 16; ++i) after[j][i / kVector][i % kVector] = i > j ? -1 : 0;
+#endif
         for (int n = 1; n <= 16; ++n) {
             four[n] = makeSplits(n, 4);
             three[n] = makeSplits(n, 3);
@@ -191,17 +208,34 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
     const Splits& splits = (three ? tables.three : tables.four)[count];
     // Order along the axis, each colour placed by its rank (the colours
     // before it, ties in their order in the block): compares without
-    // branches, which the data would mispredict.
-    float t[16];
+    // branches, which the data would mispredict, every colour's at once.
+    alignas(32) float t[16] = {};
     int order[16];
     alignas(16) std::int8_t rankOf[16] = {};
     for (int i = 0; i < count; ++i)
         t[i] = float(rgb[0][i]) * axis[0] + float(rgb[1][i]) * axis[1] + float(rgb[2][i]) * axis[2];
+    Floats along[kRanks];
+    Ints rank[kRanks] = {};
+    __builtin_memcpy(along, t, sizeof along);
+#if defined(D3D9SOFT_DXT_AVX2)
+    const Ints colour[kRanks] = {{0, 1, 2, 3, 4, 5, 6, 7}, {8, 9, 10, 11, 12, 13, 14, 15}};
+#endif
+    for (int j = 0; j < count; ++j) {
+        const Floats before = broadcast(t[j]);
+        for (int k = 0; k < kRanks; ++k) {
+#if defined(D3D9SOFT_DXT_AVX2)
+            const Ints after = colour[k] > j;
+#else
+            const Ints after = tables.after[j][k];  // SSE2 would copy each compare's operand
+#endif
+            rank[k] -= (Ints)(before < along[k]) | ((Ints)(before == along[k]) & after);
+        }
+    }
+    alignas(32) std::int32_t ranks[16];
+    __builtin_memcpy(ranks, rank, sizeof ranks);
     for (int i = 0; i < count; ++i) {
-        int rank = 0;
-        for (int j = 0; j < count; ++j) rank += (t[j] < t[i]) | ((t[j] == t[i]) & (j < i));
-        order[rank] = i;
-        rankOf[i] = std::int8_t(rank);
+        order[ranks[i]] = i;
+        rankOf[i] = std::int8_t(ranks[i]);
     }
     // Prefix sums of the centred colours.
     alignas(16) float prefix[3][kPrefix] = {};
