@@ -239,12 +239,15 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
     }
     // Prefix sums of the centred colours.
     alignas(16) float prefix[3][kPrefix] = {};
+    float centred[3][16];
     for (int c = 0; c < 3; ++c) {
         int sum = 0;
         for (int i = 0; i < count; ++i) sum += rgb[c][i];
         const float mean = float(sum) / float(count);
-        for (int i = 0; i < count; ++i) prefix[c][i + 1] = prefix[c][i] + (float(rgb[c][order[i]]) - mean);
+        for (int i = 0; i < count; ++i) centred[c][i] = float(rgb[c][i]) - mean;
     }
+    for (int i = 0; i < count; ++i)
+        for (int c = 0; c < 3; ++c) prefix[c][i + 1] = prefix[c][i] + centred[c][order[i]];
     // Each lane's first and last best split: splits that tie before
     // quantisation (evenly spaced colours fit one run short at either end)
     // quantise very differently when one puts an endpoint past black or white.
