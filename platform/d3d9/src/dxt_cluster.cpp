@@ -64,11 +64,17 @@ struct Row {
     std::uint8_t first, second, start, vectors;
 };
 
-// Where the search finds a row, in bytes: its second run's end (in sums, in
-// the AVX2 build), its vectors' end and their size, and so the end of its
-// weights: offsets that step with the loop without scaling.
+// Where the search finds a row, in bytes: its second run's end (in
+// seconds), its vectors' end (in sums in the AVX2 build) and their size, and
+// so the end of its weights: offsets that step with the loop without scaling.
 struct Span {
-    std::uint16_t first, second, end, size;
+    std::uint16_t second, end, size, unused;  // eight bytes, which GCC steps over in fewer operations
+};
+
+// Consecutive rows of one first boundary, which their sums share, up to
+// the span `end`.
+struct Group {
+    std::uint16_t first, end;
 };
 
 // Every split of n colours into `entries` runs, in rows of whole vectors;
@@ -77,6 +83,7 @@ struct Splits {
     std::vector<Row> rows;
     std::vector<float> weight;         // 1 / det, until copied to weights
     std::vector<Span> spans;           // the rows, for the search
+    std::vector<Group> groups;         // and their first boundaries
     std::vector<Floats> weights;       // the weights, a vector's at a time
     std::vector<std::uint32_t> runs;   // the run boundaries, a byte each
     std::vector<std::uint16_t> place;  // eight lanes: where the split lies in four
@@ -164,12 +171,14 @@ Splits pairRows(const Splits& four) {
 void forSearch(Splits& splits) {
     for (const Row& row : splits.rows) {
 #if defined(D3D9SOFT_DXT_AVX2)
-        const int second = sumAt(row.second) * 32, end = (sumAt(row.start) + row.vectors) * 32;
+        const int end = (sumAt(row.start) + row.vectors) * 32;
 #else
-        const int second = row.second * 4, end = (row.start + kLanes * row.vectors) * 4;
+        const int end = (row.start + kLanes * row.vectors) * 4;
 #endif
-        splits.spans.push_back(Span{row.first, std::uint16_t(second), std::uint16_t(end),
-                                    std::uint16_t(row.vectors * sizeof(Floats))});
+        splits.spans.push_back(Span{std::uint16_t(row.second * sizeof(Floats)), std::uint16_t(end),
+                                    std::uint16_t(row.vectors * sizeof(Floats)), 0});
+        if (splits.groups.empty() || splits.groups.back().first != row.first) splits.groups.push_back(Group{row.first, 0});
+        splits.groups.back().end = std::uint16_t(splits.spans.size());
     }
     splits.weights.resize(splits.weight.size() / kVector);
     __builtin_memcpy(splits.weights.data(), splits.weight.data(), splits.weight.size() * sizeof(float));
@@ -273,28 +282,32 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
     const char* const sumBytes = reinterpret_cast<const char*>(prefix);
     constexpr int kChannel = sizeof prefix[0];
 #endif
-    const char* weight = reinterpret_cast<const char*>(splits.weights.data());
-    for (const Span& row : splits.spans) {
+    // Each second boundary's sum in every lane (the AVX2 build's upper half
+    // one colour on), for the rows to add without broadcasting.
+    alignas(32) Floats seconds[3][17];
+    for (int c = 0; c < 3; ++c)
+        for (int k = 0; k <= count; ++k) {
 #if defined(D3D9SOFT_DXT_AVX2)
-        // The upper half's row ends its second run one colour later.
-        Floats base[3];
-        for (int c = 0; c < 3; ++c) {
-            Floats second;
-            __builtin_memcpy(&second, sumBytes + row.second + c * kChannel, sizeof second);
-            base[c] = prefix[c][row.first] + __builtin_shufflevector(second, second, 0, 0, 0, 0, 4, 4, 4, 4);
-        }
+            const Floats from = sums[c][sumAt(k)];
+            seconds[c][k] = __builtin_shufflevector(from, from, 0, 0, 0, 0, 4, 4, 4, 4);
 #else
-        float base[3];
-        for (int c = 0; c < 3; ++c) {
-            float second;
-            __builtin_memcpy(&second, sumBytes + row.second + c * kChannel, sizeof second);
-            base[c] = prefix[c][row.first] + second;
-        }
+            seconds[c][k] = broadcast(prefix[c][k]);
 #endif
+        }
+    const char* const secondBytes = reinterpret_cast<const char*>(seconds);
+    const char* weight = reinterpret_cast<const char*>(splits.weights.data());
+    const Span* row = splits.spans.data();
+    for (const Group& group : splits.groups) {
+        const Floats lead[3] = {broadcast(prefix[0][group.first]), broadcast(prefix[1][group.first]),
+                                broadcast(prefix[2][group.first])};
+        for (const Span* const end = splits.spans.data() + group.end; row != end; ++row) {
+        Floats base[3];
+        for (int c = 0; c < 3; ++c)
+            base[c] = lead[c] + *reinterpret_cast<const Floats*>(secondBytes + row->second + c * sizeof seconds[0]);
         // One offset counting up to zero steps through the weights and the sums.
-        weight += row.size;
-        const char* const sum = sumBytes + row.end;
-        for (std::ptrdiff_t v = -std::ptrdiff_t(row.size); v != 0; v += sizeof(Floats), at += kVector) {
+        weight += row->size;
+        const char* const sum = sumBytes + row->end;
+        for (std::ptrdiff_t v = -std::ptrdiff_t(row->size); v != 0; v += sizeof(Floats), at += kVector) {
             Floats x, y, z;
             __builtin_memcpy(&x, sum + v, sizeof x);
             __builtin_memcpy(&y, sum + v + kChannel, sizeof y);
@@ -319,6 +332,7 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
             last = (Ints)max((Shorts)(tie & at), (Shorts)last);
             best = (Ints)max((Floats)best, (Floats)value);
 #endif
+        }
         }
     }
 #if defined(D3D9SOFT_DXT_AVX2)
