@@ -177,7 +177,8 @@ void forSearch(Splits& splits) {
 #endif
         splits.spans.push_back(Span{std::uint16_t(row.second * sizeof(Floats)), std::uint16_t(end),
                                     std::uint16_t(row.vectors * sizeof(Floats)), 0});
-        if (splits.groups.empty() || splits.groups.back().first != row.first) splits.groups.push_back(Group{row.first, 0});
+        if (splits.groups.empty() || splits.groups.back().first != row.first)
+            splits.groups.push_back(Group{row.first, 0});
         splits.groups.back().end = std::uint16_t(splits.spans.size());
     }
     splits.weights.resize(splits.weight.size() / kVector);
@@ -255,8 +256,10 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
         const float mean = float(sum) / float(count);
         for (int i = 0; i < count; ++i) centred[c][i] = float(rgb[c][i]) - mean;
     }
-    for (int i = 0; i < count; ++i)
-        for (int c = 0; c < 3; ++c) prefix[c][i + 1] = prefix[c][i] + centred[c][order[i]];
+    for (int i = 0; i < count; ++i) {
+        const int colour = order[i];
+        for (int c = 0; c < 3; ++c) prefix[c][i + 1] = prefix[c][i] + centred[c][colour];
+    }
     // Each lane's first and last best split: splits that tie before
     // quantisation (evenly spaced colours fit one run short at either end)
     // quantise very differently when one puts an endpoint past black or white.
@@ -301,38 +304,38 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
         const Floats lead[3] = {broadcast(prefix[0][group.first]), broadcast(prefix[1][group.first]),
                                 broadcast(prefix[2][group.first])};
         for (const Span* const end = splits.spans.data() + group.end; row != end; ++row) {
-        Floats base[3];
-        for (int c = 0; c < 3; ++c)
-            base[c] = lead[c] + *reinterpret_cast<const Floats*>(secondBytes + row->second + c * sizeof seconds[0]);
-        // One offset counting up to zero steps through the weights and the sums.
-        weight += row->size;
-        const char* const sum = sumBytes + row->end;
-        for (std::ptrdiff_t v = -std::ptrdiff_t(row->size); v != 0; v += sizeof(Floats), at += kVector) {
-            Floats x, y, z;
-            __builtin_memcpy(&x, sum + v, sizeof x);
-            __builtin_memcpy(&y, sum + v + kChannel, sizeof y);
-            __builtin_memcpy(&z, sum + v + 2 * kChannel, sizeof z);
-            const Floats w = *reinterpret_cast<const Floats*>(weight + v);
-            x += base[0];
-            y += base[1];
-            z += base[2];
-            // Non-negative, so its bits order as integers do.
-            const Ints value = (Ints)((x * x + y * y + z * z) * w);
-            const Ints better = value > best, tie = ~(best > value);
+            Floats base[3];
+            for (int c = 0; c < 3; ++c)
+                base[c] = lead[c] + *reinterpret_cast<const Floats*>(secondBytes + row->second + c * sizeof seconds[0]);
+            // One offset counting up to zero steps through the weights and the sums.
+            weight += row->size;
+            const char* const sum = sumBytes + row->end;
+            for (std::ptrdiff_t v = -std::ptrdiff_t(row->size); v != 0; v += sizeof(Floats), at += kVector) {
+                Floats x, y, z;
+                __builtin_memcpy(&x, sum + v, sizeof x);
+                __builtin_memcpy(&y, sum + v + kChannel, sizeof y);
+                __builtin_memcpy(&z, sum + v + 2 * kChannel, sizeof z);
+                const Floats w = *reinterpret_cast<const Floats*>(weight + v);
+                x += base[0];
+                y += base[1];
+                z += base[2];
+                // Non-negative, so its bits order as integers do.
+                const Ints value = (Ints)((x * x + y * y + z * z) * w);
+                const Ints better = value > best, tie = ~(best > value);
 #if defined(D3D9SOFT_DXT_AVX2)
-            first = (better & at) | (~better & first);
-            last = (tie & at) | (~tie & last);
-            best = (better & value) | (~better & best);  // last: AVX2 then keeps no copy of the old one
+                first = (better & at) | (~better & first);
+                last = (tie & at) | (~tie & last);
+                best = (better & value) | (~better & best);  // last: AVX2 then keeps no copy of the old one
 #else
-            // SSE2 blends in three operations and copies; `at` only grows, so
-            // taking it is a maximum, in 16 bits (SSE2 has no wider one; a
-            // table holds 1,220 splits at most). The values are non-negative
-            // floats, so the float maximum is the integers'.
-            first = (Ints)max((Shorts)(better & at), (Shorts)first);
-            last = (Ints)max((Shorts)(tie & at), (Shorts)last);
-            best = (Ints)max((Floats)best, (Floats)value);
+                // SSE2 blends in three operations and copies; `at` only grows, so
+                // taking it is a maximum, in 16 bits (SSE2 has no wider one; a
+                // table holds 1,220 splits at most). The values are non-negative
+                // floats, so the float maximum is the integers'.
+                first = (Ints)max((Shorts)(better & at), (Shorts)first);
+                last = (Ints)max((Shorts)(tie & at), (Shorts)last);
+                best = (Ints)max((Floats)best, (Floats)value);
 #endif
-        }
+            }
         }
     }
 #if defined(D3D9SOFT_DXT_AVX2)
