@@ -35,6 +35,28 @@ typedef std::int32_t Ints __attribute__((vector_size(16)));
 constexpr int kVector = 4;
 #endif
 typedef std::int8_t Bytes __attribute__((vector_size(16)));
+// Prefix sums of up to sixteen colours, padded for the last vector of a row.
+constexpr int kPrefix = 16 + 1 + kVector;
+#if defined(D3D9SOFT_DXT_AVX2)
+// Where the search finds the vector of colours from k on: by k's place in
+// its four, then by k / 4.
+constexpr int kSums = 4 * 5;
+constexpr int sumAt(int k) { return k % 4 * 5 + k / 4; }
+#endif
+typedef std::int16_t Shorts __attribute__((vector_size(16)));
+
+Floats broadcast(float v) {
+#if defined(D3D9SOFT_DXT_AVX2)
+    return Floats{v, v, v, v, v, v, v, v};
+#else
+    return Floats{v, v, v, v};
+#endif
+}
+
+template <typename V>
+V max(V a, V b) {
+    return a > b ? a : b;
+}
 
 // One row of splits shares its outer boundaries: ax = P[first] + P[second] +
 // P[k] for k from `start` on (three entries use first = 0, where P is zero).
@@ -42,11 +64,27 @@ struct Row {
     std::uint8_t first, second, start, vectors;
 };
 
+// Where the search finds a row, in bytes: its second run's end (in
+// seconds), its vectors' end (in sums in the AVX2 build) and their size, and
+// so the end of its weights: offsets that step with the loop without scaling.
+struct Span {
+    std::uint16_t second, end, size, unused;  // eight bytes, which GCC steps over in fewer operations
+};
+
+// Consecutive rows of one first boundary, which their sums share, up to
+// the span `end`.
+struct Group {
+    std::uint16_t first, end;
+};
+
 // Every split of n colours into `entries` runs, in rows of whole vectors;
 // lanes past a row's end and splits with one run only have weight 0.
 struct Splits {
     std::vector<Row> rows;
-    std::vector<float> weight;         // 1 / det
+    std::vector<float> weight;         // 1 / det, until copied to weights
+    std::vector<Span> spans;           // the rows, for the search
+    std::vector<Group> groups;         // and their first boundaries
+    std::vector<Floats> weights;       // the weights, a vector's at a time
     std::vector<std::uint32_t> runs;   // the run boundaries, a byte each
     std::vector<std::uint16_t> place;  // eight lanes: where the split lies in four
 };
@@ -130,9 +168,36 @@ Splits pairRows(const Splits& four) {
 }
 #endif
 
+void forSearch(Splits& splits) {
+    for (const Row& row : splits.rows) {
+#if defined(D3D9SOFT_DXT_AVX2)
+        const int end = (sumAt(row.start) + row.vectors) * 32;
+#else
+        const int end = (row.start + kLanes * row.vectors) * 4;
+#endif
+        splits.spans.push_back(Span{std::uint16_t(row.second * sizeof(Floats)), std::uint16_t(end),
+                                    std::uint16_t(row.vectors * sizeof(Floats)), 0});
+        if (splits.groups.empty() || splits.groups.back().first != row.first)
+            splits.groups.push_back(Group{row.first, 0});
+        splits.groups.back().end = std::uint16_t(splits.spans.size());
+    }
+    splits.weights.resize(splits.weight.size() / kVector);
+    __builtin_memcpy(splits.weights.data(), splits.weight.data(), splits.weight.size() * sizeof(float));
+    std::vector<float>().swap(splits.weight);
+}
+
+constexpr int kRanks = 16 / kVector;  // vectors of sixteen colours
+
 struct SplitTables {
     Splits four[17], three[17];
+#if !defined(D3D9SOFT_DXT_AVX2)
+    Ints after[16][kRanks];  // the colours after colour j, all ones
+#endif
     SplitTables() {
+#if !defined(D3D9SOFT_DXT_AVX2)
+        for (int j = 0; j < 16; ++j)
+            for (int i = 0; i < 16; ++i) after[j][i / kVector][i % kVector] = i > j ? -1 : 0;
+#endif
         for (int n = 1; n <= 16; ++n) {
             four[n] = makeSplits(n, 4);
             three[n] = makeSplits(n, 3);
@@ -140,6 +205,8 @@ struct SplitTables {
             four[n] = pairRows(four[n]);
             three[n] = pairRows(three[n]);
 #endif
+            forSearch(four[n]);
+            forSearch(three[n]);
         }
     }
 };
@@ -151,25 +218,47 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
     const Splits& splits = (three ? tables.three : tables.four)[count];
     // Order along the axis, each colour placed by its rank (the colours
     // before it, ties in their order in the block): compares without
-    // branches, which the data would mispredict.
-    float t[16];
+    // branches, which the data would mispredict, every colour's at once.
+    alignas(32) float t[16] = {};
     int order[16];
     alignas(16) std::int8_t rankOf[16] = {};
     for (int i = 0; i < count; ++i)
         t[i] = float(rgb[0][i]) * axis[0] + float(rgb[1][i]) * axis[1] + float(rgb[2][i]) * axis[2];
-    for (int i = 0; i < count; ++i) {
-        int rank = 0;
-        for (int j = 0; j < count; ++j) rank += (t[j] < t[i]) | ((t[j] == t[i]) & (j < i));
-        order[rank] = i;
-        rankOf[i] = std::int8_t(rank);
+    Floats along[kRanks];
+    Ints rank[kRanks] = {};
+    __builtin_memcpy(along, t, sizeof along);
+#if defined(D3D9SOFT_DXT_AVX2)
+    const Ints colour[kRanks] = {{0, 1, 2, 3, 4, 5, 6, 7}, {8, 9, 10, 11, 12, 13, 14, 15}};
+#endif
+    for (int j = 0; j < count; ++j) {
+        const Floats before = broadcast(t[j]);
+        for (int k = 0; k < kRanks; ++k) {
+#if defined(D3D9SOFT_DXT_AVX2)
+            const Ints after = colour[k] > j;
+#else
+            const Ints after = tables.after[j][k];  // SSE2 would copy each compare's operand
+#endif
+            rank[k] -= (Ints)(before < along[k]) | ((Ints)(before == along[k]) & after);
+        }
     }
-    // Prefix sums of the centred colours, padded for the last vector of a row.
-    alignas(16) float prefix[3][16 + 1 + kVector] = {};
+    alignas(32) std::int32_t ranks[16];
+    __builtin_memcpy(ranks, rank, sizeof ranks);
+    for (int i = 0; i < count; ++i) {
+        order[ranks[i]] = i;
+        rankOf[i] = std::int8_t(ranks[i]);
+    }
+    // Prefix sums of the centred colours.
+    alignas(16) float prefix[3][kPrefix] = {};
+    float centred[3][16];
     for (int c = 0; c < 3; ++c) {
         int sum = 0;
         for (int i = 0; i < count; ++i) sum += rgb[c][i];
         const float mean = float(sum) / float(count);
-        for (int i = 0; i < count; ++i) prefix[c][i + 1] = prefix[c][i] + (float(rgb[c][order[i]]) - mean);
+        for (int i = 0; i < count; ++i) centred[c][i] = float(rgb[c][i]) - mean;
+    }
+    for (int i = 0; i < count; ++i) {
+        const int colour = order[i];
+        for (int c = 0; c < 3; ++c) prefix[c][i + 1] = prefix[c][i] + centred[c][colour];
     }
     // Each lane's first and last best split: splits that tie before
     // quantisation (evenly spaced colours fit one run short at either end)
@@ -179,41 +268,74 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
 #else
     Ints best = {}, first = {}, last = {}, at = {0, 1, 2, 3};
 #endif
-    const float* weight = splits.weight.data();
-    for (const Row& row : splits.rows) {
 #if defined(D3D9SOFT_DXT_AVX2)
-        // The upper half's row ends its second run one colour later.
-        Floats base[3];
-        for (int c = 0; c < 3; ++c) {
-            Floats second;
-            __builtin_memcpy(&second, &prefix[c][row.second], sizeof second);
-            base[c] = prefix[c][row.first] + __builtin_shufflevector(second, second, 0, 0, 0, 0, 1, 1, 1, 1);
+    // Each colour's vector as the search loads it (lanes 4-7 one colour on),
+    // shuffled once here rather than in each of its rows; a row's vectors,
+    // four colours apart, lie side by side as its weights do.
+    alignas(32) Floats sums[3][kSums];
+    for (int c = 0; c < 3; ++c)
+        for (int k = 0; k <= count; ++k) {
+            Floats from;
+            __builtin_memcpy(&from, &prefix[c][k], sizeof from);
+            sums[c][sumAt(k)] = __builtin_shufflevector(from, from, 0, 1, 2, 3, 1, 2, 3, 4);
         }
+    const char* const sumBytes = reinterpret_cast<const char*>(sums);
+    constexpr int kChannel = sizeof sums[0];
 #else
-        const float base[3] = {prefix[0][row.first] + prefix[0][row.second],
-                               prefix[1][row.first] + prefix[1][row.second],
-                               prefix[2][row.first] + prefix[2][row.second]};
+    const char* const sumBytes = reinterpret_cast<const char*>(prefix);
+    constexpr int kChannel = sizeof prefix[0];
 #endif
-        for (int v = 0, k = row.start; v < row.vectors; ++v, k += kLanes, at += kVector, weight += kVector) {
-            Floats x, y, z, w;
-            __builtin_memcpy(&x, &prefix[0][k], sizeof x);
-            __builtin_memcpy(&y, &prefix[1][k], sizeof y);
-            __builtin_memcpy(&z, &prefix[2][k], sizeof z);
-            __builtin_memcpy(&w, weight, sizeof w);
+    // Each second boundary's sum in every lane (the AVX2 build's upper half
+    // one colour on), for the rows to add without broadcasting.
+    alignas(32) Floats seconds[3][17];
+    for (int c = 0; c < 3; ++c)
+        for (int k = 0; k <= count; ++k) {
 #if defined(D3D9SOFT_DXT_AVX2)
-            x = __builtin_shufflevector(x, x, 0, 1, 2, 3, 1, 2, 3, 4);
-            y = __builtin_shufflevector(y, y, 0, 1, 2, 3, 1, 2, 3, 4);
-            z = __builtin_shufflevector(z, z, 0, 1, 2, 3, 1, 2, 3, 4);
+            const Floats from = sums[c][sumAt(k)];
+            seconds[c][k] = __builtin_shufflevector(from, from, 0, 0, 0, 0, 4, 4, 4, 4);
+#else
+            seconds[c][k] = broadcast(prefix[c][k]);
 #endif
-            x += base[0];
-            y += base[1];
-            z += base[2];
-            // Non-negative, so its bits order as integers do.
-            const Ints value = (Ints)((x * x + y * y + z * z) * w);
-            const Ints better = value > best, tie = ~(best > value);
-            first = (better & at) | (~better & first);
-            last = (tie & at) | (~tie & last);
-            best = (better & value) | (~better & best);  // last: AVX2 then keeps no copy of the old one
+        }
+    const char* const secondBytes = reinterpret_cast<const char*>(seconds);
+    const char* weight = reinterpret_cast<const char*>(splits.weights.data());
+    const Span* row = splits.spans.data();
+    for (const Group& group : splits.groups) {
+        const Floats lead[3] = {broadcast(prefix[0][group.first]), broadcast(prefix[1][group.first]),
+                                broadcast(prefix[2][group.first])};
+        for (const Span* const end = splits.spans.data() + group.end; row != end; ++row) {
+            Floats base[3];
+            for (int c = 0; c < 3; ++c)
+                base[c] = lead[c] + *reinterpret_cast<const Floats*>(secondBytes + row->second + c * sizeof seconds[0]);
+            // One offset counting up to zero steps through the weights and the sums.
+            weight += row->size;
+            const char* const sum = sumBytes + row->end;
+            for (std::ptrdiff_t v = -std::ptrdiff_t(row->size); v != 0; v += sizeof(Floats), at += kVector) {
+                Floats x, y, z;
+                __builtin_memcpy(&x, sum + v, sizeof x);
+                __builtin_memcpy(&y, sum + v + kChannel, sizeof y);
+                __builtin_memcpy(&z, sum + v + 2 * kChannel, sizeof z);
+                const Floats w = *reinterpret_cast<const Floats*>(weight + v);
+                x += base[0];
+                y += base[1];
+                z += base[2];
+                // Non-negative, so its bits order as integers do.
+                const Ints value = (Ints)((x * x + y * y + z * z) * w);
+                const Ints better = value > best, tie = ~(best > value);
+#if defined(D3D9SOFT_DXT_AVX2)
+                first = (better & at) | (~better & first);
+                last = (tie & at) | (~tie & last);
+                best = (better & value) | (~better & best);  // last: AVX2 then keeps no copy of the old one
+#else
+                // SSE2 blends in three operations and copies; `at` only grows, so
+                // taking it is a maximum, in 16 bits (SSE2 has no wider one; a
+                // table holds 1,220 splits at most). The values are non-negative
+                // floats, so the float maximum is the integers'.
+                first = (Ints)max((Shorts)(better & at), (Shorts)first);
+                last = (Ints)max((Shorts)(tie & at), (Shorts)last);
+                best = (Ints)max((Floats)best, (Floats)value);
+#endif
+            }
         }
     }
 #if defined(D3D9SOFT_DXT_AVX2)
