@@ -336,13 +336,39 @@ void unpackSums(const std::uint64_t sum[2], Lanes lanes[2]) {
     lanes[1] = Lanes(__builtin_shufflevector(quarters, zero, 4, 12, 5, 13, 6, 14, 7, 15));
 }
 
+// Texel words, as many as the build's vectors hold.
+typedef std::uint64_t Words __attribute__((vector_size(4 * kRow)));
+constexpr int kWords = kRow / 2;
+typedef std::uint8_t WordIndices __attribute__((vector_size(kWords)));
+
 // The endpoints for fixed indices; false when the indices pick one entry only.
 bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
     std::uint64_t sum[4] = {};
-    if (colours.count == 16)  // a loop of known length, unrolled without tests
-        for (int i = 0; i < 16; ++i) sum[index[i]] += colours.texel[i];
-    else
+    if (colours.count == 16) {
+        // Each entry's words summed under a mask, entry 1's as the rest of
+        // the total: no sum waits on the one before, as sum[index[i]] in
+        // memory does.
+        Words all = {}, sum0 = {}, sum2 = {}, sum3 = {};
+        for (int i = 0; i < 16; i += kWords) {
+            Words texels;
+            WordIndices entries;
+            std::memcpy(&texels, &colours.texel[i], sizeof texels);
+            std::memcpy(&entries, &index[i], sizeof entries);
+            const Words entry = __builtin_convertvector(entries, Words);
+            all += texels;
+            sum0 += texels & Words(entry == 0);
+            sum2 += texels & Words(entry == 2);
+            sum3 += texels & Words(entry == 3);
+        }
+        for (int j = 0; j < kWords; ++j) {
+            sum[0] += sum0[j];
+            sum[1] += all[j] - sum0[j] - sum2[j] - sum3[j];
+            sum[2] += sum2[j];
+            sum[3] += sum3[j];
+        }
+    } else {
         for (int i = 0; i < colours.count; ++i) sum[index[i]] += colours.texel[i];
+    }
     EntrySums sums;
     unpackSums(sum, sums.entry);
     unpackSums(sum + 2, sums.entry + 2);
