@@ -405,15 +405,17 @@ void principalAxis(const Colours& colours, float axis[3]) {
     cov[1][1] = covariance(3, 1, 1);
     cov[1][2] = cov[2][1] = covariance(4, 1, 2);
     cov[2][2] = covariance(5, 2, 2);
-    // Power iteration from the row of the widest channel.
+    // Power iteration from the row of the widest channel. Only the axis's
+    // direction is used, so it is not scaled between steps (a division on
+    // every step's path): the covariances stay under 2^21, so four steps
+    // stay under 2^106, far inside a float's range.
     int widest = cov[1][1] >= cov[0][0] ? (cov[2][2] > cov[1][1] ? 2 : 1) : (cov[2][2] > cov[0][0] ? 2 : 0);
     for (int c = 0; c < 3; ++c) axis[c] = cov[widest][c];
     for (int iteration = 0; iteration < 4; ++iteration) {
         float next[3];
         for (int r = 0; r < 3; ++r) next[r] = cov[r][0] * axis[0] + cov[r][1] * axis[1] + cov[r][2] * axis[2];
-        float length = std::max({std::fabs(next[0]), std::fabs(next[1]), std::fabs(next[2])});
-        if (length <= 0) break;
-        for (int r = 0; r < 3; ++r) axis[r] = next[r] / length;
+        if (next[0] == 0 && next[1] == 0 && next[2] == 0) break;
+        for (int r = 0; r < 3; ++r) axis[r] = next[r];
     }
 }
 
