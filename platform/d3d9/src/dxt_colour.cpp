@@ -218,6 +218,33 @@ V middleEntries(V between, V count, V twice) {
     return sumOfProducts(v, Halves(v * Halves(count) - Halves(twice)));
 }
 
+// Products of lanes whose factors fit 16 bits, the first not negative,
+// where 32-bit multiplies would stand on the path to the result (pmullw and
+// pmaddwd take half as long as pmulld, which SSE2 lacks). The ranges: the
+// sums below stay under 3 * 16 * 255 < 2^14, the counts' products under
+// 2^8, expanded endpoints under 2^8 and n * v - 2 * sum within +-2^13.
+
+// v * w under 2^15.
+template <class V, class Halves>
+V small(V v, V w) {
+    return V(Halves(v) * Halves(w));
+}
+
+// The error terms of one entry's colours with value v: v * (n * v - 2 * sum).
+template <class V, class Halves>
+V entryError(V v, int n, V twice) {
+    return sumOfProducts(Halves(v), Halves(small<V, Halves>(v, V{} + n) - twice));
+}
+
+// A factor in the high half of a lane (a pmaddwd operand), negative ones too.
+int highHalf(int v) { return int(unsigned(v) << 16); }
+
+// x * f - y * g.
+template <class V, class Halves>
+V difference(V x, V y, V f, int g) {
+    return sumOfProducts(Halves(x | y << 16), Halves(f | highHalf(-g)));
+}
+
 template <bool kThree>
 int fitEntries(const EntrySums& sums, int q[2][3]) {
     constexpr int whole = kThree ? 2 : 3;
@@ -246,18 +273,21 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
     typedef float FloatPairs __attribute__((vector_size(32)));
     const PairLanes x = __builtin_shufflevector(ax, bx, 0, 1, 2, 3, 4, 5, 6, 7);
     const PairLanes y = __builtin_shufflevector(bx, ax, 0, 1, 2, 3, 4, 5, 6, 7);
+    const PairLanes factors = {bb, bb, bb, bb, aa, aa, aa, aa};
     const FloatPairs scale = unit * FloatPairs{31, 63, 31, 0, 31, 63, 31, 0};
     PairLanes qab = __builtin_convertvector(
-        __builtin_convertvector(x * PairLanes{bb, bb, bb, bb, aa, aa, aa, aa} - y * ab, FloatPairs) * scale, PairLanes);
+        __builtin_convertvector(difference<PairLanes, PairHalves>(x, y, factors, ab), FloatPairs) * scale, PairLanes);
     const PairLanes top = {30, 62, 30, 0, 30, 62, 30, 0};
     qab = qab < 0 ? PairLanes{} : qab;
     qab = qab > top ? top : qab;
     const PairLanes widths = {132, 65, 132, 0, 132, 65, 132, 0};
-    const PairLanes ea = (__builtin_shufflevector(qab, qab + 1, 0, 1, 2, 3, 8, 9, 10, 11) * widths) >> 4;
-    const PairLanes eb = (__builtin_shufflevector(qab, qab + 1, 4, 5, 6, 7, 12, 13, 14, 15) * widths) >> 4;
+    const PairLanes ea =
+        small<PairLanes, PairHalves>(__builtin_shufflevector(qab, qab + 1, 0, 1, 2, 3, 8, 9, 10, 11), widths) >> 4;
+    const PairLanes eb =
+        small<PairLanes, PairHalves>(__builtin_shufflevector(qab, qab + 1, 4, 5, 6, 7, 12, 13, 14, 15), widths) >> 4;
     // Each endpoint's part of the error does not depend on the other's.
-    const PairLanes partA = ea * (n0 * ea - inBoth(d0));
-    const PairLanes partB = eb * (n1 * eb - inBoth(d1));
+    const PairLanes partA = entryError<PairLanes, PairHalves>(ea, n0, inBoth(d0));
+    const PairLanes partB = entryError<PairLanes, PairHalves>(eb, n1, inBoth(d1));
     const PairLanes a2 = ea * (2 + (1 << 16)), b2 = eb * (1 + (2 << 16));
     PairLanes pairKey[2];
     for (int i = 0; i < 2; ++i) {
@@ -266,7 +296,7 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
         if constexpr (kThree) {
             const PairLanes a = setInBoth(ea, i);
             const PairLanes v2 = (a + eb) >> 1;
-            e = part + partB + v2 * (n2 * v2 - inBoth(d2));
+            e = part + partB + entryError<PairLanes, PairHalves>(v2, n2, inBoth(d2));
         } else {
             const PairLanes a = setInBoth(a2, i);
             e = part + partB +
@@ -285,21 +315,25 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
 #else
     const FloatLanes scale = unit * FloatLanes{31, 63, 31, 0};
     const Lanes top = {30, 62, 30, 0};
-    const Lanes qa =
-        clampLanes(__builtin_convertvector(__builtin_convertvector(ax * bb - bx * ab, FloatLanes) * scale, Lanes), top);
-    const Lanes qb =
-        clampLanes(__builtin_convertvector(__builtin_convertvector(bx * aa - ax * ab, FloatLanes) * scale, Lanes), top);
+    const auto solved = [&](Lanes x, Lanes y, int f) {
+        return clampLanes(
+            __builtin_convertvector(
+                __builtin_convertvector(difference<Lanes, HalfLanes>(x, y, Lanes{} + f, ab), FloatLanes) * scale,
+                Lanes),
+            top);
+    };
+    const Lanes qa = solved(ax, bx, bb), qb = solved(bx, ax, aa);
     const Lanes ea[2] = {expandLanes(qa), expandLanes(qa + 1)};
     const Lanes eb[2] = {expandLanes(qb), expandLanes(qb + 1)};
-    const Lanes partA[2] = {ea[0] * (n0 * ea[0] - d0), ea[1] * (n0 * ea[1] - d0)};
-    const Lanes partB[2] = {eb[0] * (n1 * eb[0] - d1), eb[1] * (n1 * eb[1] - d1)};
+    const Lanes partA[2] = {entryError<Lanes, HalfLanes>(ea[0], n0, d0), entryError<Lanes, HalfLanes>(ea[1], n0, d0)};
+    const Lanes partB[2] = {entryError<Lanes, HalfLanes>(eb[0], n1, d1), entryError<Lanes, HalfLanes>(eb[1], n1, d1)};
     Lanes key = INT_MAX - Lanes{};
     for (int i = 0; i < 2; ++i)
         for (int j = 0; j < 2; ++j) {
             Lanes e = partA[i] + partB[j];
             if constexpr (kThree) {
                 const Lanes v2 = (ea[i] + eb[j]) >> 1;
-                e += v2 * (n2 * v2 - d2);
+                e += entryError<Lanes, HalfLanes>(v2, n2, d2);
             } else {
                 e += middleEntries<Lanes, HalfLanes, UnsignedHalves>(2 * ea[i] + (ea[i] << 16) + eb[j] + (eb[j] << 17),
                                                                      count23, twice23);
