@@ -755,7 +755,9 @@ bool smallPalette(const Colours& colours) {
         const int packed = colours.packed[i];
         if (anyLane((seen[0] == packed) | (seen[1] == packed))) continue;
         if (distinct == kSmallPalette) return false;
-        seen[distinct / 4][distinct % 4] = packed;
+        const Lanes lane = {0, 1, 2, 3};
+        seen[0] = lane == distinct ? Lanes{} + packed : seen[0];
+        seen[1] = lane + 4 == distinct ? Lanes{} + packed : seen[1];
         ++distinct;
     }
     return true;
@@ -802,6 +804,19 @@ Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], 
     return fit;
 }
 
+// One row of texels, read in halves of 16 bytes: a wider load across two
+// 16-byte stores (the block's rows as they are gathered, or the copy GCC
+// made of them on the stack) waits for both to reach the cache.
+Row loadRow(const std::uint8_t* texels) {
+    Lanes half[kRow / 4];
+    std::memcpy(half, texels, sizeof half);
+#if defined(D3D9SOFT_DXT_AVX2)
+    return __builtin_shufflevector(half[0], half[1], 0, 1, 2, 3, 4, 5, 6, 7);
+#else
+    return half[0];
+#endif
+}
+
 }  // namespace
 
 void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8]) {
@@ -810,7 +825,7 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
     // whose sign then says whether DXT1 keeps it.
     static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "texels are read as little-endian words");
     Row word[kRows];
-    std::memcpy(word, rgba, sizeof word);
+    for (int i = 0; i < kRows; ++i) word[i] = loadRow(rgba + i * sizeof(Row));
     bool opaque = true;
     if (dxt1) {
         Row all = word[0];
@@ -869,8 +884,11 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
             few.n = kFewColours + 1;
             break;
         }
-        seen[few.n] = packed;
-        counts[few.n] = 1;
+        // Set in registers: a lane written in memory and read back with its
+        // vector waits for the store.
+        const Lanes slot = Lanes{0, 1, 2, 3} == few.n;
+        seen = slot ? Lanes{} + packed : seen;
+        counts -= slot;
         ++few.n;
     }
     // Unpacked only for the few; places past them are not read.
