@@ -63,9 +63,12 @@ struct Colours {
     int position[16];  // where each colour lies in the block
 };
 
+// In this order a copy's loads (16, 16, 8 and 4 bytes) fall within the
+// stores that wrote the fit (the indices, then the endpoints in 16 and 8
+// bytes): a load across two stores would wait until both reach the cache.
 struct Fit {
-    int q[2][3];  // the endpoints, quantised per channel
     std::uint8_t index[16];
+    int q[2][3];  // the endpoints, quantised per channel
     int error = INT_MAX;
 };
 
