@@ -479,7 +479,9 @@ void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
     }
     quantise(colours, high, q[0]);
     quantise(colours, low, q[1]);
-    if (std::memcmp(q[0], q[1], sizeof q[0]) != 0) return;
+    // Compared channel by channel, as they were stored: a wider load would
+    // wait for the stores.
+    if (q[0][0] != q[1][0] || q[0][1] != q[1][1] || q[0][2] != q[1][2]) return;
     // Close colours that round to one endpoint would leave every texel on
     // entry 0 and nothing to refine: round them apart instead.
     for (int c = 0; c < 3; ++c) {
@@ -575,8 +577,9 @@ Fit fitSingleColour(const Colours& colours, bool three) {
 // Blocks of one colour and small departures from it (a dominant colour that
 // R5G6B5 does not hold) fit best with endpoints far outside the colours,
 // around an entry 2 on the mean, where least squares from the extremes does
-// not go: tried where its error is the lower to start with.
-Fit fitAroundMean(const Colours& colours, bool three, const Fit& fit) {
+// not go: tried where its error is the lower to start with, replacing `fit`
+// where it ends lower (in place: most blocks keep theirs, uncopied).
+void fitAroundMean(const Colours& colours, bool three, Fit& fit) {
     int mean[3], q[2][3];
     std::uint64_t words[2] = {};
     for (int i = 0; i < colours.count; ++i) words[0] += colours.texel[i];
@@ -586,8 +589,9 @@ Fit fitAroundMean(const Colours& colours, bool three, const Fit& fit) {
     for (int c = 0; c < 3; ++c) mean[c] = (sum[c] + colours.count / 2) / colours.count;
     singleColourEndpoints(mean, three, q);
     std::uint8_t index[16];
-    if (assignIndices(colours, q, three, index) >= fit.error) return fit;
-    return better(fit, fitAlongAxis(colours, q, three));
+    if (assignIndices(colours, q, three, index) >= fit.error) return;
+    const Fit around = fitAlongAxis(colours, q, three);
+    if (around.error < fit.error) fit = around;
 }
 
 // A few colours: every placement of them on the palette that keeps their
@@ -799,7 +803,7 @@ Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], 
     int start[2][3];
     extremes(colours, axis, start);
     Fit fit = fitAlongAxis(colours, start, three);
-    if (fit.error > 0) fit = fitAroundMean(colours, three, fit);
+    if (fit.error > 0) fitAroundMean(colours, three, fit);
     if (few.n == kFewColours && fit.error > kSmallPaletteGate) return better(fit, fitFewColours(colours, few, three));
     const bool gated = fit.error > kClusterGate || (fit.error > kSmallPaletteGate && smallPalette(colours));
     if (few.n > kFewColours && gated && (!three || colours.count < 16))
