@@ -365,9 +365,9 @@ int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
 
 // Two sums of texel words in channel lanes: the quarters interleaved with
 // zeros are the lanes.
-void unpackSums(const std::uint64_t sum[2], Lanes lanes[2]) {
-    UnsignedHalves quarters;
-    std::memcpy(&quarters, sum, sizeof quarters);
+void unpackSums(std::uint64_t first, std::uint64_t second, Lanes lanes[2]) {
+    typedef std::uint64_t WordPair __attribute__((vector_size(16)));
+    const UnsignedHalves quarters = UnsignedHalves(WordPair{first, second});
     const UnsignedHalves zero = {};
     lanes[0] = Lanes(__builtin_shufflevector(quarters, zero, 0, 8, 1, 9, 2, 10, 3, 11));
     lanes[1] = Lanes(__builtin_shufflevector(quarters, zero, 4, 12, 5, 13, 6, 14, 7, 15));
@@ -380,11 +380,12 @@ typedef std::uint8_t WordIndices __attribute__((vector_size(kWords)));
 
 // The endpoints for fixed indices; false when the indices pick one entry only.
 bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
-    std::uint64_t sum[4] = {};
+    EntrySums sums;
     if (colours.count == 16) {
         // Each entry's words summed under a mask, entry 1's as the rest of
         // the total: no sum waits on the one before, as sum[index[i]] in
-        // memory does.
+        // memory does. The sums stay in registers on their way to lanes: a
+        // vector loaded from two 8-byte stores would wait for them.
         Words all = {}, sum0 = {}, sum2 = {}, sum3 = {};
         for (int i = 0; i < 16; i += kWords) {
             Words texels;
@@ -397,18 +398,21 @@ bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool t
             sum2 += texels & Words(entry == 2);
             sum3 += texels & Words(entry == 3);
         }
+        std::uint64_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
         for (int j = 0; j < kWords; ++j) {
-            sum[0] += sum0[j];
-            sum[1] += all[j] - sum0[j] - sum2[j] - sum3[j];
-            sum[2] += sum2[j];
-            sum[3] += sum3[j];
+            s0 += sum0[j];
+            s1 += all[j] - sum0[j] - sum2[j] - sum3[j];
+            s2 += sum2[j];
+            s3 += sum3[j];
         }
+        unpackSums(s0, s1, sums.entry);
+        unpackSums(s2, s3, sums.entry + 2);
     } else {
+        std::uint64_t sum[4] = {};
         for (int i = 0; i < colours.count; ++i) sum[index[i]] += colours.texel[i];
+        unpackSums(sum[0], sum[1], sums.entry);
+        unpackSums(sum[2], sum[3], sums.entry + 2);
     }
-    EntrySums sums;
-    unpackSums(sum, sums.entry);
-    unpackSums(sum + 2, sums.entry + 2);
     return fitEntries(sums, three, q) != INT_MAX;
 }
 
@@ -584,7 +588,7 @@ void fitAroundMean(const Colours& colours, bool three, Fit& fit) {
     std::uint64_t words[2] = {};
     for (int i = 0; i < colours.count; ++i) words[0] += colours.texel[i];
     Lanes sums[2];
-    unpackSums(words, sums);
+    unpackSums(words[0], words[1], sums);
     const Lanes sum = sums[0];
     for (int c = 0; c < 3; ++c) mean[c] = (sum[c] + colours.count / 2) / colours.count;
     singleColourEndpoints(mean, three, q);
