@@ -497,8 +497,7 @@ void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
 }
 
 // Extremes, then indices and endpoints in turn while the error falls.
-Fit fitAlongAxis(const Colours& colours, const int start[2][3], bool three) {
-    Fit fit;
+void fitAlongAxis(const Colours& colours, const int start[2][3], bool three, Fit& fit) {
     std::memcpy(fit.q, start, sizeof fit.q);
     fit.error = assignIndices(colours, fit.q, three, fit.index);
     for (int pass = 0; pass < 2 && fit.error > 0; ++pass) {
@@ -508,6 +507,11 @@ Fit fitAlongAxis(const Colours& colours, const int start[2][3], bool three) {
         if (next.error >= fit.error) break;
         fit = next;
     }
+}
+
+Fit fitAlongAxis(const Colours& colours, const int start[2][3], bool three) {
+    Fit fit;
+    fitAlongAxis(colours, start, three, fit);
     return fit;
 }
 
@@ -802,17 +806,24 @@ void fillLanes(Colours& colours) {
 // transparent texels leave no other mode: elsewhere it nearly never beats
 // four). In the smooth blocks of photos least squares is rarely caught away
 // from the best split, and the search would cost more than it gains.
-Fit fitMode(const Colours& colours, const FewColours& few, const float axis[3], bool three) {
-    if (few.n <= 3) return fitFewColours(colours, few, three);
+// Into `fit`, which the caller owns: returning it by value, then copying
+// it, reads it back before its stores are done.
+void fitMode(const Colours& colours, const FewColours& few, const float axis[3], bool three, Fit& fit) {
+    if (few.n <= 3) {
+        fit = fitFewColours(colours, few, three);
+        return;
+    }
     int start[2][3];
     extremes(colours, axis, start);
-    Fit fit = fitAlongAxis(colours, start, three);
+    fitAlongAxis(colours, start, three, fit);
     if (fit.error > 0) fitAroundMean(colours, three, fit);
-    if (few.n == kFewColours && fit.error > kSmallPaletteGate) return better(fit, fitFewColours(colours, few, three));
-    const bool gated = fit.error > kClusterGate || (fit.error > kSmallPaletteGate && smallPalette(colours));
-    if (few.n > kFewColours && gated && (!three || colours.count < 16))
-        return better(fit, fitClusters(colours, axis, three));
-    return fit;
+    Fit other;
+    if (few.n == kFewColours) {
+        if (fit.error > kSmallPaletteGate) other = fitFewColours(colours, few, three);
+    } else if (fit.error > kClusterGate || (fit.error > kSmallPaletteGate && smallPalette(colours))) {
+        if (!three || colours.count < 16) other = fitClusters(colours, axis, three);
+    }
+    if (other.error < fit.error) fit = other;
 }
 
 // One row of texels, read in halves of 16 bytes: a wider load across two
@@ -918,13 +929,13 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         float axis[3];
         principalAxis(colours, axis);
         if (few.n <= kFewColours) sortAlong(axis, few);
-        if (!mustUseThree) fit = fitMode(colours, few, axis, false);
+        if (!mustUseThree) fitMode(colours, few, axis, false, fit);
         // Three colours rarely win where four fit closely (here an RMS error
         // under about 4.6 per channel); skipping them there saves a third of
         // the time. Blocks of two or three colours try them unless exact, as
         // some are exact in three colours only.
         const int closeFit = few.n <= 3 ? 0 : 1024;
-        if (mayUseThree && (mustUseThree || fit.error > closeFit)) threeFit = fitMode(colours, few, axis, true);
+        if (mayUseThree && (mustUseThree || fit.error > closeFit)) fitMode(colours, few, axis, true, threeFit);
     }
     if (threeFit.error < fit.error)
         writeBlock(threeFit, colours, true, block);
