@@ -438,7 +438,12 @@ void principalAxis(const Colours& colours, float axis[3]) {
         product[5] += b * b;
     }
     const float n = float(colours.count);
-    auto covariance = [&](int p, int x, int y) { return float(product[p]) - float(sum[x]) * float(sum[y]) / n; };
+    // Sixteen colours, the usual count, divide by scaling, exactly.
+    const bool sixteen = colours.count == 16;
+    auto covariance = [&](int p, int x, int y) {
+        const float square = float(sum[x]) * float(sum[y]);
+        return float(product[p]) - (sixteen ? square * 0.0625f : square / n);
+    };
     float cov[3][3];
     cov[0][0] = covariance(0, 0, 0);
     cov[0][1] = cov[1][0] = covariance(1, 0, 1);
