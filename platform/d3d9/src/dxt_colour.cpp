@@ -813,13 +813,13 @@ void fillLanes(Colours& colours) {
 // from the best split, and the search would cost more than it gains.
 // Into `fit`, which the caller owns: returning it by value, then copying
 // it, reads it back before its stores are done.
-void fitMode(const Colours& colours, const FewColours& few, const float axis[3], bool three, Fit& fit) {
+// `start`: the extremes, which both modes begin from.
+void fitMode(const Colours& colours, const FewColours& few, const float axis[3], const int start[2][3], bool three,
+             Fit& fit) {
     if (few.n <= 3) {
         fit = fitFewColours(colours, few, three);
         return;
     }
-    int start[2][3];
-    extremes(colours, axis, start);
     fitAlongAxis(colours, start, three, fit);
     if (fit.error > 0) fitAroundMean(colours, three, fit);
     Fit other;
@@ -934,13 +934,15 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         float axis[3];
         principalAxis(colours, axis);
         if (few.n <= kFewColours) sortAlong(axis, few);
-        if (!mustUseThree) fitMode(colours, few, axis, false, fit);
+        int start[2][3];
+        if (few.n > 3) extremes(colours, axis, start);
+        if (!mustUseThree) fitMode(colours, few, axis, start, false, fit);
         // Three colours rarely win where four fit closely (here an RMS error
         // under about 4.6 per channel); skipping them there saves a third of
         // the time. Blocks of two or three colours try them unless exact, as
         // some are exact in three colours only.
         const int closeFit = few.n <= 3 ? 0 : 1024;
-        if (mayUseThree && (mustUseThree || fit.error > closeFit)) fitMode(colours, few, axis, true, threeFit);
+        if (mayUseThree && (mustUseThree || fit.error > closeFit)) fitMode(colours, few, axis, start, true, threeFit);
     }
     if (threeFit.error < fit.error)
         writeBlock(threeFit, colours, true, block);
