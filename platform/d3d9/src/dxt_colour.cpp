@@ -453,8 +453,9 @@ void principalAxis(const Colours& colours, float axis[3]) {
     cov[2][2] = covariance(5, 2, 2);
     // Power iteration from the row of the widest channel. Only the axis's
     // direction is used, so it is not scaled between steps (a division on
-    // every step's path): the covariances stay under 2^21, so four steps
-    // stay under 2^106, far inside a float's range.
+    // every step's path): the covariances stay under 2^20, so four steps
+    // stay under 2^108 and positions along the axis under 2^119, inside a
+    // float's range.
     int widest = cov[1][1] >= cov[0][0] ? (cov[2][2] > cov[1][1] ? 2 : 1) : (cov[2][2] > cov[0][0] ? 2 : 0);
     for (int c = 0; c < 3; ++c) axis[c] = cov[widest][c];
     for (int iteration = 0; iteration < 4; ++iteration) {
@@ -811,9 +812,9 @@ void fillLanes(Colours& colours) {
 // transparent texels leave no other mode: elsewhere it nearly never beats
 // four). In the smooth blocks of photos least squares is rarely caught away
 // from the best split, and the search would cost more than it gains.
-// Into `fit`, which the caller owns: returning it by value, then copying
-// it, reads it back before its stores are done.
-// `start`: the extremes, which both modes begin from.
+// Into `fit`, which the caller owns (returning it by value, then copying
+// it, reads it back before its stores are done), from `start`, the
+// extremes, which both modes begin from.
 void fitMode(const Colours& colours, const FewColours& few, const float axis[3], const int start[2][3], bool three,
              Fit& fit) {
     if (few.n <= 3) {
