@@ -51,15 +51,17 @@ Lanes expandLanes(Lanes q) { return Lanes(HalfLanes(q) * HalfLanes{132, 0, 65, 0
 // x / 3 for 0 <= x < 2^16, which the decoder's thirds stay well under.
 Lanes thirdOf(Lanes x) { return Lanes(UnsignedHalves(x) / 3); }
 
+// Aligned to the widest vectors: GCC splits stores it cannot prove aligned
+// into 16-byte halves, and a whole vector read back from them waits for both.
 struct Colours {
     int count = 0;
-    int rgb[3][16];     // channel by channel; lanes past `count` repeat colour 0
-    float lane[3][16];  // twice the same, in floats (see assignIndices)
-    float norm[16];     // their square sums
-    int packed[16];     // each colour in one word, red in the low byte
+    alignas(32) int rgb[3][16];     // channel by channel; lanes past `count` repeat colour 0
+    alignas(32) float lane[3][16];  // twice the same, in floats (see assignIndices)
+    alignas(32) float norm[16];     // their square sums
+    alignas(32) int packed[16];     // each colour in one word, red in the low byte
     // The same again, red to blue and then 1 in the 16-bit quarters of a
     // word: sixteen such words sum without carries.
-    std::uint64_t texel[16];
+    alignas(32) std::uint64_t texel[16];
     int position[16];  // where each colour lies in the block
 };
 
