@@ -322,15 +322,15 @@ int clusterEntries(const int rgb[3][16], int count, const float axis[3], bool th
                 // Non-negative, so its bits order as integers do.
                 const Ints value = (Ints)((x * x + y * y + z * z) * w);
                 const Ints better = value > best, tie = ~(best > value);
+                // `at` only grows, so taking it is a maximum, cheaper than a
+                // blend; the values are non-negative floats, so their maximum
+                // is the integers'. SSE2 has no 32-bit maximum: there it takes
+                // 16 bits (a table holds 1,220 splits at most) and floats.
 #if defined(D3D9SOFT_DXT_AVX2)
-                first = (better & at) | (~better & first);
-                last = (tie & at) | (~tie & last);
-                best = (better & value) | (~better & best);  // last: AVX2 then keeps no copy of the old one
+                first = max(better & at, first);
+                last = max(tie & at, last);
+                best = max(value, best);
 #else
-                // SSE2 blends in three operations and copies; `at` only grows, so
-                // taking it is a maximum, in 16 bits (SSE2 has no wider one; a
-                // table holds 1,220 splits at most). The values are non-negative
-                // floats, so the float maximum is the integers'.
                 first = (Ints)max((Shorts)(better & at), (Shorts)first);
                 last = (Ints)max((Shorts)(tie & at), (Shorts)last);
                 best = (Ints)max((Floats)best, (Floats)value);
