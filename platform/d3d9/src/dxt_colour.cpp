@@ -4,6 +4,13 @@
 // along its principal axis, refined by least squares. Every candidate is
 // judged by the exact palette the decoder builds, so the error is the one the
 // page will show.
+//
+// Much of the time a block takes goes to loads that wait on stores: a load
+// that spans more than one recent store (a vector read back from narrower
+// writes, a struct copied across the stores of its members) stalls until
+// they reach the cache. Where the code below reads data just written, it
+// reads it in the widths it was written in; the comments marked "(stores)"
+// say where.
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -51,8 +58,8 @@ Lanes expandLanes(Lanes q) { return Lanes(HalfLanes(q) * HalfLanes{132, 0, 65, 0
 // x / 3 for 0 <= x < 2^16, which the decoder's thirds stay well under.
 Lanes thirdOf(Lanes x) { return Lanes(UnsignedHalves(x) / 3); }
 
-// Aligned to the widest vectors: GCC splits stores it cannot prove aligned
-// into 16-byte halves, and a whole vector read back from them waits for both.
+// Aligned to the widest vectors (stores): GCC splits vector stores it cannot
+// prove aligned into 16-byte halves.
 struct Colours {
     int count = 0;
     alignas(32) int rgb[3][16];     // channel by channel; lanes past `count` repeat colour 0
@@ -66,8 +73,8 @@ struct Colours {
 };
 
 // In this order a copy's loads (16, 16, 8 and 4 bytes) fall within the
-// stores that wrote the fit (the indices, then the endpoints in 16 and 8
-// bytes): a load across two stores would wait until both reach the cache.
+// stores that wrote the fit: the indices, then the endpoints in 16 and 8
+// bytes (stores).
 struct Fit {
     std::uint8_t index[16];
     int q[2][3];  // the endpoints, quantised per channel
@@ -385,9 +392,9 @@ bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool t
     EntrySums sums;
     if (colours.count == 16) {
         // Each entry's words summed under a mask, entry 1's as the rest of
-        // the total: no sum waits on the one before, as sum[index[i]] in
-        // memory does. The sums stay in registers on their way to lanes: a
-        // vector loaded from two 8-byte stores would wait for them.
+        // the total, and kept in registers on their way to lanes (stores):
+        // adding to sum[index[i]] in memory makes each texel wait on the
+        // one before.
         Words all = {}, sum0 = {}, sum2 = {}, sum3 = {};
         for (int i = 0; i < 16; i += kWords) {
             Words texels;
@@ -491,8 +498,7 @@ void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
     }
     quantise(colours, high, q[0]);
     quantise(colours, low, q[1]);
-    // Compared channel by channel, as they were stored: a wider load would
-    // wait for the stores.
+    // Channel by channel, as they were stored (stores).
     if (q[0][0] != q[1][0] || q[0][1] != q[1][1] || q[0][2] != q[1][2]) return;
     // Close colours that round to one endpoint would leave every texel on
     // entry 0 and nothing to refine: round them apart instead.
@@ -597,10 +603,10 @@ Fit fitSingleColour(const Colours& colours, bool three) {
 // where it ends lower (in place: most blocks keep theirs, uncopied).
 void fitAroundMean(const Colours& colours, bool three, Fit& fit) {
     int mean[3], q[2][3];
-    std::uint64_t words[2] = {};
-    for (int i = 0; i < colours.count; ++i) words[0] += colours.texel[i];
+    std::uint64_t words = 0;
+    for (int i = 0; i < colours.count; ++i) words += colours.texel[i];
     Lanes sums[2];
-    unpackSums(words[0], words[1], sums);
+    unpackSums(words, 0, sums);
     const Lanes sum = sums[0];
     for (int c = 0; c < 3; ++c) mean[c] = (sum[c] + colours.count / 2) / colours.count;
     singleColourEndpoints(mean, three, q);
@@ -814,9 +820,8 @@ void fillLanes(Colours& colours) {
 // transparent texels leave no other mode: elsewhere it nearly never beats
 // four). In the smooth blocks of photos least squares is rarely caught away
 // from the best split, and the search would cost more than it gains.
-// Into `fit`, which the caller owns (returning it by value, then copying
-// it, reads it back before its stores are done), from `start`, the
-// extremes, which both modes begin from.
+// Into `fit`, which the caller owns, rather than returned and copied
+// (stores); from `start`, the extremes, which both modes begin from.
 void fitMode(const Colours& colours, const FewColours& few, const float axis[3], const int start[2][3], bool three,
              Fit& fit) {
     if (few.n <= 3) {
@@ -834,9 +839,8 @@ void fitMode(const Colours& colours, const FewColours& few, const float axis[3],
     if (other.error < fit.error) fit = other;
 }
 
-// One row of texels, read in halves of 16 bytes: a wider load across two
-// 16-byte stores (the block's rows as they are gathered, or the copy GCC
-// made of them on the stack) waits for both to reach the cache.
+// One row of texels, read in halves of 16 bytes, as blocks are gathered a
+// 16-byte row at a time (stores).
 Row loadRow(const std::uint8_t* texels) {
     Lanes half[kRow / 4];
     std::memcpy(half, texels, sizeof half);
@@ -914,8 +918,7 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
             few.n = kFewColours + 1;
             break;
         }
-        // Set in registers: a lane written in memory and read back with its
-        // vector waits for the store.
+        // Set in registers, not as a lane in memory (stores).
         const Lanes slot = Lanes{0, 1, 2, 3} == few.n;
         seen = slot ? Lanes{} + packed : seen;
         counts -= slot;
