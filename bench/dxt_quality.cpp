@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -111,9 +112,18 @@ void swapRedBlue(std::vector<unsigned char>& texels) {
     for (std::size_t i = 0; i < texels.size(); i += 4) std::swap(texels[i], texels[i + 2]);
 }
 
+// FNV-1a over the layer's blocks: a change to the encoder that is meant to
+// keep its output shows here as the same hash before and after.
+constexpr std::uint64_t kHashStart = 14695981039346656037ull;
+std::uint64_t hashBytes(std::uint64_t hash, const std::vector<unsigned char>& bytes) {
+    for (unsigned char b : bytes) hash = (hash ^ b) * 1099511628211ull;
+    return hash;
+}
+
 struct Result {
     double squared[kEncoders] = {};
     double seconds[kEncoders] = {};
+    std::uint64_t layerBytes = kHashStart;
 };
 
 Result measure(IDirect3DDevice9* device, const Image& image, D3DFORMAT format) {
@@ -134,6 +144,7 @@ Result measure(IDirect3DDevice9* device, const Image& image, D3DFORMAT format) {
         else
             packed.write(encodeReference(image, format, Encoder(e)).data(), blockRow, blockRows);
         result.seconds[e] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (e == kLayer) result.layerBytes = hashBytes(result.layerBytes, packed.read(blockRow, blockRows));
         Surface back(device, image.width, image.height, D3DFMT_A8R8G8B8);
         D3DXLoadSurfaceFromSurface(back.surface, nullptr, nullptr, packed.surface, nullptr, nullptr, D3DX_FILTER_NONE,
                                    0);
@@ -217,6 +228,7 @@ int main(int argc, char** argv) {
                     total[f].squared[e] += r.squared[e];
                     total[f].seconds[e] += r.seconds[e];
                 }
+                total[f].layerBytes = (total[f].layerBytes ^ r.layerBytes) * 1099511628211ull;
             }
         }
         for (int f = 0; f < 2; ++f) {
@@ -225,7 +237,7 @@ int main(int argc, char** argv) {
             for (int e = 0; e < kEncoders; ++e)
                 std::printf("  %s %.2f dB %.1f", kEncoderNames[e], psnr(total[f].squared[e], samples),
                             samples / 4 / total[f].seconds[e] / 1e6);
-            std::printf("\n");
+            std::printf("; layer's blocks %016llx\n", static_cast<unsigned long long>(total[f].layerBytes));
         }
     }
     for (int f = 0; f < 2; ++f)
