@@ -608,7 +608,10 @@ void fitAroundMean(const Colours& colours, bool three, Fit& fit) {
     Lanes sums[2];
     unpackSums(words, 0, sums);
     const Lanes sum = sums[0];
-    for (int c = 0; c < 3; ++c) mean[c] = (sum[c] + colours.count / 2) / colours.count;
+    // Sixteen colours, the usual count, divide by a shift (the sums are not
+    // negative), not by three divisions on the path.
+    for (int c = 0; c < 3; ++c)
+        mean[c] = colours.count == 16 ? (sum[c] + 8) >> 4 : (sum[c] + colours.count / 2) / colours.count;
     singleColourEndpoints(mean, three, q);
     std::uint8_t index[16];
     if (assignIndices(colours, q, three, index) >= fit.error) return;
