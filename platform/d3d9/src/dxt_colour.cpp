@@ -653,8 +653,8 @@ void weighPlacement(const FewColours& few, int whole, Placement& p) {
     // The residual is the colours' own square sum less what the solution explains.
     const double det = double(aa * bb - ab * ab);
     const DoubleLanes x = __builtin_convertvector(ax, DoubleLanes), y = __builtin_convertvector(bx, DoubleLanes);
-    const DoubleLanes explained = (x * (x * double(bb) - y * double(ab)) + y * (y * double(aa) - x * double(ab))) / det;
-    p.score = 0.0 - explained[0] - explained[1] - explained[2];
+    const DoubleLanes explained = x * (x * double(bb) - y * double(ab)) + y * (y * double(aa) - x * double(ab));
+    p.score = -((explained[0] + explained[1] + explained[2]) / det);
 }
 
 Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
