@@ -154,14 +154,18 @@ TEST_F(BlockCompression, AlphaTakesTheModeThatHoldsTheBlock) {
 
 // Blocks where least squares from the extremes settles far from the best fit:
 // bands along the axis (the cluster fit's split beats it fourfold), a
-// dominant colour that R5G6B5 does not hold and a ramp narrower than one
-// step (both held by endpoints outside the colours). Each must fit at least
-// as well as a pair of endpoints known to hold it.
+// dominant colour that R5G6B5 does not hold, ramps narrower than one step
+// and a ramp of five colours (all held by endpoints outside the colours).
+// Each must fit at least as well as a pair of endpoints known to hold it.
 TEST_F(BlockCompression, BlocksFitAtLeastAsWellAsKnownEndpoints) {
     auto grey = [](unsigned v) { return 0xff000000u | v << 16 | v << 8 | v; };
     std::vector<std::uint32_t> dominant(16, grey(96)), ramp;
     dominant[7] = grey(98), dominant[11] = grey(100), dominant[15] = grey(103);
-    for (unsigned i = 0; i < 16; ++i) ramp.push_back(0xff000000u | (156 + i / 4));
+    std::vector<std::uint32_t> levels;  // best held with an endpoint a step past the colours
+    for (unsigned i = 0; i < 16; ++i) {
+        ramp.push_back(0xff000000u | (156 + i / 4));
+        levels.push_back(0xff000000u | (164 + i % 4));
+    }
     const struct {
         const char* what;
         unsigned c0, c1;
@@ -174,6 +178,12 @@ TEST_F(BlockCompression, BlocksFitAtLeastAsWellAsKnownEndpoints) {
           0xff372d35, 0xff392d38, 0xff3a2d39, 0xff382d33, 0xff3a2f36, 0xff3c2d38, 0xff3b3134}},
         {"dominant grey", 0x632c, 0x5aab, dominant},
         {"narrow ramp", 0x0014, 0x0013, ramp},
+        {"levels", 0x0015, 0x0014, levels},
+        {"five-colour ramp",
+         0xc637,
+         0xbdb5,
+         {0xffc8c7bd, 0xffc8c6bb, 0xffc8c6bb, 0xffc4c2b7, 0xffc4c2b7, 0xffc8c6bb, 0xffc8c6bb, 0xffc2c0b5, 0xffc2c0b5,
+          0xffc4c2b7, 0xffc8c6bb, 0xffc8c6bb, 0xffc2c0b5, 0xffc0bdb2, 0xffc4c2b7, 0xffc0bdb2}},
     };
     auto squared = [](std::uint32_t a, std::uint32_t b) {
         int sum = 0;

@@ -29,11 +29,12 @@ constexpr int kLargest[3] = {31, 63, 31};
 // Blocks of up to this many colours try every placement on the palette.
 constexpr int kFewColours = 4;
 // The error above which least squares is followed by a search of the
-// splits (the placements of four colours, the cluster fit of more): an RMS
-// of about 4.6 per channel, or 1.8 in blocks of at most kSmallPalette
-// distinct colours (pixel art, flat areas), whose few splits are often far
-// from where least squares settles.
-constexpr int kClusterGate = 1000, kSmallPaletteGate = 150;
+// splits: the cluster fit of many colours at an RMS of about 4.6 per
+// channel; the placements of up to kSmallPalette distinct colours (pixel
+// art, flat areas, gradients), whose few splits are often far from where
+// least squares settles, at 1.8, or 0.6 for four colours, whose ramps one
+// level apart least squares fits at three to five times the best error.
+constexpr int kClusterGate = 1000, kSmallPaletteGate = 150, kFourColourGate = 16;
 constexpr int kSmallPalette = 8;
 
 int expand(int q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2); }
@@ -620,25 +621,35 @@ void fitAroundMean(const Colours& colours, bool three, Fit& fit) {
 }
 
 // A few colours: every placement of them on the palette that keeps their
-// order along the axis is ranked by its least-squares error before
-// quantisation; then the exact best quantised endpoints around the
-// solution of each in turn.
+// order along the axis, each weighed by least squares; then the exact best
+// quantised endpoints around the solution of the most promising.
 struct FewColours {
     int n;
-    int rgb[kFewColours][3];  // [colour][channel], in order along the axis
-    int count[kFewColours];
+    int rgb[kSmallPalette][3];  // [colour][channel], in order along the axis
+    int count[kSmallPalette];
 };
 
 struct Placement {
     int share[kFewColours];  // of endpoint 0 in each colour's entry, in thirds (halves for three colours)
-    double score;            // lower is better
+    double score;            // the residual before quantisation, less a constant
 };
 
 typedef double DoubleLanes __attribute__((vector_size(32)));
 
-// The least-squares sums of a placement and its error less a constant. The
-// colour lanes carry endpoint 0's share in the fourth, which sums aa and ab
-// there.
+// Next placement of `n` colours on `steps` entries, each colour's entry at
+// or past the one before it; false after the last.
+bool nextPlacement(int place[], int n, int steps) {
+    int i = n - 1;
+    while (i >= 0 && place[i] == steps - 1) --i;
+    if (i < 0) return false;
+    ++place[i];
+    for (int j = i + 1; j < n; ++j) place[j] = place[i];
+    return true;
+}
+
+// The least-squares sums of a placement and its error less a constant (the
+// colours' own square sum less what the solution explains). The colour
+// lanes carry endpoint 0's share in the fourth, which sums aa and ab there.
 void weighPlacement(const FewColours& few, int whole, Placement& p) {
     Lanes ax = {}, bx = {};
     int bb = 0;
@@ -650,55 +661,48 @@ void weighPlacement(const FewColours& few, int whole, Placement& p) {
         bb += w * b * b;
     }
     const int aa = ax[3], ab = bx[3];
-    // The residual is the colours' own square sum less what the solution explains.
     const double det = double(aa * bb - ab * ab);
     const DoubleLanes x = __builtin_convertvector(ax, DoubleLanes), y = __builtin_convertvector(bx, DoubleLanes);
     const DoubleLanes explained = x * (x * double(bb) - y * double(ab)) + y * (y * double(aa) - x * double(ab));
     p.score = -((explained[0] + explained[1] + explained[2]) / det);
 }
 
-Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
-    // Entries from endpoint 0 to endpoint 1.
-    static const int fourLine[4] = {3, 2, 1, 0}, threeLine[3] = {2, 1, 0};
-    const int* line = three ? threeLine : fourLine;
-    const int steps = three ? 3 : 4, whole = three ? 2 : 3;
-    // At most 31 placements (four colours, four entries), the best ranked
-    // first so that the exact search of the rest stops early.
-    Placement placed[31];
-    int rank[31];  // into `placed`, the best first
+// The exact best quantised endpoints around the solution for colours whose
+// entries give `sums`, into `best` where they fit better.
+void fitSums(const EntrySums& sums, bool three, int own, Fit& best) {
+    Fit fit;
+    const int less = fitEntries(sums, three, fit.q);
+    if (less != INT_MAX && own + less < best.error) {
+        best = fit;
+        best.error = own + less;
+    }
+}
+
+// Two or three colours: placements ranked by their residual before
+// quantisation, which is a floor under their exact error but for the decoder
+// rounding its thirds down; that moves the 16 texels by less than
+// sqrt(16 * 3 * 4 / 9) = 4.62 in all, so once the root of the residual
+// passes the best exact error's by that, so do the rest. The best four and
+// any others that fit to within the rounding (two colours fit every
+// placement) are tried, among which is the exact block whenever one exists.
+void fitExactly(const FewColours& few, bool three, const int line[], int own, Fit& best) {
+    Placement placed[16];  // three colours on four entries at most
+    int rank[16];          // into `placed`, the best first
     int placements = 0, place[kFewColours] = {};
-    for (;;) {
-        // Next non-decreasing placement.
-        int i = few.n - 1;
-        while (i >= 0 && place[i] == steps - 1) --i;
-        if (i < 0) break;
-        ++place[i];
-        for (int j = i + 1; j < few.n; ++j) place[j] = place[i];
+    while (nextPlacement(place, few.n, three ? 3 : 4)) {
         if (place[0] == place[few.n - 1]) continue;  // one entry for all
         Placement& p = placed[placements];
         for (int k = 0; k < few.n; ++k) p.share[k] = line[place[k]];
-        weighPlacement(few, whole, p);
+        weighPlacement(few, three ? 2 : 3, p);
         int at = placements++;
         for (; at > 0 && placed[rank[at - 1]].score > p.score; --at) rank[at] = rank[at - 1];
         rank[at] = placements - 1;
     }
-    // A placement's residual before quantisation is a floor under its exact
-    // error but for the decoder rounding its thirds down, which moves the 16
-    // texels by less than sqrt(16 * 3 * 4 / 9) = 4.62 in all: once the root
-    // of the residual passes the best exact error's by that, so do the rest.
-    int own = 0;
-    for (int k = 0; k < few.n; ++k)
-        for (int c = 0; c < 3; ++c) own += few.count[k] * few.rgb[k][c] * few.rgb[k][c];
     constexpr double kRounding = 4.62;
-    Fit best;
-    // The best four and any others that fit to within the rounding (two
-    // colours fit every placement), among which is the exact block whenever
-    // one exists.
     for (int k = 0; k < placements && best.error > 0; ++k) {
         const Placement& p = placed[rank[k]];
         const double residual = std::sqrt(std::max(own + p.score, 0.0));
-        if (residual > std::sqrt(double(best.error)) + kRounding || (k >= 4 && (few.n == 4 || residual > kRounding)))
-            break;
+        if (residual > std::sqrt(double(best.error)) + kRounding || (k >= 4 && residual > kRounding)) break;
         // Placements hold entries by endpoint 0's share.
         static const int fourEntry[4] = {1, 3, 2, 0}, threeEntry[3] = {1, 2, 0};
         EntrySums sums;
@@ -706,13 +710,107 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
             const int e = (three ? threeEntry : fourEntry)[p.share[j]];
             sums.entry[e] += few.count[j] * Lanes{few.rgb[j][0], few.rgb[j][1], few.rgb[j][2], 1};
         }
-        Fit fit;
-        const int less = fitEntries(sums, three, fit.q);
-        if (less != INT_MAX && own + less < best.error) {
-            best = fit;
-            best.error = own + less;
-        }
+        fitSums(sums, three, own, best);
     }
+}
+
+// Four colours and more: placements ranked by their error with the
+// solution's endpoints rounded to R5G6B5, of which the best two are tried.
+// Ramps of colours one level apart fit best with an endpoint a level or more
+// beyond them, a placement that ranks low before quantisation and high
+// after it. A placement is its runs of colours, one per entry from endpoint
+// 0 on, so its sums come from prefix sums in a few operations. The products
+// before the division are whole numbers under 2^22, exact in floats.
+template <bool kThree>
+void fitRounded(const FewColours& few, int own, Fit& best) {
+    constexpr int kRuns = kThree ? 3 : 4, kWhole = kRuns - 1;
+    const int n = few.n;
+    // Each run's colours summed, and counted in the fourth lane.
+    Lanes prefix[kSmallPalette + 1] = {};
+    for (int k = 0; k < n; ++k)
+        prefix[k + 1] = prefix[k] + few.count[k] * Lanes{few.rgb[k][0], few.rgb[k][1], few.rgb[k][2], 1};
+    const Lanes top = {31, 63, 31, 0};
+    const FloatLanes grid = {31.0f / 255, 63.0f / 255, 31.0f / 255, 0.0f};
+    // The best two so far: their errors and where their runs end.
+    int error[2] = {INT_MAX, INT_MAX}, end[2][kRuns - 1] = {};
+    const auto weigh = [&](const Lanes(&run)[kRuns], int i, int j, int k) {
+        // Endpoint 0's share falls from kWhole to 0 along the runs.
+        Lanes ax = {}, bx = {};
+        int aa = 0, bb = 0, ab = 0;
+        for (int r = 0; r < kRuns; ++r) {
+            const int a = kWhole - r, b = r, size = run[r][3];
+            ax += a * run[r];
+            bx += b * run[r];
+            aa += a * a * size;
+            bb += b * b * size;
+            ab += a * b * size;
+        }
+        const int det = aa * bb - ab * ab;
+        if (det <= 0) return;
+        const FloatLanes scale = grid * (float(kWhole) / float(det));
+        const auto round = [&](Lanes e) {
+            Lanes q = __builtin_convertvector(__builtin_convertvector(e, FloatLanes) * scale + 0.5f, Lanes);
+            q = q < 0 ? Lanes{} : q;
+            return expandLanes(q > top ? top : q);
+        };
+        const Lanes a = round(ax * bb - bx * ab), b = round(bx * aa - ax * ab);
+        // Each run's entry, from endpoint 0 on, and the runs' error less `own`.
+        const Lanes entry[4] = {a, kThree ? (a + b) >> 1 : thirdOf(2 * a + b), kThree ? b : thirdOf(a + 2 * b), b};
+        Lanes terms = {};
+        for (int r = 0; r < kRuns; ++r) terms += entry[r] * (run[r][3] * entry[r] - 2 * run[r]);
+        const int total = terms[0] + terms[1] + terms[2];
+        if (total >= error[1]) return;
+        const int at = total < error[0] ? 0 : 1;
+        if (at == 0) {
+            error[1] = error[0];
+            std::memcpy(end[1], end[0], sizeof end[0]);
+        }
+        error[at] = total;
+        const int ends[3] = {i, j, k};
+        std::memcpy(end[at], ends, sizeof end[at]);
+    };
+    Lanes run[kRuns];
+    for (int i = 0; i <= n; ++i)
+        for (int j = i; j <= n; ++j) {
+            run[0] = prefix[i];
+            run[1] = prefix[j] - prefix[i];
+            if (kThree) {
+                run[kRuns - 1] = prefix[n] - prefix[j];
+                weigh(run, i, j, n);
+                continue;
+            }
+            for (int k = j; k <= n; ++k) {
+                run[2] = prefix[k] - prefix[j];
+                run[kRuns - 1] = prefix[n] - prefix[k];
+                weigh(run, i, j, k);
+            }
+        }
+    // As the decoder numbers the entries, run by run.
+    static const int entryOfRun[4] = {0, 2, kThree ? 1 : 3, 1};
+    for (int c = 0; c < 2 && error[c] != INT_MAX && best.error > 0; ++c) {
+        EntrySums sums;
+        int from = 0;
+        for (int r = 0; r < kRuns; ++r) {
+            const int to = r < kRuns - 1 ? end[c][r] : n;
+            sums.entry[entryOfRun[r]] = prefix[to] - prefix[from];
+            from = to;
+        }
+        fitSums(sums, kThree, own, best);
+    }
+}
+
+Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
+    // Entries from endpoint 0 to endpoint 1.
+    static const int fourLine[4] = {3, 2, 1, 0}, threeLine[3] = {2, 1, 0};
+    const int* line = three ? threeLine : fourLine;
+    int own = 0;
+    for (int k = 0; k < few.n; ++k)
+        for (int c = 0; c < 3; ++c) own += few.count[k] * few.rgb[k][c] * few.rgb[k][c];
+    Fit best;
+    if (few.n <= 3)
+        fitExactly(few, three, line, own, best);
+    else
+        three ? fitRounded<true>(few, own, best) : fitRounded<false>(few, own, best);
     if (best.error != INT_MAX) best.error = assignIndices(colours, best.q, three, best.index);
     return best;
 }
@@ -751,7 +849,7 @@ void writeBlock(const Fit& fit, const Colours& colours, bool three, std::uint8_t
 
 // The few colours in order along the axis, for the placements that keep it.
 void sortAlong(const float axis[3], FewColours& few) {
-    float t[kFewColours];
+    float t[kSmallPalette];
     for (int k = 0; k < few.n; ++k) t[k] = along(axis, few.rgb[k][0], few.rgb[k][1], few.rgb[k][2]);
     for (int a = 0; a < few.n; ++a)
         for (int b = a + 1; b < few.n; ++b)
@@ -778,20 +876,33 @@ Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
     return fitAlongAxis(colours, best.q, three);
 }
 
-// Whether the colours hold at most kSmallPalette distinct ones.
-bool smallPalette(const Colours& colours) {
+// The colours' distinct ones with their counts, in order along the axis;
+// false if there are more than kSmallPalette.
+bool smallPalette(const Colours& colours, const float axis[3], FewColours& few) {
     // Places not yet taken hold a value that no colour packs to.
-    Lanes seen[2] = {Lanes{} - 1, Lanes{} - 1};
+    Lanes seen[2] = {Lanes{} - 1, Lanes{} - 1}, counts[2] = {};
     int distinct = 0;
     for (int i = 0; i < colours.count; ++i) {
         const int packed = colours.packed[i];
-        if (anyLane((seen[0] == packed) | (seen[1] == packed))) continue;
+        const Lanes match[2] = {seen[0] == packed, seen[1] == packed};
+        counts[0] -= match[0];
+        counts[1] -= match[1];
+        if (anyLane(match[0] | match[1])) continue;
         if (distinct == kSmallPalette) return false;
         const Lanes lane = {0, 1, 2, 3};
         seen[0] = lane == distinct ? Lanes{} + packed : seen[0];
         seen[1] = lane + 4 == distinct ? Lanes{} + packed : seen[1];
+        counts[0] -= lane == distinct;
+        counts[1] -= lane + 4 == distinct;
         ++distinct;
     }
+    few.n = distinct;
+    for (int k = 0; k < distinct; ++k) {
+        const int packed = seen[k / 4][k % 4];
+        for (int c = 0; c < 3; ++c) few.rgb[k][c] = packed >> (8 * c) & 255;
+        few.count[k] = counts[k / 4][k % 4];
+    }
+    sortAlong(axis, few);
     return true;
 }
 
@@ -819,9 +930,9 @@ void fillLanes(Colours& colours) {
 // One mode of a block of two colours or more. Two or three colours: their
 // placements on the palette. More: least squares from the extremes and from
 // around the mean; then, where that left a clear error, the placements of
-// four colours or the cluster fit of more (in three colours only where
-// transparent texels leave no other mode: elsewhere it nearly never beats
-// four). In the smooth blocks of photos least squares is rarely caught away
+// up to kSmallPalette colours or the cluster fit of more (beyond four
+// colours, in three colours only where transparent texels leave no other
+// mode: elsewhere it nearly never beats four). In the smooth blocks of photos least squares is rarely caught away
 // from the best split, and the search would cost more than it gains.
 // Into `fit`, which the caller owns, rather than returned and copied
 // (stores); from `start`, the extremes, which both modes begin from.
@@ -834,9 +945,13 @@ void fitMode(const Colours& colours, const FewColours& few, const float axis[3],
     fitAlongAxis(colours, start, three, fit);
     if (fit.error > 0) fitAroundMean(colours, three, fit);
     Fit other;
+    FewColours palette;
     if (few.n == kFewColours) {
-        if (fit.error > kSmallPaletteGate) other = fitFewColours(colours, few, three);
-    } else if (fit.error > kClusterGate || (fit.error > kSmallPaletteGate && smallPalette(colours))) {
+        if (fit.error > kFourColourGate) other = fitFewColours(colours, few, three);
+    } else if (fit.error > kSmallPaletteGate && (!three || colours.count < 16) &&
+               smallPalette(colours, axis, palette)) {
+        other = fitFewColours(colours, palette, three);
+    } else if (fit.error > kClusterGate) {
         if (!three || colours.count < 16) other = fitClusters(colours, axis, three);
     }
     if (other.error < fit.error) fit = other;
@@ -928,7 +1043,7 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
         ++few.n;
     }
     // Unpacked only for the few; places past them are not read.
-    std::memcpy(few.count, &counts, sizeof few.count);
+    std::memcpy(few.count, &counts, sizeof counts);
     if (few.n <= kFewColours)
         for (int k = 0; k < few.n; ++k)
             for (int c = 0; c < 3; ++c) few.rgb[k][c] = seen[k] >> (8 * c) & 255;
