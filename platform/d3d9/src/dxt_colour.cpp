@@ -876,6 +876,61 @@ Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
     return fitAlongAxis(colours, best.q, three);
 }
 
+// Least squares from where the colours themselves lie along the axis, not
+// from their extremes rounded to R5G6B5: each takes the entry of the part
+// of their span it falls in (quarters, or halves about the midpoint in three
+// colours), and the endpoints are solved for those entries. In smooth
+// blocks the rounded extremes often lead least squares to a split worse
+// than this one, which the cluster fit would find at many times the cost.
+// Into `fit` where it ends lower. Tried on blocks that must take three
+// colours (transparent texels, sprites' soft edges): on opaque ones it
+// would gain the photographs 0.03 dB for 8 % of their speed.
+void fitFromSpan(const Colours& colours, const float axis[3], bool three, Fit& fit) {
+    FloatRow t[kRows];
+    for (int i = 0; i < kRows; ++i) {
+        FloatRow r, g, b;
+        std::memcpy(&r, colours.lane[0] + i * kRow, sizeof r);
+        std::memcpy(&g, colours.lane[1] + i * kRow, sizeof g);
+        std::memcpy(&b, colours.lane[2] + i * kRow, sizeof b);
+        t[i] = r * axis[0] + g * axis[1] + b * axis[2];
+    }
+    // Lanes past `count` repeat colour 0, which moves neither end.
+    FloatRow low = t[0], high = t[0];
+    for (int i = 1; i < kRows; ++i) {
+        low = t[i] < low ? t[i] : low;
+        high = t[i] > high ? t[i] : high;
+    }
+    float lowest = low[0], highest = high[0];
+    for (int j = 1; j < kRow; ++j) {
+        lowest = std::min(lowest, low[j]);
+        highest = std::max(highest, high[j]);
+    }
+    const float span = highest - lowest;
+    const float at[3] = {three ? 0.25f : 1.0f / 6, three ? 0.75f : 0.5f, 5.0f / 6};
+    // From endpoint 0 the parts hold entries 0, 2, 3, 1 (three colours: 0,
+    // 2, 1): each bound passed flips the bits in which the entry differs.
+    const int second = three ? 3 : 1, third = three ? 0 : 2;
+    Row entry[kRows];
+    for (int i = 0; i < kRows; ++i)
+        entry[i] = (Row(t[i] >= lowest + span * at[0]) & 2) ^ (Row(t[i] >= lowest + span * at[1]) & second) ^
+                   (Row(t[i] >= lowest + span * at[2]) & third);
+    typedef std::uint8_t Bytes __attribute__((vector_size(4 * kRow)));
+#if defined(D3D9SOFT_DXT_AVX2)
+    const IndexBytes entries = __builtin_shufflevector(Bytes(entry[0]), Bytes(entry[1]), 0, 4, 8, 12, 16, 20, 24, 28,
+                                                       32, 36, 40, 44, 48, 52, 56, 60);
+#else
+    const Bytes b01 = Bytes(entry[0] | entry[1] << 8), b23 = Bytes(entry[2] | entry[3] << 8);
+    const IndexBytes entries =
+        __builtin_shufflevector(b01, b23, 0, 4, 8, 12, 1, 5, 9, 13, 16, 20, 24, 28, 17, 21, 25, 29);
+#endif
+    std::uint8_t index[16];
+    std::memcpy(index, &entries, sizeof index);
+    Fit other;
+    if (!solveEndpoints(colours, index, three, other.q)) return;
+    other.error = assignIndices(colours, other.q, three, other.index);
+    if (other.error < fit.error) fit = other;
+}
+
 // The colours' distinct ones with their counts, in order along the axis;
 // false if there are more than kSmallPalette.
 bool smallPalette(const Colours& colours, const float axis[3], FewColours& few) {
@@ -953,6 +1008,8 @@ void fitMode(const Colours& colours, const FewColours& few, const float axis[3],
         other = fitFewColours(colours, palette, three);
     } else if (fit.error > kClusterGate) {
         if (!three || colours.count < 16) other = fitClusters(colours, axis, three);
+    } else if (three && colours.count < 16 && fit.error > kSmallPaletteGate) {
+        fitFromSpan(colours, axis, three, fit);
     }
     if (other.error < fit.error) fit = other;
 }
