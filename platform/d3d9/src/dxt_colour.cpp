@@ -108,6 +108,18 @@ typedef std::int32_t Row __attribute__((vector_size(4 * kRow)));
 typedef std::uint8_t IndexBytes __attribute__((vector_size(16)));
 constexpr int kRows = 16 / kRow;
 
+// The low bytes of a block's rows of lanes (each under 256), in texel order.
+IndexBytes lowBytes(const Row (&rows)[kRows]) {
+    typedef std::uint8_t Bytes __attribute__((vector_size(4 * kRow)));
+#if defined(D3D9SOFT_DXT_AVX2)
+    return __builtin_shufflevector(Bytes(rows[0]), Bytes(rows[1]), 0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52,
+                                   56, 60);
+#else
+    const Bytes b01 = Bytes(rows[0] | rows[1] << 8), b23 = Bytes(rows[2] | rows[3] << 8);
+    return __builtin_shufflevector(b01, b23, 0, 4, 8, 12, 1, 5, 9, 13, 16, 20, 24, 28, 17, 21, 25, 29);
+#endif
+}
+
 int assignIndices(const Colours& colours, const int q[2][3], bool three, std::uint8_t index[16]) {
     // Lanes hold twice each colour c, so that with p twice an entry the key
     // |p|^2 + k - 2 p.c (|p - c|^2 once the colour's own |c|^2 is added)
@@ -153,16 +165,9 @@ int assignIndices(const Colours& colours, const int q[2][3], bool three, std::ui
         whole[i] = __builtin_convertvector(key[i] + row(colours.norm, i), Row);
         total += whole[i] >> 2;
     }
-    typedef std::uint8_t Bytes __attribute__((vector_size(4 * kRow)));
-#if defined(D3D9SOFT_DXT_AVX2)
-    const Bytes b0 = Bytes(whole[0] & 3), b1 = Bytes(whole[1] & 3);
-    const IndexBytes entries =
-        __builtin_shufflevector(b0, b1, 0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60);
-#else
-    const Bytes b01 = Bytes((whole[0] & 3) | (whole[1] & 3) << 8), b23 = Bytes((whole[2] & 3) | (whole[3] & 3) << 8);
-    const IndexBytes entries =
-        __builtin_shufflevector(b01, b23, 0, 4, 8, 12, 1, 5, 9, 13, 16, 20, 24, 28, 17, 21, 25, 29);
-#endif
+    Row chosen[kRows];
+    for (int i = 0; i < kRows; ++i) chosen[i] = whole[i] & 3;
+    const IndexBytes entries = lowBytes(chosen);
     std::memcpy(index, &entries, sizeof entries);
     int sum = 0;
     for (int j = 0; j < kRow; ++j) sum += total[j];
@@ -914,15 +919,7 @@ void fitFromSpan(const Colours& colours, const float axis[3], bool three, Fit& f
     for (int i = 0; i < kRows; ++i)
         entry[i] = (Row(t[i] >= lowest + span * at[0]) & 2) ^ (Row(t[i] >= lowest + span * at[1]) & second) ^
                    (Row(t[i] >= lowest + span * at[2]) & third);
-    typedef std::uint8_t Bytes __attribute__((vector_size(4 * kRow)));
-#if defined(D3D9SOFT_DXT_AVX2)
-    const IndexBytes entries = __builtin_shufflevector(Bytes(entry[0]), Bytes(entry[1]), 0, 4, 8, 12, 16, 20, 24, 28,
-                                                       32, 36, 40, 44, 48, 52, 56, 60);
-#else
-    const Bytes b01 = Bytes(entry[0] | entry[1] << 8), b23 = Bytes(entry[2] | entry[3] << 8);
-    const IndexBytes entries =
-        __builtin_shufflevector(b01, b23, 0, 4, 8, 12, 1, 5, 9, 13, 16, 20, 24, 28, 17, 21, 25, 29);
-#endif
+    const IndexBytes entries = lowBytes(entry);
     std::uint8_t index[16];
     std::memcpy(index, &entries, sizeof index);
     Fit other;
