@@ -156,8 +156,9 @@ TEST_F(BlockCompression, AlphaTakesTheModeThatHoldsTheBlock) {
 // bands along the axis (the cluster fit's split beats it fourfold), a
 // dominant colour that R5G6B5 does not hold, ramps narrower than one step
 // and a ramp of five colours (all held by endpoints outside the colours),
-// and a ramp around transparent texels, which only three colours hold. Each
-// must fit at least as well as a pair of endpoints known to hold it.
+// and a ramp and a few colours around transparent texels, which only three
+// colours hold. Each must fit at least as well as a pair of endpoints known
+// to hold it.
 TEST_F(BlockCompression, BlocksFitAtLeastAsWellAsKnownEndpoints) {
     auto grey = [](unsigned v) { return 0xff000000u | v << 16 | v << 8 | v; };
     std::vector<std::uint32_t> dominant(16, grey(96)), ramp;
@@ -191,6 +192,12 @@ TEST_F(BlockCompression, BlocksFitAtLeastAsWellAsKnownEndpoints) {
          0x67ec,
          {0, 0, 0xff4dff4d, 0xff55ff55, 0, 0xff4cff4c, 0xff54ff54, 0xff5bff5b, 0, 0xff54ff54, 0xff59ff59, 0xff61ff61,
           0xff4dff4d, 0xff57ff57, 0xff5fff5f, 0xff67ff67},
+         true},
+        {"few colours around transparent texels",
+         0xfb04,
+         0xfbe5,
+         {0, 0xffff6d24, 0, 0xffff7d29, 0, 0xffff6f25, 0, 0xffff7c29, 0, 0xffff7026, 0, 0xffff7e27, 0, 0xffff7126, 0,
+          0xffff7f2a},
          true},
     };
     auto squared = [](std::uint32_t a, std::uint32_t b) {

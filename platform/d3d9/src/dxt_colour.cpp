@@ -998,14 +998,18 @@ void fitMode(const Colours& colours, const FewColours& few, const float axis[3],
     if (fit.error > 0) fitAroundMean(colours, three, fit);
     Fit other;
     FewColours palette;
+    // Blocks with transparent texels (sprites' edges, never photographs)
+    // search from lower errors: the gates are set by what the photographs'
+    // speed affords.
+    const bool transparent = colours.count < 16;
     if (few.n == kFewColours) {
         if (fit.error > kFourColourGate) other = fitFewColours(colours, few, three);
-    } else if (fit.error > kSmallPaletteGate && (!three || colours.count < 16) &&
+    } else if (fit.error > (transparent ? kFourColourGate : kSmallPaletteGate) && (!three || transparent) &&
                smallPalette(colours, axis, palette)) {
         other = fitFewColours(colours, palette, three);
     } else if (fit.error > kClusterGate) {
-        if (!three || colours.count < 16) other = fitClusters(colours, axis, three);
-    } else if (three && colours.count < 16 && fit.error > kSmallPaletteGate) {
+        if (!three || transparent) other = fitClusters(colours, axis, three);
+    } else if (three && transparent && fit.error > kFourColourGate) {
         fitFromSpan(colours, axis, three, fit);
     }
     if (other.error < fit.error) fit = other;
