@@ -634,6 +634,44 @@ struct FewColours {
     int count[kSmallPalette];
 };
 
+// Up to 4 * kVectors distinct colours with their counts, into `few` in the
+// order found, compared four at once: the loop's branches then follow the
+// block's colours, not the places they are found at. Places not yet taken
+// hold a value that no colour packs to. Whether they were that few (else
+// `few.n` is one more and nothing else is set).
+template <int kVectors>
+bool distinctColours(const Colours& colours, FewColours& few) {
+    Lanes seen[kVectors], counts[kVectors] = {};
+    for (int v = 0; v < kVectors; ++v) seen[v] = Lanes{} - 1;
+    few.n = 0;
+    for (int i = 0; i < colours.count; ++i) {
+        const int packed = colours.packed[i];
+        Lanes any = {};
+        for (int v = 0; v < kVectors; ++v) {
+            const Lanes match = seen[v] == packed;
+            counts[v] -= match;
+            any |= match;
+        }
+        if (anyLane(any)) continue;
+        if (few.n == 4 * kVectors) {
+            few.n = 4 * kVectors + 1;
+            return false;
+        }
+        // Set in registers, not as a lane in memory (stores).
+        for (int v = 0; v < kVectors; ++v) {
+            const Lanes slot = Lanes{0, 1, 2, 3} + 4 * v == few.n;
+            seen[v] = slot ? Lanes{} + packed : seen[v];
+            counts[v] -= slot;
+        }
+        ++few.n;
+    }
+    for (int k = 0; k < few.n; ++k) {
+        for (int c = 0; c < 3; ++c) few.rgb[k][c] = seen[k / 4][k % 4] >> (8 * c) & 255;
+        few.count[k] = counts[k / 4][k % 4];
+    }
+    return true;
+}
+
 struct Placement {
     int share[kFewColours];  // of endpoint 0 in each colour's entry, in thirds (halves for three colours)
     double score;            // the residual before quantisation, less a constant
@@ -690,7 +728,10 @@ void fitSums(const EntrySums& sums, bool three, int own, Fit& best) {
 // passes the best exact error's by that, so do the rest. The best four and
 // any others that fit to within the rounding (two colours fit every
 // placement) are tried, among which is the exact block whenever one exists.
-void fitExactly(const FewColours& few, bool three, const int line[], int own, Fit& best) {
+void fitExactly(const FewColours& few, bool three, int own, Fit& best) {
+    // Entries from endpoint 0 to endpoint 1.
+    static const int fourLine[4] = {3, 2, 1, 0}, threeLine[3] = {2, 1, 0};
+    const int* line = three ? threeLine : fourLine;
     Placement placed[16];  // three colours on four entries at most
     int rank[16];          // into `placed`, the best first
     int placements = 0, place[kFewColours] = {};
@@ -805,15 +846,12 @@ void fitRounded(const FewColours& few, int own, Fit& best) {
 }
 
 Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
-    // Entries from endpoint 0 to endpoint 1.
-    static const int fourLine[4] = {3, 2, 1, 0}, threeLine[3] = {2, 1, 0};
-    const int* line = three ? threeLine : fourLine;
     int own = 0;
     for (int k = 0; k < few.n; ++k)
         for (int c = 0; c < 3; ++c) own += few.count[k] * few.rgb[k][c] * few.rgb[k][c];
     Fit best;
     if (few.n <= 3)
-        fitExactly(few, three, line, own, best);
+        fitExactly(few, three, own, best);
     else
         three ? fitRounded<true>(few, own, best) : fitRounded<false>(few, own, best);
     if (best.error != INT_MAX) best.error = assignIndices(colours, best.q, three, best.index);
@@ -931,29 +969,7 @@ void fitFromSpan(const Colours& colours, const float axis[3], bool three, Fit& f
 // The colours' distinct ones with their counts, in order along the axis;
 // false if there are more than kSmallPalette.
 bool smallPalette(const Colours& colours, const float axis[3], FewColours& few) {
-    // Places not yet taken hold a value that no colour packs to.
-    Lanes seen[2] = {Lanes{} - 1, Lanes{} - 1}, counts[2] = {};
-    int distinct = 0;
-    for (int i = 0; i < colours.count; ++i) {
-        const int packed = colours.packed[i];
-        const Lanes match[2] = {seen[0] == packed, seen[1] == packed};
-        counts[0] -= match[0];
-        counts[1] -= match[1];
-        if (anyLane(match[0] | match[1])) continue;
-        if (distinct == kSmallPalette) return false;
-        const Lanes lane = {0, 1, 2, 3};
-        seen[0] = lane == distinct ? Lanes{} + packed : seen[0];
-        seen[1] = lane + 4 == distinct ? Lanes{} + packed : seen[1];
-        counts[0] -= lane == distinct;
-        counts[1] -= lane + 4 == distinct;
-        ++distinct;
-    }
-    few.n = distinct;
-    for (int k = 0; k < distinct; ++k) {
-        const int packed = seen[k / 4][k % 4];
-        for (int c = 0; c < 3; ++c) few.rgb[k][c] = packed >> (8 * c) & 255;
-        few.count[k] = counts[k / 4][k % 4];
-    }
+    if (!distinctColours<kSmallPalette / 4>(colours, few)) return false;
     sortAlong(axis, few);
     return true;
 }
@@ -984,8 +1000,9 @@ void fillLanes(Colours& colours) {
 // around the mean; then, where that left a clear error, the placements of
 // up to kSmallPalette colours or the cluster fit of more (beyond four
 // colours, in three colours only where transparent texels leave no other
-// mode: elsewhere it nearly never beats four). In the smooth blocks of photos least squares is rarely caught away
-// from the best split, and the search would cost more than it gains.
+// mode: elsewhere it nearly never beats four). In the smooth blocks of
+// photos least squares is rarely caught away from the best split, and the
+// search would cost more than it gains.
 // Into `fit`, which the caller owns, rather than returned and copied
 // (stores); from `start`, the extremes, which both modes begin from.
 void fitMode(const Colours& colours, const FewColours& few, const float axis[3], const int start[2][3], bool three,
@@ -1078,33 +1095,8 @@ void fitColourBlock(const std::uint8_t rgba[64], bool dxt1, std::uint8_t block[8
             const Row packed = channel[0] | channel[1] << 8 | channel[2] << 16;
             std::memcpy(&colours.packed[i * kRow], &packed, sizeof packed);
         }
-    // Up to kFewColours distinct colours with their counts, compared four at
-    // once: the loop's branches then follow the block's colours, not the
-    // places they are found at. Places not yet taken hold a value that no
-    // colour packs to.
     FewColours few;
-    few.n = 0;  // kFewColours + 1: more than that
-    Lanes seen = Lanes{} - 1, counts = {};
-    for (int i = 0; i < n; ++i) {
-        const int packed = colours.packed[i];
-        const Lanes match = seen == packed;
-        counts -= match;
-        if (anyLane(match)) continue;
-        if (few.n == kFewColours) {
-            few.n = kFewColours + 1;
-            break;
-        }
-        // Set in registers, not as a lane in memory (stores).
-        const Lanes slot = Lanes{0, 1, 2, 3} == few.n;
-        seen = slot ? Lanes{} + packed : seen;
-        counts -= slot;
-        ++few.n;
-    }
-    // Unpacked only for the few; places past them are not read.
-    std::memcpy(few.count, &counts, sizeof counts);
-    if (few.n <= kFewColours)
-        for (int k = 0; k < few.n; ++k)
-            for (int c = 0; c < 3; ++c) few.rgb[k][c] = seen[k] >> (8 * c) & 255;
+    distinctColours<kFewColours / 4>(colours, few);
     // Transparent texels need DXT1's three-colour mode; opaque DXT1 blocks may take either.
     const bool mustUseThree = colours.count < 16, mayUseThree = dxt1;
     Fit fit, threeFit;
