@@ -393,6 +393,20 @@ typedef std::uint64_t Words __attribute__((vector_size(4 * kRow)));
 constexpr int kWords = kRow / 2;
 typedef std::uint8_t WordIndices __attribute__((vector_size(kWords)));
 
+// The entries of as many texels as a vector of words holds, widened to
+// words. GCC widens bytes to 64 bits lane by lane; AVX2 has one instruction.
+Words wordEntries(const std::uint8_t* index) {
+#if defined(D3D9SOFT_DXT_AVX2)
+    int four;
+    std::memcpy(&four, index, sizeof four);
+    return Words(_mm256_cvtepu8_epi64(_mm_cvtsi32_si128(four)));
+#else
+    WordIndices entries;
+    std::memcpy(&entries, index, sizeof entries);
+    return __builtin_convertvector(entries, Words);
+#endif
+}
+
 // The endpoints for fixed indices; false when the indices pick one entry only.
 bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
     EntrySums sums;
@@ -404,10 +418,8 @@ bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool t
         Words all = {}, sum0 = {}, sum2 = {}, sum3 = {};
         for (int i = 0; i < 16; i += kWords) {
             Words texels;
-            WordIndices entries;
             std::memcpy(&texels, &colours.texel[i], sizeof texels);
-            std::memcpy(&entries, &index[i], sizeof entries);
-            const Words entry = __builtin_convertvector(entries, Words);
+            const Words entry = wordEntries(&index[i]);
             all += texels;
             sum0 += texels & Words(entry == 0);
             sum2 += texels & Words(entry == 2);
