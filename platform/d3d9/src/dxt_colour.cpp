@@ -328,8 +328,13 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
     const Lanes key = high < low ? high : low, error = key >> 2;
     // Endpoint 0's step in bit 1 of the key, endpoint 1's in bit 0.
     const PairLanes steps = qab + (__builtin_shufflevector(key >> 1, key, 0, 1, 2, 3, 4, 5, 6, 7) & 1);
-    const PairLanes packed = __builtin_shufflevector(steps, steps, 0, 1, 2, 4, 5, 6, 7, 7);
-    std::memcpy(q, &packed, sizeof(int[2][3]));
+    // Stored from registers in 16 and 8 bytes: copied whole, the vector
+    // goes through the stack and is read back in pieces (stores).
+    typedef std::int32_t LanePair __attribute__((vector_size(8)));
+    const Lanes first = __builtin_shufflevector(steps, steps, 0, 1, 2, 4);
+    const LanePair rest = __builtin_shufflevector(steps, steps, 5, 6);
+    std::memcpy(q, &first, sizeof first);
+    std::memcpy(&q[1][1], &rest, sizeof rest);
 #else
     const FloatLanes scale = unit * FloatLanes{31, 63, 31, 0};
     const Lanes top = {30, 62, 30, 0};
