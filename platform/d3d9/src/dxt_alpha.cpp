@@ -94,19 +94,17 @@ void fitAlphaBlock(const std::uint8_t rgba[64], std::uint8_t block[8]) {
             innerHigh = std::max(innerHigh, alpha[i]);
         }
     }
-    AlphaFit fit;
     if (low == high) {  // the common opaque block: both endpoints exact, every index 0
-        fit.a0 = fit.a1 = low;
-        fit.error = 0;
-        std::memset(fit.index, 0, sizeof fit.index);
-    } else {
-        fit = fitMode(alpha, high, low, true);
-        if (fit.error > 0) {
-            // Six steps between the values other than 0 and 255, which need no steps.
-            if (innerLow > innerHigh) innerLow = innerHigh = 0;
-            AlphaFit six = fitMode(alpha, innerLow, innerHigh, false);
-            if (six.error < fit.error) fit = six;
-        }
+        const std::uint8_t flat[8] = {std::uint8_t(low), std::uint8_t(low)};
+        std::memcpy(block, flat, sizeof flat);
+        return;
+    }
+    AlphaFit fit = fitMode(alpha, high, low, true);
+    if (fit.error > 0) {
+        // Six steps between the values other than 0 and 255, which need no steps.
+        if (innerLow > innerHigh) innerLow = innerHigh = 0;
+        AlphaFit six = fitMode(alpha, innerLow, innerHigh, false);
+        if (six.error < fit.error) fit = six;
     }
     std::uint64_t bits = 0;
     for (int i = 0; i < 16; ++i) bits |= std::uint64_t(fit.index[i]) << (3 * i);
