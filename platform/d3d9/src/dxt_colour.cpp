@@ -695,42 +695,64 @@ bool distinctColours(const Colours& colours, FewColours& few) {
     return true;
 }
 
-struct Placement {
-    int share[kFewColours];  // of endpoint 0 in each colour's entry, in thirds (halves for three colours)
-    double score;            // the residual before quantisation, less a constant
-};
-
 typedef double DoubleLanes __attribute__((vector_size(32)));
 
-// Next placement of `n` colours on `steps` entries, each colour's entry at
-// or past the one before it; false after the last.
-bool nextPlacement(int place[], int n, int steps) {
-    int i = n - 1;
-    while (i >= 0 && place[i] == steps - 1) --i;
-    if (i < 0) return false;
-    ++place[i];
-    for (int j = i + 1; j < n; ++j) place[j] = place[i];
-    return true;
-}
+// The placements of two or three colours on the palette that keep their
+// order along the axis, less those with one entry for all: endpoint 0's
+// share in each colour's entry (thirds, or halves for three colours), four
+// placements to a vector. Lanes past the last repeat the first.
+struct Placements {
+    int count = 0;
+    alignas(32) double share[3][16] = {};  // [colour][placement]
+    int entry[16][3] = {};                 // [placement][colour]: the decoder's entry of each share
 
-// The least-squares sums of a placement and its error less a constant (the
-// colours' own square sum less what the solution explains). The colour
-// lanes carry endpoint 0's share in the fourth, which sums aa and ab there.
-void weighPlacement(const FewColours& few, int whole, Placement& p) {
-    Lanes ax = {}, bx = {};
-    int bb = 0;
-    for (int k = 0; k < few.n; ++k) {
-        const int a = p.share[k], b = whole - a, w = few.count[k];
-        const Lanes colour = {few.rgb[k][0], few.rgb[k][1], few.rgb[k][2], a};
-        ax += w * a * colour;
-        bx += w * b * colour;
-        bb += w * b * b;
+    Placements(int n, bool three) {
+        // Entries from endpoint 0 to endpoint 1, by endpoint 0's share.
+        const int steps = three ? 3 : 4, whole = steps - 1;
+        int place[3] = {};
+        for (;;) {
+            int i = n - 1;  // the next placement, each colour at or past the one before
+            while (i >= 0 && place[i] == steps - 1) --i;
+            if (i < 0) break;
+            ++place[i];
+            for (int j = i + 1; j < n; ++j) place[j] = place[i];
+            if (place[0] == place[n - 1]) continue;
+            static const int fourEntry[4] = {1, 3, 2, 0}, threeEntry[3] = {1, 2, 0};
+            for (int k = 0; k < n; ++k) {
+                share[k][count] = whole - place[k];
+                entry[count][k] = (three ? threeEntry : fourEntry)[whole - place[k]];
+            }
+            ++count;
+        }
+        for (int p = count; p < 16; ++p)
+            for (int k = 0; k < n; ++k) share[k][p] = share[k][0];
     }
-    const int aa = ax[3], ab = bx[3];
-    const double det = double(aa * bb - ab * ab);
-    const DoubleLanes x = __builtin_convertvector(ax, DoubleLanes), y = __builtin_convertvector(bx, DoubleLanes);
-    const DoubleLanes explained = x * (x * double(bb) - y * double(ab)) + y * (y * double(aa) - x * double(ab));
-    p.score = -((explained[0] + explained[1] + explained[2]) / det);
+};
+
+// Each placement's least-squares error less a constant (the colours' own
+// square sum less what the solution explains), four at once. The sums are
+// whole numbers under 2^36, exact in doubles, so the scores are the same
+// however they are summed.
+void weighPlacements(const FewColours& few, const Placements& placements, int whole, double score[16]) {
+    for (int v = 0; v < placements.count; v += 4) {
+        DoubleLanes x[3] = {}, y[3] = {}, aa = {}, ab = {}, bb = {};
+        for (int k = 0; k < few.n; ++k) {
+            DoubleLanes a;
+            std::memcpy(&a, &placements.share[k][v], sizeof a);
+            const DoubleLanes b = double(whole) - a, wa = double(few.count[k]) * a, wb = double(few.count[k]) * b;
+            aa += wa * a;
+            ab += wa * b;
+            bb += wb * b;
+            for (int c = 0; c < 3; ++c) {
+                x[c] += wa * double(few.rgb[k][c]);
+                y[c] += wb * double(few.rgb[k][c]);
+            }
+        }
+        DoubleLanes explained = {};
+        for (int c = 0; c < 3; ++c) explained += x[c] * (x[c] * bb - y[c] * ab) + y[c] * (y[c] * aa - x[c] * ab);
+        const DoubleLanes weighed = -(explained / (aa * bb - ab * ab));
+        std::memcpy(&score[v], &weighed, sizeof weighed);
+    }
 }
 
 // The exact best quantised endpoints around the solution for colours whose
@@ -752,33 +774,26 @@ void fitSums(const EntrySums& sums, bool three, int own, Fit& best) {
 // any others that fit to within the rounding (two colours fit every
 // placement) are tried, among which is the exact block whenever one exists.
 void fitExactly(const FewColours& few, bool three, int own, Fit& best) {
-    // Entries from endpoint 0 to endpoint 1.
-    static const int fourLine[4] = {3, 2, 1, 0}, threeLine[3] = {2, 1, 0};
-    const int* line = three ? threeLine : fourLine;
-    Placement placed[16];  // three colours on four entries at most
-    int rank[16];          // into `placed`, the best first
-    int placements = 0, place[kFewColours] = {};
-    while (nextPlacement(place, few.n, three ? 3 : 4)) {
-        if (place[0] == place[few.n - 1]) continue;  // one entry for all
-        Placement& p = placed[placements];
-        for (int k = 0; k < few.n; ++k) p.share[k] = line[place[k]];
-        weighPlacement(few, three ? 2 : 3, p);
-        int at = placements++;
-        for (; at > 0 && placed[rank[at - 1]].score > p.score; --at) rank[at] = rank[at - 1];
-        rank[at] = placements - 1;
+    static const Placements table[2][2] = {{Placements(2, false), Placements(3, false)},
+                                           {Placements(2, true), Placements(3, true)}};
+    const Placements& placements = table[three][few.n - 2];
+    alignas(32) double score[16];
+    weighPlacements(few, placements, three ? 2 : 3, score);
+    int rank[16];  // the placements, the best first; of equal ones the first found
+    for (int p = 0; p < placements.count; ++p) {
+        int at = p;
+        for (; at > 0 && score[rank[at - 1]] > score[p]; --at) rank[at] = rank[at - 1];
+        rank[at] = p;
     }
+    Lanes weighed[3];  // each colour times its count, counted in the fourth lane
+    for (int k = 0; k < few.n; ++k) weighed[k] = few.count[k] * Lanes{few.rgb[k][0], few.rgb[k][1], few.rgb[k][2], 1};
     constexpr double kRounding = 4.62;
-    for (int k = 0; k < placements && best.error > 0; ++k) {
-        const Placement& p = placed[rank[k]];
-        const double residual = std::sqrt(std::max(own + p.score, 0.0));
+    for (int k = 0; k < placements.count && best.error > 0; ++k) {
+        const int p = rank[k];
+        const double residual = std::sqrt(std::max(own + score[p], 0.0));
         if (residual > std::sqrt(double(best.error)) + kRounding || (k >= 4 && residual > kRounding)) break;
-        // Placements hold entries by endpoint 0's share.
-        static const int fourEntry[4] = {1, 3, 2, 0}, threeEntry[3] = {1, 2, 0};
         EntrySums sums;
-        for (int j = 0; j < few.n; ++j) {
-            const int e = (three ? threeEntry : fourEntry)[p.share[j]];
-            sums.entry[e] += few.count[j] * Lanes{few.rgb[j][0], few.rgb[j][1], few.rgb[j][2], 1};
-        }
+        for (int j = 0; j < few.n; ++j) sums.entry[placements.entry[p][j]] += weighed[j];
         fitSums(sums, three, own, best);
     }
 }
