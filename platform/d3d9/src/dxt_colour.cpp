@@ -539,10 +539,9 @@ void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
     }
 }
 
-// Extremes, then indices and endpoints in turn while the error falls.
-void fitAlongAxis(const Colours& colours, const int start[2][3], bool three, Fit& fit) {
-    std::memcpy(fit.q, start, sizeof fit.q);
-    fit.error = assignIndices(colours, fit.q, three, fit.index);
+// Endpoints and indices in turn while the error falls, from a fit whose
+// indices are its endpoints' own.
+void refine(const Colours& colours, bool three, Fit& fit) {
     for (int pass = 0; pass < 2 && fit.error > 0; ++pass) {
         Fit next;
         if (!solveEndpoints(colours, fit.index, three, next.q) || std::memcmp(next.q, fit.q, sizeof fit.q) == 0) break;
@@ -552,10 +551,11 @@ void fitAlongAxis(const Colours& colours, const int start[2][3], bool three, Fit
     }
 }
 
-Fit fitAlongAxis(const Colours& colours, const int start[2][3], bool three) {
-    Fit fit;
-    fitAlongAxis(colours, start, three, fit);
-    return fit;
+// From `start` (the extremes, or other endpoints), refined.
+void fitAlongAxis(const Colours& colours, const int start[2][3], bool three, Fit& fit) {
+    std::memcpy(fit.q, start, sizeof fit.q);
+    fit.error = assignIndices(colours, fit.q, three, fit.index);
+    refine(colours, three, fit);
 }
 
 Fit better(Fit a, const Fit& b) { return b.error < a.error ? b : a; }
@@ -631,7 +631,7 @@ Fit fitSingleColour(const Colours& colours, bool three) {
 // not go: tried where its error is the lower to start with, replacing `fit`
 // where it ends lower (in place: most blocks keep theirs, uncopied).
 void fitAroundMean(const Colours& colours, bool three, Fit& fit) {
-    int mean[3], q[2][3];
+    int mean[3];
     std::uint64_t words = 0;
     for (int i = 0; i < colours.count; ++i) words += colours.texel[i];
     Lanes sums[2];
@@ -641,11 +641,12 @@ void fitAroundMean(const Colours& colours, bool three, Fit& fit) {
     // negative), not by three divisions on the path.
     for (int c = 0; c < 3; ++c)
         mean[c] = colours.count == 16 ? (sum[c] + 8) >> 4 : (sum[c] + colours.count / 2) / colours.count;
-    singleColourEndpoints(mean, three, q);
-    std::uint8_t index[16];
-    if (assignIndices(colours, q, three, index) >= fit.error) return;
-    const Fit around = fitAlongAxis(colours, q, three);
-    if (around.error < fit.error) fit = around;
+    Fit around;
+    singleColourEndpoints(mean, three, around.q);
+    around.error = assignIndices(colours, around.q, three, around.index);
+    if (around.error >= fit.error) return;
+    refine(colours, three, around);
+    fit = around;
 }
 
 // A few colours: every placement of them on the palette that keeps their
@@ -961,7 +962,8 @@ Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
         best = better(best, fit);
     }
     if (best.error == INT_MAX) return best;
-    return fitAlongAxis(colours, best.q, three);
+    refine(colours, three, best);
+    return best;
 }
 
 // Least squares from where the colours themselves lie along the axis, not
