@@ -450,7 +450,10 @@ bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool t
 
 // The colour of texel i, quantised to R5G6B5.
 void quantise(const Colours& colours, int i, int q[3]) {
-    for (int c = 0; c < 3; ++c) q[c] = (colours.rgb[c][i] * kLargest[c] + 127) / 255;
+    const Lanes rgb = {colours.rgb[0][i], colours.rgb[1][i], colours.rgb[2][i], 0};
+    const Lanes x = Lanes(HalfLanes(rgb) * HalfLanes{31, 0, 63, 0, 31, 0, 0, 0}) + 127;
+    const Lanes level = (x + 1 + (x >> 8)) >> 8;  // x / 255 for x < 65535
+    for (int c = 0; c < 3; ++c) q[c] = level[c];
 }
 
 // The principal axis of the block's colours (not normalised). Integer sums
@@ -488,14 +491,18 @@ void principalAxis(const Colours& colours, float axis[3]) {
     // every step's path): the covariances stay under 2^20, so four steps
     // stay under 2^108 and positions along the axis under 2^119, inside a
     // float's range.
-    int widest = cov[1][1] >= cov[0][0] ? (cov[2][2] > cov[1][1] ? 2 : 1) : (cov[2][2] > cov[0][0] ? 2 : 0);
-    for (int c = 0; c < 3; ++c) axis[c] = cov[widest][c];
+    // The matrix is symmetric: its columns are its rows.
+    const FloatLanes column[3] = {{cov[0][0], cov[0][1], cov[0][2], 0},
+                                  {cov[1][0], cov[1][1], cov[1][2], 0},
+                                  {cov[2][0], cov[2][1], cov[2][2], 0}};
+    const int widest = cov[1][1] >= cov[0][0] ? (cov[2][2] > cov[1][1] ? 2 : 1) : (cov[2][2] > cov[0][0] ? 2 : 0);
+    FloatLanes v = column[widest];
     for (int iteration = 0; iteration < 4; ++iteration) {
-        float next[3];
-        for (int r = 0; r < 3; ++r) next[r] = cov[r][0] * axis[0] + cov[r][1] * axis[1] + cov[r][2] * axis[2];
-        if (next[0] == 0 && next[1] == 0 && next[2] == 0) break;
-        for (int r = 0; r < 3; ++r) axis[r] = next[r];
+        const FloatLanes next = column[0] * v[0] + column[1] * v[1] + column[2] * v[2];
+        if (!anyLane(Lanes(next != 0))) break;
+        v = next;
     }
+    for (int c = 0; c < 3; ++c) axis[c] = v[c];
 }
 
 float along(const float axis[3], int r, int g, int b) {
