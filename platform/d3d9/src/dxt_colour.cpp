@@ -12,9 +12,11 @@
 // reads it in the widths it was written in; the comments marked "(stores)"
 // say where.
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -656,9 +658,8 @@ void fitAroundMean(const Colours& colours, bool three, Fit& fit) {
     fit = around;
 }
 
-// A few colours: every placement of them on the palette that keeps their
-// order along the axis, each weighed by least squares; then the exact best
-// quantised endpoints around the solution of the most promising.
+// A block's distinct colours, up to kSmallPalette of them, for the search of
+// their placements on the palette.
 struct FewColours {
     int n;
     int rgb[kSmallPalette][3];  // [colour][channel], in order along the axis
@@ -703,203 +704,139 @@ bool distinctColours(const Colours& colours, FewColours& few) {
     return true;
 }
 
-typedef double DoubleLanes __attribute__((vector_size(32)));
+// The placements of n colours on the palette that keep their order along
+// the axis: each colour, in order, takes a run from endpoint 0 on, and each
+// run its entry. One placement to a lane; lanes past the last put every
+// colour on one entry, which the determinant rules out.
+struct EveryPlacement {
+    int batches = 0;
+    std::vector<Row> entry;  // [batch * n + colour]: the colour's entry in each lane
 
-// The placements of two or three colours on the palette that keep their
-// order along the axis, less those with one entry for all: endpoint 0's
-// share in each colour's entry (thirds, or halves for three colours), four
-// placements to a vector. Lanes past the last repeat the first.
-struct Placements {
-    int count = 0;
-    alignas(32) double share[3][16] = {};  // [colour][placement]
-    int entry[16][3] = {};                 // [placement][colour]: the decoder's entry of each share
-
-    Placements(int n, bool three) {
-        // Entries from endpoint 0 to endpoint 1, by endpoint 0's share.
-        const int steps = three ? 3 : 4, whole = steps - 1;
-        int place[3] = {};
+    EveryPlacement() = default;
+    EveryPlacement(int n, bool three) {
+        const int runs = three ? 3 : 4;
+        static const int fourEntry[4] = {0, 2, 3, 1}, threeEntry[3] = {0, 2, 1};
+        std::vector<std::array<int, kSmallPalette>> found;
+        std::array<int, kSmallPalette> run = {};
         for (;;) {
-            int i = n - 1;  // the next placement, each colour at or past the one before
-            while (i >= 0 && place[i] == steps - 1) --i;
+            int i = n - 1;  // the next placement, each colour's run at or past the one before
+            while (i >= 0 && run[i] == runs - 1) --i;
             if (i < 0) break;
-            ++place[i];
-            for (int j = i + 1; j < n; ++j) place[j] = place[i];
-            if (place[0] == place[n - 1]) continue;
-            static const int fourEntry[4] = {1, 3, 2, 0}, threeEntry[3] = {1, 2, 0};
-            for (int k = 0; k < n; ++k) {
-                share[k][count] = whole - place[k];
-                entry[count][k] = (three ? threeEntry : fourEntry)[whole - place[k]];
-            }
-            ++count;
+            ++run[i];
+            for (int j = i + 1; j < n; ++j) run[j] = run[i];
+            if (run[0] != run[n - 1]) found.push_back(run);
         }
-        for (int p = count; p < 16; ++p)
-            for (int k = 0; k < n; ++k) share[k][p] = share[k][0];
+        batches = int((found.size() + kRow - 1) / kRow);
+        entry.assign(std::size_t(batches) * n, Row{});
+        for (std::size_t p = 0; p < found.size(); ++p)
+            for (int k = 0; k < n; ++k)
+                entry[p / kRow * n + k][p % kRow] = (three ? threeEntry : fourEntry)[found[p][k]];
     }
 };
 
-// Each placement's least-squares error less a constant (the colours' own
-// square sum less what the solution explains), four at once. The sums are
-// whole numbers under 2^36, exact in doubles, so the scores are the same
-// however they are summed.
-void weighPlacements(const FewColours& few, const Placements& placements, int whole, double score[16]) {
-    for (int v = 0; v < placements.count; v += 4) {
-        DoubleLanes x[3] = {}, y[3] = {}, aa = {}, ab = {}, bb = {};
-        for (int k = 0; k < few.n; ++k) {
-            DoubleLanes a;
-            std::memcpy(&a, &placements.share[k][v], sizeof a);
-            const DoubleLanes b = double(whole) - a, wa = double(few.count[k]) * a, wb = double(few.count[k]) * b;
-            aa += wa * a;
-            ab += wa * b;
-            bb += wb * b;
-            for (int c = 0; c < 3; ++c) {
-                x[c] += wa * double(few.rgb[k][c]);
-                y[c] += wb * double(few.rgb[k][c]);
-            }
-        }
-        DoubleLanes explained = {};
-        for (int c = 0; c < 3; ++c) explained += x[c] * (x[c] * bb - y[c] * ab) + y[c] * (y[c] * aa - x[c] * ab);
-        const DoubleLanes weighed = -(explained / (aa * bb - ab * ab));
-        std::memcpy(&score[v], &weighed, sizeof weighed);
-    }
+// x / 3 for 0 <= x < 2^16.
+Row thirdOfRow(Row x) {
+    typedef std::uint16_t RowHalves __attribute__((vector_size(4 * kRow)));
+    return Row(RowHalves(x) / 3);
 }
 
-// The exact best quantised endpoints around the solution for colours whose
-// entries give `sums`, into `best` where they fit better.
-void fitSums(const EntrySums& sums, bool three, int own, Fit& best) {
-    Fit fit;
-    const int less = fitEntries(sums, three, fit.q);
-    if (less != INT_MAX && own + less < best.error) {
-        best = fit;
-        best.error = own + less;
-    }
-}
+// The decoder's expansion of one channel's levels.
+Row expandRow(Row q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2); }
 
-// Two or three colours: placements ranked by their residual before
-// quantisation, which is a floor under their exact error but for the decoder
-// rounding its thirds down; that moves the 16 texels by less than
-// sqrt(16 * 3 * 4 / 9) = 4.62 in all, so once the root of the residual
-// passes the best exact error's by that, so do the rest. The best four and
-// any others that fit to within the rounding (two colours fit every
-// placement) are tried, among which is the exact block whenever one exists.
-void fitExactly(const FewColours& few, bool three, int own, Fit& best) {
-    static const Placements table[2][2] = {{Placements(2, false), Placements(3, false)},
-                                           {Placements(2, true), Placements(3, true)}};
-    const Placements& placements = table[three][few.n - 2];
-    alignas(32) double score[16];
-    weighPlacements(few, placements, three ? 2 : 3, score);
-    int rank[16];  // the placements, the best first; of equal ones the first found
-    for (int p = 0; p < placements.count; ++p) {
-        int at = p;
-        for (; at > 0 && score[rank[at - 1]] > score[p]; --at) rank[at] = rank[at - 1];
-        rank[at] = p;
-    }
-    Lanes weighed[3];  // each colour times its count, counted in the fourth lane
-    for (int k = 0; k < few.n; ++k) weighed[k] = few.count[k] * Lanes{few.rgb[k][0], few.rgb[k][1], few.rgb[k][2], 1};
-    constexpr double kRounding = 4.62;
-    for (int k = 0; k < placements.count && best.error > 0; ++k) {
-        const int p = rank[k];
-        const double residual = std::sqrt(std::max(own + score[p], 0.0));
-        if (residual > std::sqrt(double(best.error)) + kRounding || (k >= 4 && residual > kRounding)) break;
-        EntrySums sums;
-        for (int j = 0; j < few.n; ++j) sums.entry[placements.entry[p][j]] += weighed[j];
-        fitSums(sums, three, own, best);
-    }
-}
-
-// Four colours and more: placements ranked by their error with the
-// solution's endpoints rounded to R5G6B5, of which the best two are tried.
-// Ramps of colours one level apart fit best with an endpoint a level or more
-// beyond them, a placement that ranks low before quantisation and high
-// after it. A placement is its runs of colours, one per entry from endpoint
-// 0 on, so its sums come from prefix sums in a few operations. The products
-// before the division are whole numbers under 2^22, exact in floats.
+// Every placement weighed exactly, a placement to a lane: its least-squares
+// endpoints, then per channel the best of the quantised pairs around them by
+// the decoder's own entries (as fitEntries weighs one placement). Ranking
+// placements by their residual, or by their endpoints rounded, and weighing
+// only the first few missed the best in near-flat blocks, whose quantised
+// errors follow neither; weighing them all, eight at once, costs less than
+// ranking them did. Into `best` the endpoints of the least error, the first
+// of equal ones; `own` is the colours' square sum.
 template <bool kThree>
-void fitRounded(const FewColours& few, int own, Fit& best) {
-    constexpr int kRuns = kThree ? 3 : 4, kWhole = kRuns - 1;
+void fitEveryPlacement(const FewColours& few, const EveryPlacement& placements, int own, Fit& best) {
+    static_assert(kRow <= 8, "a lane's number fits below the error in three bits");
+    constexpr int whole = kThree ? 2 : 3, s2 = kThree ? 1 : 2, s3 = kThree ? 0 : 1, entries = kThree ? 3 : 4;
     const int n = few.n;
-    // Each run's colours summed, and counted in the fourth lane.
-    Lanes prefix[kSmallPalette + 1] = {};
-    for (int k = 0; k < n; ++k)
-        prefix[k + 1] = prefix[k] + few.count[k] * Lanes{few.rgb[k][0], few.rgb[k][1], few.rgb[k][2], 1};
-    const Lanes top = {31, 63, 31, 0};
-    const FloatLanes grid = {31.0f / 255, 63.0f / 255, 31.0f / 255, 0.0f};
-    // The best two so far: their errors and where their runs end.
-    int error[2] = {INT_MAX, INT_MAX}, end[2][kRuns - 1] = {};
-    const auto weigh = [&](const Lanes(&run)[kRuns], int i, int j, int k) {
-        // Endpoint 0's share falls from kWhole to 0 along the runs.
-        Lanes ax = {}, bx = {};
-        int aa = 0, bb = 0, ab = 0;
-        for (int r = 0; r < kRuns; ++r) {
-            const int a = kWhole - r, b = r, size = run[r][3];
-            ax += a * run[r];
-            bx += b * run[r];
-            aa += a * a * size;
-            bb += b * b * size;
-            ab += a * b * size;
-        }
-        const int det = aa * bb - ab * ab;
-        if (det <= 0) return;
-        const FloatLanes scale = grid * (float(kWhole) / float(det));
-        const auto round = [&](Lanes e) {
-            Lanes q = __builtin_convertvector(__builtin_convertvector(e, FloatLanes) * scale + 0.5f, Lanes);
-            q = q < 0 ? Lanes{} : q;
-            return expandLanes(q > top ? top : q);
-        };
-        const Lanes a = round(ax * bb - bx * ab), b = round(bx * aa - ax * ab);
-        // Each run's entry, from endpoint 0 on, and the runs' error less `own`.
-        const Lanes entry[4] = {a, kThree ? (a + b) >> 1 : thirdOf(2 * a + b), kThree ? b : thirdOf(a + 2 * b), b};
-        Lanes terms = {};
-        for (int r = 0; r < kRuns; ++r) terms += entry[r] * (run[r][3] * entry[r] - 2 * run[r]);
-        const int total = terms[0] + terms[1] + terms[2];
-        if (total >= error[1]) return;
-        const int at = total < error[0] ? 0 : 1;
-        if (at == 0) {
-            error[1] = error[0];
-            std::memcpy(end[1], end[0], sizeof end[0]);
-        }
-        error[at] = total;
-        const int ends[3] = {i, j, k};
-        std::memcpy(end[at], ends, sizeof end[at]);
-    };
-    Lanes run[kRuns];
-    for (int i = 0; i <= n; ++i)
-        for (int j = i; j <= n; ++j) {
-            run[0] = prefix[i];
-            run[1] = prefix[j] - prefix[i];
-            if (kThree) {
-                run[kRuns - 1] = prefix[n] - prefix[j];
-                weigh(run, i, j, n);
-                continue;
+    for (int b = 0; b < placements.batches; ++b) {
+        const Row* entry = &placements.entry[std::size_t(b) * n];
+        // Each entry's colours summed per channel, and counted.
+        Row sum[4][3] = {}, count[4] = {};
+        for (int k = 0; k < n; ++k)
+            for (int e = 0; e < entries; ++e) {
+                const Row on = entry[k] == e;
+                for (int c = 0; c < 3; ++c) sum[e][c] += on & (few.count[k] * few.rgb[k][c]);
+                count[e] += on & few.count[k];
             }
-            for (int k = j; k <= n; ++k) {
-                run[2] = prefix[k] - prefix[j];
-                run[kRuns - 1] = prefix[n] - prefix[k];
-                weigh(run, i, j, k);
-            }
+        const Row aa = whole * whole * count[0] + s2 * s2 * count[2] + s3 * s3 * count[3];
+        const Row ab = s2 * (whole - s2) * count[2] + s3 * (whole - s3) * count[3];
+        const Row bb =
+            whole * whole * count[1] + (whole - s2) * (whole - s2) * count[2] + (whole - s3) * (whole - s3) * count[3];
+        const Row det = aa * bb - ab * ab, real = det != 0;
+        const FloatRow unit = float(whole) / (255.0f * __builtin_convertvector(real ? det : 1, FloatRow));
+        Row total = {}, q[2][3];
+        for (int c = 0; c < 3; ++c) {
+            const Row s0 = sum[0][c], s1 = sum[1][c], t2 = sum[2][c], t3 = sum[3][c];
+            const Row ax = whole * s0 + s2 * t2 + s3 * t3, bx = whole * (s0 + s1 + t2 + t3) - ax;
+            const FloatRow scale = unit * float(kLargest[c]);
+            const Row top = Row{} + (kLargest[c] - 1);
+            const auto solved = [&](Row v) {
+                const Row level = __builtin_convertvector(__builtin_convertvector(v, FloatRow) * scale, Row);
+                const Row floor = level < 0 ? Row{} : level;
+                return floor > top ? top : floor;
+            };
+            const Row qa = solved(ax * bb - bx * ab), qb = solved(bx * aa - ax * ab);
+            const Row ea[2] = {expandRow(qa, c), expandRow(qa + 1, c)},
+                      eb[2] = {expandRow(qb, c), expandRow(qb + 1, c)};
+            Row key = Row{} + INT_MAX;
+            for (int i = 0; i < 2; ++i)
+                for (int j = 0; j < 2; ++j) {
+                    Row e = ea[i] * (count[0] * ea[i] - 2 * s0) + eb[j] * (count[1] * eb[j] - 2 * s1);
+                    if constexpr (kThree) {
+                        const Row v2 = (ea[i] + eb[j]) >> 1;
+                        e += v2 * (count[2] * v2 - 2 * t2);
+                    } else {
+                        const Row v2 = thirdOfRow(2 * ea[i] + eb[j]), v3 = thirdOfRow(ea[i] + 2 * eb[j]);
+                        e += v2 * (count[2] * v2 - 2 * t2) + v3 * (count[3] * v3 - 2 * t3);
+                    }
+                    const Row candidate = 4 * e + (2 * i + j);
+                    key = candidate < key ? candidate : key;
+                }
+            total += key >> 2;
+            q[0][c] = qa + ((key >> 1) & 1);
+            q[1][c] = qb + (key & 1);
         }
-    // As the decoder numbers the entries, run by run.
-    static const int entryOfRun[4] = {0, 2, kThree ? 1 : 3, 1};
-    for (int c = 0; c < 2 && error[c] != INT_MAX && best.error > 0; ++c) {
-        EntrySums sums;
-        int from = 0;
-        for (int r = 0; r < kRuns; ++r) {
-            const int to = r < kRuns - 1 ? end[c][r] : n;
-            sums.entry[entryOfRun[r]] = prefix[to] - prefix[from];
-            from = to;
+        // The least error with its lane below it, the first lane of equal ones.
+        Row lane;
+        for (int l = 0; l < kRow; ++l) lane[l] = l;
+        const Row keyed = real ? (own + total) << 3 | lane : Row{} + INT_MAX;
+        int least = keyed[0];
+        for (int l = 1; l < kRow; ++l) least = std::min(least, keyed[l]);
+        if (least == INT_MAX || (least >> 3) >= best.error) continue;
+        const int l = least & 7;
+        best.error = least >> 3;
+        for (int c = 0; c < 3; ++c) {
+            best.q[0][c] = q[0][c][l];
+            best.q[1][c] = q[1][c][l];
         }
-        fitSums(sums, kThree, own, best);
     }
 }
+
+// Two to kSmallPalette colours, in either mode.
+struct EveryPlacementTables {
+    EveryPlacement table[2][kSmallPalette + 1];
+    EveryPlacementTables() {
+        for (int n = 2; n <= kSmallPalette; ++n)
+            for (int three = 0; three < 2; ++three) table[three][n] = EveryPlacement(n, three == 1);
+    }
+};
 
 Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
     int own = 0;
     for (int k = 0; k < few.n; ++k)
         for (int c = 0; c < 3; ++c) own += few.count[k] * few.rgb[k][c] * few.rgb[k][c];
     Fit best;
-    if (few.n <= 3)
-        fitExactly(few, three, own, best);
-    else
-        three ? fitRounded<true>(few, own, best) : fitRounded<false>(few, own, best);
+    static const EveryPlacementTables every;
+    const EveryPlacement& placements = every.table[three][few.n];
+    three ? fitEveryPlacement<true>(few, placements, own, best) : fitEveryPlacement<false>(few, placements, own, best);
     if (best.error != INT_MAX) best.error = assignIndices(colours, best.q, three, best.index);
     return best;
 }
