@@ -155,7 +155,8 @@ TEST_F(BlockCompression, AlphaTakesTheModeThatHoldsTheBlock) {
 // Blocks where least squares from the extremes settles far from the best fit:
 // bands along the axis (the cluster fit's split beats it fourfold), a
 // dominant colour that R5G6B5 does not hold, ramps narrower than one step
-// and a ramp of five colours (all held by endpoints outside the colours),
+// and a ramp of five colours (all held by endpoints outside the colours), a
+// smooth ramp of sixteen colours (held by endpoints inside its ends),
 // and a ramp and a few colours around transparent texels, which only three
 // colours hold. Each must fit at least as well as a pair of endpoints known
 // to hold it.
@@ -187,6 +188,11 @@ TEST_F(BlockCompression, BlocksFitAtLeastAsWellAsKnownEndpoints) {
          0xbdb5,
          {0xffc8c7bd, 0xffc8c6bb, 0xffc8c6bb, 0xffc4c2b7, 0xffc4c2b7, 0xffc8c6bb, 0xffc8c6bb, 0xffc2c0b5, 0xffc2c0b5,
           0xffc4c2b7, 0xffc8c6bb, 0xffc8c6bb, 0xffc2c0b5, 0xffc0bdb2, 0xffc4c2b7, 0xffc0bdb2}},
+        {"smooth ramp",
+         0x87f0,
+         0x5feb,
+         {0xff77ff77, 0xff6dff6d, 0xff64ff64, 0xff5bff5b, 0xff7cff7c, 0xff72ff72, 0xff68ff68, 0xff5fff5f, 0xff82ff82,
+          0xff77ff77, 0xff6dff6d, 0xff63ff63, 0xff88ff88, 0xff7cff7c, 0xff71ff71, 0xff67ff67}},
         {"ramp around transparent texels",
          0x4fe9,
          0x67ec,
