@@ -266,12 +266,12 @@ V difference(V x, V y, V f, int g) {
 }
 
 template <bool kThree>
-int fitEntries(const EntrySums& sums, int q[2][3]) {
+int fitEntries(const EntrySums& sums, const int count[4], int q[2][3]) {
     constexpr int whole = kThree ? 2 : 3;
     // Endpoint 0's share in entries 0-3.
     constexpr int s0 = whole, s2 = kThree ? 1 : 2, s3 = kThree ? 0 : 1;  // entry 1: none
     const Lanes* sum = sums.entry;
-    const int n0 = sum[0][3], n1 = sum[1][3], n2 = sum[2][3], n3 = sum[3][3];
+    const int n0 = count[0], n1 = count[1], n2 = count[2], n3 = count[3];
     const int aa = n0 * s0 * s0 + n2 * s2 * s2 + n3 * s3 * s3;
     const int ab = n2 * s2 * (whole - s2) + n3 * s3 * (whole - s3);
     const int bb = n1 * whole * whole + n2 * (whole - s2) * (whole - s2) + n3 * (whole - s3) * (whole - s3);
@@ -381,8 +381,8 @@ int fitEntries(const EntrySums& sums, int q[2][3]) {
 // the colours' own square sum, INT_MAX when one entry holds every colour.
 // Each endpoint's share in an entry is counted in thirds (halves for three
 // colours), keeping the sums whole numbers.
-int fitEntries(const EntrySums& sums, bool three, int q[2][3]) {
-    return three ? fitEntries<true>(sums, q) : fitEntries<false>(sums, q);
+int fitEntries(const EntrySums& sums, const int count[4], bool three, int q[2][3]) {
+    return three ? fitEntries<true>(sums, count, q) : fitEntries<false>(sums, count, q);
 }
 
 // Two sums of texel words in channel lanes: the quarters interleaved with
@@ -414,10 +414,29 @@ Words wordEntries(const std::uint8_t* index) {
 #endif
 }
 
+// How many of sixteen indices are `e`.
+int countOf(IndexBytes index, int e) {
+#if defined(__SSE2__)
+    const __m128i sums = _mm_sad_epu8(__m128i(index == std::uint8_t(e)) & _mm_set1_epi8(1), _mm_setzero_si128());
+    return _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+#else
+    int n = 0;
+    for (int i = 0; i < 16; ++i) n += index[i] == e;
+    return n;
+#endif
+}
+
 // The endpoints for fixed indices; false when the indices pick one entry only.
 bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
     EntrySums sums;
+    int count[4];
     if (colours.count == 16) {
+        // Each entry's count from the indices themselves, not from the sums:
+        // the determinant, whose division sets the pace of the solution, can
+        // then start while the texels are summed.
+        IndexBytes entries;
+        std::memcpy(&entries, index, sizeof entries);
+        for (int e = 0; e < 4; ++e) count[e] = countOf(entries, e);
         // Each entry's words summed under a mask, entry 1's as the rest of
         // the total, and kept in registers on their way to lanes (stores):
         // adding to sum[index[i]] in memory makes each texel wait on the
@@ -446,8 +465,9 @@ bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool t
         for (int i = 0; i < colours.count; ++i) sum[index[i]] += colours.texel[i];
         unpackSums(sum[0], sum[1], sums.entry);
         unpackSums(sum[2], sum[3], sums.entry + 2);
+        for (int e = 0; e < 4; ++e) count[e] = sums.entry[e][3];
     }
-    return fitEntries(sums, three, q) != INT_MAX;
+    return fitEntries(sums, count, three, q) != INT_MAX;
 }
 
 // Colours in channel lanes quantised to R5G6B5.
