@@ -436,7 +436,10 @@ bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool t
         // then start while the texels are summed.
         IndexBytes entries;
         std::memcpy(&entries, index, sizeof entries);
-        for (int e = 0; e < 4; ++e) count[e] = countOf(entries, e);
+        count[0] = countOf(entries, 0);
+        count[2] = countOf(entries, 2);
+        count[3] = countOf(entries, 3);
+        count[1] = 16 - count[0] - count[2] - count[3];
         // Each entry's words summed under a mask, entry 1's as the rest of
         // the total, and kept in registers on their way to lanes (stores):
         // adding to sum[index[i]] in memory makes each texel wait on the
@@ -895,12 +898,9 @@ void writeBlock(const Fit& fit, const Colours& colours, bool three, std::uint8_t
     const UnsignedHalves h = UnsignedHalves(index), h4 = (h & 0xff) | (h >> 8) << 2;
     const Quads w = Quads(h4), w8 = (w & 0xffff) | (w >> 16) << 4;
     const Pairs d = Pairs(w8), d16 = (d & 0xffffffff) | (d >> 32) << 8;
-    const std::uint32_t bits = std::uint32_t(d16[0] | d16[1] << 16);
-    block[0] = std::uint8_t(c0);
-    block[1] = std::uint8_t(c0 >> 8);
-    block[2] = std::uint8_t(c1);
-    block[3] = std::uint8_t(c1 >> 8);
-    for (int i = 0; i < 4; ++i) block[4 + i] = std::uint8_t(bits >> (8 * i));
+    // Colour 0, colour 1 and the indices, little-endian as the block is.
+    const std::uint64_t bytes = c0 | c1 << 16 | (d16[0] | d16[1] << 16) << 32;
+    std::memcpy(block, &bytes, sizeof bytes);
 }
 
 // The few colours in order along the axis, for the placements that keep it.
