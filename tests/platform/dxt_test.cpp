@@ -157,9 +157,10 @@ TEST_F(BlockCompression, AlphaTakesTheModeThatHoldsTheBlock) {
 // dominant colour that R5G6B5 does not hold, ramps narrower than one step
 // and a ramp of five colours (all held by endpoints outside the colours), a
 // smooth ramp of sixteen colours (held by endpoints inside its ends),
-// and a ramp and a few colours around transparent texels, which only three
-// colours hold. Each must fit at least as well as a pair of endpoints known
-// to hold it.
+// a ramp and a few colours around transparent texels, which only three
+// colours hold, and three colours far from one line, which fit best in
+// another order than the axis gives. Each must fit at least as well as a
+// pair of endpoints known to hold it.
 TEST_F(BlockCompression, BlocksFitAtLeastAsWellAsKnownEndpoints) {
     auto grey = [](unsigned v) { return 0xff000000u | v << 16 | v << 8 | v; };
     std::vector<std::uint32_t> dominant(16, grey(96)), ramp;
@@ -199,6 +200,11 @@ TEST_F(BlockCompression, BlocksFitAtLeastAsWellAsKnownEndpoints) {
          {0, 0, 0xff4dff4d, 0xff55ff55, 0, 0xff4cff4c, 0xff54ff54, 0xff5bff5b, 0, 0xff54ff54, 0xff59ff59, 0xff61ff61,
           0xff4dff4d, 0xff57ff57, 0xff5fff5f, 0xff67ff67},
          true},
+        {"three colours off one line",
+         0xfafd,
+         0x01c0,
+         {0xffff00ff, 0xff000000, 0xffaade87, 0xffaade87, 0xffff00ff, 0xff000000, 0xffaade87, 0xffaade87, 0xffff00ff,
+          0xffff00ff, 0xff000000, 0xffaade87, 0xffff00ff, 0xffff00ff, 0xff000000, 0xffaade87}},
         {"few colours around transparent texels",
          0xfb04,
          0xfbe5,
