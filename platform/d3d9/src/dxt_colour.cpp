@@ -718,7 +718,14 @@ struct FewColours {
     int n;
     int rgb[kSmallPalette][3];  // [colour][channel], in order along the axis
     int count[kSmallPalette];
+    int sum[kSmallPalette][3];  // rgb times count
 };
+
+void swapColours(FewColours& few, int a, int b) {
+    std::swap(few.rgb[a], few.rgb[b]);
+    std::swap(few.count[a], few.count[b]);
+    std::swap(few.sum[a], few.sum[b]);
+}
 
 // Up to 4 * kVectors distinct colours with their counts, into `few` in the
 // order found, compared four at once: the loop's branches then follow the
@@ -752,8 +759,11 @@ bool distinctColours(const Colours& colours, FewColours& few) {
         ++few.n;
     }
     for (int k = 0; k < few.n; ++k) {
-        for (int c = 0; c < 3; ++c) few.rgb[k][c] = seen[k / 4][k % 4] >> (8 * c) & 255;
         few.count[k] = counts[k / 4][k % 4];
+        for (int c = 0; c < 3; ++c) {
+            few.rgb[k][c] = seen[k / 4][k % 4] >> (8 * c) & 255;
+            few.sum[k][c] = few.count[k] * few.rgb[k][c];
+        }
     }
     return true;
 }
@@ -764,7 +774,9 @@ bool distinctColours(const Colours& colours, FewColours& few) {
 // colour on one entry, which the determinant rules out.
 struct EveryPlacement {
     int batches = 0;
-    std::vector<Row> entry;  // [batch * n + colour]: the colour's entry in each lane
+    // [(batch * n + colour) * 4 + entry]: all ones in the lanes whose
+    // placement puts the colour on the entry
+    std::vector<Row> on;
 
     EveryPlacement() = default;
     EveryPlacement(int n, bool three) {
@@ -780,19 +792,29 @@ struct EveryPlacement {
             for (int j = i + 1; j < n; ++j) run[j] = run[i];
             if (run[0] != run[n - 1]) found.push_back(run);
         }
+        for (auto& placement : found)
+            for (int k = 0; k < n; ++k) placement[k] = (three ? threeEntry : fourEntry)[placement[k]];
+        lay(n, found);
+    }
+
+private:
+    void lay(int n, const std::vector<std::array<int, kSmallPalette>>& found) {
         batches = int((found.size() + kRow - 1) / kRow);
-        entry.assign(std::size_t(batches) * n, Row{});
+        std::vector<Row> entry(std::size_t(batches) * n, Row{});
         for (std::size_t p = 0; p < found.size(); ++p)
-            for (int k = 0; k < n; ++k)
-                entry[p / kRow * n + k][p % kRow] = (three ? threeEntry : fourEntry)[found[p][k]];
+            for (int k = 0; k < n; ++k) entry[p / kRow * n + k][p % kRow] = found[p][k];
+        for (const Row& e : entry)
+            for (int i = 0; i < 4; ++i) on.push_back(e == i);
     }
 };
 
-// x / 3 for 0 <= x < 2^16.
-Row thirdOfRow(Row x) {
-    typedef std::uint16_t RowHalves __attribute__((vector_size(4 * kRow)));
-    return Row(RowHalves(x) / 3);
-}
+#if defined(D3D9SOFT_DXT_AVX2)
+typedef PairHalves RowHalves;
+typedef UnsignedPairHalves UnsignedRowHalves;
+#else
+typedef HalfLanes RowHalves;
+typedef UnsignedHalves UnsignedRowHalves;
+#endif
 
 // The decoder's expansion of one channel's levels.
 Row expandRow(Row q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : (q << 3) | (q >> 2); }
@@ -805,21 +827,31 @@ Row expandRow(Row q, int channel) { return channel == 1 ? (q << 2) | (q >> 4) : 
 // errors follow neither; weighing them all, eight at once, costs less than
 // ranking them did. Into `best` the endpoints of the least error, the first
 // of equal ones; `own` is the colours' square sum.
-template <bool kThree>
-void fitEveryPlacement(const FewColours& few, const EveryPlacement& placements, int own, Fit& best) {
+// With n known when compiled the loops over the colours unroll.
+template <bool kThree, int n>
+void fitEveryPlacementOf(const FewColours& few, const EveryPlacement& placements, int own, Fit& best) {
     static_assert(kRow <= 8, "a lane's number fits below the error in three bits");
-    constexpr int whole = kThree ? 2 : 3, s2 = kThree ? 1 : 2, s3 = kThree ? 0 : 1, entries = kThree ? 3 : 4;
-    const int n = few.n;
+    constexpr int whole = kThree ? 2 : 3, s2 = kThree ? 1 : 2, s3 = kThree ? 0 : 1;
+    int all = 0, allSum[3] = {};
+    for (int k = 0; k < n; ++k) {
+        all += few.count[k];
+        for (int c = 0; c < 3; ++c) allSum[c] += few.sum[k][c];
+    }
+    // Each entry's colours summed under the placements' masks, entry 1's as
+    // the rest; channel by channel, so that the sums stay in registers.
+    const auto entrySum = [&](const Row* on, int e, auto value) {
+        Row sum = on[e] & value(0);
+        for (int k = 1; k < n; ++k) sum += on[4 * k + e] & value(k);
+        return sum;
+    };
     for (int b = 0; b < placements.batches; ++b) {
-        const Row* entry = &placements.entry[std::size_t(b) * n];
-        // Each entry's colours summed per channel, and counted.
-        Row sum[4][3] = {}, count[4] = {};
-        for (int k = 0; k < n; ++k)
-            for (int e = 0; e < entries; ++e) {
-                const Row on = entry[k] == e;
-                for (int c = 0; c < 3; ++c) sum[e][c] += on & (few.count[k] * few.rgb[k][c]);
-                count[e] += on & few.count[k];
-            }
+        const Row* on = &placements.on[std::size_t(b) * n * 4];
+        const auto counted = [&](int k) { return few.count[k]; };
+        Row count[4];
+        count[0] = entrySum(on, 0, counted);
+        count[2] = entrySum(on, 2, counted);
+        count[3] = kThree ? Row{} : entrySum(on, 3, counted);
+        count[1] = all - count[0] - count[2] - count[3];
         const Row aa = whole * whole * count[0] + s2 * s2 * count[2] + s3 * s3 * count[3];
         const Row ab = s2 * (whole - s2) * count[2] + s3 * (whole - s3) * count[3];
         const Row bb =
@@ -828,7 +860,9 @@ void fitEveryPlacement(const FewColours& few, const EveryPlacement& placements, 
         const FloatRow unit = float(whole) / (255.0f * __builtin_convertvector(real ? det : 1, FloatRow));
         Row total = {}, q[2][3];
         for (int c = 0; c < 3; ++c) {
-            const Row s0 = sum[0][c], s1 = sum[1][c], t2 = sum[2][c], t3 = sum[3][c];
+            const auto summed = [&](int k) { return few.sum[k][c]; };
+            const Row s0 = entrySum(on, 0, summed), t2 = entrySum(on, 2, summed),
+                      t3 = kThree ? Row{} : entrySum(on, 3, summed), s1 = allSum[c] - s0 - t2 - t3;
             const Row ax = whole * s0 + s2 * t2 + s3 * t3, bx = whole * (s0 + s1 + t2 + t3) - ax;
             const FloatRow scale = unit * float(kLargest[c]);
             const Row top = Row{} + (kLargest[c] - 1);
@@ -840,17 +874,22 @@ void fitEveryPlacement(const FewColours& few, const EveryPlacement& placements, 
             const Row qa = solved(ax * bb - bx * ab), qb = solved(bx * aa - ax * ab);
             const Row ea[2] = {expandRow(qa, c), expandRow(qa + 1, c)},
                       eb[2] = {expandRow(qb, c), expandRow(qb + 1, c)};
+            // The error terms as fitEntries weighs them, in 16-bit halves.
+            const auto part = [](Row v, Row many, Row twice) {
+                return sumOfProducts(RowHalves(v), RowHalves(small<Row, RowHalves>(v, many) - twice));
+            };
+            const Row partA[2] = {part(ea[0], count[0], 2 * s0), part(ea[1], count[0], 2 * s0)};
+            const Row partB[2] = {part(eb[0], count[1], 2 * s1), part(eb[1], count[1], 2 * s1)};
+            const Row count23 = count[2] | count[3] << 16, twice23 = 2 * t2 | (2 * t3) << 16;
             Row key = Row{} + INT_MAX;
             for (int i = 0; i < 2; ++i)
                 for (int j = 0; j < 2; ++j) {
-                    Row e = ea[i] * (count[0] * ea[i] - 2 * s0) + eb[j] * (count[1] * eb[j] - 2 * s1);
-                    if constexpr (kThree) {
-                        const Row v2 = (ea[i] + eb[j]) >> 1;
-                        e += v2 * (count[2] * v2 - 2 * t2);
-                    } else {
-                        const Row v2 = thirdOfRow(2 * ea[i] + eb[j]), v3 = thirdOfRow(ea[i] + 2 * eb[j]);
-                        e += v2 * (count[2] * v2 - 2 * t2) + v3 * (count[3] * v3 - 2 * t3);
-                    }
+                    Row e = partA[i] + partB[j];
+                    if constexpr (kThree)
+                        e += part((ea[i] + eb[j]) >> 1, count[2], 2 * t2);
+                    else
+                        e += middleEntries<Row, RowHalves, UnsignedRowHalves>(
+                            (2 * ea[i] + eb[j]) | (ea[i] + 2 * eb[j]) << 16, count23, twice23);
                     const Row candidate = 4 * e + (2 * i + j);
                     key = candidate < key ? candidate : key;
                 }
@@ -871,6 +910,27 @@ void fitEveryPlacement(const FewColours& few, const EveryPlacement& placements, 
             best.q[0][c] = q[0][c][l];
             best.q[1][c] = q[1][c][l];
         }
+    }
+}
+
+template <bool kThree>
+void fitEveryPlacement(const FewColours& few, const EveryPlacement& placements, int own, Fit& best) {
+    static_assert(kSmallPalette == 8, "one case for each count");
+    switch (few.n) {
+        case 2:
+            return fitEveryPlacementOf<kThree, 2>(few, placements, own, best);
+        case 3:
+            return fitEveryPlacementOf<kThree, 3>(few, placements, own, best);
+        case 4:
+            return fitEveryPlacementOf<kThree, 4>(few, placements, own, best);
+        case 5:
+            return fitEveryPlacementOf<kThree, 5>(few, placements, own, best);
+        case 6:
+            return fitEveryPlacementOf<kThree, 6>(few, placements, own, best);
+        case 7:
+            return fitEveryPlacementOf<kThree, 7>(few, placements, own, best);
+        default:
+            return fitEveryPlacementOf<kThree, 8>(few, placements, own, best);
     }
 }
 
@@ -939,8 +999,7 @@ void sortAlong(const float axis[3], FewColours& few) {
         for (int b = a + 1; b < few.n; ++b)
             if (t[b] < t[a]) {
                 std::swap(t[a], t[b]);
-                std::swap(few.rgb[a], few.rgb[b]);
-                std::swap(few.count[a], few.count[b]);
+                swapColours(few, a, b);
             }
 }
 
@@ -1044,8 +1103,7 @@ void fitMode(const Colours& colours, const FewColours& few, const float axis[3],
         if (few.n == 3 && fit.error > kThreeOrderGate)
             for (int middle = 0; middle < 3; middle += 2) {
                 FewColours other = few;
-                std::swap(other.rgb[1], other.rgb[middle]);
-                std::swap(other.count[1], other.count[middle]);
+                swapColours(other, 1, middle);
                 const Fit reordered = fitFewColours(colours, other, three);
                 if (reordered.error < fit.error) fit = reordered;
             }
