@@ -156,11 +156,12 @@ TEST_F(BlockCompression, AlphaTakesTheModeThatHoldsTheBlock) {
 // bands along the axis (the cluster fit's split beats it fourfold), a
 // dominant colour that R5G6B5 does not hold, ramps narrower than one step
 // and a ramp of five colours (all held by endpoints outside the colours), a
-// smooth ramp of sixteen colours (held by endpoints inside its ends),
-// a ramp and a few colours around transparent texels, which only three
-// colours hold, and three colours far from one line, which fit best in
-// another order than the axis gives. Each must fit at least as well as a
-// pair of endpoints known to hold it.
+// smooth ramp of sixteen colours (held by endpoints inside its ends), a
+// ramp and a few colours around transparent texels, which only three
+// colours hold, near-flat rows of sixteen colours (held by an endpoint left
+// unused, far outside them), and three colours far from one line, which fit
+// best in another order than the axis gives. Each must fit at least as well
+// as a pair of endpoints known to hold it.
 TEST_F(BlockCompression, BlocksFitAtLeastAsWellAsKnownEndpoints) {
     auto grey = [](unsigned v) { return 0xff000000u | v << 16 | v << 8 | v; };
     std::vector<std::uint32_t> dominant(16, grey(96)), ramp;
@@ -200,6 +201,11 @@ TEST_F(BlockCompression, BlocksFitAtLeastAsWellAsKnownEndpoints) {
          {0, 0, 0xff4dff4d, 0xff55ff55, 0, 0xff4cff4c, 0xff54ff54, 0xff5bff5b, 0, 0xff54ff54, 0xff59ff59, 0xff61ff61,
           0xff4dff4d, 0xff57ff57, 0xff5fff5f, 0xff67ff67},
          true},
+        {"near-flat rows",
+         0x03cf,
+         0x036d,
+         {0xff007070, 0xff007170, 0xff007170, 0xff007071, 0xff007272, 0xff007273, 0xff007272, 0xff007273, 0xff007474,
+          0xff007474, 0xff007475, 0xff007574, 0xff007677, 0xff007776, 0xff007777, 0xff007677}},
         {"three colours off one line",
          0xfafd,
          0x01c0,

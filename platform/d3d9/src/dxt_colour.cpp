@@ -45,10 +45,10 @@ constexpr int kFewColours = 4;
 // 0.01-0.02 dB for 7-9 % of their time). Between 250 and 700 along the axis
 // least squares starts again from the colours' span (fitFromSpan).
 constexpr int kClusterGate = 700, kSmallPaletteGate = 150, kFourColourGate = 16, kSpanGate = 250;
-// The error up to which the endpoints around the block's mean are tried:
-// above it they nearly never win (on the photographs they would lower the
-// error by 0.006 % for 3 % more instructions).
-constexpr int kMeanGate = 300;
+// The error up to which a block of many colours has its fit's entries
+// placed anew (placeEntriesAnew): above it the placements nearly never win,
+// and the rest of the search takes over.
+constexpr int kGroupGate = 400;
 // The error above which three colours try the orders the axis did not give
 // them: below it a wrong order costs little, and photographs, with many
 // blocks of three colours (black skies and surrounds), would spend 5 % of
@@ -444,10 +444,10 @@ int countOf(IndexBytes index, int e) {
 #endif
 }
 
-// The endpoints for fixed indices; false when the indices pick one entry only.
-bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
-    EntrySums sums;
-    int count[4];
+// Each entry's colours summed, and counted, for these indices. Inlined
+// into least squares, its most frequent caller, as a call there costs 2 %.
+[[gnu::always_inline]] inline void sumEntries(const Colours& colours, const std::uint8_t index[16], EntrySums& sums,
+                                              int count[4]) {
     if (colours.count == 16) {
         // Each entry's count from the indices themselves, not from the sums:
         // the determinant, whose division sets the pace of the solution, can
@@ -488,6 +488,13 @@ bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool t
         unpackSums(sum[2], sum[3], sums.entry + 2);
         for (int e = 0; e < 4; ++e) count[e] = sums.entry[e][3];
     }
+}
+
+// The endpoints for fixed indices; false when the indices pick one entry only.
+bool solveEndpoints(const Colours& colours, const std::uint8_t index[16], bool three, int q[2][3]) {
+    EntrySums sums;
+    int count[4];
+    sumEntries(colours, index, sums, count);
     return fitEntries(sums, count, three, q) != INT_MAX;
 }
 
@@ -603,22 +610,18 @@ void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
 }
 
 // Endpoints and indices in turn while the error falls, from a fit whose
-// indices are its endpoints' own.
+// indices are its endpoints' own. A second pass only above kGroupGate:
+// under it placing the entries anew gains more, and the photographs' blocks
+// are mostly there.
 void refine(const Colours& colours, bool three, Fit& fit) {
     for (int pass = 0; pass < 2 && fit.error > 0; ++pass) {
+        if (pass == 1 && fit.error <= kGroupGate) break;
         Fit next;
         if (!solveEndpoints(colours, fit.index, three, next.q) || std::memcmp(next.q, fit.q, sizeof fit.q) == 0) break;
         next.error = assignIndices(colours, next.q, three, next.index);
         if (next.error >= fit.error) break;
         fit = next;
     }
-}
-
-// From `start` (the extremes, or other endpoints), refined.
-void fitAlongAxis(const Colours& colours, const int start[2][3], bool three, Fit& fit) {
-    std::memcpy(fit.q, start, sizeof fit.q);
-    fit.error = assignIndices(colours, fit.q, three, fit.index);
-    refine(colours, three, fit);
 }
 
 Fit better(Fit a, const Fit& b) { return b.error < a.error ? b : a; }
@@ -688,37 +691,13 @@ Fit fitSingleColour(const Colours& colours, bool three) {
     return fit;
 }
 
-// Blocks of one colour and small departures from it (a dominant colour that
-// R5G6B5 does not hold) fit best with endpoints far outside the colours,
-// around an entry 2 on the mean, where least squares from the extremes does
-// not go: tried where its error is the lower to start with, replacing `fit`
-// where it ends lower (in place: most blocks keep theirs, uncopied).
-void fitAroundMean(const Colours& colours, bool three, Fit& fit) {
-    int mean[3];
-    std::uint64_t words = 0;
-    for (int i = 0; i < colours.count; ++i) words += colours.texel[i];
-    Lanes sums[2];
-    unpackSums(words, 0, sums);
-    const Lanes sum = sums[0];
-    // Sixteen colours, the usual count, divide by a shift (the sums are not
-    // negative), not by three divisions on the path.
-    for (int c = 0; c < 3; ++c)
-        mean[c] = colours.count == 16 ? (sum[c] + 8) >> 4 : (sum[c] + colours.count / 2) / colours.count;
-    Fit around;
-    singleColourEndpoints(mean, three, around.q);
-    around.error = assignIndices(colours, around.q, three, around.index);
-    if (around.error >= fit.error) return;
-    refine(colours, three, around);
-    fit = around;
-}
-
 // A block's distinct colours, up to kSmallPalette of them, for the search of
 // their placements on the palette.
 struct FewColours {
     int n;
     int rgb[kSmallPalette][3];  // [colour][channel], in order along the axis
     int count[kSmallPalette];
-    int sum[kSmallPalette][3];  // rgb times count
+    int sum[kSmallPalette][3];  // rgb times count; groups of colours (placeEntriesAnew) have no one rgb
 };
 
 void swapColours(FewColours& few, int a, int b) {
@@ -794,6 +773,16 @@ struct EveryPlacement {
         }
         for (auto& placement : found)
             for (int k = 0; k < n; ++k) placement[k] = (three ? threeEntry : fourEntry)[placement[k]];
+        lay(n, found);
+    }
+    // Only these placements, each the colours' entries in order ("2331").
+    EveryPlacement(int n, std::initializer_list<const char*> only) {
+        std::vector<std::array<int, kSmallPalette>> found;
+        for (const char* placement : only) {
+            std::array<int, kSmallPalette> entries = {};
+            for (int k = 0; k < n; ++k) entries[k] = placement[k] - '0';
+            found.push_back(entries);
+        }
         lay(n, found);
     }
 
@@ -955,6 +944,50 @@ Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
     return best;
 }
 
+// Near-flat blocks and smooth ramps of many colours, whose error is mostly
+// R5G6B5's rounding: the fit's own entries taken as four colours (three in
+// three-colour mode), each the sum and count of the colours on it, empty
+// ones too, and placed anew on the palette as few colours are. What wins is
+// most often a placement that leaves an endpoint unused, far outside the
+// colours, so that the steps between the other entries fall where the
+// colours lie: least squares, whose endpoints stay by the colours, does not
+// go there, and the cluster fit, weighing its splits unquantised, does not
+// see it. Four entries take the eight placements that won most often on
+// game textures and photographs (nearly as good as all 31), three take all
+// seven. The placement that keeps every entry is least squares' own next
+// step, so this also refines. Into `fit` where it ends lower.
+void placeEntriesAnew(const Colours& colours, bool three, Fit& fit) {
+    EntrySums sums;
+    int count[4];
+    sumEntries(colours, fit.index, sums, count);
+    // The colours' square sum, from their float lanes' (four times theirs):
+    // whole numbers under 2^24, so exact in any order.
+    FloatRow norms[kRows];
+    std::memcpy(norms, colours.norm, sizeof norms);
+    FloatRow total = norms[0];
+    for (int i = 1; i < kRows; ++i) total += norms[i];
+    float square = 0;
+    for (int j = 0; j < kRow; ++j) square += total[j];
+    const int own = (int(square) - (16 - colours.count) * int(colours.norm[0])) / 4;  // less the lanes past `count`
+    static const int fourOrder[4] = {0, 2, 3, 1}, threeOrder[3] = {0, 2, 1};
+    FewColours groups;
+    groups.n = three ? 3 : 4;
+    for (int k = 0; k < groups.n; ++k) {
+        const int e = (three ? threeOrder : fourOrder)[k];
+        for (int c = 0; c < 3; ++c) groups.sum[k][c] = sums.entry[e][c];
+        groups.count[k] = count[e];
+    }
+    static const EveryPlacement four(4, {"2331", "0223", "2311", "0233", "2231", "2233", "0023", "0231"});
+    static const EveryPlacement threeColours(3, true);
+    Fit other;
+    other.error = fit.error;
+    three ? fitEveryPlacement<true>(groups, threeColours, own, other)
+          : fitEveryPlacement<false>(groups, four, own, other);
+    if (other.error >= fit.error) return;
+    other.error = assignIndices(colours, other.q, three, other.index);
+    if (other.error < fit.error) fit = other;
+}
+
 unsigned pack565(const int q[3]) { return unsigned(q[0] << 11 | q[1] << 5 | q[2]); }
 
 // Endpoint order selects the mode: colour 0 above colour 1 for four colours,
@@ -1029,9 +1062,9 @@ Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
 // Into `fit` where it ends lower. Tried on blocks that must take three
 // colours (transparent texels, sprites' soft edges), and on others where
 // the error along the axis stays between kSpanGate and the cluster fit's
-// gate: the photographs gain 0.013 dB in about the time that the mean's
-// gate saves, the game textures' worst images most (from 150 rather than
-// 250 it would gain 0.01 dB more for 3 % more instructions).
+// gate: the photographs gained 0.013 dB, the game textures' worst images
+// most (from 150 rather than 250 it would gain 0.01 dB more for 3 % more
+// instructions).
 void fitFromSpan(const Colours& colours, const float axis[3], bool three, Fit& fit) {
     float onAxis[16], lowest, highest;
     positions(colours, axis, onAxis, lowest, highest);
@@ -1086,11 +1119,13 @@ void fillLanes(Colours& colours) {
 
 // One mode of a block of two colours or more. Two or three colours: their
 // placements on the palette. More: least squares from just inside the
-// extremes and, for small errors, from around the mean; then, where that
-// left a clear error, the placements of up to kSmallPalette colours, or
-// for more colours the cluster fit or a start from their span (beyond four
-// colours, in three colours only where transparent texels leave no other
-// mode: elsewhere it nearly never beats four).
+// extremes, then refined or, up to kGroupGate, its entries placed anew;
+// then, where that left a clear error, the placements of up to
+// kSmallPalette colours, or for more colours the cluster fit or a start
+// from their span (beyond four colours, in three colours only where
+// transparent texels leave no other mode: elsewhere it nearly never beats
+// four); last, the entries placed anew where that brought the error under
+// kGroupGate.
 // Into `fit`, which the caller owns, rather than returned and copied
 // (stores); from `start`, the extremes, which both modes begin from.
 void fitMode(const Colours& colours, const FewColours& few, const float axis[3], const int start[2][3], bool three,
@@ -1109,8 +1144,15 @@ void fitMode(const Colours& colours, const FewColours& few, const float axis[3],
             }
         return;
     }
-    fitAlongAxis(colours, start, three, fit);
-    if (fit.error > 0 && fit.error <= kMeanGate) fitAroundMean(colours, three, fit);
+    // Least squares from the extremes; blocks of many colours that it
+    // leaves under kGroupGate place their entries anew rather than refine.
+    std::memcpy(fit.q, start, sizeof fit.q);
+    fit.error = assignIndices(colours, fit.q, three, fit.index);
+    const bool placed = few.n > kFewColours && fit.error <= kGroupGate;
+    if (placed)
+        placeEntriesAnew(colours, three, fit);
+    else
+        refine(colours, three, fit);
     Fit other;
     FewColours palette;
     // Blocks with transparent texels (sprites' edges, never photographs)
@@ -1128,6 +1170,8 @@ void fitMode(const Colours& colours, const FewColours& few, const float axis[3],
         fitFromSpan(colours, axis, three, fit);
     }
     if (other.error < fit.error) fit = other;
+    // Those whose search below brought them under it too.
+    if (!placed && few.n > kFewColours && fit.error <= kGroupGate) placeEntriesAnew(colours, three, fit);
 }
 
 // One row of texels, read in halves of 16 bytes, as blocks are gathered a
