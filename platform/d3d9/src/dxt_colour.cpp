@@ -16,6 +16,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -902,25 +903,16 @@ void fitEveryPlacementOf(const FewColours& few, const EveryPlacement& placements
     }
 }
 
+// One instance for each count of colours from 2 to kSmallPalette.
+template <bool kThree, int... k>
+constexpr auto placementFits(std::integer_sequence<int, k...>) {
+    return std::array{&fitEveryPlacementOf<kThree, k + 2>...};
+}
+
 template <bool kThree>
 void fitEveryPlacement(const FewColours& few, const EveryPlacement& placements, int own, Fit& best) {
-    static_assert(kSmallPalette == 8, "one case for each count");
-    switch (few.n) {
-        case 2:
-            return fitEveryPlacementOf<kThree, 2>(few, placements, own, best);
-        case 3:
-            return fitEveryPlacementOf<kThree, 3>(few, placements, own, best);
-        case 4:
-            return fitEveryPlacementOf<kThree, 4>(few, placements, own, best);
-        case 5:
-            return fitEveryPlacementOf<kThree, 5>(few, placements, own, best);
-        case 6:
-            return fitEveryPlacementOf<kThree, 6>(few, placements, own, best);
-        case 7:
-            return fitEveryPlacementOf<kThree, 7>(few, placements, own, best);
-        default:
-            return fitEveryPlacementOf<kThree, 8>(few, placements, own, best);
-    }
+    static constexpr auto fits = placementFits<kThree>(std::make_integer_sequence<int, kSmallPalette - 1>());
+    fits[few.n - 2](few, placements, own, best);
 }
 
 // Two to kSmallPalette colours, in either mode.
