@@ -92,6 +92,7 @@ struct Colours {
     alignas(32) std::uint64_t texel[16];
     int position[16];  // where each colour lies in the block
     float across = 0;  // the colours' square distances from their principal axis, summed
+    int own = 0;       // the colours' square sum
 };
 
 // In this order a copy's loads (16, 16, 8 and 4 bytes) fall within the
@@ -671,22 +672,17 @@ struct SingleColourTables {
     }
 };
 
-// The table's endpoints for one colour, whose entry 2 comes nearest it.
-void singleColourEndpoints(const int rgb[3], bool three, int q[2][3], int* error = nullptr) {
-    static const SingleColourTables tables;
-    if (error) *error = 0;
-    for (int c = 0; c < 3; ++c) {
-        const SingleColourTables::Pair& pair = (three ? tables.three : tables.four)[c == 1][rgb[c]];
-        q[0][c] = pair.q0;
-        q[1][c] = pair.q1;
-        if (error) *error += pair.error;
-    }
-}
-
+// The table's endpoints for the block's one colour, whose entry 2 comes nearest it.
 Fit fitSingleColour(const Colours& colours, bool three) {
+    static const SingleColourTables tables;
     Fit fit;
-    const int rgb[3] = {colours.rgb[0][0], colours.rgb[1][0], colours.rgb[2][0]};
-    singleColourEndpoints(rgb, three, fit.q, &fit.error);
+    fit.error = 0;
+    for (int c = 0; c < 3; ++c) {
+        const SingleColourTables::Pair& pair = (three ? tables.three : tables.four)[c == 1][colours.rgb[c][0]];
+        fit.q[0][c] = pair.q0;
+        fit.q[1][c] = pair.q1;
+        fit.error += pair.error;
+    }
     fit.error *= colours.count;
     std::memset(fit.index, 2, sizeof fit.index);
     return fit;
@@ -925,9 +921,7 @@ struct EveryPlacementTables {
 };
 
 Fit fitFewColours(const Colours& colours, const FewColours& few, bool three) {
-    int own = 0;
-    for (int k = 0; k < few.n; ++k)
-        for (int c = 0; c < 3; ++c) own += few.count[k] * few.rgb[k][c] * few.rgb[k][c];
+    const int own = colours.own;
     Fit best;
     static const EveryPlacementTables every;
     const EveryPlacement& placements = every.table[three][few.n];
@@ -952,15 +946,6 @@ void placeEntriesAnew(const Colours& colours, bool three, Fit& fit) {
     EntrySums sums;
     int count[4];
     sumEntries(colours, fit.index, sums, count);
-    // The colours' square sum, from their float lanes' (four times theirs):
-    // whole numbers under 2^24, so exact in any order.
-    FloatRow norms[kRows];
-    std::memcpy(norms, colours.norm, sizeof norms);
-    FloatRow total = norms[0];
-    for (int i = 1; i < kRows; ++i) total += norms[i];
-    float square = 0;
-    for (int j = 0; j < kRow; ++j) square += total[j];
-    const int own = (int(square) - (16 - colours.count) * int(colours.norm[0])) / 4;  // less the lanes past `count`
     static const int fourOrder[4] = {0, 2, 3, 1}, threeOrder[3] = {0, 2, 1};
     FewColours groups;
     groups.n = three ? 3 : 4;
@@ -973,8 +958,8 @@ void placeEntriesAnew(const Colours& colours, bool three, Fit& fit) {
     static const EveryPlacement threeColours(3, true);
     Fit other;
     other.error = fit.error;
-    three ? fitEveryPlacement<true>(groups, threeColours, own, other)
-          : fitEveryPlacement<false>(groups, four, own, other);
+    three ? fitEveryPlacement<true>(groups, threeColours, colours.own, other)
+          : fitEveryPlacement<false>(groups, four, colours.own, other);
     if (other.error >= fit.error) return;
     other.error = assignIndices(colours, other.q, three, other.index);
     if (other.error < fit.error) fit = other;
@@ -1096,6 +1081,15 @@ void fillLanes(Colours& colours) {
     for (int i = 0; i < 16; ++i)
         colours.norm[i] = colours.lane[0][i] * colours.lane[0][i] + colours.lane[1][i] * colours.lane[1][i] +
                           colours.lane[2][i] * colours.lane[2][i];
+    // The square sum from the float lanes' (four times it): whole numbers
+    // under 2^24, so exact in any order.
+    FloatRow norms[kRows];
+    std::memcpy(norms, colours.norm, sizeof norms);
+    FloatRow total = norms[0];
+    for (int i = 1; i < kRows; ++i) total += norms[i];
+    float square = 0;
+    for (int j = 0; j < kRow; ++j) square += total[j];
+    colours.own = (int(square) - (16 - colours.count) * int(colours.norm[0])) / 4;  // less the lanes past `count`
     // The texel words, four colours at a time from the channels.
     for (int i = 0; i < 16; i += 4) {
         Lanes r, g, b;
@@ -1162,7 +1156,7 @@ void fitMode(const Colours& colours, const FewColours& few, const float axis[3],
         fitFromSpan(colours, axis, three, fit);
     }
     if (other.error < fit.error) fit = other;
-    // Those whose search below brought them under it too.
+    // And blocks that the search above brought under kGroupGate.
     if (!placed && few.n > kFewColours && fit.error <= kGroupGate) placeEntriesAnew(colours, three, fit);
 }
 
