@@ -127,8 +127,42 @@ constexpr int kRow = 4;
 #endif
 typedef float FloatRow __attribute__((vector_size(4 * kRow)));
 typedef std::int32_t Row __attribute__((vector_size(4 * kRow)));
+typedef std::uint32_t UnsignedRow __attribute__((vector_size(4 * kRow)));
 typedef std::uint8_t IndexBytes __attribute__((vector_size(16)));
 constexpr int kRows = 16 / kRow;
+
+// Every lane's number.
+Row laneNumbers() {
+    Row lane = {};
+    for (int l = 0; l < kRow; ++l) lane[l] = l;
+    return lane;
+}
+
+template <class V>
+V lower(V a, V b) {
+    return a < b ? a : b;
+}
+
+template <class V>
+V higher(V a, V b) {
+    return a > b ? a : b;
+}
+
+// A row's least lane, or its highest, by halving shuffles: three steps on
+// the path rather than a lane after another.
+template <bool kHighest, class V>
+auto pickLane(V v) {
+    const auto pick = [](V a, V b) { return kHighest ? higher(a, b) : lower(a, b); };
+#if defined(D3D9SOFT_DXT_AVX2)
+    v = pick(v, __builtin_shufflevector(v, v, 4, 5, 6, 7, 0, 1, 2, 3));
+    v = pick(v, __builtin_shufflevector(v, v, 2, 3, 0, 1, 6, 7, 4, 5));
+    v = pick(v, __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6));
+#else
+    v = pick(v, __builtin_shufflevector(v, v, 2, 3, 0, 1));
+    v = pick(v, __builtin_shufflevector(v, v, 1, 0, 3, 2));
+#endif
+    return v[0];
+}
 
 // The low bytes of a block's rows of lanes (each under 256), in texel order.
 IndexBytes lowBytes(const Row (&rows)[kRows]) {
@@ -572,14 +606,31 @@ float along(const float axis[3], int r, int g, int b) {
 // Each colour's position along the axis, doubled (from the float lanes,
 // which doubles every position exactly), and the lowest and highest. Lanes
 // past `count` repeat colour 0, which moves neither end.
-void positions(const Colours& colours, const float axis[3], float t[16], float& lowest, float& highest) {
-    for (int i = 0; i < 16; ++i)
-        t[i] = colours.lane[0][i] * axis[0] + colours.lane[1][i] * axis[1] + colours.lane[2][i] * axis[2];
-    lowest = t[0], highest = t[0];
-    for (int i = 1; i < 16; ++i) {
-        lowest = std::min(lowest, t[i]);
-        highest = std::max(highest, t[i]);
+void positions(const Colours& colours, const float axis[3], FloatRow t[kRows], float& lowest, float& highest) {
+    for (int i = 0; i < kRows; ++i) {
+        // Each channel's row read whole, not gathered into an array first
+        // (stores).
+        const auto row = [&](int c) {
+            FloatRow lane;
+            std::memcpy(&lane, &colours.lane[c][i * kRow], sizeof lane);
+            return lane;
+        };
+        t[i] = row(0) * axis[0] + row(1) * axis[1] + row(2) * axis[2];
     }
+    FloatRow low = t[0], high = t[0];
+    for (int i = 1; i < kRows; ++i) {
+        low = lower(low, t[i]);
+        high = higher(high, t[i]);
+    }
+    lowest = pickLane<false>(low);
+    highest = pickLane<true>(high);
+}
+
+// The first of the colours at this position.
+int firstAt(const FloatRow t[kRows], float position) {
+    Row first = Row{} + 16;
+    for (int i = 0; i < kRows; ++i) first = lower(first, t[i] == position ? laneNumbers() + i * kRow : Row{} + 16);
+    return pickLane<false>(first);
 }
 
 // Starting endpoints: the colours lying furthest apart along the axis (the
@@ -587,13 +638,10 @@ void positions(const Colours& colours, const float axis[3], float t[16], float& 
 // extremes themselves least squares often stays where it starts in smooth
 // ramps, whose best endpoints lie inside them; the photographs gain too.
 void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
-    float t[16], lowest, highest;
+    FloatRow t[kRows];
+    float lowest, highest;
     positions(colours, axis, t, lowest, highest);
-    int low = 0, high = 0;
-    for (int i = 15; i >= 0; --i) {
-        low = t[i] == lowest ? i : low;
-        high = t[i] == highest ? i : high;
-    }
+    const int low = firstAt(t, lowest), high = firstAt(t, highest);
     const Lanes a = {colours.rgb[0][high], colours.rgb[1][high], colours.rgb[2][high], 0};
     const Lanes b = {colours.rgb[0][low], colours.rgb[1][low], colours.rgb[2][low], 0};
     const Lanes inner[2] = {quantise(a + (b - a) * 5 / 64), quantise(b + (a - b) * 5 / 64)};
@@ -842,7 +890,10 @@ void fitEveryPlacementOf(const FewColours& few, const EveryPlacement& placements
         const Row ab = s2 * (whole - s2) * count[2] + s3 * (whole - s3) * count[3];
         const Row bb =
             whole * whole * count[1] + (whole - s2) * (whole - s2) * count[2] + (whole - s3) * (whole - s3) * count[3];
-        const Row det = aa * bb - ab * ab, real = det != 0;
+        // Every factor below fits 16 bits (aa, ab, bb <= 144; ax, bx < 2^14),
+        // so the products take pmullw and pmaddwd, not pmulld.
+        const Row det = small<Row, RowHalves>(aa, bb) - small<Row, RowHalves>(ab, ab), real = det != 0;
+        const Row abHigh = Row(UnsignedRow(-ab) << 16);
         const FloatRow unit = float(whole) / (255.0f * __builtin_convertvector(real ? det : 1, FloatRow));
         Row total = {}, q[2][3];
         for (int c = 0; c < 3; ++c) {
@@ -857,7 +908,8 @@ void fitEveryPlacementOf(const FewColours& few, const EveryPlacement& placements
                 const Row floor = level < 0 ? Row{} : level;
                 return floor > top ? top : floor;
             };
-            const Row qa = solved(ax * bb - bx * ab), qb = solved(bx * aa - ax * ab);
+            const Row qa = solved(sumOfProducts(RowHalves(ax | bx << 16), RowHalves(bb | abHigh))),
+                      qb = solved(sumOfProducts(RowHalves(bx | ax << 16), RowHalves(aa | abHigh)));
             const Row ea[2] = {expandRow(qa, c), expandRow(qa + 1, c)},
                       eb[2] = {expandRow(qb, c), expandRow(qb + 1, c)};
             // The error terms as fitEntries weighs them, in 16-bit halves.
@@ -884,11 +936,8 @@ void fitEveryPlacementOf(const FewColours& few, const EveryPlacement& placements
             q[1][c] = qb + (key & 1);
         }
         // The least error with its lane below it, the first lane of equal ones.
-        Row lane;
-        for (int l = 0; l < kRow; ++l) lane[l] = l;
-        const Row keyed = real ? (own + total) << 3 | lane : Row{} + INT_MAX;
-        int least = keyed[0];
-        for (int l = 1; l < kRow; ++l) least = std::min(least, keyed[l]);
+        const Row keyed = real ? (own + total) << 3 | laneNumbers() : Row{} + INT_MAX;
+        const int least = pickLane<false>(keyed);
         if (least == INT_MAX || (least >> 3) >= best.error) continue;
         const int l = least & 7;
         best.error = least >> 3;
@@ -1043,10 +1092,9 @@ Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
 // most (from 150 rather than 250 it would gain 0.01 dB more for 3 % more
 // instructions).
 void fitFromSpan(const Colours& colours, const float axis[3], bool three, Fit& fit) {
-    float onAxis[16], lowest, highest;
-    positions(colours, axis, onAxis, lowest, highest);
     FloatRow t[kRows];
-    std::memcpy(t, onAxis, sizeof t);
+    float lowest, highest;
+    positions(colours, axis, t, lowest, highest);
     const float span = highest - lowest;
     const float at[3] = {three ? 0.25f : 1.0f / 6, three ? 0.75f : 0.5f, 5.0f / 6};
     // From endpoint 0 the parts hold entries 0, 2, 3, 1 (three colours: 0,
