@@ -580,12 +580,14 @@ void principalAxis(Colours& colours, float axis[3]) {
                                   {cov[1][0], cov[1][1], cov[1][2], 0},
                                   {cov[2][0], cov[2][1], cov[2][2], 0}};
     const int widest = cov[1][1] >= cov[0][0] ? (cov[2][2] > cov[1][1] ? 2 : 1) : (cov[2][2] > cov[0][0] ? 2 : 0);
-    FloatLanes v = column[widest];
-    for (int iteration = 0; iteration < 4; ++iteration) {
-        const FloatLanes next = column[0] * v[0] + column[1] * v[1] + column[2] * v[2];
-        if (!anyLane(Lanes(next != 0))) break;
-        v = next;
-    }
+    // Four steps as the matrix squared twice and then applied: three
+    // products on the block's path rather than four, each with its columns
+    // independent of one another.
+    const auto times = [](const FloatLanes (&m)[3], FloatLanes x) { return m[0] * x[0] + m[1] * x[1] + m[2] * x[2]; };
+    const FloatLanes squared[3] = {times(column, column[0]), times(column, column[1]), times(column, column[2])};
+    const FloatLanes fourth[3] = {times(squared, squared[0]), times(squared, squared[1]), times(squared, squared[2])};
+    FloatLanes v = times(fourth, column[widest]);
+    if (!anyLane(Lanes(v != 0))) v = column[widest];
     for (int c = 0; c < 3; ++c) axis[c] = v[c];
     // The spread across the axis: the covariances' trace less the spread
     // along it, the Rayleigh quotient, in doubles as the axis is unscaled.
