@@ -898,6 +898,7 @@ void fitEveryPlacementOf(const FewColours& few, const EveryPlacement& placements
         const Row abHigh = Row(UnsignedRow(-ab) << 16);
         const FloatRow unit = float(whole) / (255.0f * __builtin_convertvector(real ? det : 1, FloatRow));
         Row total = {}, q[2][3];
+#pragma GCC unroll 3
         for (int c = 0; c < 3; ++c) {
             const auto summed = [&](int k) { return few.sum[k][c]; };
             const Row s0 = entrySum(on, 0, summed), t2 = entrySum(on, 2, summed),
@@ -921,6 +922,9 @@ void fitEveryPlacementOf(const FewColours& few, const EveryPlacement& placements
             const Row partA[2] = {part(ea[0], count[0], 2 * s0), part(ea[1], count[0], 2 * s0)};
             const Row partB[2] = {part(eb[0], count[1], 2 * s1), part(eb[1], count[1], 2 * s1)};
             const Row count23 = count[2] | count[3] << 16, twice23 = 2 * t2 | (2 * t3) << 16;
+            // 2a + b and a + 2b in the halves, as the sum of a's part and b's.
+            const Row a2[2] = {ea[0] * (2 + (1 << 16)), ea[1] * (2 + (1 << 16))},
+                      b2[2] = {eb[0] * (1 + (2 << 16)), eb[1] * (1 + (2 << 16))};
             Row key = Row{} + INT_MAX;
             for (int i = 0; i < 2; ++i)
                 for (int j = 0; j < 2; ++j) {
@@ -928,8 +932,7 @@ void fitEveryPlacementOf(const FewColours& few, const EveryPlacement& placements
                     if constexpr (kThree)
                         e += part((ea[i] + eb[j]) >> 1, count[2], 2 * t2);
                     else
-                        e += middleEntries<Row, RowHalves, UnsignedRowHalves>(
-                            (2 * ea[i] + eb[j]) | (ea[i] + 2 * eb[j]) << 16, count23, twice23);
+                        e += middleEntries<Row, RowHalves, UnsignedRowHalves>(a2[i] + b2[j], count23, twice23);
                     const Row candidate = 4 * e + (2 * i + j);
                     key = candidate < key ? candidate : key;
                 }
