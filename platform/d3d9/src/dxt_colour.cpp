@@ -664,14 +664,21 @@ void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
 // Endpoints and indices in turn while the error falls, from a fit whose
 // indices are its endpoints' own. A second pass only above kGroupGate:
 // under it placing the entries anew gains more, and the photographs' blocks
-// are mostly there.
-void refine(const Colours& colours, bool three, Fit& fit) {
+// are mostly there. `solvedFrom`, where given, holds the indices the fit's
+// endpoints were solved for: while its indices stay those, least squares
+// would only give the same endpoints again (two in five of its solutions
+// on the photographs did).
+void refine(const Colours& colours, bool three, Fit& fit, const std::uint8_t* solvedFrom = nullptr) {
+    std::uint8_t from[16];
+    if (solvedFrom) std::memcpy(from, solvedFrom, sizeof from);
     for (int pass = 0; pass < 2 && fit.error > 0; ++pass) {
         if (pass == 1 && fit.error <= kGroupGate) break;
+        if ((solvedFrom || pass > 0) && std::memcmp(fit.index, from, sizeof from) == 0) break;
         Fit next;
         if (!solveEndpoints(colours, fit.index, three, next.q) || std::memcmp(next.q, fit.q, sizeof fit.q) == 0) break;
         next.error = assignIndices(colours, next.q, three, next.index);
         if (next.error >= fit.error) break;
+        std::memcpy(from, fit.index, sizeof from);
         fit = next;
     }
 }
@@ -1070,17 +1077,19 @@ void sortAlong(const float axis[3], FewColours& few) {
 // The cluster fit's splits, each with its least-squares endpoints, and the
 // same refinement as from the extremes for the best of them once quantised.
 Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
-    std::uint8_t entries[8][16];
+    std::uint8_t entries[8][16] = {};  // past `count` compared whole by refine
     const int found = clusterEntries(colours.rgb, colours.count, axis, three, entries);
     Fit best;
+    int won = 0;
     for (int k = 0; k < found; ++k) {
         Fit fit;
         if (!solveEndpoints(colours, entries[k], three, fit.q)) continue;
         fit.error = assignIndices(colours, fit.q, three, fit.index);
+        if (fit.error < best.error) won = k;
         best = better(best, fit);
     }
     if (best.error == INT_MAX) return best;
-    refine(colours, three, best);
+    refine(colours, three, best, entries[won]);
     return best;
 }
 
