@@ -312,10 +312,11 @@ V entryError(V v, int n, V twice) {
 
 // A factor in the high half of a lane (a pmaddwd operand), negative ones too.
 int highHalf(int v) { return int(unsigned(v) << 16); }
+Row highHalf(Row v) { return Row(UnsignedRow(v) << 16); }
 
-// x * f - y * g.
-template <class V, class Halves>
-V difference(V x, V y, V f, int g) {
+// x * f - y * g, g one factor for every lane or one to each.
+template <class V, class Halves, class G>
+V difference(V x, V y, V f, G g) {
     return sumOfProducts(Halves(x | y << 16), Halves(f | highHalf(-g)));
 }
 
@@ -591,7 +592,7 @@ void principalAxis(Colours& colours, float axis[3]) {
     for (int c = 0; c < 3; ++c) axis[c] = v[c];
     // The spread across the axis: the covariances' trace less the spread
     // along it, the Rayleigh quotient, in doubles as the axis is unscaled.
-    const FloatLanes cv = column[0] * v[0] + column[1] * v[1] + column[2] * v[2];
+    const FloatLanes cv = times(column, v);
     double spread = 0, square = 0;
     for (int c = 0; c < 3; ++c) {
         spread += double(v[c]) * double(cv[c]);
@@ -664,22 +665,19 @@ void extremes(const Colours& colours, const float axis[3], int q[2][3]) {
 // Endpoints and indices in turn while the error falls, from a fit whose
 // indices are its endpoints' own. A second pass only above kGroupGate:
 // under it placing the entries anew gains more, and the photographs' blocks
-// are mostly there. `solvedFrom`, where given, holds the indices the fit's
-// endpoints were solved for: while its indices stay those, least squares
-// would only give the same endpoints again (two in five of its solutions
-// on the photographs did).
-void refine(const Colours& colours, bool three, Fit& fit, const std::uint8_t* solvedFrom = nullptr) {
-    std::uint8_t from[16];
-    if (solvedFrom) std::memcpy(from, solvedFrom, sizeof from);
+// are mostly there. It stops where the indices stay those the endpoints
+// were solved for: least squares would only give them again (two in five
+// of its solutions on the photographs did).
+void refine(const Colours& colours, bool three, Fit& fit) {
     for (int pass = 0; pass < 2 && fit.error > 0; ++pass) {
         if (pass == 1 && fit.error <= kGroupGate) break;
-        if ((solvedFrom || pass > 0) && std::memcmp(fit.index, from, sizeof from) == 0) break;
         Fit next;
         if (!solveEndpoints(colours, fit.index, three, next.q) || std::memcmp(next.q, fit.q, sizeof fit.q) == 0) break;
         next.error = assignIndices(colours, next.q, three, next.index);
         if (next.error >= fit.error) break;
-        std::memcpy(from, fit.index, sizeof from);
+        const bool settled = std::memcmp(next.index, fit.index, sizeof fit.index) == 0;
         fit = next;
+        if (settled) break;
     }
 }
 
@@ -902,7 +900,6 @@ void fitEveryPlacementOf(const FewColours& few, const EveryPlacement& placements
         // Every factor below fits 16 bits (aa, ab, bb <= 144; ax, bx < 2^14),
         // so the products take pmullw and pmaddwd, not pmulld.
         const Row det = small<Row, RowHalves>(aa, bb) - small<Row, RowHalves>(ab, ab), real = det != 0;
-        const Row abHigh = Row(UnsignedRow(-ab) << 16);
         const FloatRow unit = float(whole) / (255.0f * __builtin_convertvector(real ? det : 1, FloatRow));
         Row total = {}, q[2][3];
 #pragma GCC unroll 3
@@ -918,8 +915,8 @@ void fitEveryPlacementOf(const FewColours& few, const EveryPlacement& placements
                 const Row floor = level < 0 ? Row{} : level;
                 return floor > top ? top : floor;
             };
-            const Row qa = solved(sumOfProducts(RowHalves(ax | bx << 16), RowHalves(bb | abHigh))),
-                      qb = solved(sumOfProducts(RowHalves(bx | ax << 16), RowHalves(aa | abHigh)));
+            const Row qa = solved(difference<Row, RowHalves>(ax, bx, bb, ab)),
+                      qb = solved(difference<Row, RowHalves>(bx, ax, aa, ab));
             const Row ea[2] = {expandRow(qa, c), expandRow(qa + 1, c)},
                       eb[2] = {expandRow(qb, c), expandRow(qb + 1, c)};
             // The error terms as fitEntries weighs them, in 16-bit halves.
@@ -1077,7 +1074,7 @@ void sortAlong(const float axis[3], FewColours& few) {
 // The cluster fit's splits, each with its least-squares endpoints, and the
 // same refinement as from the extremes for the best of them once quantised.
 Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
-    std::uint8_t entries[8][16] = {};  // past `count` compared whole by refine
+    std::uint8_t entries[8][16] = {};  // past `count` compared whole below
     const int found = clusterEntries(colours.rgb, colours.count, axis, three, entries);
     Fit best;
     int won = 0;
@@ -1089,7 +1086,8 @@ Fit fitClusters(const Colours& colours, const float axis[3], bool three) {
         best = better(best, fit);
     }
     if (best.error == INT_MAX) return best;
-    refine(colours, three, best, entries[won]);
+    // Refined unless its indices are the split's own, whose endpoints it has.
+    if (std::memcmp(best.index, entries[won], sizeof best.index) != 0) refine(colours, three, best);
     return best;
 }
 
